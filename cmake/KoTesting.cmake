@@ -1,0 +1,40 @@
+# Test helpers shared by every subsystem. Tests live in <subsystem>/tests/.
+
+set(KO_HEADLESS ${PROJECT_SOURCE_DIR}/tools/headless)
+
+# Environment of every test: sanitizer settings that are harmless without sanitizers.
+set(KO_TEST_ENV
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+
+# ko_add_gtest(NAME SOURCES src... [LIBS lib...] [HEADLESS] [LABELS label...])
+# One GoogleTest executable; every test case becomes a CTest test.
+# HEADLESS runs it through tools/headless (own Xvfb display, software GL, silent audio).
+function(ko_add_gtest name)
+    cmake_parse_arguments(T "HEADLESS" "" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gmock GTest::gtest_main)
+    if(T_HEADLESS)
+        set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${KO_HEADLESS})
+    endif()
+    set(props ENVIRONMENT "${KO_TEST_ENV}" TIMEOUT 120)
+    if(T_LABELS)
+        list(APPEND props LABELS "${T_LABELS}")
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST TEST_PREFIX "${name}." PROPERTIES ${props})
+endfunction()
+
+# ko_add_script_test(NAME COMMAND cmd... [HEADLESS] [LABELS label...])
+# A test that runs a command (a shell script, a program on a game folder).
+function(ko_add_script_test name)
+    cmake_parse_arguments(T "HEADLESS" "" "COMMAND;LABELS" ${ARGN})
+    if(T_HEADLESS)
+        list(PREPEND T_COMMAND ${KO_HEADLESS})
+    endif()
+    add_test(NAME ${name} COMMAND ${T_COMMAND})
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${KO_TEST_ENV}" TIMEOUT 300)
+    if(T_LABELS)
+        set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+    endif()
+endfunction()

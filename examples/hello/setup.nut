@@ -1,0 +1,4 @@
+// Window and identity of the example.
+title = "KoPlayhost — hello";
+width = 640;
+height = 480;

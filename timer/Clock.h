@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+
+namespace KoTimer {
+
+// Source of the millisecond tick count and of sleeping. Differences of tick
+// counts are taken as unsigned 32-bit values, so the count may wrap.
+class IClock {
+public:
+    virtual ~IClock() = default;
+    virtual uint32_t now() = 0;
+    virtual void sleep(uint32_t ms) = 0;
+};
+
+// The platform's monotonic clock, truncated to 32 bits.
+std::shared_ptr<IClock> systemClock();
+
+} // namespace KoTimer
