@@ -60,7 +60,8 @@ bool pointLine(const IPoint& p, const ILine& l) {
     return std::fabs(dot - 1.0f) <= 0.00001f && vl <= dl;
 }
 
-// Sign tests of each segment's ends against the other; collinear segments always pass.
+// Sign tests of each segment's ends against the other, with the side values in wrapping
+// 32-bit integers. Collinear segments always pass.
 bool segSeg(const Seg& a, const Seg& b) {
     int32_t f1 =
         wadd(wmul(wsub(b.sx, a.sx), wsub(b.sy, b.ey)), wmul(wsub(b.sx, b.ex), wsub(a.sy, b.sy)));
@@ -70,7 +71,9 @@ bool segSeg(const Seg& a, const Seg& b) {
         wadd(wmul(wsub(a.sx, a.ex), wsub(b.sy, a.sy)), wmul(wsub(a.sy, a.ey), wsub(a.sx, b.sx)));
     int32_t f4 =
         wadd(wmul(wsub(a.sx, a.ex), wsub(b.ey, a.sy)), wmul(wsub(a.sy, a.ey), wsub(a.sx, b.ex)));
-    return wmul(f1, f2) <= 0 && wmul(f3, f4) <= 0;
+    // The side values are quadratic in the coordinates, so their product is compared
+    // exactly: a 32-bit product of two of them overflows already at screen sizes.
+    return int64_t(f1) * f2 <= 0 && int64_t(f3) * f4 <= 0;
 }
 
 // End regions count touching; the middle region is strict.

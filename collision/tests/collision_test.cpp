@@ -102,12 +102,25 @@ TEST(Intersects, SegmentAgainstSegment) {
     EXPECT_FALSE(hit(createLine(0, 0, 10, 0), createLine(0, 1, 10, 1))); // parallel
 }
 
-TEST(Intersects, SegmentProductsWrapAt32Bits) {
-    // These segments are apart, but 40000 * 40000 overflows 32 bits: the sign test then sees
-    // wrapped products and answers true, as the original arithmetic did. Small coordinates
-    // keep the exact answer.
-    EXPECT_TRUE(hit(createLine(0, 0, 40000, 0), createLine(0, 40000, 40000, 40001)));
+TEST(Intersects, SegmentSignTestHoldsAtScreenCoordinates) {
+    // The side values are around 160000 here; multiplying two of them in 32 bits would
+    // overflow and report these separate segments as crossing.
     EXPECT_FALSE(hit(createLine(0, 0, 400, 0), createLine(0, 400, 400, 401)));
+    EXPECT_FALSE(hit(createLine(10, 300, 630, 310), createLine(10, 320, 630, 470)));
+    EXPECT_TRUE(hit(createLine(10, 300, 630, 310), createLine(10, 470, 630, 20)));
+}
+
+TEST(Intersects, ExtremeCoordinatesAreDefined) {
+    // Wrapping arithmetic by design: any answer is fine, undefined behaviour is not.
+    const int32_t lo = INT32_MIN, hi = INT32_MAX;
+    std::vector<std::shared_ptr<IShape>> shapes{
+        createPoint(lo, hi),        createLine(lo, lo, hi, hi),
+        createLine(hi, lo, lo, hi), createRectangle(lo, lo, hi, hi),
+        createCircle(hi, lo, hi),   createCircle(0, 0, hi)};
+    int hits = 0;
+    for (auto& a : shapes)
+        for (auto& b : shapes) hits += hit(a, b);
+    EXPECT_GT(hits, 0);
 }
 
 TEST(Intersects, SegmentAgainstCircle) {
