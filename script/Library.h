@@ -1,0 +1,54 @@
+#pragma once
+#include <squirrel.h>
+
+#include <memory>
+#include <vector>
+
+namespace KoPlayhost {
+
+// A native library of the script VM. load() registers its natives and runs its built-in
+// script; the frame hooks run around every slice of the game script.
+class Library {
+public:
+    virtual ~Library() = default;
+    // False leaves the library out (no hooks, no unload).
+    virtual bool load(HSQUIRRELVM) { return true; }
+    virtual void unload(HSQUIRRELVM) {}
+    virtual void beginFrame(HSQUIRRELVM) {}
+    virtual void endFrame(HSQUIRRELVM) {}
+};
+
+// Libraries in registration order; every pass runs in that order.
+class LibraryList {
+public:
+    explicit LibraryList(HSQUIRRELVM vm) : vm_(vm) {}
+    ~LibraryList() { clear(); }
+    LibraryList(const LibraryList&) = delete;
+    LibraryList& operator=(const LibraryList&) = delete;
+
+    // Loads the library and keeps it when load() succeeds.
+    bool add(std::shared_ptr<Library> library) {
+        if (!library || !library->load(vm_)) return false;
+        libraries_.push_back(std::move(library));
+        return true;
+    }
+    void beginFrame() {
+        for (auto& l : libraries_) l->beginFrame(vm_);
+    }
+    void endFrame() {
+        for (auto& l : libraries_) l->endFrame(vm_);
+    }
+    // Unloads every library, then releases them in order.
+    void clear() {
+        for (auto& l : libraries_) l->unload(vm_);
+        for (auto& l : libraries_) l.reset();
+        libraries_.clear();
+    }
+    size_t size() const { return libraries_.size(); }
+
+private:
+    HSQUIRRELVM vm_;
+    std::vector<std::shared_ptr<Library>> libraries_;
+};
+
+} // namespace KoPlayhost

@@ -1,0 +1,114 @@
+#include "script/Run.h"
+
+#include "io/Encoding.h"
+#include "io/FileManager.h"
+#include "io/MemoryStream.h"
+#include "io/Reader.h"
+#include "script/bind/Bind.h"
+
+namespace KoPlayhost {
+namespace {
+
+// Strict UTF-8 (no overlong forms, no surrogates) with at least one non-ASCII character.
+// Shift_JIS Japanese text practically never passes this.
+bool isUtf8WithNonAscii(std::string_view b) {
+    bool nonAscii = false;
+    size_t i = 0;
+    while (i < b.size()) {
+        unsigned char c = b[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        nonAscii = true;
+        size_t n;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF)
+            n = 1, cp = c & 0x1F;
+        else if ((c & 0xF0) == 0xE0)
+            n = 2, cp = c & 0x0F;
+        else if (c >= 0xF0 && c <= 0xF4)
+            n = 3, cp = c & 0x07;
+        else
+            return false;
+        if (b.size() - i <= n) return false;
+        for (size_t k = 1; k <= n; ++k) {
+            unsigned char t = b[i + k];
+            if ((t & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        if ((n == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+            (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        i += n + 1;
+    }
+    return nonAscii;
+}
+
+} // namespace
+
+std::u16string decodeScript(std::string_view bytes) {
+    int encoding = KoIO::SHIFT_JIS;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+        encoding = KoIO::UTF8;
+    } else if (isUtf8WithNonAscii(bytes)) {
+        encoding = KoIO::UTF8;
+    }
+    // The reader only reads; the stream needs a mutable pointer by its interface.
+    auto* data = reinterpret_cast<uint8_t*>(const_cast<char*>(bytes.data()));
+    auto stream = std::make_shared<KoIO::Core::MemoryStream>(data, uint32_t(bytes.size()));
+    auto reader = KoIO::Core::StreamReader::create(stream, KoIO::createDecoder(encoding));
+    return reader ? reader->readAll() : std::u16string();
+}
+
+std::optional<std::u16string> readScriptFile(const std::u16string& path) {
+    auto fm = KoIO::getFileManager();
+    if (!fm) return std::nullopt;
+    auto in = fm->openInputStream(path, 0);
+    if (!in) return std::nullopt;
+    KoIO::ByteArray bytes = in->readAll();
+    in->close();
+    return decodeScript(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+bool runText(HSQUIRRELVM v, std::u16string_view text) {
+    SQInteger top = sq_gettop(v);
+    bool ok = SQ_SUCCEEDED(sq_compilebuffer(v, text.data(), SQInteger(text.size()), u"", SQTrue));
+    if (ok) {
+        sq_pushroottable(v);
+        ok = SQ_SUCCEEDED(sq_call(v, 1, SQFalse, SQTrue));
+    }
+    sq_settop(v, top);
+    return ok;
+}
+
+bool runBuiltinScript(HSQUIRRELVM v, int id) {
+    std::string_view bytes = builtinScriptBytes(id);
+    if (bytes.empty()) return false;
+    return runText(v, decodeScript(bytes));
+}
+
+SQInteger runNamedScript(HSQUIRRELVM v, std::u16string_view text, const std::u16string& name) {
+    using KoScript::format;
+    if (SQ_FAILED(sq_compilebuffer(v, text.data(), SQInteger(text.size()), name.c_str(), SQTrue)))
+        return KoScript::throwScriptError(v, format(u"'%s' compile error", {name}).substr(0, 127));
+    sq_pushroottable(v);
+    if (SQ_FAILED(sq_call(v, 1, SQTrue, SQTrue))) {
+        sq_poptop(v);
+        return KoScript::throwScriptError(v, format(u"'%s' execute error", {name}).substr(0, 127));
+    }
+    sq_remove(v, -2); // the closure
+    return 1;
+}
+
+} // namespace KoPlayhost
+
+namespace KoPlayhost::Builtin {
+std::string_view embeddedFile(int id);
+}
+
+std::string_view KoPlayhost::builtinScriptBytes(int id) {
+    return Builtin::embeddedFile(id);
+}
