@@ -26,6 +26,8 @@ public:
     unsigned poll();
     // The lock file (empty when no private directory was available).
     const std::string& lockPath() const { return lockPath_; }
+    // Name of the channel in the abstract socket namespace (without the leading NUL).
+    const std::string& channelName() const { return channel_; }
 
 private:
     std::u16string name_;
