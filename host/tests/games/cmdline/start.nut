@@ -1,0 +1,3 @@
+for (local i = 1; i < cmdline.len(); ++i) {
+    print("[" + cmdline[i] + "]\n");
+}

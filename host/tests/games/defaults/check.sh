@@ -1,0 +1,1 @@
+grep -q "Geometry: 640x480" geometry.txt || { cat geometry.txt; exit 1; }

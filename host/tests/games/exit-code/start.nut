@@ -1,0 +1,4 @@
+exit_handlers.add(function() { print("exit handler\n"); });
+print("before exit\n");
+exit(5);
+print("never\n");

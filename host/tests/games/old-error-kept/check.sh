@@ -1,0 +1,1 @@
+[ "$(cat error.txt)" = "an error of an earlier run" ]

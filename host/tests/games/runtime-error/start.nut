@@ -1,0 +1,3 @@
+exit_handlers.add(function() { print("exit handler\n"); });
+print("start\n");
+throw "boom";

@@ -1,0 +1,3 @@
+ID = "single-instance-test";
+title = "Single";
+single = true;
