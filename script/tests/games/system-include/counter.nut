@@ -1,0 +1,2 @@
+count <- ("count" in getroottable()) ? count + 1 : 1;
+print("exec " + count + "\n");
