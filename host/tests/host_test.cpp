@@ -1,5 +1,6 @@
 #include "host/Prelude.h"
 #include "host/Setup.h"
+#include "io/Path.h"
 #include "script/Run.h"
 #include "script/tests/ScriptVm.h"
 
@@ -63,7 +64,7 @@ TEST(Prelude, ArgumentsAndNamesSurviveAnyText) {
     EXPECT_EQ(vm.eval("cmdline.len()"), std::to_string(args.size()));
     for (size_t i = 0; i < args.size(); ++i) {
         std::string expr = "cmdline[" + std::to_string(i) + "]";
-        EXPECT_EQ(KoScript::fromUtf8(vm.eval(expr)), args[i]) << expr;
+        EXPECT_EQ(KoIO::fromUtf8(vm.eval(expr)), args[i]) << expr;
     }
     EXPECT_EQ(vm.eval("\"injected\" in getroottable()"), "false");
     EXPECT_EQ(vm.eval("DEBUG"), "true");

@@ -8,10 +8,6 @@ namespace KoScript {
 
 using String = std::u16string;
 
-// UTF-16 <-> UTF-8 for the boundary with the platform (console, SDL, file names).
-// Unpaired surrogates and invalid UTF-8 become U+FFFD instead of failing.
-std::string toUtf8(std::u16string_view s);
-String fromUtf8(std::string_view s);
 String fromAscii(std::string_view s);
 
 // Replaces each %s (string), %d (integer) in order; %% is a percent sign. A small
