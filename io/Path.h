@@ -1,0 +1,43 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace KoIO {
+
+// Paths inside the program are UTF-16 with '\' as separator; '/' is accepted on the way in.
+// An absolute path starts with '\' (the POSIX root); a path holding ':' is kept as given.
+
+// Every '/' becomes '\'; one trailing '\' is removed. Nothing else changes.
+std::u16string normalizePath(std::u16string_view path);
+// Text before the last '\' (empty when there is none).
+std::u16string getParentPath(std::u16string_view path);
+// Text after the last '\' (the whole text when there is none).
+std::u16string getName(std::u16string_view path);
+// The name up to its last '.'.
+std::u16string getNameWithoutExtension(std::u16string_view path);
+// Text after the last '.' of the whole path (empty when there is none).
+std::u16string getExtension(std::u16string_view path);
+// normalizePath(parent + '\' + name); empty when name holds ':'.
+std::u16string getChildPath(std::u16string_view parent, std::u16string_view name);
+// Absolute, normalised form against the current directory, with "." and ".." and repeated
+// separators folded away as a full-path function does; empty on failure or when longer than
+// the platform's path limit.
+std::u16string getAbsolutePath(std::u16string_view path);
+// The same against a given absolute base directory.
+std::u16string getAbsolutePath(std::u16string_view path, std::u16string_view base);
+// The current directory in internal form (empty on failure).
+std::u16string getCurrentDirectory();
+
+// UTF-8 edges (file names on disk, terminal). The strict forms fail on lone surrogates or
+// invalid UTF-8; the lossy forms put U+FFFD there.
+bool utf16ToUtf8(std::u16string_view in, std::string& out);
+bool utf8ToUtf16(std::string_view in, std::u16string& out);
+std::string toUtf8(std::u16string_view in);
+std::u16string fromUtf8(std::string_view in);
+
+// Internal path to the POSIX form ('\' becomes '/'); empty when it cannot be encoded.
+std::string toPosixPath(std::u16string_view path);
+// POSIX path to the internal form.
+std::u16string fromPosixPath(std::string_view path);
+
+} // namespace KoIO
