@@ -1,0 +1,193 @@
+#include "script/bind/Bind.h"
+#include "script/plugin/Plugin.h"
+#include "script/plugin/koplugin.h"
+#include "script/tests/ScriptVm.h"
+
+#include <gtest/gtest.h>
+
+using namespace KoScript;
+
+namespace {
+
+struct Counter {
+    int value = 0;
+    int step = 1;
+};
+
+ClassTag counterTag{"Counter"};
+ClassTag fancyTag{"FancyCounter"};
+ClassTag otherTag{"Other"};
+std::weak_ptr<Counter> lastCreated;
+
+SQInteger counterCtor(HSQUIRRELVM v) {
+    auto c = std::make_shared<Counter>();
+    if (argCount(v) == 1) {
+        auto start = getInt(v, 2);
+        if (!start) return throwWrongParams(v);
+        c->value = *start;
+    }
+    lastCreated = c;
+    setInstance(v, 1, c);
+    return 0;
+}
+
+SQInteger counterInc(HSQUIRRELVM v) {
+    auto c = getInstance<Counter>(v, 1, counterTag);
+    if (!c) return throwScriptError(v, u"not a counter");
+    c->value += c->step;
+    push(v, c->value);
+    return 1;
+}
+
+SQInteger getValue(HSQUIRRELVM v) {
+    push(v, getInstance<Counter>(v, 1, counterTag)->value);
+    return 1;
+}
+
+SQInteger setStep(HSQUIRRELVM v) {
+    auto n = getInt(v, 2);
+    if (!n) return throwWrongParams(v);
+    getInstance<Counter>(v, 1, counterTag)->step = *n;
+    return 0;
+}
+
+SQInteger getStep(HSQUIRRELVM v) {
+    push(v, getInstance<Counter>(v, 1, counterTag)->step);
+    return 1;
+}
+
+SQInteger twice(HSQUIRRELVM v) {
+    auto c = getInstance<Counter>(v, 1, counterTag);
+    push(v, c->value * 2);
+    return 1;
+}
+
+// Makes a counter from native code, as factories do.
+SQInteger makeCounter(HSQUIRRELVM v) {
+    auto c = std::make_shared<Counter>();
+    c->value = 100;
+    if (!pushInstance(v, counterTag, c)) return throwScriptError(v, kCreateFailed);
+    return 1;
+}
+
+SQInteger masked(HSQUIRRELVM v) {
+    // The mask is the first argument; the rest is checked against it.
+    const SQChar* m;
+    sq_getstring(v, 2, &m);
+    std::string mask(m, m + sq_getsize(v, 2));
+    sq_remove(v, 2);
+    push(v, checkParams(v, mask.c_str()));
+    return 1;
+}
+
+SQInteger zero(HSQUIRRELVM v) { return push(v, u"zero"), 1; }
+SQInteger two(HSQUIRRELVM v) {
+    push(v, format(u"two %s %s", {toString(v, 2), toString(v, 3)}));
+    return 1;
+}
+
+void bindAll(HSQUIRRELVM v) {
+    sq_pushroottable(v);
+    ClassBuilder(v, -1, u"Counter", counterTag)
+        .ctor(counterCtor)
+        .method(u"inc", counterInc)
+        .property(u"value", getValue)
+        .property(u"step", getStep, setStep)
+        .constant(u"LIMIT", 10)
+        .done();
+    ClassBuilder(v, -1, u"FancyCounter", fancyTag, &counterTag).method(u"twice", twice).done();
+    ClassBuilder(v, -1, u"Other", otherTag).done();
+    setFunction(v, -1, u"makeCounter", makeCounter);
+    setFunction(v, -1, u"masked", masked);
+    setOverloads(v, -1, u"over", {{0, zero}, {2, two}});
+    pushNewTable(v, -1, u"Lib");
+    setValue(v, -1, u"answer", 42);
+    setValue(v, -1, u"name", u"名前");
+    sq_pop(v, 2);
+}
+
+} // namespace
+
+TEST(Bind, ParameterMasks) {
+    KoTest::ScriptVm vm;
+    bindAll(vm.vm());
+    EXPECT_EQ(vm.eval("masked(\"ifs\", 1, 2.5, \"s\")"), "true");
+    EXPECT_EQ(vm.eval("masked(\"fi\", 1, 2.5)"), "true"); // numbers accept each other
+    EXPECT_EQ(vm.eval("masked(\"i\", 1, 2)"), "false");   // count must match exactly
+    EXPECT_EQ(vm.eval("masked(\"ii\", 1)"), "false");
+    EXPECT_EQ(vm.eval("masked(\"s\", 1)"), "false");
+    EXPECT_EQ(vm.eval("masked(\"b o a t\", true, null, [], {})"), "true");
+    EXPECT_EQ(vm.eval("masked(\"c\", function() {})"), "true");
+    EXPECT_EQ(vm.eval("masked(\"c\", print)"), "true");
+    EXPECT_EQ(vm.eval("masked(\"x\", Counter())"), "true");
+    EXPECT_EQ(vm.eval("masked(\"x\", {})"), "false");
+    EXPECT_EQ(vm.eval("masked(\"q\", 1)"), "false"); // unknown letter
+    EXPECT_EQ(vm.eval("masked(\"\")"), "true");
+}
+
+TEST(Bind, OverloadsDispatchOnCount) {
+    KoTest::ScriptVm vm;
+    bindAll(vm.vm());
+    EXPECT_EQ(vm.eval("over()"), "zero");
+    EXPECT_EQ(vm.eval("over(1, \"b\")"), "two 1 b");
+    EXPECT_TRUE(vm.run("try { over(1); } catch (e) { err <- e; }"));
+    EXPECT_EQ(vm.eval("err"), "No overload matching this argument list found");
+    EXPECT_EQ(vm.eval("Lib.answer + Lib.name"), "42名前");
+}
+
+TEST(Bind, ClassesHoldNativeObjects) {
+    KoTest::ScriptVm vm;
+    bindAll(vm.vm());
+    EXPECT_EQ(vm.eval("Counter(5).inc()"), "6");
+    EXPECT_TRUE(vm.run("c <- Counter(); c.step = 3; c.inc(); c.inc();"));
+    EXPECT_EQ(vm.eval("c.value"), "6");
+    EXPECT_EQ(vm.eval("c.step"), "3");
+    EXPECT_EQ(vm.eval("Counter.LIMIT"), "10");
+    // Read-only and unknown properties fail like any missing index.
+    EXPECT_FALSE(vm.run("c.value = 1;"));
+    EXPECT_FALSE(vm.run("c.nothing;"));
+    EXPECT_EQ(vm.eval("c.value"), "6");
+    EXPECT_TRUE(vm.run("try { Counter(\"x\"); } catch (e) { err <- e; }"));
+    EXPECT_EQ(vm.eval("err"), "wrong number of parameters");
+}
+
+TEST(Bind, DerivedClassesInheritMethodsAndProperties) {
+    KoTest::ScriptVm vm;
+    bindAll(vm.vm());
+    EXPECT_TRUE(vm.run("f <- FancyCounter(4); f.inc();"));
+    EXPECT_EQ(vm.eval("f.value"), "5");
+    EXPECT_EQ(vm.eval("f.twice()"), "10");
+    EXPECT_EQ(vm.eval("f instanceof Counter"), "true");
+    // A method called on an instance of an unrelated class sees no native object.
+    EXPECT_TRUE(vm.run("try { Counter.inc.call(Other()); } catch (e) { err <- e; }"));
+    EXPECT_EQ(vm.eval("err"), "not a counter");
+}
+
+TEST(Bind, NativeObjectLivesExactlyAsLongAsTheInstance) {
+    KoTest::ScriptVm vm;
+    bindAll(vm.vm());
+    ASSERT_TRUE(vm.run("keep <- Counter(1);"));
+    auto weak = lastCreated;
+    EXPECT_FALSE(weak.expired());
+    ASSERT_TRUE(vm.run("keep = null;"));
+    EXPECT_TRUE(weak.expired()); // released at once, no collection needed
+    EXPECT_EQ(vm.eval("makeCounter().value"), "100");
+}
+
+TEST(Plugin, EntryPointTableOrder) {
+    const sq_api* api = KoPlayhost::pluginApi();
+    auto slots = reinterpret_cast<void* const*>(api);
+    EXPECT_EQ(sizeof(sq_api), 134 * sizeof(void*));
+    EXPECT_EQ(slots[0], reinterpret_cast<void*>(&sq_open));
+    EXPECT_EQ(slots[8], reinterpret_cast<void*>(&sq_geterrorfunc));
+    EXPECT_EQ(slots[31], reinterpret_cast<void*>(&sq_newclosure));
+    EXPECT_EQ(slots[32], reinterpret_cast<void*>(&sq_setparamscheck));
+    EXPECT_EQ(slots[117], reinterpret_cast<void*>(&sq_setdebughook));
+    EXPECT_EQ(slots[133], reinterpret_cast<void*>(&sq_setnativedebughook));
+}
+
+TEST(Plugin, MissingLibraryGivesNothing) {
+    KoTest::ScriptVm vm;
+    EXPECT_EQ(KoPlayhost::createPlugin(u"surely_not_a_plugin_here", vm.vm(), nullptr), nullptr);
+    EXPECT_EQ(KoPlayhost::createPlugin(u"", vm.vm(), nullptr), nullptr);
+}
