@@ -180,6 +180,18 @@ bool walk(const std::string& root, const std::string& rel, std::vector<Item>& it
     return true;
 }
 
+// mkdir -p
+bool makeFolders(const std::string& path, std::string& error) {
+    for (size_t i = path.find('/', 1);; i = path.find('/', i + 1)) {
+        std::string part = i == std::string::npos ? path : path.substr(0, i);
+        if (!part.empty() && mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+            error = "cannot create folder '" + part + "': " + errnoText();
+            return false;
+        }
+        if (i == std::string::npos) return true;
+    }
+}
+
 ArchivePtr openAny(const std::string& path) {
     std::u16string wide = KoIO::fromPosixPath(path);
     if (auto a = openArchiveFile(wide)) return a;
@@ -371,13 +383,10 @@ bool extractArchive(const std::string& archive, const std::string& folder, std::
         error = "'" + archive + "' is not a readable archive";
         return false;
     }
-    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-        error = "cannot create folder '" + folder + "': " + errnoText();
-        return false;
-    }
+    // Every name is checked before anything is written.
+    std::vector<std::pair<std::u16string, std::string>> entries;
     for (const auto& name : reader->getNames()) {
-        std::u16string normal = KoIO::normalizePath(name);
-        std::string rel = KoIO::toPosixPath(normal);
+        std::string rel = KoIO::toPosixPath(KoIO::normalizePath(name));
         bool safe = !rel.empty() && rel[0] != '/';
         for (size_t i = 0; safe && i <= rel.size();) {
             size_t j = std::min(rel.find('/', i), rel.size());
@@ -389,20 +398,16 @@ bool extractArchive(const std::string& archive, const std::string& folder, std::
             error = "refusing entry '" + KoIO::toUtf8(name) + "': it would leave the folder";
             return false;
         }
-        // Make the parent folders (archives need not list them).
-        for (size_t i = rel.find('/'); i != std::string::npos; i = rel.find('/', i + 1)) {
-            std::string dir = folder + "/" + rel.substr(0, i);
-            if (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST) {
-                error = "cannot create folder '" + dir + "': " + errnoText();
-                return false;
-            }
-        }
+        entries.emplace_back(name, rel);
+    }
+    if (!makeFolders(folder, error)) return false;
+    for (const auto& [name, rel] : entries) {
+        size_t slash = rel.rfind('/');
+        if (slash != std::string::npos && !makeFolders(folder + "/" + rel.substr(0, slash), error))
+            return false;
         std::string path = folder + "/" + rel;
         if (reader->isDirectory(name)) {
-            if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
-                error = "cannot create folder '" + path + "': " + errnoText();
-                return false;
-            }
+            if (!makeFolders(path, error)) return false;
             continue;
         }
         if (!reader->isFile(name)) continue;
@@ -430,7 +435,7 @@ bool listArchive(const std::string& archive, std::vector<std::string>& lines, st
         return false;
     }
     for (const auto& name : reader->getNames()) {
-        const char* kind = reader->isDirectory(name) ? "dir " : reader->isFile(name) ? "file" : "?   ";
+        const char* kind = reader->isDirectory(name) ? "dir" : reader->isFile(name) ? "file" : "?";
         lines.push_back(std::string(kind) + " " + std::to_string(reader->getSize(name)) + " " +
                         KoIO::toUtf8(name));
     }

@@ -58,12 +58,15 @@ TEST(StreamReader, LineBreaksCrLfLfAndLoneCr) {
 
 TEST(StreamReader, EndOfTextAndReadability) {
     auto r = readerOver("ab");
-    EXPECT_EQ(r->read(5), u"ab");
+    EXPECT_EQ(r->read(2), u"ab");
     // The buffer has been used up but the end has not been seen yet.
     EXPECT_TRUE(r->isReadable());
     EXPECT_EQ(r->readChar(), kEndOfText);
     EXPECT_FALSE(r->isReadable());
     EXPECT_EQ(r->readLine(), u"");
+    auto over = readerOver("ab");
+    EXPECT_EQ(over->read(5), u"ab"); // stops at the end, which it has now seen
+    EXPECT_FALSE(over->isReadable());
     EXPECT_EQ(r->readAll(), u"");
     EXPECT_TRUE(r->readLines().empty());
     EXPECT_TRUE(readerOver("")->readLines().empty());
@@ -165,7 +168,7 @@ TEST(StreamWriter, SurrogatePairsAreEncodedAsOneCharacter) {
     BlockWriter be(UTF16BE);
     be.writer->write(u"\U0001F600");
     be.writer->flush();
-    EXPECT_EQ(be.written(), "\xD8\x3D\xDE\x00");
+    EXPECT_EQ(be.written(), std::string("\xD8\x3D\xDE\x00", 4));
 }
 
 TEST(StringReader, NoLineBreakTranslation) {
