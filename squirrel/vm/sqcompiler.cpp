@@ -1,0 +1,1561 @@
+// Single-pass compiler: recursive descent over the token stream, emitting register code.
+#include "sqvm.h"
+#include "sqlexer.h"
+#include <unordered_map>
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+struct CompileError {};
+
+enum ExpKind { E_TEMP, E_LOCAL, E_FIELD, E_FIELDK, E_OUTER, E_VAR, E_LITERAL, E_ENUM, E_BASE, E_VOID };
+
+struct Exp {
+    ExpKind k = E_VOID;
+    int r = 0;        // register: value, or the object of a field
+    int r2 = 0;       // key register (E_FIELD)
+    int idx = 0;      // literal index (E_FIELDK, E_VAR), outer index (E_OUTER)
+    int base = 0;     // first temp register owned by this expression
+    bool isbase = false;   // the object is `base`: calls take `this` from register 0
+    SQObjectPtr val;  // E_LITERAL / E_ENUM
+};
+
+struct LiteralKey {
+    SQObjectType t;
+    SQRawObjectVal v;
+    bool operator==(const LiteralKey& o) const { return t == o.t && v == o.v; }
+};
+struct LiteralHash {
+    size_t operator()(const LiteralKey& k) const { return std::hash<uint64_t>()(k.v) ^ (size_t)k.t; }
+};
+
+struct LocalVar {
+    SQObjectPtr name;
+    int reg;
+    int info;       // index into the proto's local infos, -1 = hidden
+    bool captured;
+};
+
+struct Loop {
+    std::vector<int> breaks, continues;
+    int nlocals;
+    int ntraps;
+    bool isswitch;
+};
+
+struct FuncState {
+    FuncState* parent = nullptr;
+    SQObjectPtr fobj;
+    SQFunctionProto* f = nullptr;
+    std::vector<LocalVar> locals;
+    int top = 0, maxstack = 0;
+    std::unordered_map<LiteralKey, int, LiteralHash> litmap;
+    std::vector<Loop> loops;
+    int ntraps = 0;
+    SQInteger lastline = -1;
+};
+
+class Compiler {
+public:
+    Compiler(SQVM* v, SQLEXREADFUNC rg, SQUserPointer up, const SQChar* src, bool lineinfo)
+        : _vm(v), _ss(v->_sharedstate), _lineinfo(lineinfo) {
+        _sourcename = SQString::Create(_ss, src, -1);
+        _lex.Init(rg, up);
+    }
+
+    bool Compile(SQObjectPtr& out) {
+        FuncState fs;
+        try {
+            Lex();
+            OpenFunction(fs, nullptr);
+            fs.f->_name = _ss->Str("main");
+            AddParam(fs, _ss->_thisname);
+            fs.f->_varparams = true;
+            AddParam(fs, _ss->_vargvname);
+            fs.f->_nparams = 1;
+            while (_token != 0) {
+                Statement();
+                if (_lex._prevtoken != '}' && _lex._prevtoken != ';') OptionalSemicolon();
+            }
+            CloseFunction(fs);
+            out = fs.fobj;
+            return true;
+        } catch (CompileError&) {
+            _fs = nullptr;
+            return false;
+        }
+    }
+
+    std::string _errmsg;
+    SQInteger _errline = 0, _errcol = 0;
+
+private:
+    SQVM* _vm;
+    SQSharedState* _ss;
+    SQLexer _lex;
+    SQInteger _token = 0;
+    FuncState* _fs = nullptr;
+    bool _lineinfo;
+    SQObjectPtr _sourcename;
+    int _depth = 0;
+
+    // ------------------------------------------------------------ errors and tokens
+    [[noreturn]] void Error(const char* fmt, ...) {
+        char buf[512];
+        va_list ap;
+        va_start(ap, fmt);
+        vsnprintf(buf, sizeof buf, fmt, ap);
+        va_end(ap);
+        _errmsg = buf;
+        _errline = _lex._currentline;
+        _errcol = _lex._currentcolumn;
+        throw CompileError();
+    }
+
+    void Lex() {
+        _token = _lex.Lex();
+        if (!_lex._error.empty()) {
+            _errmsg = _lex._error;
+            _errline = _lex._errline;
+            _errcol = _lex._errcol;
+            throw CompileError();
+        }
+    }
+
+    void Expect(SQInteger tok) {
+        if (_token != tok) {
+            if (tok == TK_IDENTIFIER && _token == TK_CONSTRUCTOR) { /* accepted where a name is */ }
+            else if (tok > 255) Error("expected '%s'", _lex.Tok2Str(tok));
+            else Error("expected '%c'", (int)tok);
+        }
+        Lex();
+    }
+
+    SQObjectPtr ExpectIdent() {
+        if (_token != TK_IDENTIFIER && _token != TK_CONSTRUCTOR) Error("expected 'IDENTIFIER'");
+        SQObjectPtr s = _token == TK_CONSTRUCTOR ? _ss->_constructorname : SQObjectPtr(SQString::Create(_ss, _lex._longstr));
+        Lex();
+        return s;
+    }
+
+    bool IsEndOfStatement() {
+        return _lex._nlbefore || _token == 0 || _token == '}' || _token == ';';
+    }
+
+    void OptionalSemicolon() {
+        if (_token == ';') { Lex(); return; }
+        if (!IsEndOfStatement()) Error("end of statement expected (; or lf)");
+    }
+
+    struct DepthGuard {
+        Compiler* c;
+        explicit DepthGuard(Compiler* cc) : c(cc) {
+            if (++c->_depth > 200) { c->_depth = 0; c->Error("nesting too deep"); }
+        }
+        ~DepthGuard() { if (c->_depth > 0) c->_depth--; }
+    };
+
+    // ------------------------------------------------------------ function state
+    void OpenFunction(FuncState& fs, FuncState* parent) {
+        fs.parent = parent;
+        fs.f = SQFunctionProto::Create(_ss);
+        fs.fobj = fs.f;
+        fs.f->_sourcename = _sourcename;
+        _fs = &fs;
+    }
+
+    void AddParam(FuncState& fs, const SQObjectPtr& name) {
+        int reg = fs.top++;
+        if (fs.top > fs.maxstack) fs.maxstack = fs.top;
+        SQLocalVarInfo li;
+        li.name = name; li.reg = reg; li.start_op = 0; li.end_op = -1;
+        fs.f->_locals.push_back(li);
+        fs.locals.push_back({name, reg, (int)fs.f->_locals.size() - 1, false});
+        fs.f->_nparams = fs.top;
+    }
+
+    void CloseFunction(FuncState& fs) {
+        Emit(OP_RETURN, 0, 0, 0, 0);
+        SQInteger end = (SQInteger)fs.f->_code.size();
+        for (auto& li : fs.f->_locals) if (li.end_op < 0) li.end_op = end;
+        fs.f->_stacksize = fs.maxstack + 2;
+        _fs = fs.parent;
+    }
+
+    int Code() { return (int)_fs->f->_code.size(); }
+
+    int Emit(uint8_t op, int a = 0, int b = 0, int c = 0, int32_t x = 0) {
+        SQInstruction i;
+        i.op = op; i.a = (uint8_t)a; i.b = (uint8_t)b; i.c = (uint8_t)c; i.x = x;
+        _fs->f->_code.push_back(i);
+        return Code() - 1;
+    }
+
+    void AddLine(SQInteger line, bool emitline) {
+        if (line == _fs->lastline) return;
+        _fs->lastline = line;
+        SQLineInfo li; li.op = Code(); li.line = line;
+        if (!_fs->f->_lines.empty() && _fs->f->_lines.back().op == li.op) _fs->f->_lines.back().line = line;
+        else _fs->f->_lines.push_back(li);
+        if (emitline && _lineinfo) Emit(OP_LINE, 0, 0, 0, (int32_t)line);
+    }
+
+    void PatchJump(int at, int target) { _fs->f->_code[at].x = target - (at + 1); }
+    void JumpTo(int target) { int j = Emit(OP_JMP); PatchJump(j, target); }
+
+    int NewTemp() {
+        int r = _fs->top++;
+        if (r >= 250) Error("too many local variables");
+        if (_fs->top > _fs->maxstack) _fs->maxstack = _fs->top;
+        return r;
+    }
+    void FreeTo(int n) { _fs->top = n; }
+    int NLocals() { return (int)_fs->locals.size(); }
+    int LocalsTop() { return _fs->locals.empty() ? 0 : _fs->locals.back().reg + 1; }
+
+    int Literal(const SQObject& o) {
+        LiteralKey k{type(o), _rawval(o)};
+        auto it = _fs->litmap.find(k);
+        if (it != _fs->litmap.end()) return it->second;
+        int idx = (int)_fs->f->_literals.size();
+        _fs->f->_literals.push_back(SQObjectPtr(o));
+        _fs->litmap[k] = idx;
+        return idx;
+    }
+    int StrLiteral(const sqstring& s) {
+        SQObjectPtr str(SQString::Create(_ss, s));
+        return Literal(str);
+    }
+
+    // Declares the register at the top as a named local.
+    void DeclareLocal(const SQObjectPtr& name, int reg) {
+        SQLocalVarInfo li;
+        li.name = name; li.reg = reg; li.start_op = Code(); li.end_op = -1;
+        _fs->f->_locals.push_back(li);
+        _fs->locals.push_back({name, reg, (int)_fs->f->_locals.size() - 1, false});
+    }
+    void DeclareHidden(int reg) { _fs->locals.push_back({SQObjectPtr(), reg, -1, false}); }
+
+    // Ends locals down to n; emits CLOSE when a captured one goes.
+    void PopLocals(int n, bool emitclose = true) {
+        int closereg = -1;
+        while ((int)_fs->locals.size() > n) {
+            LocalVar& l = _fs->locals.back();
+            if (l.captured) closereg = l.reg;
+            if (l.info >= 0) _fs->f->_locals[l.info].end_op = Code();
+            _fs->locals.pop_back();
+        }
+        if (closereg >= 0 && emitclose) Emit(OP_CLOSE, closereg);
+        FreeTo(LocalsTop());
+    }
+    int CaptureCloseReg(int n) {   // lowest captured register among locals >= n, or -1
+        int r = -1;
+        for (int i = (int)_fs->locals.size() - 1; i >= n; i--)
+            if (_fs->locals[i].captured) r = _fs->locals[i].reg;
+        return r;
+    }
+
+    int FindLocal(FuncState* fs, const SQObject& name) {
+        for (int i = (int)fs->locals.size() - 1; i >= 0; i--)
+            if (type(fs->locals[i].name) == OT_STRING && _string(fs->locals[i].name) == _string(name)) return i;
+        return -1;
+    }
+
+    int FindOuter(FuncState* fs, const SQObject& name) {
+        for (size_t i = 0; i < fs->f->_outers.size(); i++)
+            if (_string(fs->f->_outers[i].name) == _string(name)) return (int)i;
+        if (!fs->parent) return -1;
+        int li = FindLocal(fs->parent, name);
+        SQOuterVarInfo oi;
+        oi.name = name;
+        if (li >= 0) {
+            fs->parent->locals[li].captured = true;
+            oi.fromlocal = true;
+            oi.index = fs->parent->locals[li].reg;
+        } else {
+            int po = FindOuter(fs->parent, name);
+            if (po < 0) return -1;
+            oi.fromlocal = false;
+            oi.index = po;
+        }
+        fs->f->_outers.push_back(oi);
+        return (int)fs->f->_outers.size() - 1;
+    }
+
+    bool FindConstant(const SQObject& name, SQObjectPtr& val) {
+        if (type(_ss->_consttable) != OT_TABLE) return false;
+        return _table(_ss->_consttable)->Get(name, val);
+    }
+
+    // ------------------------------------------------------------ expression values
+    void LoadLiteral(int reg, const SQObjectPtr& v) {
+        switch (type(v)) {
+        case OT_INTEGER: Emit(OP_LOADINT, reg, 0, 0, _integer(v)); break;
+        case OT_FLOAT: { int32_t bits; memcpy(&bits, &_float(v), 4); Emit(OP_LOADFLOAT, reg, 0, 0, bits); break; }
+        case OT_BOOL: Emit(OP_LOADBOOL, reg, 0, 0, _integer(v)); break;
+        case OT_NULL: Emit(OP_LOADNULLS, reg, 0, 0, 1); break;
+        default: Emit(OP_LOAD, reg, 0, 0, Literal(v)); break;
+        }
+    }
+
+    // Makes the value readable in a register; returns it (a local or a temp).
+    int ToReg(Exp& e) {
+        switch (e.k) {
+        case E_TEMP: case E_LOCAL: return e.r;
+        case E_FIELD: {
+            FreeTo(e.base);
+            int t = NewTemp();
+            Emit(OP_GET, t, e.r, e.r2);
+            e.k = E_TEMP; e.r = t;
+            return t;
+        }
+        case E_FIELDK: {
+            FreeTo(e.base);
+            int t = NewTemp();
+            Emit(OP_GETK, t, e.r, 0, e.idx);
+            e.k = E_TEMP; e.r = t;
+            return t;
+        }
+        case E_OUTER: { FreeTo(e.base); int t = NewTemp(); Emit(OP_GETOUTER, t, 0, 0, e.idx); e.k = E_TEMP; e.r = t; return t; }
+        case E_VAR: { FreeTo(e.base); int t = NewTemp(); Emit(OP_GETVAR, t, 0, 0, e.idx); e.k = E_TEMP; e.r = t; return t; }
+        case E_LITERAL: case E_ENUM: {
+            FreeTo(e.base);
+            int t = NewTemp();
+            if (e.k == E_ENUM) Error("invalid use of an enum");
+            LoadLiteral(t, e.val);
+            e.k = E_TEMP; e.r = t;
+            return t;
+        }
+        case E_BASE: return e.r;
+        case E_VOID: Error("expression expected");
+        }
+        return 0;
+    }
+
+    // Puts the value in a temp that is exactly the top register.
+    int ToNextTemp(Exp& e) {
+        int r = ToReg(e);
+        if (e.k == E_TEMP && r == _fs->top - 1 && r >= LocalsTop()) return r;
+        int t = NewTemp();
+        Emit(OP_MOVE, t, r);
+        e.k = E_TEMP; e.r = t;
+        return t;
+    }
+
+    // Evaluates into register `target`, freeing temps above it.
+    void ToTarget(Exp& e, int target) {
+        int r = ToReg(e);
+        if (r != target) {
+            SQInstruction* last = Code() ? &_fs->f->_code.back() : nullptr;
+            if (e.k == E_TEMP && last && r == _fs->top - 1 && LastWritesTemp(*last, r)) last->a = (uint8_t)target;
+            else Emit(OP_MOVE, target, r);
+        }
+        FreeTo(target + 1 > LocalsTop() ? target + 1 : LocalsTop());
+        if (target >= _fs->top) { _fs->top = target + 1; if (_fs->top > _fs->maxstack) _fs->maxstack = _fs->top; }
+    }
+
+    // The instruction writes register r as its only effect on r (safe to retarget).
+    bool LastWritesTemp(const SQInstruction& i, int r) {
+        if (i.a != r) return false;
+        switch (i.op) {
+        case OP_LOAD: case OP_LOADINT: case OP_LOADFLOAT: case OP_LOADBOOL: case OP_LOADROOT:
+        case OP_MOVE: case OP_GETOUTER: case OP_GETVAR: case OP_GETK: case OP_GET:
+        case OP_ADD: case OP_SUB: case OP_MUL: case OP_DIV: case OP_MOD: case OP_ADDK:
+        case OP_BAND: case OP_BOR: case OP_BXOR: case OP_SHL: case OP_SHR: case OP_USHR:
+        case OP_UNM: case OP_NOT: case OP_BNOT: case OP_EQ: case OP_NE: case OP_LT: case OP_LE:
+        case OP_GT: case OP_GE: case OP_CMP3: case OP_TYPEOF: case OP_INSTANCEOF: case OP_IN:
+        case OP_CLONE:
+            return i.b != r && i.c != r;
+        default: return false;
+        }
+    }
+
+    void Discard(Exp& e) {
+        if (e.k == E_FIELD || e.k == E_FIELDK || e.k == E_OUTER || e.k == E_VAR) ToReg(e);
+    }
+
+    // ------------------------------------------------------------ statements
+    void Statement(bool closeframe = true) {
+        DepthGuard g(this);
+        (void)closeframe;
+        AddLine(_lex._currentline, true);
+        switch (_token) {
+        case ';': Lex(); break;
+        case TK_IF: IfStatement(); break;
+        case TK_WHILE: WhileStatement(); break;
+        case TK_DO: DoWhileStatement(); break;
+        case TK_FOR: ForStatement(); break;
+        case TK_FOREACH: ForEachStatement(); break;
+        case TK_SWITCH: SwitchStatement(); break;
+        case TK_LOCAL: LocalDeclStatement(); break;
+        case TK_RETURN: case TK_YIELD: {
+            bool isyield = _token == TK_YIELD;
+            if (isyield) _fs->f->_generator = true;
+            Lex();
+            int base = _fs->top;
+            if (!IsEndOfStatement()) {
+                Exp e; CommaExpr(e);
+                int r = ToReg(e);
+                if (isyield) Emit(OP_YIELD, NOREG, r, 1);
+                else Emit(OP_RETURN, r, 1);
+            } else {
+                if (isyield) Emit(OP_YIELD, NOREG, 0, 0);
+                else Emit(OP_RETURN, 0, 0);
+            }
+            FreeTo(base);
+            break;
+        }
+        case TK_BREAK: {
+            int li = (int)_fs->loops.size() - 1;
+            if (li < 0) Error("'break' has to be in a loop block");
+            Loop& l = _fs->loops[li];
+            if (_fs->ntraps > l.ntraps) Emit(OP_POPTRAP, 0, 0, 0, _fs->ntraps - l.ntraps);
+            int cr = CaptureCloseReg(l.nlocals);
+            if (cr >= 0) Emit(OP_CLOSE, cr);
+            l.breaks.push_back(Emit(OP_JMP));
+            Lex();
+            break;
+        }
+        case TK_CONTINUE: {
+            int li = (int)_fs->loops.size() - 1;
+            while (li >= 0 && _fs->loops[li].isswitch) li--;
+            if (li < 0) Error("'continue' has to be in a loop block");
+            Loop& l = _fs->loops[li];
+            if (_fs->ntraps > l.ntraps) Emit(OP_POPTRAP, 0, 0, 0, _fs->ntraps - l.ntraps);
+            int cr = CaptureCloseReg(l.nlocals);
+            if (cr >= 0) Emit(OP_CLOSE, cr);
+            l.continues.push_back(Emit(OP_JMP));
+            Lex();
+            break;
+        }
+        case TK_FUNCTION: FunctionStatement(); break;
+        case TK_CLASS: ClassStatement(); break;
+        case TK_ENUM: EnumStatement(); break;
+        case '{': {
+            Lex();
+            int n = NLocals();
+            while (_token != '}' && _token != 0) {
+                Statement();
+                if (_lex._prevtoken != '}' && _lex._prevtoken != ';') OptionalSemicolon();
+            }
+            Expect('}');
+            PopLocals(n);
+            break;
+        }
+        case TK_TRY: TryCatchStatement(); break;
+        case TK_THROW: {
+            Lex();
+            int base = _fs->top;
+            Exp e; CommaExpr(e);
+            Emit(OP_THROW, ToReg(e));
+            FreeTo(base);
+            break;
+        }
+        case TK_CONST: ConstStatement(); break;
+        default: {
+            int base = _fs->top;
+            Exp e; CommaExpr(e);
+            Discard(e);
+            FreeTo(base);
+            break;
+        }
+        }
+    }
+
+    // A statement used as a loop / if body: its locals end with it.
+    void ScopedStatement() {
+        int n = NLocals();
+        Statement();
+        if (_lex._prevtoken != '}' && _lex._prevtoken != ';') OptionalSemicolon();
+        PopLocals(n);
+    }
+
+    void CondJump(std::vector<int>& falsejumps) {
+        // Evaluates a condition; records jumps taken when it is false.
+        int base = _fs->top;
+        Exp e; CommaExpr(e);
+        int r = ToReg(e);
+        SQInstruction* last = Code() ? &_fs->f->_code.back() : nullptr;
+        if (e.k == E_TEMP && last && last->a == r && r == _fs->top - 1 && last->b != r && last->c != r &&
+            last->op >= OP_EQ && last->op <= OP_GE) {
+            static const uint8_t map[] = {4, 5, 0, 1, 2, 3};
+            uint8_t kind = map[last->op - OP_EQ];
+            last->op = OP_JCMP; last->a = kind;
+            falsejumps.push_back(Code() - 1);
+        } else {
+            falsejumps.push_back(Emit(OP_JZ, r));
+        }
+        FreeTo(base);
+    }
+
+    void IfStatement() {
+        Lex();
+        Expect('(');
+        std::vector<int> fj;
+        CondJump(fj);
+        Expect(')');
+        ScopedStatement();
+        if (_token == TK_ELSE) {
+            int j = Emit(OP_JMP);
+            for (int f : fj) PatchJump(f, Code());
+            Lex();
+            ScopedStatement();
+            PatchJump(j, Code());
+        } else {
+            for (int f : fj) PatchJump(f, Code());
+        }
+    }
+
+    void BeginLoop(bool isswitch = false) {
+        Loop l; l.nlocals = NLocals(); l.ntraps = _fs->ntraps; l.isswitch = isswitch;
+        _fs->loops.push_back(l);
+    }
+    void EndLoop(int continuetarget, int breaktarget) {
+        Loop l = _fs->loops.back();
+        _fs->loops.pop_back();
+        for (int j : l.breaks) PatchJump(j, breaktarget);
+        for (int j : l.continues) PatchJump(j, continuetarget);
+    }
+
+    void WhileStatement() {
+        Lex();
+        int start = Code();
+        Expect('(');
+        std::vector<int> fj;
+        CondJump(fj);
+        Expect(')');
+        BeginLoop();
+        ScopedStatement();
+        JumpTo(start);
+        int end = Code();
+        for (int f : fj) PatchJump(f, end);
+        EndLoop(start, end);
+    }
+
+    void DoWhileStatement() {
+        Lex();
+        int start = Code();
+        BeginLoop();
+        ScopedStatement();
+        int cont = Code();
+        Expect(TK_WHILE);
+        Expect('(');
+        std::vector<int> fj;
+        CondJump(fj);
+        Expect(')');
+        JumpTo(start);
+        int end = Code();
+        for (int f : fj) PatchJump(f, end);
+        EndLoop(cont, end);
+    }
+
+    void ForStatement() {
+        Lex();
+        int n = NLocals();
+        Expect('(');
+        if (_token == TK_LOCAL) LocalDeclStatement();
+        else if (_token != ';') { int b = _fs->top; Exp e; CommaExpr(e); Discard(e); FreeTo(b); }
+        Expect(';');
+        int condstart = Code();
+        std::vector<int> fj;
+        if (_token != ';') CondJump(fj);
+        Expect(';');
+        // The increment is compiled now but must run after the body: move its code.
+        int incstart = Code();
+        if (_token != ')') { int b = _fs->top; Exp e; CommaExpr(e); Discard(e); FreeTo(b); }
+        Expect(')');
+        std::vector<SQInstruction> inc(_fs->f->_code.begin() + incstart, _fs->f->_code.end());
+        std::vector<SQLineInfo> savedlines;
+        _fs->f->_code.resize(incstart);
+        while (!_fs->f->_lines.empty() && _fs->f->_lines.back().op > incstart) _fs->f->_lines.pop_back();
+        BeginLoop();
+        ScopedStatement();
+        int cont = Code();
+        for (auto& i : inc) _fs->f->_code.push_back(i);
+        JumpTo(condstart);
+        int end = Code();
+        for (int f : fj) PatchJump(f, end);
+        EndLoop(cont, end);
+        PopLocals(n);
+    }
+
+    void ForEachStatement() {
+        Lex();
+        Expect('(');
+        SQObjectPtr keyname, valname = ExpectIdent();
+        if (_token == ',') { keyname = valname; Lex(); valname = ExpectIdent(); }
+        Expect(TK_IN);
+        int n = NLocals();
+        int c = NewTemp();
+        {
+            Exp e; CommaExpr(e);
+            ToTarget(e, c);
+        }
+        Expect(')');
+        DeclareHidden(c);
+        int k = NewTemp();
+        int v = NewTemp();
+        int it = NewTemp();
+        Emit(OP_LOADNULLS, k, 0, 0, 3);
+        if (type(keyname) == OT_NULL) keyname = _ss->Str("@INDEX@");
+        DeclareLocal(keyname, k);
+        DeclareLocal(valname, v);
+        DeclareHidden(it);
+        int start = Emit(OP_FOREACH, c, k);
+        BeginLoop();
+        ScopedStatement();
+        JumpTo(start);
+        int end = Code();
+        PatchJump(start, end);
+        EndLoop(start, end);
+        PopLocals(n);
+    }
+
+    void SwitchStatement() {
+        Lex();
+        Expect('(');
+        int s = NewTemp();
+        { Exp e; CommaExpr(e); ToTarget(e, s); }
+        Expect(')');
+        Expect('{');
+        int n = NLocals();
+        DeclareHidden(s);
+        BeginLoop(true);
+        int tonext = -1, skip = -1;
+        while (_token == TK_CASE) {
+            if (tonext != -1) { skip = Emit(OP_JMP); PatchJump(tonext, Code()); }
+            Lex();
+            int base = _fs->top;
+            Exp e; Expression(e);
+            int r = ToReg(e);
+            int t = NewTemp();
+            Emit(OP_EQ, t, s, r);
+            tonext = Emit(OP_JZ, t);
+            FreeTo(base);
+            Expect(':');
+            if (skip != -1) { PatchJump(skip, Code()); skip = -1; }
+            int bn = NLocals();
+            while (_token != TK_CASE && _token != TK_DEFAULT && _token != '}' && _token != 0) {
+                Statement();
+                if (_lex._prevtoken != '}' && _lex._prevtoken != ';') OptionalSemicolon();
+            }
+            PopLocals(bn);
+        }
+        if (tonext != -1) PatchJump(tonext, Code());
+        if (_token == TK_DEFAULT) {
+            Lex();
+            Expect(':');
+            int bn = NLocals();
+            while (_token != '}' && _token != 0) {
+                Statement();
+                if (_lex._prevtoken != '}' && _lex._prevtoken != ';') OptionalSemicolon();
+            }
+            PopLocals(bn);
+        }
+        Expect('}');
+        PopLocals(n + 1);   // hidden switch value stays until the breaks are patched
+        int end = Code();
+        Loop l = _fs->loops.back();
+        _fs->loops.pop_back();
+        for (int j : l.breaks) PatchJump(j, end);
+        if (!l.continues.empty()) {
+            // continue inside switch belongs to the enclosing loop
+            int li = (int)_fs->loops.size() - 1;
+            while (li >= 0 && _fs->loops[li].isswitch) li--;
+            for (int j : l.continues) _fs->loops[li].continues.push_back(j);
+        }
+        PopLocals(n);
+    }
+
+    void LocalDeclStatement() {
+        Lex();
+        if (_token == TK_FUNCTION) {
+            Lex();
+            SQObjectPtr name = ExpectIdent();
+            int r = NewTemp();
+            Emit(OP_LOADNULLS, r, 0, 0, 1);
+            DeclareLocal(name, r);   // visible inside its own body (recursion)
+            int t = FunctionExp(name, false);
+            Emit(OP_MOVE, r, t);
+            FreeTo(r + 1);
+            return;
+        }
+        for (;;) {
+            SQObjectPtr name = ExpectIdent();
+            int r = _fs->top;
+            if (_token == '=') {
+                Lex();
+                Exp e; Expression(e);
+                ToTarget(e, r);
+            } else {
+                r = NewTemp();
+                Emit(OP_LOADNULLS, r, 0, 0, 1);
+            }
+            FreeTo(r + 1);
+            DeclareLocal(name, r);
+            if (_token != ',') break;
+            Lex();
+        }
+    }
+
+    // function a.b.c() / function a::b()
+    void FunctionStatement() {
+        Lex();
+        int base = _fs->top;
+        SQObjectPtr name = ExpectIdent();
+        int obj = 0;   // `this`
+        int objbase = base;
+        SQObjectPtr key = name;
+        bool first = true;
+        while (_token == TK_DOUBLE_COLON || _token == '.') {
+            Lex();
+            int t = NewTemp();
+            if (first) Emit(OP_GETVAR, t, 0, 0, Literal(key));
+            else Emit(OP_GETK, t, obj, 0, Literal(key));
+            obj = t;
+            first = false;
+            key = ExpectIdent();
+        }
+        (void)objbase;
+        int k = NewTemp();
+        Emit(OP_LOAD, k, 0, 0, Literal(key));
+        int f = FunctionExp(key, false);
+        Emit(OP_NEWSLOT, NOREG, obj, k, f);
+        FreeTo(base);
+    }
+
+    void ClassStatement() {
+        Lex();
+        int base = _fs->top;
+        Exp e;
+        // class name: an identifier path
+        SQObjectPtr key = ExpectIdent();
+        int obj = 0;
+        bool first = true;
+        while (_token == '.' || _token == TK_DOUBLE_COLON) {
+            Lex();
+            int t = NewTemp();
+            if (first) Emit(OP_GETVAR, t, 0, 0, Literal(key));
+            else Emit(OP_GETK, t, obj, 0, Literal(key));
+            obj = t;
+            first = false;
+            key = ExpectIdent();
+        }
+        int k = NewTemp();
+        Emit(OP_LOAD, k, 0, 0, Literal(key));
+        int c = ClassExp();
+        Emit(OP_NEWSLOT, NOREG, obj, k, c);
+        FreeTo(base);
+    }
+
+    SQObjectPtr ScalarConst() {
+        SQObjectPtr v;
+        bool neg = false;
+        if (_token == '-') { neg = true; Lex(); }
+        switch (_token) {
+        case TK_INTEGER: v = SQObjectPtr(neg ? (SQInteger)(0u - (uint32_t)_lex._nvalue) : _lex._nvalue); break;
+        case TK_FLOAT: v = SQObjectPtr(neg ? -_lex._fvalue : _lex._fvalue); break;
+        case TK_STRING_LITERAL:
+            if (neg) Error("scalar expected : integer,float or string");
+            v = SQString::Create(_ss, _lex._longstr);
+            break;
+        default: Error("scalar expected : integer,float or string");
+        }
+        Lex();
+        return v;
+    }
+
+    void ConstStatement() {
+        Lex();
+        SQObjectPtr name = ExpectIdent();
+        Expect('=');
+        SQObjectPtr v = ScalarConst();
+        if (type(_ss->_consttable) == OT_TABLE) _table(_ss->_consttable)->NewSlot(name, v);
+        OptionalSemicolon();
+    }
+
+    void EnumStatement() {
+        Lex();
+        SQObjectPtr name = ExpectIdent();
+        SQObjectPtr tbl(SQTable::Create(_ss, 0));
+        Expect('{');
+        SQInteger next = 0;
+        while (_token != '}') {
+            SQObjectPtr key = ExpectIdent();
+            SQObjectPtr v;
+            if (_token == '=') {
+                Lex();
+                v = ScalarConst();
+                if (type(v) == OT_INTEGER) next = _integer(v) + 1;
+            } else {
+                v = SQObjectPtr(next);
+                next++;
+            }
+            _table(tbl)->NewSlot(key, v);
+            if (_token == ',') Lex();
+        }
+        Lex();
+        if (type(_ss->_consttable) == OT_TABLE) _table(_ss->_consttable)->NewSlot(name, tbl);
+    }
+
+    void TryCatchStatement() {
+        Lex();
+        int exreg = _fs->top;
+        int trap = Emit(OP_PUSHTRAP, exreg);
+        _fs->ntraps++;
+        int n = NLocals();
+        for (auto& l : _fs->loops) (void)l;
+        ScopedStatementBlock();
+        PopLocals(n);
+        _fs->ntraps--;
+        Emit(OP_POPTRAP, 0, 0, 0, 1);
+        int j = Emit(OP_JMP);
+        PatchJump(trap, Code());
+        Expect(TK_CATCH);
+        Expect('(');
+        SQObjectPtr name = ExpectIdent();
+        Expect(')');
+        int r = NewTemp();
+        (void)r;
+        DeclareLocal(name, exreg);
+        ScopedStatementBlock();
+        PopLocals(n);
+        PatchJump(j, Code());
+    }
+
+    void ScopedStatementBlock() {
+        int n = NLocals();
+        Statement();
+        if (_lex._prevtoken != '}' && _lex._prevtoken != ';') OptionalSemicolon();
+        PopLocals(n);
+    }
+
+    // ------------------------------------------------------------ expressions
+    void CommaExpr(Exp& e) {
+        Expression(e);
+        while (_token == ',') {
+            Discard(e);
+            int base = e.k == E_TEMP ? e.r : _fs->top;
+            FreeTo(base > LocalsTop() ? base : LocalsTop());
+            Lex();
+            Expression(e);
+        }
+    }
+
+    void Expression(Exp& e) {
+        DepthGuard g(this);
+        int base = _fs->top;
+        LogicalOrExp(e);
+        switch (_token) {
+        case '=': case TK_NEWSLOT: case TK_PLUSEQ: case TK_MINUSEQ: case TK_MULEQ: case TK_DIVEQ: case TK_MODEQ: {
+            SQInteger op = _token;
+            if (e.k != E_LOCAL && e.k != E_FIELD && e.k != E_FIELDK && e.k != E_OUTER && e.k != E_VAR)
+                Error("can't assign expression");
+            if (op == TK_NEWSLOT && (e.k == E_LOCAL || e.k == E_OUTER)) Error("can't 'create' a local slot");
+            Lex();
+            Assign(e, op, base);
+            break;
+        }
+        case '?': {
+            Lex();
+            int t = base;
+            FreeTo(base);
+            int r = ToRegFrom(e, base);
+            int jz = Emit(OP_JZ, r);
+            FreeTo(base);
+            t = NewTemp();
+            FreeTo(base);
+            Exp a; Expression(a); ToTarget(a, t);
+            int jend = Emit(OP_JMP);
+            Expect(':');
+            PatchJump(jz, Code());
+            FreeTo(base);
+            Exp b; Expression(b); ToTarget(b, t);
+            PatchJump(jend, Code());
+            FreeTo(t + 1);
+            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+            break;
+        }
+        default: break;
+        }
+    }
+
+    int ToRegFrom(Exp& e, int) { return ToReg(e); }
+
+    uint8_t ArithOpFor(SQInteger tok) {
+        switch (tok) {
+        case TK_PLUSEQ: return OP_ADD;
+        case TK_MINUSEQ: return OP_SUB;
+        case TK_MULEQ: return OP_MUL;
+        case TK_DIVEQ: return OP_DIV;
+        case TK_MODEQ: return OP_MOD;
+        }
+        return OP_ADD;
+    }
+
+    // Key of a field target as a register (loads the literal key when needed).
+    int FieldKeyReg(Exp& e) {
+        if (e.k == E_FIELD) return e.r2;
+        int k = NewTemp();
+        Emit(OP_LOAD, k, 0, 0, e.idx);
+        e.k = E_FIELD; e.r2 = k;
+        return k;
+    }
+
+    void Assign(Exp& e, SQInteger op, int base) {
+        switch (e.k) {
+        case E_LOCAL: {
+            Exp v; Expression(v);
+            if (op == '=') {
+                ToTarget(v, e.r);
+            } else {
+                int rv = ToReg(v);
+                Emit(ArithOpFor(op), e.r, e.r, rv);
+            }
+            FreeTo(base);
+            break;
+        }
+        case E_FIELD: case E_FIELDK: {
+            int obj = e.r;
+            int key = FieldKeyReg(e);
+            if (op == '=' || op == TK_NEWSLOT) {
+                Exp v; Expression(v);
+                int rv = ToReg(v);
+                FreeTo(base);
+                int t = NewTemp();
+                if (op == '=') Emit(OP_SET, t, obj, key, rv);
+                else { Emit(OP_NEWSLOT, NOREG, obj, key, rv); Emit(OP_MOVE, t, rv); }
+                e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+                return;
+            }
+            int cur = NewTemp();
+            Emit(OP_GET, cur, obj, key);
+            Exp v; Expression(v);
+            int rv = ToReg(v);
+            Emit(ArithOpFor(op), cur, cur, rv);
+            FreeTo(base);
+            int t = NewTemp();
+            Emit(OP_SET, t, obj, key, cur);
+            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+            return;
+        }
+        case E_OUTER: {
+            int idx = e.idx;
+            int t = NewTemp();
+            if (op != '=') Emit(OP_GETOUTER, t, 0, 0, idx);
+            Exp v; Expression(v);
+            if (op == '=') ToTarget(v, t);
+            else { int rv = ToReg(v); Emit(ArithOpFor(op), t, t, rv); }
+            Emit(OP_SETOUTER, NOREG, t, 0, idx);
+            FreeTo(t + 1);
+            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+            return;
+        }
+        case E_VAR: {
+            int idx = e.idx;
+            if (op == TK_NEWSLOT) {
+                int k = NewTemp();
+                Emit(OP_LOAD, k, 0, 0, idx);
+                Exp v; Expression(v);
+                int rv = ToReg(v);
+                Emit(OP_NEWSLOT, NOREG, 0, k, rv);
+                FreeTo(base);
+                int t = NewTemp();
+                Emit(OP_MOVE, t, rv == t ? k : rv);
+                if (rv == t) Error("internal compiler error");
+                e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+                return;
+            }
+            int t = NewTemp();
+            if (op != '=') Emit(OP_GETVAR, t, 0, 0, idx);
+            Exp v; Expression(v);
+            if (op == '=') ToTarget(v, t);
+            else { int rv = ToReg(v); Emit(ArithOpFor(op), t, t, rv); }
+            Emit(OP_SETVAR, NOREG, t, 0, idx);
+            FreeTo(t + 1);
+            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+            return;
+        }
+        default: Error("can't assign expression");
+        }
+    }
+
+    // Binary operator helper: left already parsed in e.
+    void EmitBinary(Exp& e, uint8_t op, int base, void (Compiler::*next)(Exp&)) {
+        int rl = ToReg(e);
+        Exp r; (this->*next)(r);
+        int rr = ToReg(r);
+        FreeTo(base);
+        int t = NewTemp();
+        Emit(op, t, rl, rr);
+        e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+    }
+
+    void LogicalOrExp(Exp& e) {
+        int base = _fs->top;
+        LogicalAndExp(e);
+        while (_token == TK_OR) {
+            Lex();
+            int t = ToReg(e);
+            if (!(e.k == E_TEMP && t == base)) { FreeTo(base); int nt = NewTemp(); Emit(OP_MOVE, nt, t); t = nt; }
+            FreeTo(base + 1);
+            int j = Emit(OP_JNZ, t);
+            Exp r; LogicalAndExp(r);
+            ToTarget(r, t);
+            PatchJump(j, Code());
+            FreeTo(t + 1);
+            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+        }
+    }
+
+    void LogicalAndExp(Exp& e) {
+        int base = _fs->top;
+        BitwiseOrExp(e);
+        while (_token == TK_AND) {
+            Lex();
+            int t = ToReg(e);
+            if (!(e.k == E_TEMP && t == base)) { FreeTo(base); int nt = NewTemp(); Emit(OP_MOVE, nt, t); t = nt; }
+            FreeTo(base + 1);
+            int j = Emit(OP_JZ, t);
+            Exp r; BitwiseOrExp(r);
+            ToTarget(r, t);
+            PatchJump(j, Code());
+            FreeTo(t + 1);
+            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+        }
+    }
+
+    void BitwiseOrExp(Exp& e) {
+        int base = _fs->top;
+        BitwiseXorExp(e);
+        while (_token == '|') { Lex(); EmitBinary(e, OP_BOR, base, &Compiler::BitwiseXorExp); }
+    }
+    void BitwiseXorExp(Exp& e) {
+        int base = _fs->top;
+        BitwiseAndExp(e);
+        while (_token == '^') { Lex(); EmitBinary(e, OP_BXOR, base, &Compiler::BitwiseAndExp); }
+    }
+    void BitwiseAndExp(Exp& e) {
+        int base = _fs->top;
+        EqExp(e);
+        while (_token == '&') { Lex(); EmitBinary(e, OP_BAND, base, &Compiler::EqExp); }
+    }
+    void EqExp(Exp& e) {
+        int base = _fs->top;
+        CompExp(e);
+        for (;;) {
+            if (_token == TK_EQ) { Lex(); EmitBinary(e, OP_EQ, base, &Compiler::CompExp); }
+            else if (_token == TK_NE) { Lex(); EmitBinary(e, OP_NE, base, &Compiler::CompExp); }
+            else break;
+        }
+    }
+    void CompExp(Exp& e) {
+        int base = _fs->top;
+        ShiftExp(e);
+        for (;;) {
+            switch (_token) {
+            case '>': Lex(); EmitBinary(e, OP_GT, base, &Compiler::ShiftExp); continue;
+            case '<': Lex(); EmitBinary(e, OP_LT, base, &Compiler::ShiftExp); continue;
+            case TK_GE: Lex(); EmitBinary(e, OP_GE, base, &Compiler::ShiftExp); continue;
+            case TK_LE: Lex(); EmitBinary(e, OP_LE, base, &Compiler::ShiftExp); continue;
+            case TK_3WAYSCMP: Lex(); EmitBinary(e, OP_CMP3, base, &Compiler::ShiftExp); continue;
+            case TK_IN: Lex(); EmitBinary(e, OP_IN, base, &Compiler::ShiftExp); continue;
+            case TK_INSTANCEOF: Lex(); EmitBinary(e, OP_INSTANCEOF, base, &Compiler::ShiftExp); continue;
+            default: return;
+            }
+        }
+    }
+    void ShiftExp(Exp& e) {
+        int base = _fs->top;
+        PlusExp(e);
+        for (;;) {
+            if (_token == TK_SHIFTL) { Lex(); EmitBinary(e, OP_SHL, base, &Compiler::PlusExp); }
+            else if (_token == TK_SHIFTR) { Lex(); EmitBinary(e, OP_SHR, base, &Compiler::PlusExp); }
+            else if (_token == TK_USHIFTR) { Lex(); EmitBinary(e, OP_USHR, base, &Compiler::PlusExp); }
+            else break;
+        }
+    }
+    void PlusExp(Exp& e) {
+        int base = _fs->top;
+        MultExp(e);
+        for (;;) {
+            if (_token == '+') { Lex(); EmitBinary(e, OP_ADD, base, &Compiler::MultExp); }
+            else if (_token == '-') { Lex(); EmitBinary(e, OP_SUB, base, &Compiler::MultExp); }
+            else break;
+        }
+    }
+    void MultExp(Exp& e) {
+        int base = _fs->top;
+        PrefixedExp(e);
+        for (;;) {
+            if (_token == '*') { Lex(); EmitBinary(e, OP_MUL, base, &Compiler::PrefixedExp); }
+            else if (_token == '/') { Lex(); EmitBinary(e, OP_DIV, base, &Compiler::PrefixedExp); }
+            else if (_token == '%') { Lex(); EmitBinary(e, OP_MOD, base, &Compiler::PrefixedExp); }
+            else break;
+        }
+    }
+
+    void UnaryOp(Exp& e, uint8_t op) {
+        int base = _fs->top;
+        Lex();
+        PrefixedExp(e);
+        if (op == OP_UNM && e.k == E_LITERAL) {
+            if (type(e.val) == OT_INTEGER) { e.val = SQObjectPtr((SQInteger)(0u - (uint32_t)_integer(e.val))); return; }
+            if (type(e.val) == OT_FLOAT) { e.val = SQObjectPtr(-_float(e.val)); return; }
+        }
+        int r = ToReg(e);
+        FreeTo(base);
+        int t = NewTemp();
+        Emit(op, t, r);
+        e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+    }
+
+    void IncDec(Exp& e, int delta, bool postfix, int base) {
+        switch (e.k) {
+        case E_LOCAL: {
+            if (postfix) { int t = NewTemp(); Emit(OP_PINCL, t, e.r, 0, delta); e = Exp(); e.k = E_TEMP; e.r = t; e.base = base; }
+            else Emit(OP_INCL, NOREG, e.r, 0, delta);
+            return;
+        }
+        case E_FIELD: case E_FIELDK: {
+            int obj = e.r;
+            int key = FieldKeyReg(e);
+            int cur = NewTemp();
+            Emit(OP_GET, cur, obj, key);
+            int nv = NewTemp();
+            Emit(OP_ADDK, nv, cur, 0, delta);
+            Emit(OP_SET, NOREG, obj, key, nv);
+            int res = postfix ? cur : nv;
+            FreeTo(base);
+            int t = NewTemp();
+            if (t != res) Emit(OP_MOVE, t, res);
+            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+            return;
+        }
+        case E_OUTER: case E_VAR: {
+            bool outer = e.k == E_OUTER;
+            int idx = e.idx;
+            FreeTo(base);
+            int cur = NewTemp();
+            Emit(outer ? OP_GETOUTER : OP_GETVAR, cur, 0, 0, idx);
+            int nv = NewTemp();
+            Emit(OP_ADDK, nv, cur, 0, delta);
+            Emit(outer ? OP_SETOUTER : OP_SETVAR, NOREG, nv, 0, idx);
+            if (!postfix) Emit(OP_MOVE, cur, nv);
+            FreeTo(cur + 1);
+            e = Exp(); e.k = E_TEMP; e.r = cur; e.base = base;
+            return;
+        }
+        default: Error("can't assign expression");
+        }
+    }
+
+    void PrefixedExp(Exp& e) {
+        DepthGuard g(this);
+        int base = _fs->top;
+        switch (_token) {
+        case '-': UnaryOp(e, OP_UNM); return;
+        case '!': UnaryOp(e, OP_NOT); return;
+        case '~': UnaryOp(e, OP_BNOT); return;
+        case TK_TYPEOF: UnaryOp(e, OP_TYPEOF); return;
+        case TK_RESUME: UnaryOp(e, OP_RESUME); return;
+        case TK_CLONE: UnaryOp(e, OP_CLONE); return;
+        case TK_PLUSPLUS: case TK_MINUSMINUS: {
+            int delta = _token == TK_PLUSPLUS ? 1 : -1;
+            Lex();
+            PrefixedExp(e);
+            IncDec(e, delta, false, base);
+            return;
+        }
+        case TK_DELETE: {
+            Lex();
+            PrefixedExp(e);
+            if (e.k != E_FIELD && e.k != E_FIELDK) Error("can't delete an expression");
+            int obj = e.r;
+            int key = FieldKeyReg(e);
+            FreeTo(base);
+            int t = NewTemp();
+            Emit(OP_DELETE, t, obj, key);
+            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+            return;
+        }
+        default: break;
+        }
+        Factor(e);
+        PostfixLoop(e, base);
+    }
+
+    void PostfixLoop(Exp& e, int base) {
+        for (;;) {
+            switch (_token) {
+            case '.': {
+                Lex();
+                SQObjectPtr key = ExpectIdent();
+                if (e.k == E_ENUM) {
+                    SQObjectPtr v;
+                    if (!_table(e.val)->Get(key, v)) {
+                        Error("invalid constant [%s.%s]", sq_toutf8(_enumname.data(), _enumname.size()).c_str(),
+                              sq_toutf8(_string(key)->_val, _string(key)->_len).c_str());
+                    }
+                    e.k = E_LITERAL; e.val = v;
+                    continue;
+                }
+                bool isbase = e.k == E_BASE;
+                int obj = ToReg(e);
+                Exp n; n.k = E_FIELDK; n.r = obj; n.idx = Literal(key); n.base = base; n.isbase = isbase;
+                e = n;
+                continue;
+            }
+            case '[': {
+                if (_lex._nlbefore) return;
+                Lex();
+                bool isbase = e.k == E_BASE;
+                int obj = ToReg(e);
+                Exp k; Expression(k);
+                int kr = ToNextTemp(k);
+                Expect(']');
+                Exp n; n.k = E_FIELD; n.r = obj; n.r2 = kr; n.base = base; n.isbase = isbase;
+                e = n;
+                continue;
+            }
+            case '(': {
+                Lex();
+                CallExp(e, base);
+                continue;
+            }
+            case TK_PLUSPLUS: case TK_MINUSMINUS: {
+                if (_lex._nlbefore) return;
+                int delta = _token == TK_PLUSPLUS ? 1 : -1;
+                Lex();
+                IncDec(e, delta, true, base);
+                return;
+            }
+            default: return;
+            }
+        }
+    }
+
+    void CallExp(Exp& e, int base) {
+        int f;
+        if (e.k == E_FIELD || e.k == E_FIELDK) {
+            FreeTo(base);
+            f = NewTemp();
+            NewTemp();
+            if (e.k == E_FIELD) Emit(OP_PREPCALL, f, e.r, e.r2);
+            else Emit(OP_PREPCALLK, f, e.r, 0, e.idx);
+            if (e.isbase) Emit(OP_MOVE, f + 1, 0);
+        } else {
+            int r = ToReg(e);
+            FreeTo(base);
+            f = NewTemp();
+            if (r != f) Emit(OP_MOVE, f, r);
+            int t = NewTemp();
+            Emit(OP_MOVE, t, 0);
+        }
+        int nargs = 1;
+        while (_token != ')') {
+            Exp a; Expression(a);
+            ToNextTemp(a);
+            nargs++;
+            if (_token == ',') {
+                Lex();
+                if (_token == ')') Error("expression expected, found ')'");
+            } else if (_token != ')') Error("expected ')'");
+        }
+        Lex();
+        AddLine(_lex._lasttokenline, false);
+        Emit(OP_CALL, f, f, nargs);
+        FreeTo(f + 1);
+        e = Exp(); e.k = E_TEMP; e.r = f; e.base = base;
+    }
+
+    sqstring _enumname;
+
+    void Factor(Exp& e) {
+        int base = _fs->top;
+        e = Exp();
+        e.base = base;
+        switch (_token) {
+        case TK_STRING_LITERAL:
+            e.k = E_LITERAL; e.val = SQString::Create(_ss, _lex._longstr); Lex(); return;
+        case TK_INTEGER: e.k = E_LITERAL; e.val = SQObjectPtr(_lex._nvalue); Lex(); return;
+        case TK_FLOAT: e.k = E_LITERAL; e.val = SQObjectPtr(_lex._fvalue); Lex(); return;
+        case TK_TRUE: e.k = E_LITERAL; e.val = SQObjectPtr(true); Lex(); return;
+        case TK_FALSE: e.k = E_LITERAL; e.val = SQObjectPtr(false); Lex(); return;
+        case TK_NULL: e.k = E_LITERAL; e.val.Null(); Lex(); return;
+        case TK_THIS: e.k = E_LOCAL; e.r = 0; Lex(); return;
+        case TK_BASE: {
+            Lex();
+            int t = NewTemp();
+            Emit(OP_GETBASE, t);
+            e.k = E_BASE; e.r = t;
+            return;
+        }
+        case TK_DOUBLE_COLON: {
+            Lex();
+            int t = NewTemp();
+            Emit(OP_LOADROOT, t);
+            SQObjectPtr key = ExpectIdent();
+            e.k = E_FIELDK; e.r = t; e.idx = Literal(key);
+            return;
+        }
+        case TK_IDENTIFIER: case TK_CONSTRUCTOR: {
+            SQObjectPtr name = ExpectIdent();
+            int li = FindLocal(_fs, name);
+            if (li >= 0) { e.k = E_LOCAL; e.r = _fs->locals[li].reg; return; }
+            int oi = FindOuter(_fs, name);
+            if (oi >= 0) { e.k = E_OUTER; e.idx = oi; return; }
+            SQObjectPtr cv;
+            if (FindConstant(name, cv)) {
+                if (type(cv) == OT_TABLE) { e.k = E_ENUM; e.val = cv; _enumname = _string(name)->str(); }
+                else { e.k = E_LITERAL; e.val = cv; }
+                return;
+            }
+            e.k = E_VAR; e.idx = Literal(name);
+            return;
+        }
+        case '(': {
+            Lex();
+            CommaExpr(e);
+            Expect(')');
+            return;
+        }
+        case '[': {
+            Lex();
+            int t = NewTemp();
+            int at = Emit(OP_NEWARRAY, t);
+            int n = 0;
+            while (_token != ']') {
+                if (_token == 0) Error("expected ']'");
+                Exp v; Expression(v);
+                int r = ToReg(v);
+                Emit(OP_APPENDARRAY, t, r);
+                FreeTo(t + 1);
+                n++;
+                if (_token == ',') Lex();
+            }
+            Lex();
+            _fs->f->_code[at].x = n;
+            e.k = E_TEMP; e.r = t;
+            return;
+        }
+        case '{': {
+            Lex();
+            int t = NewTemp();
+            Emit(OP_NEWTABLE, t);
+            TableBody(t, '}');
+            e.k = E_TEMP; e.r = t;
+            return;
+        }
+        case TK_FUNCTION: {
+            Lex();
+            int t = FunctionExp(SQObjectPtr(), false);
+            e.k = E_TEMP; e.r = t;
+            return;
+        }
+        case '@': {
+            Lex();
+            int t = FunctionExp(SQObjectPtr(), true);
+            e.k = E_TEMP; e.r = t;
+            return;
+        }
+        case TK_CLASS: {
+            Lex();
+            int t = ClassExp();
+            e.k = E_TEMP; e.r = t;
+            return;
+        }
+        case '-': case '!': case '~': case TK_TYPEOF: case TK_RESUME: case TK_CLONE: case TK_DELETE:
+        case TK_PLUSPLUS: case TK_MINUSMINUS:
+            PrefixedExp(e);
+            return;
+        default:
+            Error("expression expected");
+        }
+    }
+
+    void TableBody(int t, SQInteger terminator) {
+        while (_token != terminator) {
+            if (_token == 0) Error("expected '%c'", (int)terminator);
+            int base = _fs->top;
+            if (_token == TK_FUNCTION) {
+                Lex();
+                SQObjectPtr key = ExpectIdent();
+                int f = FunctionExp(key, false);
+                Emit(OP_NEWSLOTK, 0, t, f, Literal(key));
+            } else if (_token == '[') {
+                Lex();
+                Exp k; Expression(k);
+                int kr = ToNextTemp(k);
+                Expect(']');
+                Expect('=');
+                Exp v; Expression(v);
+                int vr = ToReg(v);
+                Emit(OP_NEWSLOT, NOREG, t, kr, vr);
+            } else if (_token == TK_STRING_LITERAL && terminator == '}') {
+                SQObjectPtr key(SQString::Create(_ss, _lex._longstr));
+                Lex();
+                Expect(':');
+                Exp v; Expression(v);
+                int vr = ToReg(v);
+                Emit(OP_NEWSLOTK, 0, t, vr, Literal(key));
+            } else {
+                SQObjectPtr key = ExpectIdent();
+                Expect('=');
+                Exp v; Expression(v);
+                int vr = ToReg(v);
+                Emit(OP_NEWSLOTK, 0, t, vr, Literal(key));
+            }
+            FreeTo(base);
+            if (_token == ',') Lex();
+        }
+        Lex();
+    }
+
+    // Parses `(params) body` (or a lambda expression); emits CLOSURE into a new temp.
+    int FunctionExp(const SQObjectPtr& name, bool lambda) {
+        DepthGuard g(this);
+        Expect('(');
+        int base = _fs->top;
+        std::vector<SQObjectPtr> params;
+        bool varparams = false;
+        int ndefaults = 0;
+        while (_token != ')') {
+            if (_token == TK_VARPARAMS) {
+                if (ndefaults > 0) Error("function with default parameters cannot have variable number of parameters");
+                varparams = true;
+                Lex();
+                if (_token != ')') Error("expected ')'");
+                break;
+            }
+            SQObjectPtr pn = ExpectIdent();
+            params.push_back(pn);
+            if (_token == '=') {
+                Lex();
+                Exp d; Expression(d);
+                ToNextTemp(d);
+                ndefaults++;
+            } else if (ndefaults > 0) Error("expected '='");
+            if (_token == ',') Lex();
+            else if (_token != ')') Error("expected ')'");
+        }
+        Lex();
+        FuncState* parent = _fs;
+        FuncState fs;
+        OpenFunction(fs, parent);
+        fs.f->_name = name;
+        AddParam(fs, _ss->_thisname);
+        for (auto& p : params) AddParam(fs, p);
+        if (varparams) {
+            fs.f->_varparams = true;
+            SQInteger np = fs.f->_nparams;
+            AddParam(fs, _ss->_vargvname);
+            fs.f->_nparams = np;
+        }
+        fs.f->_ndefaults = ndefaults;
+        AddLine(_lex._currentline, false);
+        if (lambda) {
+            Exp e; Expression(e);
+            int r = ToReg(e);
+            Emit(OP_RETURN, r, 1);
+        } else {
+            if (_token != '{') Error("expected '{'");
+            Statement();
+        }
+        CloseFunction(fs);
+        _fs = parent;
+        int idx = (int)parent->f->_functions.size();
+        parent->f->_functions.push_back(fs.fobj);
+        FreeTo(base);
+        int t = NewTemp();
+        for (int i = 0; i < ndefaults; i++) if (base + i >= _fs->maxstack) _fs->maxstack = base + i + 1;
+        Emit(OP_CLOSURE, t, 0, 0, idx);
+        return t;
+    }
+
+    // class [extends expr] [</ attrs />] { members }; emits CLASS into a new temp.
+    int ClassExp() {
+        DepthGuard g(this);
+        int base = _fs->top;
+        int basereg = NOREG, attrreg = NOREG;
+        if (_token == TK_EXTENDS) {
+            Lex();
+            Exp b; Expression(b);
+            basereg = ToNextTemp(b);
+        }
+        if (_token == TK_ATTR_OPEN) {
+            Lex();
+            attrreg = NewTemp();
+            Emit(OP_NEWTABLE, attrreg);
+            TableBody(attrreg, TK_ATTR_CLOSE);
+        }
+        Expect('{');
+        FreeTo(base);
+        int t = NewTemp();
+        Emit(OP_CLASS, t, basereg, attrreg);
+        while (_token != '}') {
+            if (_token == 0) Error("expected '}'");
+            int mbase = _fs->top;
+            int ar = NOREG;
+            if (_token == TK_ATTR_OPEN) {
+                Lex();
+                ar = NewTemp();
+                Emit(OP_NEWTABLE, ar);
+                TableBody(ar, TK_ATTR_CLOSE);
+            }
+            bool isstatic = false;
+            if (_token == TK_STATIC) { isstatic = true; Lex(); }
+            int kr, vr;
+            if (_token == TK_FUNCTION || _token == TK_CONSTRUCTOR) {
+                bool ctor = _token == TK_CONSTRUCTOR;
+                Lex();
+                SQObjectPtr key = ctor ? _ss->_constructorname : ExpectIdent();
+                kr = NewTemp();
+                Emit(OP_LOAD, kr, 0, 0, Literal(key));
+                vr = FunctionExp(key, false);
+            } else if (_token == '[') {
+                Lex();
+                Exp k; Expression(k);
+                kr = ToNextTemp(k);
+                Expect(']');
+                Expect('=');
+                Exp v; Expression(v);
+                vr = ToNextTemp(v);
+            } else {
+                SQObjectPtr key = ExpectIdent();
+                kr = NewTemp();
+                Emit(OP_LOAD, kr, 0, 0, Literal(key));
+                Expect('=');
+                Exp v; Expression(v);
+                vr = ToNextTemp(v);
+            }
+            int32_t x = vr | ((ar == NOREG ? 0 : ar + 1) << 8) | (isstatic ? 1 << 16 : 0) | (1 << 17);
+            Emit(OP_NEWSLOT, NOREG, t, kr, x);
+            FreeTo(mbase);
+            if (_token == ';') Lex();
+        }
+        Lex();
+        FreeTo(t + 1);
+        return t;
+    }
+};
+
+struct BufReader {
+    SQLEXREADFUNC f;
+    SQUserPointer up;
+};
+
+}  // namespace
+
+bool sq_compile_source(SQVM* vm, SQLEXREADFUNC rg, SQUserPointer up, const SQChar* sourcename,
+                       SQObjectPtr& out, bool raiseerror, bool lineinfo) {
+    Compiler c(vm, rg, up, sourcename, lineinfo);
+    if (c.Compile(out)) return true;
+    sqstring msg = sq_ascii(c._errmsg.c_str());
+    SQObjectPtr err(SQString::Create(vm->_sharedstate, msg));
+    vm->_lasterror = err;
+    if (raiseerror && vm->_sharedstate->_compilererrorhandler)
+        vm->_sharedstate->_compilererrorhandler(vm, _string(err)->_val, sourcename, c._errline, c._errcol);
+    return false;
+}

@@ -1,0 +1,542 @@
+// The interpreter loop.
+#include "sqvm.h"
+#include <cmath>
+
+#define ARITH_INT_FAST(OPER)                                                             \
+    {                                                                                    \
+        const SQObjectPtr& x = R[i.b];                                                   \
+        const SQObjectPtr& y = R[i.c];                                                   \
+        if (type(x) == OT_INTEGER && type(y) == OT_INTEGER) {                            \
+            R[i.a] = (SQInteger)((uint32_t)_integer(x) OPER (uint32_t)_integer(y));      \
+            continue;                                                                    \
+        }                                                                                \
+        if (type(x) == OT_FLOAT && type(y) == OT_FLOAT) {                                \
+            R[i.a] = (SQFloat)(_float(x) OPER _float(y));                                \
+            continue;                                                                    \
+        }                                                                                \
+        SQObjectPtr tmp;                                                                 \
+        if (!ArithOp((SQOpcode)i.op, tmp, x, y)) goto exception_trap;                    \
+        R[i.a] = std::move(tmp);                                                         \
+        continue;                                                                        \
+    }
+
+bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres,
+                   bool raiseerror, SQExecType et) {
+    if (_nnativecalls + 1 > SQ_MAX_NATIVE_DEPTH) {
+        Raise_Error("stack overflow");
+        if (raiseerror) CallErrorHandler(_lasterror);
+        return false;
+    }
+    _nnativecalls++;
+    _nexecs++;
+    struct ExecGuard {
+        SQVM* v;
+        ~ExecGuard() { v->_nnativecalls--; v->_nexecs--; }
+    } guard{this};
+
+    SQInteger rootidx;
+    switch (et) {
+    case ET_CALL: {
+        SQClosure* c = _closure(closure);
+        if (c->_function->_generator) {
+            if (!StartCall(c, stackbase, nargs, stackbase, false)) {
+                if (raiseerror) CallErrorHandler(_lasterror);
+                return false;
+            }
+            outres = _stack[stackbase];
+            return true;
+        }
+        if (!StartCall(c, -1, nargs, stackbase, false)) {
+            if (raiseerror) CallErrorHandler(_lasterror);
+            return false;
+        }
+        ci->_root = true;
+        rootidx = (SQInteger)_callstack.size() - 1;
+        break;
+    }
+    case ET_RESUME_GENERATOR:
+        rootidx = (SQInteger)_callstack.size() - 1;
+        break;
+    case ET_RESUME_VM:
+    case ET_RESUME_THROW_VM:
+        rootidx = _suspended_rootidx;
+        _suspended = 0;
+        if (et == ET_RESUME_THROW_VM) goto exception_trap;
+        break;
+    default:
+        return false;
+    }
+
+    for (;;) {
+        {
+        SQObjectPtr* R = _stack + ci->_base;
+        SQObjectPtr* lits = ci->_literals;
+        for (;;) {
+            const SQInstruction i = *ci->_ip++;
+            switch (i.op) {
+            case OP_LINE:
+                if (type(_sharedstate->_debughook) != OT_NULL || _sharedstate->_nativehook) CallDebugHook('l', i.x);
+                continue;
+            case OP_LOAD: R[i.a] = lits[i.x]; continue;
+            case OP_LOADINT: R[i.a] = (SQInteger)i.x; continue;
+            case OP_LOADFLOAT: { SQFloat f; memcpy(&f, &i.x, 4); R[i.a] = f; continue; }
+            case OP_LOADNULLS: for (int32_t k = 0; k < i.x; k++) R[i.a + k].Null(); continue;
+            case OP_LOADBOOL: R[i.a] = (bool)(i.x != 0); continue;
+            case OP_LOADROOT: R[i.a] = _roottable; continue;
+            case OP_MOVE: R[i.a] = R[i.b]; continue;
+            case OP_GETOUTER: {
+                SQOuter* o = _closure(ci->_closure)->_outers[i.x];
+                R[i.a] = *o->_valptr;
+                continue;
+            }
+            case OP_SETOUTER: {
+                SQOuter* o = _closure(ci->_closure)->_outers[i.x];
+                *o->_valptr = R[i.b];
+                if (i.a != NOREG) R[i.a] = R[i.b];
+                continue;
+            }
+            case OP_GETVAR: {
+                const SQObjectPtr& key = lits[i.x];
+                if (type(R[0]) == OT_TABLE) {
+                    SQTable::Node* n = _table(R[0])->FindNode(key);
+                    if (n) { R[i.a] = n->val; continue; }
+                }
+                SQObjectPtr tmp;
+                if (!GetVar(R[0], key, tmp)) goto exception_trap;
+                R[i.a] = std::move(tmp);
+                continue;
+            }
+            case OP_SETVAR: {
+                const SQObjectPtr& key = lits[i.x];
+                SQObjectPtr val = R[i.b];
+                bool done = false;
+                if (type(R[0]) == OT_TABLE) done = _table(R[0])->Set(key, val);
+                else if (type(R[0]) == OT_INSTANCE) done = _instance(R[0])->Set(key, val);
+                else if (type(R[0]) == OT_CLASS && _class(R[0])->_members->FindNode(key)) done = Set(R[0], key, val, false);
+                if (!done && type(_roottable) == OT_TABLE) done = _table(_roottable)->Set(key, val);
+                if (!done) { Raise_IdxError(key); goto exception_trap; }
+                if (i.a != NOREG) R[i.a] = val;
+                continue;
+            }
+            case OP_GETK: {
+                const SQObjectPtr& obj = R[i.b];
+                const SQObjectPtr& key = lits[i.x];
+                if (type(obj) == OT_TABLE) {
+                    SQTable::Node* n = _table(obj)->FindNode(key);
+                    if (n) { R[i.a] = n->val; continue; }
+                } else if (type(obj) == OT_INSTANCE) {
+                    SQInstance* inst = _instance(obj);
+                    SQTable::Node* n = inst->_class->_members->FindNode(key);
+                    if (n) {
+                        if (MEMBER_TYPE(n->val) == MEMBER_FIELD) R[i.a] = inst->_values[MEMBER_INDEX(n->val)];
+                        else R[i.a] = inst->_class->_methods[MEMBER_INDEX(n->val)].val;
+                        continue;
+                    }
+                }
+                SQObjectPtr tmp;
+                if (!Get(obj, key, tmp, false)) goto exception_trap;
+                R[i.a] = std::move(tmp);
+                continue;
+            }
+            case OP_GET: {
+                const SQObjectPtr& obj = R[i.b];
+                const SQObjectPtr& key = R[i.c];
+                if (type(obj) == OT_ARRAY && type(key) == OT_INTEGER) {
+                    SQArray* a = _array(obj);
+                    SQInteger k = _integer(key);
+                    if (k >= 0 && k < a->Size()) { R[i.a] = a->_values[k]; continue; }
+                }
+                SQObjectPtr tmp;
+                if (!Get(obj, key, tmp, false)) goto exception_trap;
+                R[i.a] = std::move(tmp);
+                continue;
+            }
+            case OP_SET: {
+                const SQObjectPtr& obj = R[i.b];
+                const SQObjectPtr& key = R[i.c];
+                SQObjectPtr val = R[i.x];
+                if (type(obj) == OT_ARRAY && type(key) == OT_INTEGER) {
+                    SQArray* a = _array(obj);
+                    SQInteger k = _integer(key);
+                    if (k >= 0 && k < a->Size()) {
+                        a->_values[k] = val;
+                        if (i.a != NOREG) R[i.a] = std::move(val);
+                        continue;
+                    }
+                }
+                if (type(obj) == OT_TABLE) {
+                    if (_table(obj)->Set(key, val)) { if (i.a != NOREG) R[i.a] = std::move(val); continue; }
+                }
+                {
+                    SQObjectPtr o = obj, k = key;
+                    if (!Set(o, k, val, false)) goto exception_trap;
+                }
+                if (i.a != NOREG) R[i.a] = std::move(val);
+                continue;
+            }
+            case OP_NEWSLOT: {
+                SQObjectPtr obj = R[i.b], key = R[i.c];
+                int vr = i.x & 255;
+                int ar = ((i.x >> 8) & 255) - 1;
+                bool bstatic = (i.x >> 16) & 1;
+                bool cls = (i.x >> 17) & 1;
+                SQObjectPtr val = R[vr];
+                if (cls) {
+                    SQObjectPtr attrs;
+                    if (ar >= 0) attrs = R[ar];
+                    if (!NewSlotA(obj, key, val, attrs, bstatic, false)) goto exception_trap;
+                } else {
+                    if (!NewSlot(obj, key, val, bstatic, false)) goto exception_trap;
+                }
+                if (i.a != NOREG) R[i.a] = val;
+                continue;
+            }
+            case OP_NEWSLOTK: {
+                _table(R[i.b])->NewSlot(lits[i.x], R[i.c]);
+                continue;
+            }
+            case OP_DELETE: {
+                SQObjectPtr obj = R[i.b], key = R[i.c], tmp;
+                if (!DeleteSlot(obj, key, tmp, false)) goto exception_trap;
+                R[i.a] = std::move(tmp);
+                continue;
+            }
+            case OP_ADD: ARITH_INT_FAST(+)
+            case OP_SUB: ARITH_INT_FAST(-)
+            case OP_MUL: ARITH_INT_FAST(*)
+            case OP_DIV: case OP_MOD: {
+                SQObjectPtr tmp;
+                if (!ArithOp((SQOpcode)i.op, tmp, R[i.b], R[i.c])) goto exception_trap;
+                R[i.a] = std::move(tmp);
+                continue;
+            }
+            case OP_ADDK: {
+                const SQObjectPtr& x = R[i.b];
+                if (type(x) == OT_INTEGER) { R[i.a] = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x); continue; }
+                SQObjectPtr tmp, k((SQInteger)i.x);
+                if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
+                R[i.a] = std::move(tmp);
+                continue;
+            }
+            case OP_BAND: case OP_BOR: case OP_BXOR: case OP_SHL: case OP_SHR: case OP_USHR: {
+                SQObjectPtr tmp;
+                if (!BitwOp((SQOpcode)i.op, tmp, R[i.b], R[i.c])) goto exception_trap;
+                R[i.a] = std::move(tmp);
+                continue;
+            }
+            case OP_UNM: {
+                SQObjectPtr tmp;
+                if (!NegOp(tmp, R[i.b])) goto exception_trap;
+                R[i.a] = std::move(tmp);
+                continue;
+            }
+            case OP_NOT: R[i.a] = sq_isfalse(R[i.b]); continue;
+            case OP_BNOT:
+                if (type(R[i.b]) != OT_INTEGER) {
+                    Raise_Error("attempt to perform a bitwise op on a %s", sq_typename_ascii(type(R[i.b])));
+                    goto exception_trap;
+                }
+                R[i.a] = (SQInteger)~_integer(R[i.b]);
+                continue;
+            case OP_EQ: R[i.a] = IsEqual(R[i.b], R[i.c]); continue;
+            case OP_NE: R[i.a] = !IsEqual(R[i.b], R[i.c]); continue;
+            case OP_LT: case OP_LE: case OP_GT: case OP_GE: {
+                bool r;
+                if (!CmpOp((SQOpcode)i.op, R[i.b], R[i.c], r)) goto exception_trap;
+                R[i.a] = r;
+                continue;
+            }
+            case OP_CMP3: {
+                SQInteger r;
+                SQObjectPtr a = R[i.b], b = R[i.c];
+                if (!ObjCmp(a, b, r)) goto exception_trap;
+                R[i.a] = r;
+                continue;
+            }
+            case OP_JMP: ci->_ip += i.x; continue;
+            case OP_JZ: if (sq_isfalse(R[i.a])) ci->_ip += i.x; continue;
+            case OP_JNZ: if (!sq_isfalse(R[i.a])) ci->_ip += i.x; continue;
+            case OP_JCMP: {
+                const SQObjectPtr& x = R[i.b];
+                const SQObjectPtr& y = R[i.c];
+                bool r;
+                if (type(x) == OT_INTEGER && type(y) == OT_INTEGER) {
+                    SQInteger p = _integer(x), q = _integer(y);
+                    switch (i.a) {
+                    case 0: r = p < q; break;
+                    case 1: r = p <= q; break;
+                    case 2: r = p > q; break;
+                    case 3: r = p >= q; break;
+                    case 4: r = p == q; break;
+                    default: r = p != q; break;
+                    }
+                } else if (i.a >= 4) {
+                    r = IsEqual(x, y);
+                    if (i.a == 5) r = !r;
+                } else {
+                    static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};
+                    if (!CmpOp(ops[i.a], x, y, r)) goto exception_trap;
+                }
+                if (!r) ci->_ip += i.x;
+                continue;
+            }
+            case OP_PREPCALL: case OP_PREPCALLK: {
+                SQObjectPtr obj = R[i.b];
+                const SQObjectPtr& key = i.op == OP_PREPCALLK ? lits[i.x] : R[i.c];
+                SQObjectPtr tmp;
+                bool found = false;
+                if (type(obj) == OT_TABLE) {
+                    SQTable::Node* n = _table(obj)->FindNode(key);
+                    if (n) { tmp = n->val; found = true; }
+                } else if (type(obj) == OT_INSTANCE) {
+                    found = _instance(obj)->Get(key, tmp);
+                }
+                if (!found && !Get(obj, key, tmp, false)) goto exception_trap;
+                R[i.a + 1] = std::move(obj);
+                R[i.a] = std::move(tmp);
+                continue;
+            }
+            case OP_CALL: {
+                SQObjectPtr& fn = R[i.b];
+                SQInteger nargs = i.c;
+                SQInteger sbase = ci->_base + i.b + 1;
+                SQInteger target = i.a == NOREG ? -1 : ci->_base + i.a;
+                switch (type(fn)) {
+                case OT_CLOSURE: {
+                    SQClosure* c = _closure(fn);
+                    if (c->_function->_generator) {
+                        SQObjectPtr keep(fn);
+                        if (!StartCall(c, target, nargs, sbase, false)) goto exception_trap;
+                        for (SQInteger k = sbase; k < sbase + nargs; k++) if (k != target) _stack[k].Null();
+                        continue;
+                    }
+                    SQObjectPtr keep(fn);
+                    if (!StartCall(c, target, nargs, sbase, false)) goto exception_trap;
+                    goto frame_changed;
+                }
+                case OT_NATIVECLOSURE: {
+                    SQObjectPtr keep(fn), ret;
+                    bool suspend;
+                    if (!CallNative(_nativeclosure(keep), nargs, sbase, ret, suspend)) goto exception_trap;
+                    if (suspend) {
+                        if (_nexecs != 1 || _nmetacalls > 0) {
+                            Raise_Error("cannot suspend through native calls/metamethods");
+                            goto exception_trap;
+                        }
+                        _suspended = 1;
+                        _suspended_target = target;
+                        _suspended_rootidx = rootidx;
+                        outres = ret;
+                        return true;
+                    }
+                    for (SQInteger k = sbase; k < sbase + nargs; k++) _stack[k].Null();
+                    if (target >= 0) _stack[target] = std::move(ret);
+                    continue;
+                }
+                default: {
+                    SQObjectPtr keep(fn), ret;
+                    if (!Call(keep, nargs, sbase, ret, false)) goto exception_trap;
+                    for (SQInteger k = sbase; k < sbase + nargs; k++) _stack[k].Null();
+                    if (target >= 0) _stack[target] = std::move(ret);
+                    continue;
+                }
+                }
+            }
+            case OP_CLOSURE: {
+                SQClosure* cur = _closure(ci->_closure);
+                SQFunctionProto* fp = _funcproto(cur->_function->_functions[i.x]);
+                SQClosure* nc = SQClosure::Create(_sharedstate, fp);
+                SQObjectPtr ncobj(nc);
+                nc->_outers.reserve(fp->_outers.size());
+                for (auto& ov : fp->_outers) {
+                    SQOuter* o = ov.fromlocal ? FindOuter(&R[ov.index]) : cur->_outers[ov.index];
+                    o->_uiRef++;
+                    nc->_outers.push_back(o);
+                }
+                for (SQInteger k = 0; k < fp->_ndefaults; k++) nc->_defaults.push_back(R[i.a + k]);
+                R[i.a] = std::move(ncobj);
+                continue;
+            }
+            case OP_NEWTABLE: R[i.a] = SQObjectPtr(SQTable::Create(_sharedstate, i.x)); continue;
+            case OP_NEWARRAY: {
+                SQArray* a = SQArray::Create(_sharedstate, 0);
+                a->_values.reserve(i.x);
+                R[i.a] = SQObjectPtr(a);
+                continue;
+            }
+            case OP_APPENDARRAY: _array(R[i.a])->_values.push_back(R[i.b]); continue;
+            case OP_RETURN: {
+                SQObjectPtr ret;
+                if (i.b) ret = R[i.a];
+                if (type(_sharedstate->_debughook) != OT_NULL || _sharedstate->_nativehook) CallDebugHook('r');
+                bool root = ci->_root;
+                SQInteger target = ci->_target;
+                if (ci->_generator) ci->_generator->_state = SQGenerator::eDead;
+                LeaveFrame();
+                if (root) { outres = std::move(ret); return true; }
+                if (target >= 0) _stack[target] = std::move(ret);
+                goto frame_changed;
+            }
+            case OP_YIELD: {
+                SQGenerator* gen = ci->_generator;
+                if (!gen) { Raise_Error("internal error: yield outside a generator"); goto exception_trap; }
+                SQObjectPtr ret;
+                if (i.c) ret = R[i.b];
+                Yield(gen, nullptr);
+                bool root = ci->_root;
+                LeaveFrame();
+                if (root) { outres = std::move(ret); return true; }
+                goto frame_changed;
+            }
+            case OP_RESUME: {
+                SQObjectPtr g = R[i.b];
+                if (type(g) != OT_GENERATOR) {
+                    Raise_Error("trying to resume a '%s',only genenerator can be resumed", sq_typename_ascii(type(g)));
+                    goto exception_trap;
+                }
+                if (!Resume(_generator(g), ci->_base + i.a)) goto exception_trap;
+                continue;
+            }
+            case OP_FOREACH: {
+                bool finished;
+                if (!FOREACH_OP(R[i.a], R[i.b], R[i.b + 1], R[i.b + 2], finished)) goto exception_trap;
+                if (finished) ci->_ip += i.x;
+                continue;
+            }
+            case OP_CLOSE: if (_openouters) CloseOuters(&R[i.a]); continue;
+            case OP_TYPEOF: {
+                SQObjectPtr tmp;
+                if (!TypeOf(R[i.b], tmp)) goto exception_trap;
+                R[i.a] = std::move(tmp);
+                continue;
+            }
+            case OP_INSTANCEOF: {
+                if (type(R[i.c]) != OT_CLASS) {
+                    Raise_Error("cannot apply instanceof between a %s and a %s", sq_typename_ascii(type(R[i.b])),
+                                sq_typename_ascii(type(R[i.c])));
+                    goto exception_trap;
+                }
+                bool r = type(R[i.b]) == OT_INSTANCE && _instance(R[i.b])->InstanceOf(_class(R[i.c]));
+                R[i.a] = r;
+                continue;
+            }
+            case OP_IN: {
+                SQObjectPtr tmp, obj = R[i.c], key = R[i.b];
+                SQObjectPtr saved = _lasterror;
+                bool r = Get(obj, key, tmp, true, false);
+                _lasterror = saved;
+                R[i.a] = r;
+                continue;
+            }
+            case OP_CLONE: {
+                SQObjectPtr tmp;
+                if (!Clone(R[i.b], tmp)) goto exception_trap;
+                R[i.a] = std::move(tmp);
+                continue;
+            }
+            case OP_CLASS: {
+                SQClass* base = nullptr;
+                if (i.b != NOREG) {
+                    if (type(R[i.b]) != OT_CLASS) {
+                        Raise_Error("trying to inherit from a %s", sq_typename_ascii(type(R[i.b])));
+                        goto exception_trap;
+                    }
+                    base = _class(R[i.b]);
+                }
+                SQClass* c = SQClass::Create(_sharedstate, base);
+                SQObjectPtr cobj(c);
+                if (i.c != NOREG) c->_attributes = R[i.c];
+                if (base && type(base->_metamethods[MT_INHERITED]) != OT_NULL) {
+                    SQObjectPtr mm = base->_metamethods[MT_INHERITED];
+                    if (!CheckStack(3)) { Raise_Error("stack overflow"); goto exception_trap; }
+                    Push(SQObjectPtr(base));
+                    Push(cobj);
+                    SQObjectPtr r;
+                    SQObjectPtr saved = _lasterror;
+                    CallMetaMethod(mm, MT_INHERITED, 2, r);
+                    _lasterror = saved;
+                }
+                R[i.a] = std::move(cobj);
+                continue;
+            }
+            case OP_THROW: _lasterror = R[i.a]; goto exception_trap;
+            case OP_PUSHTRAP: {
+                SQExceptionTrap t;
+                t.stackbase = ci->_base;
+                t.ip = ci->_ip + i.x;
+                t.extarget = i.a;
+                t.frame = (SQInteger)_callstack.size() - 1;
+                _etraps.push_back(t);
+                continue;
+            }
+            case OP_POPTRAP:
+                for (int32_t k = 0; k < i.x && (SQInteger)_etraps.size() > ci->_etraps; k++) _etraps.pop_back();
+                continue;
+            case OP_GETBASE: {
+                SQClosure* c = _closure(ci->_closure);
+                if (c->_base && c->_base->_base) R[i.a] = SQObjectPtr(c->_base->_base);
+                else R[i.a].Null();
+                continue;
+            }
+            case OP_INCL: {
+                SQObjectPtr& x = R[i.b];
+                if (type(x) == OT_INTEGER) x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
+                else {
+                    SQObjectPtr tmp, k((SQInteger)i.x);
+                    if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
+                    x = std::move(tmp);
+                }
+                if (i.a != NOREG) R[i.a] = R[i.b];
+                continue;
+            }
+            case OP_PINCL: {
+                SQObjectPtr old = R[i.b];
+                SQObjectPtr& x = R[i.b];
+                if (type(x) == OT_INTEGER) x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
+                else {
+                    SQObjectPtr tmp, k((SQInteger)i.x);
+                    if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
+                    x = std::move(tmp);
+                }
+                R[i.a] = std::move(old);
+                continue;
+            }
+            default:
+                Raise_Error("invalid instruction");
+                goto exception_trap;
+            }
+        }
+        }
+    frame_changed:
+        continue;
+
+    exception_trap: {
+        SQObjectPtr currerror = _lasterror;
+        bool trapped = (SQInteger)_etraps.size() > _callstack[rootidx]._etraps;
+        if (_sharedstate->_notifyallexceptions || (!trapped && raiseerror)) CallErrorHandler(currerror);
+        for (;;) {
+            if ((SQInteger)_etraps.size() > ci->_etraps) {
+                SQExceptionTrap t = _etraps.back();
+                _etraps.pop_back();
+                ci->_ip = t.ip;
+                _stack[ci->_base + t.extarget] = currerror;
+                break;
+            }
+            bool root = ci->_root;
+            if (ci->_generator) {
+                SQGenerator* g = ci->_generator;
+                SQObjectPtr keep(g);
+                LeaveFrame();
+                g->Kill();
+            } else {
+                LeaveFrame();
+            }
+            if (root || (SQInteger)_callstack.size() <= rootidx) {
+                _lasterror = currerror;
+                return false;
+            }
+        }
+        continue;
+    }
+    }
+}

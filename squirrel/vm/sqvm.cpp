@@ -1,0 +1,1103 @@
+// The interpreter loop and the object protocol (get/set/arith/compare/call).
+#include "sqvm.h"
+#include <cstdarg>
+#include <cstdio>
+#include <cmath>
+#include <sys/mman.h>
+
+// ---------------------------------------------------------------- shared state
+SQSharedState::SQSharedState() {}
+
+static const char* g_metanames[MT_LAST] = {
+    "_add", "_sub", "_mul", "_div", "_unm", "_modulo", "_set", "_get", "_typeof", "_nexti",
+    "_cmp", "_call", "_cloned", "_newslot", "_delslot", "_tostring", "_newmember", "_inherited"};
+
+void SQSharedState::Init(SQVM* root) {
+    _rootvm = root;
+    for (int i = 0; i < MT_LAST; i++) _metanames[i] = Str(g_metanames[i]);
+    _constructorname = Str("constructor");
+    _thisname = Str("this");
+    _vargvname = Str("vargv");
+    _registry = SQTable::Create(this, 0);
+    _consttable = SQTable::Create(this, 0);
+}
+
+SQSharedState::~SQSharedState() {}
+
+// ---------------------------------------------------------------- VM
+SQVM::SQVM(SQSharedState* ss) : _sharedstate(ss) {}
+
+bool SQVM::Init(SQVM* friendvm, SQInteger stacksize) {
+    (void)stacksize;
+    _stackcap = SQ_STACK_SLOTS;
+    void* mem = mmap(nullptr, sizeof(SQObjectPtr) * _stackcap, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (mem == MAP_FAILED) return false;
+    _stack = (SQObjectPtr*)mem;
+    EnsureInit(64);
+    _callstack.reserve(SQ_MAX_FRAMES + 8);
+    if (friendvm) _roottable = friendvm->_roottable;
+    else _roottable = SQTable::Create(_sharedstate, 0);
+    return true;
+}
+
+SQVM::~SQVM() {
+    Finalize();
+    if (_stack) {
+        for (SQInteger i = 0; i < _stackinit; i++) _stack[i].~SQObjectPtr();
+        munmap(_stack, sizeof(SQObjectPtr) * _stackcap);
+        _stack = nullptr;
+    }
+}
+
+void SQVM::Finalize() {
+    CloseOuters(_stack);
+    _callstack.clear();
+    ci = nullptr;
+    _etraps.clear();
+    for (SQInteger i = 0; i < _stackinit; i++) _stack[i].Null();
+    _top = 0;
+    _stackbase = 0;
+    _roottable.Null();
+    _lasterror.Null();
+}
+
+void SQVM::EnumRefs(void (*fn)(void*, SQObject&), void* ud) {
+    for (SQInteger i = 0; i < _top; i++) fn(ud, _stack[i]);
+    for (auto& c : _callstack) fn(ud, c._closure);
+    fn(ud, _roottable);
+    fn(ud, _lasterror);
+}
+
+// ---------------------------------------------------------------- errors
+void SQVM::Raise_Error(const char* fmt, ...) {
+    char buf[1024];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    _lasterror = Str(buf);
+}
+
+static std::string keytext(const SQObject& k) {
+    switch (type(k)) {
+    case OT_STRING: return sq_toutf8(_string(k)->_val, _string(k)->_len);
+    case OT_INTEGER: { char b[32]; snprintf(b, sizeof b, "%d", (int)_integer(k)); return b; }
+    case OT_FLOAT: { sqstring s = sq_float_to_text(_float(k)); return sq_toutf8(s.data(), (SQInteger)s.size()); }
+    case OT_BOOL: return _integer(k) ? "true" : "false";
+    default: return std::string("(") + sq_typename_ascii(type(k)) + ")";
+    }
+}
+
+void SQVM::Raise_IdxError(const SQObject& key) {
+    std::string s = keytext(key);
+    Raise_Error("the index '%s' does not exist", s.c_str());
+}
+
+void SQVM::Raise_CompareError(const SQObject& a, const SQObject& b) {
+    Raise_Error("comparison between '%s' and '%s'", sq_typename_ascii(type(a)), sq_typename_ascii(type(b)));
+}
+
+void SQVM::Raise_ArithError(const char* op, const SQObject& a, const SQObject& b) {
+    Raise_Error("arith op %s on between '%s' and '%s'", op, sq_typename_ascii(type(a)), sq_typename_ascii(type(b)));
+}
+
+static std::string typemask_names(SQInteger mask) {
+    static const SQObjectType order[] = {OT_NULL, OT_INTEGER, OT_FLOAT, OT_BOOL, OT_STRING, OT_TABLE,
+        OT_ARRAY, OT_USERDATA, OT_CLOSURE, OT_NATIVECLOSURE, OT_GENERATOR, OT_USERPOINTER, OT_THREAD,
+        OT_FUNCPROTO, OT_CLASS, OT_INSTANCE, OT_WEAKREF};
+    std::string s;
+    for (SQObjectType t : order) {
+        if (mask & _RAW_TYPE(t)) {
+            if (!s.empty()) s += "|";
+            s += sq_typename_ascii(t);
+        }
+    }
+    return s;
+}
+
+void SQVM::Raise_ParamTypeError(SQInteger nparam, SQInteger typemask, SQInteger t) {
+    std::string exp = typemask_names(typemask);
+    Raise_Error("parameter %d has an invalid type '%s' ; expected: '%s'", (int)nparam,
+                sq_typename_ascii((SQObjectType)t), exp.c_str());
+}
+
+// ---------------------------------------------------------------- outers
+SQOuter* SQVM::FindOuter(SQObjectPtr* slot) {
+    SQOuter** pp = &_openouters;
+    while (*pp && (*pp)->_valptr > slot) pp = &(*pp)->_nextopen;
+    if (*pp && (*pp)->_valptr == slot) return *pp;
+    SQOuter* o = new SQOuter();
+    o->GCLink(_sharedstate);
+    o->_valptr = slot;
+    o->_nextopen = *pp;
+    o->_uiRef++;   // held by the open list
+    *pp = o;
+    return o;
+}
+
+void SQVM::CloseOuters(SQObjectPtr* stackpos) {
+    while (_openouters && _openouters->_valptr >= stackpos) {
+        SQOuter* o = _openouters;
+        _openouters = o->_nextopen;
+        o->_value = *o->_valptr;
+        o->_valptr = &o->_value;
+        o->_nextopen = nullptr;
+        if (--o->_uiRef == 0) sq_destroy(o);
+    }
+}
+
+// ---------------------------------------------------------------- frames
+bool SQVM::EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall) {
+    (void)tailcall;
+    if (_callstack.size() >= SQ_MAX_FRAMES || newtop + 16 >= _stackcap) {
+        Raise_Error("stack overflow");
+        return false;
+    }
+    _callstack.emplace_back();
+    ci = &_callstack.back();
+    ci->_base = newbase;
+    ci->_prevtop = _top;
+    ci->_etraps = (SQInteger)_etraps.size();
+    EnsureInit(newtop + 1);
+    if (newtop > _top) _top = newtop;
+    return true;
+}
+
+void SQVM::LeaveFrame() {
+    SQInteger base = ci->_base;
+    SQInteger prevtop = ci->_prevtop;
+    if (_openouters) CloseOuters(&_stack[base]);
+    if ((SQInteger)_etraps.size() > ci->_etraps) _etraps.resize(ci->_etraps);
+    SQInteger from = base < prevtop ? base : prevtop;
+    for (SQInteger i = _top - 1; i >= from; i--) {
+        SQObjectPtr& s = _stack[i];
+        if (ISREFCOUNTED(type(s))) s.Null(); else { s._type = OT_NULL; s._unVal.raw = 0; }
+    }
+    _top = prevtop;
+    _callstack.pop_back();
+    ci = _callstack.empty() ? nullptr : &_callstack.back();
+}
+
+// Prepares a script call: checks arguments, fills defaults and vargv, pushes the frame.
+// A generator function returns its generator in `target` instead of running.
+bool SQVM::StartCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase, bool tailcall) {
+    SQFunctionProto* f = closure->_function;
+    SQInteger nparams = f->_nparams;
+    if (nargs != nparams) {
+        SQInteger ndef = f->_ndefaults;
+        if (f->_varparams) {
+            if (nargs < nparams) { Raise_Error("wrong number of parameters"); return false; }
+        } else if (nargs < nparams && nparams - nargs <= ndef) {
+            EnsureInit(stackbase + nparams + 1);
+            for (SQInteger i = nargs; i < nparams; i++)
+                _stack[stackbase + i] = closure->_defaults[ndef - (nparams - i)];
+            if (stackbase + nparams > _top) _top = stackbase + nparams;
+        } else {
+            Raise_Error("wrong number of parameters");
+            return false;
+        }
+    }
+    if (f->_varparams) {
+        SQInteger nv = nargs - nparams;
+        SQArray* arr = SQArray::Create(_sharedstate, nv);
+        for (SQInteger i = 0; i < nv; i++) {
+            arr->_values[i] = std::move(_stack[stackbase + nparams + i]);
+        }
+        EnsureInit(stackbase + nparams + 2);
+        _stack[stackbase + nparams] = SQObjectPtr(arr);
+    }
+    if (type(closure->_env) == OT_WEAKREF) {
+        SQWeakRef* w = _weakref(closure->_env);
+        _stack[stackbase] = w->_obj;
+    }
+    if (f->_generator) {
+        SQGenerator* g = SQGenerator::Create(_sharedstate, closure);
+        SQObjectPtr gen(g);
+        SQInteger n = f->_stacksize;
+        g->_stack.resize(n);
+        SQInteger ncopy = nparams + (f->_varparams ? 1 : 0);
+        for (SQInteger i = 0; i < ncopy; i++) g->_stack[i] = _stack[stackbase + i];
+        g->_ip = f->_code.data();
+        if (target >= 0) _stack[target] = gen;
+        else _lasterror = gen;   // Execute's root generator call picks it up
+        return true;
+    }
+    if (!EnterFrame(stackbase, stackbase + f->_stacksize, tailcall)) return false;
+    ci->_closure = SQObjectPtr(closure);
+    ci->_ip = f->_code.data();
+    ci->_literals = f->_literals.data();
+    ci->_target = target;
+    if (_sharedstate->_debughook._type != OT_NULL || _sharedstate->_nativehook) CallDebugHook('c');
+    return true;
+}
+
+bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval, bool& suspend) {
+    suspend = false;
+    if (_nnativecalls + 1 > SQ_MAX_NATIVE_DEPTH || _callstack.size() >= SQ_MAX_FRAMES) {
+        Raise_Error("stack overflow");
+        return false;
+    }
+    if (!sq_checkparams(this, nc, nargs, stackbase)) return false;
+    SQInteger oldtop = _top, oldbase = _stackbase;
+    SQInteger ntop = stackbase + nargs;
+    if (!EnterFrame(stackbase, ntop, false)) return false;
+    ci->_native = true;
+    ci->_closure = SQObjectPtr(nc);
+    ci->_prevtop = oldtop;
+    _top = ntop;
+    for (auto& o : nc->_outers) Push(o);
+    if (type(nc->_env) == OT_WEAKREF) _stack[stackbase] = _weakref(nc->_env)->_obj;
+    _stackbase = stackbase;
+    _nnativecalls++;
+    SQInteger ret = nc->_function(this);
+    _nnativecalls--;
+    if (ret == SQ_SUSPEND_FLAG) {
+        suspend = true;
+        if (_top > ntop + (SQInteger)nc->_outers.size()) retval = Top(); else retval.Null();
+    } else if (ret < 0) {
+        _stackbase = oldbase;
+        if (_top < oldtop) _top = oldtop;
+        LeaveFrame();
+        _top = oldtop;
+        return false;
+    } else if (ret > 0) {
+        retval = Top();
+    } else retval.Null();
+    _stackbase = oldbase;
+    if (_top < oldtop) _top = oldtop;
+    LeaveFrame();
+    _top = oldtop;
+    return true;
+}
+
+// Calls any callable value: the arguments (this first) are at stackbase.
+bool SQVM::Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres, bool raiseerror) {
+    switch (type(closure)) {
+    case OT_CLOSURE:
+        return Execute(closure, nargs, stackbase, outres, raiseerror);
+    case OT_NATIVECLOSURE: {
+        bool suspend;
+        bool ok = CallNative(_nativeclosure(closure), nargs, stackbase, outres, suspend);
+        if (ok && suspend) { Raise_Error("cannot suspend through native calls/metamethods"); ok = false; }
+        if (!ok && raiseerror) CallErrorHandler(_lasterror);
+        return ok;
+    }
+    case OT_CLASS: {
+        SQObjectPtr ctor, inst;
+        if (!CreateClassInstance(_class(closure), inst, ctor)) return false;
+        if (type(ctor) != OT_NULL) {
+            _stack[stackbase] = inst;
+            SQObjectPtr tmp;
+            if (!Call(ctor, nargs, stackbase, tmp, raiseerror)) return false;
+        }
+        outres = inst;
+        return true;
+    }
+    default: {
+        SQObjectPtr mm;
+        if ((type(closure) == OT_TABLE || type(closure) == OT_INSTANCE || type(closure) == OT_USERDATA) &&
+            GetDelegateMeta(closure, MT_CALL, mm)) {
+            SQInteger nb = _top;
+            if (!CheckStack(nargs + 2)) { Raise_Error("stack overflow"); return false; }
+            Push(closure);
+            for (SQInteger i = 0; i < nargs; i++) Push(_stack[stackbase + i]);
+            bool ok = Call(mm, nargs + 1, nb, outres, raiseerror);
+            while (_top > nb) Pop();
+            return ok;
+        }
+        Raise_Error("attempt to call '%s'", sq_typename_ascii(type(closure)));
+        return false;
+    }
+    }
+}
+
+bool SQVM::CreateClassInstance(SQClass* cls, SQObjectPtr& inst, SQObjectPtr& constructor) {
+    inst = SQObjectPtr(cls->CreateInstance());
+    constructor = cls->_constructor;
+    return true;
+}
+
+// Metamethod call: the operands are already pushed (nparams values, `this` first).
+bool SQVM::CallMetaMethod(SQObjectPtr& closure, SQMetaMethod, SQInteger nparams, SQObjectPtr& outres) {
+    _nmetacalls++;
+    bool ok = Call(closure, nparams, _top - nparams, outres, false);
+    _nmetacalls--;
+    Pop(nparams);
+    return ok;
+}
+
+void SQVM::CallErrorHandler(SQObjectPtr& error) {
+    SQObjectPtr h = _sharedstate->_errorhandler;
+    if (type(h) != OT_CLOSURE && type(h) != OT_NATIVECLOSURE) return;
+    if (_errorreported) return;
+    SQObjectPtr err = error;
+    SQInteger nb = _top;
+    if (!CheckStack(4)) return;
+    Push(_roottable);
+    Push(err);
+    SQObjectPtr ret;
+    _errorreported++;
+    Call(h, 2, nb, ret, false);
+    _errorreported--;
+    while (_top > nb) Pop();
+    _lasterror = err;
+}
+
+void SQVM::CallDebugHook(SQInteger evtype, SQInteger forcedline) {
+    if (_debughook_running) return;
+    SQSharedState* ss = _sharedstate;
+    SQCallInfo* c = ci;
+    if (!c || c->_native || type(c->_closure) != OT_CLOSURE) return;
+    SQFunctionProto* f = _closure(c->_closure)->_function;
+    SQInteger line = forcedline;
+    if (!forcedline) {
+        SQInteger op = c->_ip - f->_code.data();
+        line = f->GetLine(op > 0 ? op - (evtype == 'c' ? 0 : 1) : 0);
+    }
+    _debughook_running++;
+    if (ss->_nativehook) {
+        const SQChar* src = type(f->_sourcename) == OT_STRING ? _string(f->_sourcename)->_val : nullptr;
+        const SQChar* fn = type(f->_name) == OT_STRING ? _string(f->_name)->_val : nullptr;
+        ss->_nativehook(this, evtype, src, line, fn);
+    } else if (type(ss->_debughook) != OT_NULL) {
+        SQObjectPtr h = ss->_debughook;
+        SQInteger nb = _top;
+        if (CheckStack(6)) {
+            Push(_roottable);
+            Push(SQObjectPtr(evtype));
+            Push(f->_sourcename);
+            Push(SQObjectPtr(line));
+            Push(f->_name);
+            SQObjectPtr ret;
+            SQObjectPtr saved = _lasterror;
+            Call(h, 5, nb, ret, false);
+            _lasterror = saved;
+            while (_top > nb) Pop();
+        }
+    }
+    _debughook_running--;
+}
+
+// ---------------------------------------------------------------- object protocol
+bool SQVM::GetDelegateMeta(const SQObjectPtr& o, SQMetaMethod mm, SQObjectPtr& closure) {
+    switch (type(o)) {
+    case OT_TABLE: case OT_USERDATA: {
+        SQTable* d = static_cast<SQDelegable*>(_refcounted(o))->_delegate;
+        int guard = 0;
+        while (d && guard++ < 1000) {
+            if (d->Get(_sharedstate->_metanames[mm], closure)) return true;
+            d = d->_delegate;
+        }
+        return false;
+    }
+    case OT_INSTANCE: return _instance(o)->GetMetaMethod(mm, closure);
+    default: return false;
+    }
+}
+
+static bool default_delegate_for(SQSharedState* ss, const SQObject& o, SQObjectPtr& dd) {
+    switch (type(o)) {
+    case OT_TABLE: dd = ss->_table_dd; return true;
+    case OT_ARRAY: dd = ss->_array_dd; return true;
+    case OT_STRING: dd = ss->_string_dd; return true;
+    case OT_INTEGER: case OT_FLOAT: case OT_BOOL: dd = ss->_number_dd; return true;
+    case OT_CLOSURE: case OT_NATIVECLOSURE: dd = ss->_closure_dd; return true;
+    case OT_GENERATOR: dd = ss->_generator_dd; return true;
+    case OT_THREAD: dd = ss->_thread_dd; return true;
+    case OT_CLASS: dd = ss->_class_dd; return true;
+    case OT_INSTANCE: dd = ss->_instance_dd; return true;
+    case OT_WEAKREF: dd = ss->_weakref_dd; return true;
+    default: return false;
+    }
+}
+
+bool SQVM::InvokeDefaultDelegate(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
+    SQObjectPtr dd;
+    if (!default_delegate_for(_sharedstate, self, dd) || type(dd) != OT_TABLE) return false;
+    return _table(dd)->Get(key, dest);
+}
+
+// 0 = not found, 1 = found, 2 = error raised by _get
+int SQVM::FallBackGet(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
+    switch (type(self)) {
+    case OT_TABLE: case OT_USERDATA: {
+        SQTable* d = static_cast<SQDelegable*>(_refcounted(self))->_delegate;
+        if (d) {
+            SQObjectPtr dobj(d);
+            if (Get(dobj, key, dest, false, false)) return 1;
+        }
+    }
+    [[fallthrough]];
+    case OT_INSTANCE: {
+        SQObjectPtr closure;
+        if (GetDelegateMeta(self, MT_GET, closure)) {
+            if (!CheckStack(3)) { Raise_Error("stack overflow"); return 2; }
+            Push(self);
+            Push(key);
+            SQObjectPtr saved = _lasterror;
+            _nmetacalls++;
+            SQInteger nb = _top - 2;
+            bool ok = Call(closure, 2, nb, dest, false);
+            _nmetacalls--;
+            Pop(2);
+            if (ok) return 1;
+            // a _get that raises with a null error means "not found"
+            if (type(_lasterror) == OT_NULL) { _lasterror = saved; return 0; }
+            return 2;
+        }
+        return 0;
+    }
+    default: return 0;
+    }
+}
+
+bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest, bool raw, bool raiseerror) {
+    switch (type(self)) {
+    case OT_TABLE:
+        if (_table(self)->Get(key, dest)) return true;
+        break;
+    case OT_ARRAY:
+        if (sq_isnumber(key)) {
+            SQInteger i = tointeger(key);
+            SQArray* a = _array(self);
+            if (i >= 0 && i < a->Size()) { dest = a->_values[i]; return true; }
+            if (raiseerror) Raise_IdxError(key);
+            return false;
+        }
+        break;
+    case OT_INSTANCE:
+        if (_instance(self)->Get(key, dest)) return true;
+        break;
+    case OT_CLASS:
+        if (_class(self)->Get(key, dest)) return true;
+        break;
+    case OT_STRING:
+        if (sq_isnumber(key)) {
+            SQInteger i = tointeger(key);
+            SQString* s = _string(self);
+            if (i >= 0 && i < s->_len) { dest = SQObjectPtr((SQInteger)s->_val[i]); return true; }
+            if (raiseerror) Raise_IdxError(key);
+            return false;
+        }
+        break;
+    default: break;
+    }
+    if (!raw) {
+        int r = FallBackGet(self, key, dest);
+        if (r == 1) return true;
+        if (r == 2) return false;
+    }
+    if (InvokeDefaultDelegate(self, key, dest)) return true;
+    if (raiseerror) Raise_IdxError(key);
+    return false;
+}
+
+// Identifier lookup: `this` first, then the root table.
+bool SQVM::GetVar(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
+    if (type(self) == OT_TABLE && _table(self)->Get(key, dest)) return true;
+    if (type(self) != OT_NULL && Get(self, key, dest, false, false)) return true;
+    if (type(_lasterror) == OT_STRING && false) return false;
+    if (type(_roottable) == OT_TABLE && _table(_roottable)->Get(key, dest)) return true;
+    Raise_IdxError(key);
+    return false;
+}
+
+bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool raw) {
+    switch (type(self)) {
+    case OT_TABLE: {
+        if (_table(self)->Set(key, val)) return true;
+        if (!raw) {
+            // delegates: a slot found in the chain is set there
+            SQTable* d = _table(self)->_delegate;
+            int guard = 0;
+            while (d && guard++ < 1000) {
+                if (d->Set(key, val)) return true;
+                d = d->_delegate;
+            }
+        }
+        break;
+    }
+    case OT_ARRAY:
+        if (!sq_isnumber(key)) { Raise_Error("indexing array with %s", sq_typename_ascii(type(key))); return false; }
+        {
+            SQInteger i = tointeger(key);
+            SQArray* a = _array(self);
+            if (i >= 0 && i < a->Size()) { a->_values[i] = val; return true; }
+            Raise_IdxError(key);
+            return false;
+        }
+    case OT_INSTANCE:
+        if (_instance(self)->Set(key, val)) return true;
+        break;
+    case OT_CLASS:
+        if (_class(self)->_members->FindNode(key)) {
+            return _class(self)->NewSlot(_sharedstate, key, val, false);
+        }
+        break;
+    case OT_USERDATA: break;
+    default:
+        Raise_IdxError(key);
+        return false;
+    }
+    if (!raw) {
+        SQObjectPtr closure;
+        if (GetDelegateMeta(self, MT_SET, closure)) {
+            if (!CheckStack(4)) { Raise_Error("stack overflow"); return false; }
+            Push(self); Push(key); Push(val);
+            SQObjectPtr saved = _lasterror;
+            SQObjectPtr res;
+            if (CallMetaMethod(closure, MT_SET, 3, res)) return true;
+            if (type(_lasterror) != OT_NULL) return false;
+            _lasterror = saved;
+        }
+    }
+    Raise_IdxError(key);
+    return false;
+}
+
+bool SQVM::NewSlotA(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val,
+                    const SQObjectPtr& attrs, bool bstatic, bool raw) {
+    if (type(self) != OT_CLASS) return NewSlot(self, key, val, bstatic, raw);
+    if (type(key) == OT_NULL) { Raise_Error("null cannot be used as index"); return false; }
+    SQClass* c = _class(self);
+    if (!raw && type(c->_metamethods[MT_NEWMEMBER]) != OT_NULL) {
+        SQObjectPtr mm = c->_metamethods[MT_NEWMEMBER];
+        if (!CheckStack(6)) { Raise_Error("stack overflow"); return false; }
+        Push(self); Push(key); Push(val); Push(attrs); Push(SQObjectPtr(bstatic));
+        SQObjectPtr res;
+        return CallMetaMethod(mm, MT_NEWMEMBER, 5, res);
+    }
+    if (!c->NewSlot(_sharedstate, key, val, bstatic)) {
+        Raise_Error("trying to modify a class that has already been instantiated");
+        return false;
+    }
+    if (type(attrs) != OT_NULL) c->SetAttributes(key, attrs);
+    return true;
+}
+
+bool SQVM::NewSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool bstatic, bool raw) {
+    if (type(key) == OT_NULL) { Raise_Error("null cannot be used as index"); return false; }
+    switch (type(self)) {
+    case OT_TABLE: {
+        if (!raw) {
+            SQObjectPtr closure;
+            if (!_table(self)->FindNode(key) && GetDelegateMeta(self, MT_NEWSLOT, closure)) {
+                if (!CheckStack(4)) { Raise_Error("stack overflow"); return false; }
+                Push(self); Push(key); Push(val);
+                SQObjectPtr res;
+                return CallMetaMethod(closure, MT_NEWSLOT, 3, res);
+            }
+        }
+        _table(self)->NewSlot(key, val);
+        return true;
+    }
+    case OT_INSTANCE: {
+        SQObjectPtr closure;
+        if (!raw && GetDelegateMeta(self, MT_NEWSLOT, closure)) {
+            if (!CheckStack(4)) { Raise_Error("stack overflow"); return false; }
+            Push(self); Push(key); Push(val);
+            SQObjectPtr res;
+            return CallMetaMethod(closure, MT_NEWSLOT, 3, res);
+        }
+        Raise_Error("class instances do not support the new slot operator");
+        return false;
+    }
+    case OT_CLASS: {
+        SQObjectPtr nul;
+        return NewSlotA(self, key, val, nul, bstatic, raw);
+    }
+    default:
+        Raise_Error("indexing %s with %s", sq_typename_ascii(type(self)), sq_typename_ascii(type(key)));
+        return false;
+    }
+}
+
+bool SQVM::DeleteSlot(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& res, bool raw) {
+    switch (type(self)) {
+    case OT_TABLE: case OT_INSTANCE: case OT_USERDATA: {
+        SQObjectPtr closure;
+        if (!raw && GetDelegateMeta(self, MT_DELSLOT, closure)) {
+            if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
+            Push(self); Push(key);
+            return CallMetaMethod(closure, MT_DELSLOT, 2, res);
+        }
+        if (type(self) == OT_TABLE) {
+            SQObjectPtr v;
+            if (_table(self)->Get(key, v)) {
+                _table(self)->Remove(key);
+                res = v;
+                return true;
+            }
+            Raise_IdxError(key);
+            return false;
+        }
+        Raise_Error("cannot delete a slot from %s", sq_typename_ascii(type(self)));
+        return false;
+    }
+    default:
+        Raise_Error("attempt to delete a slot from a %s", sq_typename_ascii(type(self)));
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------- arithmetic
+static inline SQInteger iadd(SQInteger a, SQInteger b) { return (SQInteger)((uint32_t)a + (uint32_t)b); }
+static inline SQInteger isub(SQInteger a, SQInteger b) { return (SQInteger)((uint32_t)a - (uint32_t)b); }
+static inline SQInteger imul(SQInteger a, SQInteger b) { return (SQInteger)((uint32_t)a * (uint32_t)b); }
+
+static const char* arith_opname(SQOpcode op) {
+    switch (op) {
+    case OP_ADD: return "+"; case OP_SUB: return "-"; case OP_MUL: return "*";
+    case OP_DIV: return "/"; case OP_MOD: return "%"; default: return "?";
+    }
+}
+
+bool SQVM::ArithMeta(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b) {
+    SQMetaMethod mm;
+    switch (op) {
+    case OP_ADD: mm = MT_ADD; break;
+    case OP_SUB: mm = MT_SUB; break;
+    case OP_MUL: mm = MT_MUL; break;
+    case OP_DIV: mm = MT_DIV; break;
+    default: mm = MT_MODULO; break;
+    }
+    if (type(a) == OT_TABLE || type(a) == OT_INSTANCE || type(a) == OT_USERDATA) {
+        SQObjectPtr closure;
+        if (GetDelegateMeta(a, mm, closure)) {
+            if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
+            Push(a); Push(b);
+            return CallMetaMethod(closure, mm, 2, res);
+        }
+    }
+    Raise_ArithError(arith_opname(op), a, b);
+    return false;
+}
+
+bool SQVM::ArithOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b) {
+    if (type(a) == OT_INTEGER && type(b) == OT_INTEGER) {
+        SQInteger x = _integer(a), y = _integer(b);
+        switch (op) {
+        case OP_ADD: res = iadd(x, y); return true;
+        case OP_SUB: res = isub(x, y); return true;
+        case OP_MUL: res = imul(x, y); return true;
+        case OP_DIV:
+            if (y == 0) { Raise_Error("division by zero"); return false; }
+            if (y == -1) { res = isub(0, x); return true; }
+            res = x / y; return true;
+        case OP_MOD:
+            if (y == 0) { Raise_Error("modulo by zero"); return false; }
+            if (y == -1) { res = (SQInteger)0; return true; }
+            res = x % y; return true;
+        default: break;
+        }
+    }
+    if (sq_isnumber(a) && sq_isnumber(b)) {
+        SQFloat x = tofloat(a), y = tofloat(b);
+        switch (op) {
+        case OP_ADD: res = (SQFloat)(x + y); return true;
+        case OP_SUB: res = (SQFloat)(x - y); return true;
+        case OP_MUL: res = (SQFloat)(x * y); return true;
+        case OP_DIV: res = (SQFloat)(x / y); return true;
+        case OP_MOD: res = (SQFloat)fmodf(x, y); return true;
+        default: break;
+        }
+    }
+    if (op == OP_ADD && (type(a) == OT_STRING || type(b) == OT_STRING)) return StringCat(a, b, res);
+    return ArithMeta(op, res, a, b);
+}
+
+bool SQVM::StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& res) {
+    SQObjectPtr sa, sb;
+    if (!ToString(a, sa) || !ToString(b, sb)) return false;
+    SQString* x = _string(sa);
+    SQString* y = _string(sb);
+    SQInteger n = x->_len + y->_len;
+    std::vector<SQChar> buf(n + 1);
+    memcpy(buf.data(), x->_val, x->_len * sizeof(SQChar));
+    memcpy(buf.data() + x->_len, y->_val, y->_len * sizeof(SQChar));
+    res = SQObjectPtr(SQString::Create(_sharedstate, buf.data(), n));
+    return true;
+}
+
+bool SQVM::BitwOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b) {
+    if (type(a) != OT_INTEGER || type(b) != OT_INTEGER) {
+        Raise_Error("bitwise op between '%s' and '%s'", sq_typename_ascii(type(a)), sq_typename_ascii(type(b)));
+        return false;
+    }
+    SQInteger x = _integer(a), y = _integer(b);
+    switch (op) {
+    case OP_BAND: res = (SQInteger)(x & y); break;
+    case OP_BOR: res = (SQInteger)(x | y); break;
+    case OP_BXOR: res = (SQInteger)(x ^ y); break;
+    case OP_SHL: res = (SQInteger)((uint32_t)x << (y & 31)); break;
+    case OP_SHR: res = (SQInteger)(x >> (y & 31)); break;
+    case OP_USHR: res = (SQInteger)((uint32_t)x >> (y & 31)); break;
+    default: break;
+    }
+    return true;
+}
+
+bool SQVM::NegOp(SQObjectPtr& res, const SQObjectPtr& o) {
+    switch (type(o)) {
+    case OT_INTEGER: res = isub(0, _integer(o)); return true;
+    case OT_FLOAT: res = -_float(o); return true;
+    case OT_TABLE: case OT_USERDATA: case OT_INSTANCE: {
+        SQObjectPtr closure;
+        if (GetDelegateMeta(o, MT_UNM, closure)) {
+            if (!CheckStack(2)) { Raise_Error("stack overflow"); return false; }
+            Push(o);
+            return CallMetaMethod(closure, MT_UNM, 1, res);
+        }
+        break;
+    }
+    default: break;
+    }
+    Raise_Error("attempt to negate a %s", sq_typename_ascii(type(o)));
+    return false;
+}
+
+// ---------------------------------------------------------------- comparison
+bool SQVM::ObjCmp(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) {
+    SQObjectType ta = type(a), tb = type(b);
+    if (ta == tb) {
+        switch (ta) {
+        case OT_STRING: {
+            SQString* x = _string(a); SQString* y = _string(b);
+            if (x == y) { res = 0; return true; }
+            SQInteger n = x->_len < y->_len ? x->_len : y->_len;
+            for (SQInteger i = 0; i < n; i++) {
+                if (x->_val[i] != y->_val[i]) { res = x->_val[i] < y->_val[i] ? -1 : 1; return true; }
+            }
+            res = x->_len == y->_len ? 0 : (x->_len < y->_len ? -1 : 1);
+            return true;
+        }
+        case OT_INTEGER: res = _integer(a) == _integer(b) ? 0 : (_integer(a) < _integer(b) ? -1 : 1); return true;
+        case OT_FLOAT: res = _float(a) == _float(b) ? 0 : (_float(a) < _float(b) ? -1 : 1); return true;
+        case OT_TABLE: case OT_USERDATA: case OT_INSTANCE: {
+            SQObjectPtr closure;
+            if (GetDelegateMeta(a, MT_CMP, closure)) {
+                if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
+                Push(a); Push(b);
+                SQObjectPtr r;
+                if (!CallMetaMethod(closure, MT_CMP, 2, r)) return false;
+                if (type(r) != OT_INTEGER) { Raise_Error("_cmp must return an integer"); return false; }
+                res = _integer(r);
+                return true;
+            }
+            if (_rawval(a) == _rawval(b)) { res = 0; return true; }
+            Raise_CompareError(a, b);
+            return false;
+        }
+        default:
+            if (_rawval(a) == _rawval(b)) { res = 0; return true; }
+            Raise_CompareError(a, b);
+            return false;
+        }
+    }
+    if (sq_isnumber(a) && sq_isnumber(b)) {
+        SQFloat x = tofloat(a), y = tofloat(b);
+        res = x == y ? 0 : (x < y ? -1 : 1);
+        return true;
+    }
+    if ((ta == OT_TABLE || ta == OT_INSTANCE || ta == OT_USERDATA)) {
+        SQObjectPtr closure;
+        if (GetDelegateMeta(a, MT_CMP, closure)) {
+            if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
+            Push(a); Push(b);
+            SQObjectPtr r;
+            if (!CallMetaMethod(closure, MT_CMP, 2, r)) return false;
+            if (type(r) != OT_INTEGER) { Raise_Error("_cmp must return an integer"); return false; }
+            res = _integer(r);
+            return true;
+        }
+    }
+    Raise_CompareError(a, b);
+    return false;
+}
+
+bool SQVM::CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& res) {
+    if (type(a) == OT_INTEGER && type(b) == OT_INTEGER) {
+        SQInteger x = _integer(a), y = _integer(b);
+        switch (op) {
+        case OP_LT: res = x < y; return true;
+        case OP_LE: res = x <= y; return true;
+        case OP_GT: res = x > y; return true;
+        case OP_GE: res = x >= y; return true;
+        default: break;
+        }
+    }
+    if (sq_isnumber(a) && sq_isnumber(b)) {
+        SQFloat x = tofloat(a), y = tofloat(b);
+        switch (op) {
+        case OP_LT: res = x < y; return true;
+        case OP_LE: res = x <= y; return true;
+        case OP_GT: res = x > y; return true;
+        case OP_GE: res = x >= y; return true;
+        default: break;
+        }
+    }
+    SQInteger r;
+    if (!ObjCmp(a, b, r)) return false;
+    switch (op) {
+    case OP_LT: res = r < 0; break;
+    case OP_LE: res = r <= 0; break;
+    case OP_GT: res = r > 0; break;
+    case OP_GE: res = r >= 0; break;
+    default: res = false;
+    }
+    return true;
+}
+
+bool SQVM::IsEqual(const SQObjectPtr& a, const SQObjectPtr& b) {
+    if (type(a) == type(b)) {
+        if (type(a) == OT_FLOAT) return _float(a) == _float(b);
+        return _rawval(a) == _rawval(b);
+    }
+    if (sq_isnumber(a) && sq_isnumber(b)) return tofloat(a) == tofloat(b);
+    return false;
+}
+
+// ---------------------------------------------------------------- conversions
+bool SQVM::ToString(const SQObjectPtr& o, SQObjectPtr& res) {
+    switch (type(o)) {
+    case OT_STRING: res = o; return true;
+    case OT_INTEGER: res = SQString::Create(_sharedstate, sq_int_to_text(_integer(o))); return true;
+    case OT_FLOAT: res = SQString::Create(_sharedstate, sq_float_to_text(_float(o))); return true;
+    case OT_BOOL: res = _sharedstate->Str(_integer(o) ? "true" : "false"); return true;
+    case OT_TABLE: case OT_USERDATA: case OT_INSTANCE: {
+        SQObjectPtr closure;
+        if (GetDelegateMeta(o, MT_TOSTRING, closure)) {
+            if (!CheckStack(2)) { Raise_Error("stack overflow"); return false; }
+            Push(o);
+            SQObjectPtr r;
+            if (!CallMetaMethod(closure, MT_TOSTRING, 1, r)) return false;
+            if (type(r) == OT_STRING) { res = r; return true; }
+            return ToString(r, res);
+        }
+        break;
+    }
+    default: break;
+    }
+    const void* p = ISREFCOUNTED(type(o)) || type(o) == OT_USERPOINTER ? (const void*)_refcounted(o) : nullptr;
+    res = SQString::Create(_sharedstate, sq_ptr_to_text(sq_typename_ascii(type(o)), p));
+    return true;
+}
+
+bool SQVM::TypeOf(const SQObjectPtr& o, SQObjectPtr& res) {
+    if (type(o) == OT_TABLE || type(o) == OT_INSTANCE || type(o) == OT_USERDATA) {
+        SQObjectPtr closure;
+        if (GetDelegateMeta(o, MT_TYPEOF, closure)) {
+            if (!CheckStack(2)) { Raise_Error("stack overflow"); return false; }
+            Push(o);
+            return CallMetaMethod(closure, MT_TYPEOF, 1, res);
+        }
+    }
+    res = sq_typename(_sharedstate, o);
+    return true;
+}
+
+bool SQVM::Clone(const SQObjectPtr& self, SQObjectPtr& target) {
+    switch (type(self)) {
+    case OT_TABLE: {
+        target = SQObjectPtr(_table(self)->Clone(_sharedstate));
+        SQObjectPtr closure;
+        if (GetDelegateMeta(target, MT_CLONED, closure)) {
+            if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
+            Push(target); Push(self);
+            SQObjectPtr r;
+            return CallMetaMethod(closure, MT_CLONED, 2, r);
+        }
+        return true;
+    }
+    case OT_INSTANCE: {
+        target = SQObjectPtr(_instance(self)->Clone(_sharedstate));
+        SQObjectPtr closure;
+        if (GetDelegateMeta(target, MT_CLONED, closure)) {
+            if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
+            Push(target); Push(self);
+            SQObjectPtr r;
+            return CallMetaMethod(closure, MT_CLONED, 2, r);
+        }
+        return true;
+    }
+    case OT_ARRAY: {
+        SQArray* a = SQArray::Create(_sharedstate, 0);
+        a->_values = _array(self)->_values;
+        target = SQObjectPtr(a);
+        return true;
+    }
+    default:
+        target = self;
+        return true;
+    }
+}
+
+// ---------------------------------------------------------------- foreach
+// o1 container, o2 key, o3 value, o4 iterator; finished = no more items.
+bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjectPtr& o4, bool& finished) {
+    finished = false;
+    switch (type(o1)) {
+    case OT_TABLE: {
+        SQInteger idx = type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQTable* t = _table(o1);
+        SQInteger n = t->Next(idx);
+        if (n < 0) { finished = true; return true; }
+        o2 = t->_nodes[n].key;
+        o3 = t->_nodes[n].val;
+        o4 = (SQInteger)(n + 1);
+        return true;
+    }
+    case OT_ARRAY: {
+        SQInteger idx = type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQArray* a = _array(o1);
+        if (idx >= a->Size()) { finished = true; return true; }
+        o2 = idx;
+        o3 = a->_values[idx];
+        o4 = (SQInteger)(idx + 1);
+        return true;
+    }
+    case OT_STRING: {
+        SQInteger idx = type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQString* s = _string(o1);
+        if (idx >= s->_len) { finished = true; return true; }
+        o2 = idx;
+        o3 = (SQInteger)s->_val[idx];
+        o4 = (SQInteger)(idx + 1);
+        return true;
+    }
+    case OT_CLASS: {
+        SQInteger idx = type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQTable* t = _class(o1)->_members;
+        SQInteger n = t->Next(idx);
+        if (n < 0) { finished = true; return true; }
+        o2 = t->_nodes[n].key;
+        SQObjectPtr enc = t->_nodes[n].val;
+        if (MEMBER_TYPE(enc) == MEMBER_FIELD) o3 = _class(o1)->_defaultvalues[MEMBER_INDEX(enc)].val;
+        else o3 = _class(o1)->_methods[MEMBER_INDEX(enc)].val;
+        o4 = (SQInteger)(n + 1);
+        return true;
+    }
+    case OT_INSTANCE: case OT_USERDATA: {
+        SQObjectPtr closure;
+        if (GetDelegateMeta(o1, MT_NEXTI, closure)) {
+            if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
+            Push(o1); Push(o4);
+            SQObjectPtr itr;
+            if (!CallMetaMethod(closure, MT_NEXTI, 2, itr)) return false;
+            if (type(itr) == OT_NULL) { finished = true; return true; }
+            o4 = itr;
+            o2 = itr;
+            if (!Get(o1, itr, o3, false)) return false;
+            return true;
+        }
+        if (type(o1) == OT_INSTANCE) {
+            SQInteger idx = type(o4) == OT_NULL ? 0 : _integer(o4);
+            SQInstance* inst = _instance(o1);
+            SQTable* t = inst->_class->_members;
+            SQInteger n = t->Next(idx);
+            if (n < 0) { finished = true; return true; }
+            o2 = t->_nodes[n].key;
+            SQObjectPtr enc = t->_nodes[n].val;
+            if (MEMBER_TYPE(enc) == MEMBER_FIELD) o3 = inst->_values[MEMBER_INDEX(enc)];
+            else o3 = inst->_class->_methods[MEMBER_INDEX(enc)].val;
+            o4 = (SQInteger)(n + 1);
+            return true;
+        }
+        Raise_Error("cannot iterate %s", sq_typename_ascii(type(o1)));
+        return false;
+    }
+    case OT_GENERATOR: {
+        SQGenerator* g = _generator(o1);
+        if (g->_state == SQGenerator::eDead) { finished = true; return true; }
+        SQInteger idx = type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQObjectPtr gen = o1;
+        SQInteger nb = _top;
+        if (!CheckStack(2)) { Raise_Error("stack overflow"); return false; }
+        PushNull();
+        if (!Resume(g, nb)) { while (_top > nb) Pop(); return false; }
+        SQObjectPtr val = _stack[nb];
+        while (_top > nb) Pop();
+        if (g->_state == SQGenerator::eDead) { finished = true; return true; }
+        o3 = val;
+        o2 = idx;
+        o4 = (SQInteger)(idx + 1);
+        return true;
+    }
+    default:
+        Raise_Error("cannot iterate %s", sq_typename_ascii(type(o1)));
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------- generators
+// Runs the generator until it yields or returns; the value lands in _stack[target].
+bool SQVM::Resume(SQGenerator* gen, SQInteger target) {
+    if (gen->_state == SQGenerator::eDead) { Raise_Error("resuming dead generator"); return false; }
+    if (gen->_state == SQGenerator::eRunning) { Raise_Error("resuming active generator"); return false; }
+    SQObjectPtr genobj(gen);
+    SQClosure* c = _closure(gen->_closure);
+    SQInteger base = _top;
+    SQInteger n = (SQInteger)gen->_stack.size();
+    if (!EnterFrame(base, base + n, false)) return false;
+    ci->_closure = gen->_closure;
+    ci->_generator = gen;
+    ci->_root = true;
+    ci->_target = target;
+    ci->_literals = c->_function->_literals.data();
+    ci->_ip = gen->_ip;
+    for (SQInteger i = 0; i < n; i++) _stack[base + i] = std::move(gen->_stack[i]);
+    gen->_stack.clear();
+    // outers that pointed into the saved frame now point into the stack
+    while (gen->_openouters) {
+        SQOuter* o = gen->_openouters;
+        gen->_openouters = o->_nextopen;
+        SQInteger off = o->_valptr - (SQObjectPtr*)nullptr;
+        (void)off;
+        SQInteger idx = (SQInteger)(intptr_t)o->_valptr;   // saved as a slot index
+        o->_valptr = &_stack[base + idx];
+        // insert into the open list keeping descending order
+        SQOuter** pp = &_openouters;
+        while (*pp && (*pp)->_valptr > o->_valptr) pp = &(*pp)->_nextopen;
+        o->_nextopen = *pp;
+        *pp = o;
+    }
+    for (auto& t : gen->_traps) {
+        SQExceptionTrap tr = t;
+        tr.stackbase = base;
+        _etraps.push_back(tr);
+    }
+    gen->_traps.clear();
+    gen->_state = SQGenerator::eRunning;
+    SQObjectPtr res;
+    SQObjectPtr nul;
+    bool ok = Execute(nul, 0, base, res, false, ET_RESUME_GENERATOR);
+    if (!ok) { gen->Kill(); return false; }
+    if (target >= 0) _stack[target] = res;
+    return true;
+}
+
+// Saves the running generator frame; the caller then leaves the frame.
+bool SQVM::Yield(SQGenerator* gen, SQObjectPtr*) {
+    SQInteger base = ci->_base;
+    SQInteger n = _closure(ci->_closure)->_function->_stacksize;
+    gen->_stack.resize(n);
+    for (SQInteger i = 0; i < n; i++) gen->_stack[i] = std::move(_stack[base + i]);
+    // move open outers of this frame to the generator, recording slot indexes
+    while (_openouters && _openouters->_valptr >= &_stack[base]) {
+        SQOuter* o = _openouters;
+        _openouters = o->_nextopen;
+        SQInteger idx = o->_valptr - &_stack[base];
+        o->_valptr = (SQObjectPtr*)(intptr_t)idx;
+        o->_nextopen = gen->_openouters;
+        gen->_openouters = o;
+    }
+    gen->_traps.clear();
+    while ((SQInteger)_etraps.size() > ci->_etraps) {
+        gen->_traps.insert(gen->_traps.begin(), _etraps.back());
+        _etraps.pop_back();
+    }
+    gen->_ip = ci->_ip;
+    gen->_state = SQGenerator::eSuspended;
+    return true;
+}

@@ -1,0 +1,169 @@
+// The virtual machine (one per thread) and the state its friend threads share.
+#pragma once
+#include "sqobject.h"
+#include "sqopcodes.h"
+
+#define SQ_MAX_FRAMES 8000          // script call depth before "stack overflow"
+#define SQ_MAX_NATIVE_DEPTH 180     // nested C-level calls (natives, metamethods)
+#define SQ_STACK_SLOTS (1 << 18)    // fixed stack: addresses of slots never move
+#define SQ_SUSPEND_FLAG (-666)
+
+struct SQSharedState {
+    SQStringTable _strings;
+    SQRefCounted* _gchead = nullptr;
+    SQObjectPtr _registry, _consttable;
+    SQObjectPtr _errorhandler, _debughook;
+    SQDEBUGHOOK _nativehook = nullptr;
+    SQCOMPILERERROR _compilererrorhandler = nullptr;
+    SQPRINTFUNCTION _printfunc = nullptr, _errorfunc = nullptr;
+    bool _debuginfo = false;
+    bool _notifyallexceptions = false;
+    SQObjectPtr _table_dd, _array_dd, _string_dd, _number_dd, _closure_dd, _generator_dd,
+        _thread_dd, _class_dd, _instance_dd, _weakref_dd;
+    SQObjectPtr _metanames[MT_LAST];
+    SQObjectPtr _constructorname, _thisname, _vargvname;
+    std::vector<SQChar> _scratch;
+    SQVM* _rootvm = nullptr;
+    bool _closing = false;
+    SQSharedState();
+    ~SQSharedState();
+    void Init(SQVM* root);
+    SQString* Str(const char* ascii) { return SQString::CreateAscii(this, ascii); }
+    SQInteger CollectGarbage(SQVM* v, SQObjectPtr* resurrect);
+};
+
+struct SQCallInfo {
+    const SQInstruction* _ip = nullptr;
+    SQObjectPtr* _literals = nullptr;
+    SQObjectPtr _closure;
+    SQGenerator* _generator = nullptr;
+    SQInteger _base = 0;        // absolute stack index of register 0
+    SQInteger _target = -1;     // absolute stack index of the result, -1 = none
+    SQInteger _etraps = 0;      // traps of the VM when the frame was entered
+    bool _root = false;         // returning from it leaves Execute
+    bool _native = false;
+    SQInteger _prevtop = 0;
+};
+
+enum SQExecType { ET_CALL, ET_RESUME_GENERATOR, ET_RESUME_VM, ET_RESUME_THROW_VM };
+
+struct SQVM : SQRefCounted {
+    SQSharedState* _sharedstate;
+    SQObjectPtr* _stack = nullptr;
+    SQInteger _stackcap = 0;
+    SQInteger _stackinit = 0;   // slots below this are constructed
+    SQInteger _top = 0;
+    SQInteger _stackbase = 0;   // API index 1 = _stack[_stackbase]
+    std::vector<SQCallInfo> _callstack;
+    SQCallInfo* ci = nullptr;
+    std::vector<SQExceptionTrap> _etraps;
+    SQOuter* _openouters = nullptr;
+    SQObjectPtr _roottable;
+    SQObjectPtr _lasterror;
+    SQObjectPtr _errorhandler_unused;
+    SQInteger _nnativecalls = 0;
+    SQInteger _nmetacalls = 0;
+    SQInteger _suspended = 0;           // 1 while suspended
+    SQInteger _suspended_target = -1;   // absolute stack index of the suspending call's result
+    bool _suspended_root = false;
+    SQInteger _suspend_varargs = 0;
+    SQUserPointer _foreignptr = nullptr;
+    SQInteger _debughook_running = 0;
+    bool _threadstarted = false;        // thread.call() started it (status "idle" otherwise)
+    bool _running = false;
+    SQInteger _errorreported = 0;
+    SQInteger _nexecs = 0;              // nesting of Execute on this VM
+    SQInteger _suspended_rootidx = -1;  // root frame of the suspended execution
+
+    explicit SQVM(SQSharedState* ss);
+    ~SQVM() override;
+    SQObjectType GetType() override { return OT_THREAD; }
+    void Finalize() override;
+    void EnumRefs(void (*fn)(void*, SQObject&), void* ud) override;
+    bool Init(SQVM* friendvm, SQInteger stacksize);
+
+    // stack
+    inline void EnsureInit(SQInteger upto) {
+        while (_stackinit < upto) { new (&_stack[_stackinit]) SQObjectPtr(); _stackinit++; }
+    }
+    bool CheckStack(SQInteger n) {   // room for n more slots above _top
+        if (_top + n >= _stackcap) return false;
+        EnsureInit(_top + n + 1);
+        return true;
+    }
+    void Push(const SQObject& o) { EnsureInit(_top + 1); _stack[_top++] = o; }
+    void PushNull() { EnsureInit(_top + 1); _stack[_top++].Null(); }
+    void Pop() { _stack[--_top].Null(); }
+    void Pop(SQInteger n) { for (SQInteger i = 0; i < n; i++) _stack[--_top].Null(); }
+    SQObjectPtr& Top() { return _stack[_top - 1]; }
+    SQObjectPtr& PopGet() { return _stack[--_top]; }
+    SQObjectPtr& GetUp(SQInteger n) { return _stack[_top + n]; }
+    SQObjectPtr& GetAt(SQInteger n) { return _stack[n]; }
+    SQObjectPtr& StackIdx(SQInteger idx) { return idx > 0 ? _stack[_stackbase + idx - 1] : _stack[_top + idx]; }
+    SQInteger AbsIdx(SQInteger idx) { return idx > 0 ? _stackbase + idx - 1 : _top + idx; }
+
+    // errors
+    void Raise_Error(const char* fmt, ...);
+    void Raise_Error(const SQObject& desc) { _lasterror = desc; }
+    void Raise_IdxError(const SQObject& key);
+    void Raise_CompareError(const SQObject& a, const SQObject& b);
+    void Raise_ParamTypeError(SQInteger nparam, SQInteger typemask, SQInteger type);
+    void Raise_ArithError(const char* op, const SQObject& a, const SQObject& b);
+
+    // execution
+    bool Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres,
+                 bool raiseerror, SQExecType et = ET_CALL);
+    bool Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres, bool raiseerror);
+    bool CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval, bool& suspend);
+    bool StartCall(SQClosure* c, SQInteger target, SQInteger nargs, SQInteger stackbase, bool tailcall);
+    bool CallMetaMethod(SQObjectPtr& closure, SQMetaMethod mm, SQInteger nparams, SQObjectPtr& outres);
+    void CallErrorHandler(SQObjectPtr& e);
+    void CallDebugHook(SQInteger type, SQInteger forcedline = 0);
+    bool EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall);
+    void LeaveFrame();
+    void CloseOuters(SQObjectPtr* stackpos);
+    SQOuter* FindOuter(SQObjectPtr* slot);
+    void RelocateOuters(SQObjectPtr* from, SQObjectPtr* fromend, SQObjectPtr* to);
+
+    // object protocol
+    bool Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest, bool raw, bool raiseerror = true);
+    bool GetVar(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
+    bool Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool raw);
+    bool NewSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool bstatic, bool raw);
+    bool NewSlotA(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, const SQObjectPtr& attrs, bool bstatic, bool raw);
+    bool DeleteSlot(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& res, bool raw);
+    bool InvokeDefaultDelegate(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
+    int FallBackGet(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
+    bool GetDelegateMeta(const SQObjectPtr& o, SQMetaMethod mm, SQObjectPtr& closure);
+    bool ArithOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b);
+    bool ArithMeta(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b);
+    bool BitwOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b);
+    bool StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& res);
+    bool ObjCmp(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res);
+    bool CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& res);
+    bool IsEqual(const SQObjectPtr& a, const SQObjectPtr& b);
+    bool ToString(const SQObjectPtr& o, SQObjectPtr& res);
+    bool TypeOf(const SQObjectPtr& o, SQObjectPtr& res);
+    bool Clone(const SQObjectPtr& self, SQObjectPtr& target);
+    bool NegOp(SQObjectPtr& res, const SQObjectPtr& o);
+    bool FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjectPtr& o4, bool& finished);
+    bool CreateClassInstance(SQClass* cls, SQObjectPtr& inst, SQObjectPtr& constructor);
+    bool Yield(SQGenerator* gen, SQObjectPtr* dest);
+    bool Resume(SQGenerator* gen, SQInteger target);
+
+    SQString* Str(const char* a) { return _sharedstate->Str(a); }
+};
+
+inline SQObjectPtr& stack_get(HSQUIRRELVM v, SQInteger idx) { return v->StackIdx(idx); }
+
+// compiler entry (sqcompiler.cpp)
+bool sq_compile_source(SQVM* vm, SQLEXREADFUNC rg, SQUserPointer up, const SQChar* sourcename,
+                       SQObjectPtr& out, bool raiseerror, bool lineinfo);
+// base library (sqbaselib.cpp)
+void sq_base_register(SQVM* v);
+void sq_init_default_delegates(SQVM* v);
+bool sq_checkparams(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase);
+SQInteger sq_typemask_of(const SQObject& o);
+// serialisation (sqserialize.cpp)
+bool sq_write_proto(SQVM* v, SQFunctionProto* p, SQWRITEFUNC w, SQUserPointer up);
+bool sq_read_proto(SQVM* v, SQREADFUNC r, SQUserPointer up, SQObjectPtr& out);
