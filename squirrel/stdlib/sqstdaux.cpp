@@ -1,0 +1,104 @@
+// The standard error reports: the run-time error handler, the compiler error
+// handler and the call-stack dump, all written through the VM's error function.
+#include <sqstdaux.h>
+
+namespace {
+
+// Frames whose locals are listed: the handler's own (level 0) and the 9 below it.
+constexpr SQInteger kLocalLevels = 10;
+
+void print_value(HSQUIRRELVM v, SQPRINTFUNCTION pf, const SQChar* name)
+{
+    switch (sq_gettype(v, -1)) {
+    case OT_NULL:
+        pf(v, _SC("[%s] NULL\n"), name);
+        break;
+    case OT_INTEGER: {
+        SQInteger i = 0;
+        sq_getinteger(v, -1, &i);
+        pf(v, _SC("[%s] %d\n"), name, static_cast<int>(i));
+        break;
+    }
+    case OT_FLOAT: {
+        SQFloat f = 0;
+        sq_getfloat(v, -1, &f);
+        pf(v, _SC("[%s] %.14g\n"), name, static_cast<double>(f));
+        break;
+    }
+    case OT_STRING: {
+        const SQChar* s = _SC("");
+        sq_getstring(v, -1, &s);
+        pf(v, _SC("[%s] \"%s\"\n"), name, s);
+        break;
+    }
+    case OT_BOOL: {
+        SQBool b = SQFalse;
+        sq_getbool(v, -1, &b);
+        pf(v, _SC("[%s] %s\n"), name, b ? _SC("true") : _SC("false"));
+        break;
+    }
+    case OT_TABLE: pf(v, _SC("[%s] TABLE\n"), name); break;
+    case OT_ARRAY: pf(v, _SC("[%s] ARRAY\n"), name); break;
+    case OT_CLOSURE: pf(v, _SC("[%s] CLOSURE\n"), name); break;
+    case OT_NATIVECLOSURE: pf(v, _SC("[%s] NATIVECLOSURE\n"), name); break;
+    case OT_GENERATOR: pf(v, _SC("[%s] GENERATOR\n"), name); break;
+    case OT_USERDATA: pf(v, _SC("[%s] USERDATA\n"), name); break;
+    case OT_USERPOINTER: pf(v, _SC("[%s] USERPOINTER\n"), name); break;
+    case OT_THREAD: pf(v, _SC("[%s] THREAD\n"), name); break;
+    case OT_CLASS: pf(v, _SC("[%s] CLASS\n"), name); break;
+    case OT_INSTANCE: pf(v, _SC("[%s] INSTANCE\n"), name); break;
+    case OT_WEAKREF: pf(v, _SC("[%s] WEAKREF\n"), name); break;
+    default: break;
+    }
+}
+
+SQInteger runtime_error_handler(HSQUIRRELVM v)
+{
+    SQPRINTFUNCTION pf = sq_geterrorfunc(v);
+    if (!pf) return 0;
+    const SQChar* msg = nullptr;
+    if (sq_gettop(v) < 2 || SQ_FAILED(sq_getstring(v, 2, &msg)) || !msg) msg = _SC("unknown");
+    pf(v, _SC("\nAN ERROR HAS OCCURED [%s]\n"), msg);
+    sqstd_printcallstack(v);
+    return 0;
+}
+
+void compiler_error_handler(HSQUIRRELVM v, const SQChar* desc, const SQChar* source,
+                            SQInteger line, SQInteger column)
+{
+    SQPRINTFUNCTION pf = sq_geterrorfunc(v);
+    if (!pf) return;
+    pf(v, _SC("%s line = (%d) column = (%d) : error %s\n"), source ? source : _SC(""),
+       static_cast<int>(line), static_cast<int>(column), desc ? desc : _SC(""));
+}
+
+}  // namespace
+
+extern "C" void sqstd_printcallstack(HSQUIRRELVM v)
+{
+    SQPRINTFUNCTION pf = sq_geterrorfunc(v);
+    if (!pf) return;
+    pf(v, _SC("\nCALLSTACK\n"));
+    SQStackInfos si;
+    for (SQInteger level = 1; SQ_SUCCEEDED(sq_stackinfos(v, level, &si)); ++level) {
+        const SQChar* fn = si.funcname ? si.funcname : _SC("unknown");
+        const SQChar* src = si.source ? si.source : _SC("unknown");
+        pf(v, _SC("*FUNCTION [%s()] %s line [%d]\n"), fn, src, static_cast<int>(si.line));
+    }
+    pf(v, _SC("\nLOCALS\n"));
+    for (SQInteger level = 0; level < kLocalLevels; ++level) {
+        const SQChar* name;
+        for (SQUnsignedInteger seq = 0;
+             (name = sq_getlocal(v, static_cast<SQUnsignedInteger>(level), seq)) != nullptr; ++seq) {
+            print_value(v, pf, name);
+            sq_pop(v, 1);
+        }
+    }
+}
+
+extern "C" void sqstd_seterrorhandlers(HSQUIRRELVM v)
+{
+    sq_setcompilererrorhandler(v, compiler_error_handler);
+    sq_newclosure(v, runtime_error_handler, 0);
+    sq_seterrorhandler(v);
+}

@@ -1,0 +1,327 @@
+// The common stream methods: readn/writen, readblob/writeblob, seek, tell,
+// len, eos, flush.
+#include <sqstdblob.h>
+#include <sqstdio.h>
+
+#include <cstring>
+
+#include "squirrel/stdlib/regutil.h"
+#include "squirrel/stdlib/scriptformat.h"
+#include "squirrel/stdlib/stream.h"
+
+namespace sqstd {
+
+Stream* this_stream(HSQUIRRELVM v, SQRESULT& err)
+{
+    SQUserPointer p = nullptr;
+    if (SQ_FAILED(sq_getinstanceup(v, 1, &p, type_tag(SQSTD_STREAM_TYPE_TAG)))) {
+        err = sq_throwerror(v, _SC("invalid type tag"));
+        return nullptr;
+    }
+    Stream* s = static_cast<Stream*>(p);
+    if (!s || !s->IsValid()) {
+        err = sq_throwerror(v, _SC("the stream is invalid"));
+        return nullptr;
+    }
+    return s;
+}
+
+}  // namespace sqstd
+
+namespace {
+
+using sqstd::Stream;
+
+#define SETUP_STREAM(v)                            \
+    SQRESULT err_ = SQ_ERROR;                      \
+    Stream* self = sqstd::this_stream(v, err_);    \
+    if (!self) return err_
+
+SQInteger int_arg(HSQUIRRELVM v, SQInteger idx)
+{
+    if (sq_gettype(v, idx) == OT_FLOAT) {
+        SQFloat f = 0;
+        sq_getfloat(v, idx, &f);
+        return sqstd::float_to_int32(f);
+    }
+    SQInteger i = 0;
+    sq_getinteger(v, idx, &i);
+    return i;
+}
+
+SQInteger stream_readblob(HSQUIRRELVM v)
+{
+    SETUP_STREAM(v);
+    SQInteger size = int_arg(v, 2);
+    if (size <= 0) return sq_throwerror(v, _SC("no data left to read"));
+    // Never allocate more than the stream can still give (when it can tell).
+    SQInteger len = self->Len(), pos = self->Tell();
+    if (len >= 0 && pos >= 0) {
+        if (pos >= len) return sq_throwerror(v, _SC("no data left to read"));
+        if (size > len - pos) size = len - pos;
+    }
+    SQUserPointer data = sqstd_createblob(v, size);
+    if (!data) return sq_throwerror(v, _SC("out of memory"));
+    SQInteger got = self->Read(data, size);
+    if (got <= 0) return sq_throwerror(v, _SC("no data left to read"));
+    if (got < size) {
+        SQUserPointer p = nullptr;
+        sq_getinstanceup(v, -1, &p, sqstd::type_tag(SQSTD_BLOB_TYPE_TAG));
+        static_cast<sqstd::Blob*>(p)->buffer().resize(static_cast<size_t>(got));
+    }
+    return 1;
+}
+
+template <typename T>
+SQInteger read_value(HSQUIRRELVM v, Stream* s, T& out)
+{
+    if (s->Read(&out, sizeof(T)) != static_cast<SQInteger>(sizeof(T)))
+        return sq_throwerror(v, _SC("io error"));
+    return 0;
+}
+
+SQInteger stream_readn(HSQUIRRELVM v)
+{
+    SETUP_STREAM(v);
+    SQInteger format = int_arg(v, 2);
+    switch (format) {
+    case 'l':
+    case 'i': {
+        int32_t x;
+        if (read_value(v, self, x) < 0) return SQ_ERROR;
+        sq_pushinteger(v, x);
+        break;
+    }
+    case 's': {
+        int16_t x;
+        if (read_value(v, self, x) < 0) return SQ_ERROR;
+        sq_pushinteger(v, x);
+        break;
+    }
+    case 'w': {
+        uint16_t x;
+        if (read_value(v, self, x) < 0) return SQ_ERROR;
+        sq_pushinteger(v, x);
+        break;
+    }
+    case 'c': {
+        int8_t x;
+        if (read_value(v, self, x) < 0) return SQ_ERROR;
+        sq_pushinteger(v, x);
+        break;
+    }
+    case 'b': {
+        uint8_t x;
+        if (read_value(v, self, x) < 0) return SQ_ERROR;
+        sq_pushinteger(v, x);
+        break;
+    }
+    case 'f': {
+        float x;
+        if (read_value(v, self, x) < 0) return SQ_ERROR;
+        sq_pushfloat(v, x);
+        break;
+    }
+    case 'd': {
+        double x;
+        if (read_value(v, self, x) < 0) return SQ_ERROR;
+        sq_pushfloat(v, static_cast<SQFloat>(x));
+        break;
+    }
+    default:
+        return sq_throwerror(v, _SC("invalid format"));
+    }
+    return 1;
+}
+
+SQInteger stream_writen(HSQUIRRELVM v)
+{
+    SETUP_STREAM(v);
+    SQInteger format = int_arg(v, 3);
+    SQFloat f = 0;
+    sq_getfloat(v, 2, &f);
+    SQInteger i = int_arg(v, 2);
+    switch (format) {
+    case 'l':
+    case 'i': {
+        int32_t x = i;
+        self->Write(&x, sizeof x);
+        break;
+    }
+    case 's': {
+        int16_t x = static_cast<int16_t>(i);
+        self->Write(&x, sizeof x);
+        break;
+    }
+    case 'w': {
+        uint16_t x = static_cast<uint16_t>(i);
+        self->Write(&x, sizeof x);
+        break;
+    }
+    case 'c': {
+        int8_t x = static_cast<int8_t>(i);
+        self->Write(&x, sizeof x);
+        break;
+    }
+    case 'b': {
+        uint8_t x = static_cast<uint8_t>(i);
+        self->Write(&x, sizeof x);
+        break;
+    }
+    case 'f': {
+        float x = f;
+        self->Write(&x, sizeof x);
+        break;
+    }
+    case 'd': {
+        double x = f;
+        self->Write(&x, sizeof x);
+        break;
+    }
+    default:
+        return sq_throwerror(v, _SC("invalid format"));
+    }
+    return 0;
+}
+
+SQInteger stream_writeblob(HSQUIRRELVM v)
+{
+    SETUP_STREAM(v);
+    SQUserPointer data = nullptr;
+    if (sq_gettop(v) < 2 || SQ_FAILED(sqstd_getblob(v, 2, &data)))
+        return sq_throwerror(v, _SC("invalid parameter"));
+    SQInteger size = sqstd_getblobsize(v, 2);
+    if (size > 0 && self->Write(data, size) != size) return sq_throwerror(v, _SC("io error"));
+    sq_pushinteger(v, size);
+    return 1;
+}
+
+SQInteger stream_seek(HSQUIRRELVM v)
+{
+    SETUP_STREAM(v);
+    SQInteger offset = int_arg(v, 2);
+    sqstd::SeekOrigin origin = sqstd::SeekOrigin::Begin;
+    if (sq_gettop(v) > 2) {
+        switch (int_arg(v, 3)) {
+        case 'b': origin = sqstd::SeekOrigin::Begin; break;
+        case 'c': origin = sqstd::SeekOrigin::Current; break;
+        case 'e': origin = sqstd::SeekOrigin::End; break;
+        default: return sq_throwerror(v, _SC("invalid origin"));
+        }
+    }
+    sq_pushinteger(v, self->Seek(offset, origin));
+    return 1;
+}
+
+SQInteger stream_tell(HSQUIRRELVM v)
+{
+    SETUP_STREAM(v);
+    sq_pushinteger(v, self->Tell());
+    return 1;
+}
+
+SQInteger stream_len(HSQUIRRELVM v)
+{
+    SETUP_STREAM(v);
+    sq_pushinteger(v, self->Len());
+    return 1;
+}
+
+SQInteger stream_flush(HSQUIRRELVM v)
+{
+    SETUP_STREAM(v);
+    if (self->Flush() == 0) sq_pushinteger(v, 1);
+    else sq_pushnull(v);
+    return 1;
+}
+
+SQInteger stream_eos(HSQUIRRELVM v)
+{
+    SETUP_STREAM(v);
+    if (self->EOS()) sq_pushinteger(v, 1);
+    else sq_pushnull(v);
+    return 1;
+}
+
+const SQRegFunction kStreamMethods[] = {
+    {_SC("readblob"), stream_readblob, 2, _SC("xn")},
+    {_SC("readn"), stream_readn, 2, _SC("xn")},
+    {_SC("writeblob"), stream_writeblob, -2, _SC("xx")},
+    {_SC("writen"), stream_writen, 3, _SC("xnn")},
+    {_SC("seek"), stream_seek, -2, _SC("xnn")},
+    {_SC("tell"), stream_tell, 1, _SC("x")},
+    {_SC("len"), stream_len, 1, _SC("x")},
+    {_SC("eos"), stream_eos, 1, _SC("x")},
+    {_SC("flush"), stream_flush, 1, _SC("x")},
+    {nullptr, nullptr, 0, nullptr}};
+
+const SQChar* const kStreamRegName = _SC("std_stream");
+
+}  // namespace
+
+namespace sqstd {
+
+SQInteger Blob::Read(void* buffer, SQInteger size)
+{
+    if (size <= 0) return 0;
+    return static_cast<SQInteger>(buf_.read(buffer, static_cast<size_t>(size)));
+}
+
+SQInteger Blob::Write(const void* buffer, SQInteger size)
+{
+    if (size <= 0) return 0;
+    return buf_.write(buffer, static_cast<size_t>(size)) ? size : 0;
+}
+
+bool push_registered_class(HSQUIRRELVM v, const SQChar* regname)
+{
+    sq_pushregistrytable(v);
+    sq_pushstring(v, regname, -1);
+    if (SQ_FAILED(sq_rawget(v, -2))) {
+        sq_pop(v, 1);
+        return false;
+    }
+    sq_remove(v, -2);
+    if (sq_gettype(v, -1) != OT_CLASS) {
+        sq_pop(v, 1);
+        return false;
+    }
+    return true;
+}
+
+void declare_stream(HSQUIRRELVM v, const SQChar* name, SQUserPointer tag, const SQChar* regname,
+                    const SQRegFunction* methods)
+{
+    SQInteger top = sq_gettop(v);
+    if (!push_registered_class(v, kStreamRegName)) {
+        sq_pushregistrytable(v);
+        sq_pushstring(v, kStreamRegName, -1);
+        sq_newclass(v, SQFalse);
+        sq_settypetag(v, -1, type_tag(SQSTD_STREAM_TYPE_TAG));
+        register_functions(v, kStreamMethods);
+        sq_newslot(v, -3, SQFalse);
+        sq_pop(v, 1);
+        push_registered_class(v, kStreamRegName);
+    }
+    // `stream` in the target table as well
+    sq_pushstring(v, _SC("stream"), -1);
+    sq_push(v, -2);
+    sq_newslot(v, top, SQFalse);
+
+    // the class itself, derived from the stream class at -1
+    sq_pushregistrytable(v);
+    sq_pushstring(v, regname, -1);
+    sq_push(v, -3);
+    sq_newclass(v, SQTrue);
+    sq_settypetag(v, -1, tag);
+    register_functions(v, methods);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);  // registry
+
+    sq_pushstring(v, name, -1);
+    push_registered_class(v, regname);
+    sq_newslot(v, top, SQFalse);
+    sq_settop(v, top);
+}
+
+}  // namespace sqstd
