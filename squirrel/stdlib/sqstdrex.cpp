@@ -30,6 +30,7 @@ struct Node {
     std::vector<std::vector<int>> alts;  // Group: alternatives, each a sequence
     int child = -1;            // Repeat
     int min = 0, max = 0;      // Repeat: max -1 = unbounded
+    bool has_caps = false;     // a capturing group at or below this node
 };
 
 bool is_space(char16_t c) { return c == ' ' || (c >= 9 && c <= 13); }
@@ -103,6 +104,10 @@ struct SQRex {
     std::vector<SQRexMatch> caps;
     long steps = 0;
     bool exhausted = false;
+    // End of an unbounded repetition's loop entered at a position with its
+    // minimum reached: it depends on the position only, so one search pays
+    // for it once. Per repeat node and "has a following element"; -1 unknown.
+    std::vector<std::vector<int32_t>> memo;
 };
 
 namespace {
@@ -119,6 +124,15 @@ public:
         g.alts = list(0);
         if (*p_) throw CompileError{u"unexpected character"};
         rex_.root = add(std::move(g));
+        // Children are added before their parents.
+        for (Node& n : rex_.nodes) {
+            n.has_caps = n.op == Op::Group && n.cap > 0;
+            if (n.op == Op::Repeat && rex_.nodes[static_cast<size_t>(n.child)].has_caps) n.has_caps = true;
+            for (const auto& seq : n.alts)
+                for (int id : seq)
+                    if (rex_.nodes[static_cast<size_t>(id)].has_caps) n.has_caps = true;
+        }
+        rex_.memo.resize(rex_.nodes.size() * 2);
     }
 
 private:
@@ -139,8 +153,13 @@ private:
                 seq.push_back(add(std::move(b)));
                 ++p_;
             }
-            // An alternative holds at least one element; whatever character
-            // comes first is taken as one.
+            // An alternative may be empty before a '|'; otherwise it holds at
+            // least one element, and whatever character comes first is one.
+            if (*p_ == '|') {
+                alts.push_back(std::move(seq));
+                ++p_;
+                continue;
+            }
             if (!*p_) throw CompileError{u"letter expected"};
             seq.push_back(element(depth));
             while (*p_ && *p_ != '|' && *p_ != ')' && *p_ != '*' && *p_ != '+')
@@ -291,6 +310,9 @@ private:
     const SQChar* p_;
 };
 
+// Subjects longer than this are matched without the repetition memo.
+constexpr size_t kMemoMaxLen = 1 << 20;
+
 class Matcher {
 public:
     explicit Matcher(SQRex& rex) : rex_(rex) {}
@@ -372,6 +394,22 @@ private:
         return s;
     }
 
+    std::vector<int32_t>* memo_for(const Node& n, bool followed)
+    {
+        size_t len = static_cast<size_t>(rex_.eol - rex_.bol) + 1;
+        if (len > kMemoMaxLen) return nullptr;
+        size_t id = static_cast<size_t>(&n - rex_.nodes.data());
+        std::vector<int32_t>& m = rex_.memo[id * 2 + (followed ? 1 : 0)];
+        if (m.size() != len) {
+            try {
+                m.assign(len, -1);
+            } catch (const std::bad_alloc&) {
+                return nullptr;
+            }
+        }
+        return &m;
+    }
+
     const SQChar* repeat(const Node& n, const SQChar* s, int next)
     {
         bool early_stop = next >= 0;
@@ -379,9 +417,23 @@ private:
             const Node& f = rex_.nodes[static_cast<size_t>(next)];
             if (f.op == Op::Repeat && f.min == 0) early_stop = false;
         }
+        std::vector<int32_t>* memo = nullptr;
+        if (n.max < 0 && !n.has_caps &&
+            (next < 0 || !rex_.nodes[static_cast<size_t>(next)].has_caps))
+            memo = memo_for(n, next >= 0);
+        std::vector<int32_t> seen;
         long count = 0;
         bool empty = false;
-        while (n.max < 0 || count < n.max) {
+        for (;;) {
+            if (memo && count >= n.min) {
+                int32_t m = (*memo)[static_cast<size_t>(s - rex_.bol)];
+                if (m >= 0) {
+                    s = rex_.bol + m;
+                    break;
+                }
+                seen.push_back(static_cast<int32_t>(s - rex_.bol));
+            }
+            if (n.max >= 0 && count >= n.max) break;
             const SQChar* r = node(n.child, s, -1);
             if (rex_.exhausted) return nullptr;
             if (!r) break;
@@ -396,6 +448,8 @@ private:
                 if (rex_.exhausted) return nullptr;
             }
         }
+        if (memo)
+            for (int32_t p : seen) (*memo)[static_cast<size_t>(p)] = static_cast<int32_t>(s - rex_.bol);
         if (count < n.min && !empty) return nullptr;
         return s;
     }
@@ -406,6 +460,15 @@ private:
 void reset_caps(SQRex& rex)
 {
     rex.caps.assign(static_cast<size_t>(rex.ncaps), SQRexMatch{nullptr, 0});
+}
+
+void begin_call(SQRex& rex, const SQChar* b, const SQChar* e)
+{
+    rex.steps = 0;
+    rex.exhausted = false;
+    rex.bol = b;
+    rex.eol = e;
+    for (auto& m : rex.memo) m.clear();
 }
 
 const SQChar* match_at(SQRex& rex, const SQChar* s)
@@ -432,10 +495,7 @@ bool rex_budget_exceeded(const SQRex* exp)
 bool rex_match_range(SQRex* exp, const SQChar* begin, const SQChar* end)
 {
     if (!exp || !begin || end < begin) return false;
-    exp->steps = 0;
-    exp->exhausted = false;
-    exp->bol = begin;
-    exp->eol = end;
+    begin_call(*exp, begin, end);
     const SQChar* r = match_at(*exp, begin);
     return r && r == end;
 }
@@ -481,10 +541,7 @@ SQBool sqstd_rex_searchrange(SQRex* exp, const SQChar* text_begin, const SQChar*
                              const SQChar** out_begin, const SQChar** out_end)
 {
     if (!exp || !text_begin || !text_end || text_end < text_begin) return SQFalse;
-    exp->steps = 0;
-    exp->exhausted = false;
-    exp->bol = text_begin;
-    exp->eol = text_end;
+    begin_call(*exp, text_begin, text_end);
     for (const SQChar* s = text_begin; s < text_end; ++s) {
         const SQChar* r = match_at(*exp, s);
         if (exp->exhausted) break;

@@ -190,7 +190,8 @@ TEST(Rex, EmptyRepetitionsTerminate)
 {
     EXPECT_TRUE(match("(a*)*b", "aab"));
     EXPECT_TRUE(match("(\\b)+x", "x"));
-    EXPECT_TRUE(match("(a|)*", ""));
+    EXPECT_TRUE(match("(|a)*", ""));
+    EXPECT_TRUE(match("(|a)*", "a") == false);  // the empty alternative wins
     EXPECT_TRUE(match("(a?){5}b", "b"));
 }
 
@@ -208,17 +209,50 @@ TEST(Rex, DeepNestingIsACompileErrorNotACrash)
 
 TEST(Rex, RunawayWorkStopsAtTheBudget)
 {
-    // nested repetitions with early-stop checks cost polynomial time per start
-    std::string pat = "((((((((a*)*)*)*)*)*)*)*)*(((((a*)*)*)*)*)*x";
-    Rex x(sqstd::from_utf8(pat));
-    ASSERT_NE(x.r, nullptr);
+    // A repeated group with a following element costs O(n) per start position.
     std::u16string s(20000, u'a');
     const SQChar *b, *e;
+    Rex x(u"(a)+b");
     EXPECT_FALSE(sqstd_rex_search(x.r, s.c_str(), &b, &e));
-    // whatever the outcome, the engine reports whether it gave up
+    EXPECT_TRUE(sqstd::rex_budget_exceeded(x.r));
+    // the flag belongs to the last call
+    std::u16string t = u"aab";
+    EXPECT_TRUE(sqstd_rex_search(x.r, t.c_str(), &b, &e));
+    EXPECT_FALSE(sqstd::rex_budget_exceeded(x.r));
+    // plain repetitions are remembered per position within one search
     Rex y(u"a+b");
     EXPECT_FALSE(sqstd_rex_search(y.r, s.c_str(), &b, &e));
     EXPECT_FALSE(sqstd::rex_budget_exceeded(y.r));
+    Rex z(u"((((((((a*)*)*)*)*)*)*)*)*(((((a*)*)*)*)*)*x");
+    EXPECT_FALSE(sqstd_rex_search(z.r, s.c_str(), &b, &e));
+}
+
+TEST(Rex, RememberedRepetitionsMatchLikeCapturedOnes)
+{
+    // Groups switch the memo off; with and without, spans must agree.
+    const std::pair<const char16_t*, const char16_t*> pairs[] = {
+        {u"[ab]*b", u"([ab])*b"}, {u"a+ab", u"(a)+ab"}, {u"a.*b", u"a(.)*b"},
+        {u"[ab]+[bc]*c", u"([ab])+([bc])*c"}, {u"x?a*b", u"(x)?(a)*b"}};
+    uint32_t seed = 7;
+    for (int round = 0; round < 300; ++round) {
+        std::u16string s;
+        for (int i = 0; i < 12; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            s.push_back(u"abcx"[(seed >> 16) % 4]);
+        }
+        for (const auto& [plain, grouped] : pairs) {
+            Rex p(plain), g(grouped);
+            const SQChar *pb = nullptr, *pe = nullptr, *gb = nullptr, *ge = nullptr;
+            bool pm = sqstd_rex_search(p.r, s.c_str(), &pb, &pe);
+            bool gm = sqstd_rex_search(g.r, s.c_str(), &gb, &ge);
+            ASSERT_EQ(pm, gm) << sqstd::to_utf8(plain) << " on " << sqstd::to_utf8(s);
+            if (pm) {
+                EXPECT_EQ(pb, gb);
+                EXPECT_EQ(pe, ge);
+            }
+            EXPECT_EQ(sqstd_rex_match(p.r, s.c_str()), sqstd_rex_match(g.r, s.c_str()));
+        }
+    }
 }
 
 }  // namespace
