@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
+#include <vector>
 
 namespace KoIO {
 
@@ -58,6 +59,26 @@ bool windowsSingle(uint8_t b, char16_t& c) {
     return false;
 }
 
+// Two-byte characters through iconv, remembered per thread: text is decoded a character at a
+// time, and the same few hundred characters come back again and again.
+bool decodePair(uint8_t lead, uint8_t trail, char16_t& unit) {
+    constexpr uint32_t kKnown = 0x10000, kInvalid = 0x20000;
+    thread_local std::vector<uint32_t> memo(0x10000);
+    uint32_t& m = memo[uint32_t(lead) << 8 | trail];
+    if (m == 0) {
+        char in[2] = {char(lead), char(trail)};
+        char buf[8];
+        size_t w = 0;
+        if (cp932ToUtf16().convert(in, 2, buf, sizeof buf, w) && w == 2)
+            m = kKnown | uint32_t(uint8_t(buf[0]) | (uint8_t(buf[1]) << 8));
+        else
+            m = kInvalid;
+    }
+    if (m & kInvalid) return false;
+    unit = char16_t(m & 0xFFFF);
+    return true;
+}
+
 bool decodeCp932(const uint8_t* s, size_t n, std::u16string& out) {
     out.clear();
     for (size_t i = 0; i < n;) {
@@ -76,12 +97,9 @@ bool decodeCp932(const uint8_t* s, size_t n, std::u16string& out) {
             if (i + 1 >= n) return false;
             uint8_t t = s[i + 1];
             if (t < 0x40 || t == 0x7F || t > 0xFC) return false;
-            char buf[8];
-            size_t w = 0;
-            if (!cp932ToUtf16().convert(reinterpret_cast<const char*>(s + i), 2, buf, sizeof buf, w) ||
-                w != 2)
-                return false;
-            out += char16_t(uint8_t(buf[0]) | (uint8_t(buf[1]) << 8));
+            char16_t unit;
+            if (!decodePair(b, t, unit)) return false;
+            out += unit;
             i += 2;
         } else {
             return false;
@@ -182,6 +200,12 @@ bool toCp932(std::u16string_view text, std::string& out) {
 
 uint32_t ShiftJisDecoder::decode(void* d, uint32_t db, const void* s, uint32_t sb) {
     if (badArgs(d, db, s, sb)) return 0;
+    // One ASCII byte, by far the most common call from the stream reader.
+    if (sb == 1 && *static_cast<const uint8_t*>(s) < 0x80 && db >= 2) {
+        char16_t c = *static_cast<const uint8_t*>(s);
+        std::memcpy(d, &c, 2);
+        return 2;
+    }
     std::u16string text;
     if (!decodeCp932(static_cast<const uint8_t*>(s), sb, text)) return 0;
     return put(d, db, text.data(), text.size() * 2);

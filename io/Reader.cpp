@@ -42,8 +42,8 @@ int StreamReader::nextByte() {
 
 char16_t StreamReader::decodeNext() {
     if (!pending_.empty()) {
-        char16_t c = pending_[0];
-        pending_.erase(0, 1);
+        char16_t c = pending_.front();
+        pending_.erase(pending_.begin());
         return c;
     }
     if (!isReadable()) return kEndOfText;
