@@ -198,8 +198,17 @@ std::u16string getExecutablePath() {
     return fromPosixPath(std::string_view(buf.data(), size_t(n)));
 }
 
-FileManagerPtr getFileManager() {
+namespace {
+FileManagerPtr& processFileManager() {
     static FileManagerPtr manager;
+    return manager;
+}
+} // namespace
+
+void setFileManager(FileManagerPtr manager) { processFileManager() = std::move(manager); }
+
+FileManagerPtr getFileManager() {
+    FileManagerPtr& manager = processFileManager();
     if (!manager) {
         std::u16string exe = getExecutablePath();
         std::u16string dir = getParentPath(normalizePath(exe));

@@ -114,6 +114,9 @@ FileManagerPtr buildFileManager(const std::u16string& directory, const std::u16s
 // The process-wide file manager over the executable's directory, built on first use; null
 // when building fails (tried again on the next call).
 FileManagerPtr getFileManager();
+// Replaces the process-wide file manager (the runner uses one over the game folder when the
+// game is not beside the executable).
+void setFileManager(FileManagerPtr manager);
 
 // The running executable's path in internal form (empty when unknown).
 std::u16string getExecutablePath();
