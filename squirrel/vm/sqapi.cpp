@@ -769,7 +769,7 @@ SQRESULT sq_setdelegate(HSQUIRRELVM v, SQInteger idx) {
     if (type(self) != OT_TABLE && type(self) != OT_USERDATA) return api_error(v, "wrong type");
     SQTable* dt = type(d) == OT_TABLE ? _table(d) : nullptr;
     for (SQTable* p = dt; p; p = p->_delegate)
-        if ((SQRefCounted*)p == _refcounted(self)) return api_error(v, "delegate cycle");
+        if ((SQRefCounted*)p == _refcounted(self)) return api_error(v, "delagate cycle");
     static_cast<SQDelegable*>(_refcounted(self))->SetDelegate(dt);
     v->Pop();
     return SQ_OK;

@@ -541,7 +541,7 @@ static SQInteger closure_getinfos(HSQUIRRELVM v) {
         t->NewSlot(SQObjectPtr(S(v, "src")), f->_sourcename);
         t->NewSlot(SQObjectPtr(S(v, "parameters")), po);
         t->NewSlot(SQObjectPtr(S(v, "defparams")), dobj);
-        t->NewSlot(SQObjectPtr(S(v, "varargs")), SQObjectPtr(f->_varparams));
+        t->NewSlot(SQObjectPtr(S(v, "varargs")), SQObjectPtr((SQInteger)(f->_varparams ? 1 : 0)));
     } else {
         SQNativeClosure* nc = _nativeclosure(o);
         t->NewSlot(SQObjectPtr(S(v, "native")), SQObjectPtr(true));

@@ -54,6 +54,7 @@ struct FuncState {
     std::vector<Loop> loops;
     int ntraps = 0;
     SQInteger lastline = -1;
+    int lastjumptarget = -1;   // code position some jump lands on
 };
 
 class Compiler {
@@ -201,7 +202,10 @@ private:
         if (emitline && _lineinfo) Emit(OP_LINE, 0, 0, 0, (int32_t)line);
     }
 
-    void PatchJump(int at, int target) { _fs->f->_code[at].x = target - (at + 1); }
+    void PatchJump(int at, int target) {
+        _fs->f->_code[at].x = target - (at + 1);
+        if (target > _fs->lastjumptarget) _fs->lastjumptarget = target;
+    }
     void JumpTo(int target) { int j = Emit(OP_JMP); PatchJump(j, target); }
 
     int NewTemp() {
@@ -348,7 +352,8 @@ private:
         int r = ToReg(e);
         if (r != target) {
             SQInstruction* last = Code() ? &_fs->f->_code.back() : nullptr;
-            if (e.k == E_TEMP && last && r == _fs->top - 1 && LastWritesTemp(*last, r)) last->a = (uint8_t)target;
+            if (e.k == E_TEMP && last && r == _fs->top - 1 && LastWritesTemp(*last, r) && _fs->lastjumptarget != Code())
+                last->a = (uint8_t)target;
             else Emit(OP_MOVE, target, r);
         }
         FreeTo(target + 1 > LocalsTop() ? target + 1 : LocalsTop());
@@ -398,7 +403,13 @@ private:
                 Exp e; CommaExpr(e);
                 int r = ToReg(e);
                 if (isyield) Emit(OP_YIELD, NOREG, r, 1);
-                else Emit(OP_RETURN, r, 1);
+                else {
+                    SQInstruction& last = _fs->f->_code.back();
+                    if (e.k == E_TEMP && last.op == OP_CALL && last.a == r && last.b == r && _fs->ntraps == 0 &&
+                        _fs->lastjumptarget != Code())
+                        last.op = OP_TAILCALL;
+                    Emit(OP_RETURN, r, 1);
+                }
             } else {
                 if (isyield) Emit(OP_YIELD, NOREG, 0, 0);
                 else Emit(OP_RETURN, 0, 0);
@@ -435,7 +446,7 @@ private:
         case '{': {
             Lex();
             int n = NLocals();
-            while (_token != '}' && _token != 0) {
+            while (_token != '}') {
                 Statement();
                 if (_lex._prevtoken != '}' && _lex._prevtoken != ';') OptionalSemicolon();
             }
@@ -478,7 +489,7 @@ private:
         int r = ToReg(e);
         SQInstruction* last = Code() ? &_fs->f->_code.back() : nullptr;
         if (e.k == E_TEMP && last && last->a == r && r == _fs->top - 1 && last->b != r && last->c != r &&
-            last->op >= OP_EQ && last->op <= OP_GE) {
+            last->op >= OP_EQ && last->op <= OP_GE && _fs->lastjumptarget != Code()) {
             static const uint8_t map[] = {4, 5, 0, 1, 2, 3};
             uint8_t kind = map[last->op - OP_EQ];
             last->op = OP_JCMP; last->a = kind;
@@ -699,25 +710,42 @@ private:
         }
     }
 
+    // Name of a declaration: `a`, `a.b.c`, `a::b`, `::a`. Returns the object register; key set.
+    int DeclTarget(SQObjectPtr& key) {
+        int obj = 0;   // `this`
+        if (_token == TK_DOUBLE_COLON) {
+            Lex();
+            obj = NewTemp();
+            Emit(OP_LOADROOT, obj);
+        }
+        key = ExpectIdent();
+        bool first = obj == 0;
+        while (_token == TK_DOUBLE_COLON || _token == '.') {
+            Lex();
+            if (first) {
+                Exp e;
+                int li = FindLocal(_fs, key);
+                int oi = li < 0 ? FindOuter(_fs, key) : -1;
+                if (li >= 0) obj = _fs->locals[li].reg;
+                else if (oi >= 0) { obj = NewTemp(); Emit(OP_GETOUTER, obj, 0, 0, oi); }
+                else { obj = NewTemp(); Emit(OP_GETVAR, obj, 0, 0, Literal(key)); }
+            } else {
+                int t = NewTemp();
+                Emit(OP_GETK, t, obj, 0, Literal(key));
+                obj = t;
+            }
+            first = false;
+            key = ExpectIdent();
+        }
+        return obj;
+    }
+
     // function a.b.c() / function a::b()
     void FunctionStatement() {
         Lex();
         int base = _fs->top;
-        SQObjectPtr name = ExpectIdent();
-        int obj = 0;   // `this`
-        int objbase = base;
-        SQObjectPtr key = name;
-        bool first = true;
-        while (_token == TK_DOUBLE_COLON || _token == '.') {
-            Lex();
-            int t = NewTemp();
-            if (first) Emit(OP_GETVAR, t, 0, 0, Literal(key));
-            else Emit(OP_GETK, t, obj, 0, Literal(key));
-            obj = t;
-            first = false;
-            key = ExpectIdent();
-        }
-        (void)objbase;
+        SQObjectPtr key;
+        int obj = DeclTarget(key);
         int k = NewTemp();
         Emit(OP_LOAD, k, 0, 0, Literal(key));
         int f = FunctionExp(key, false);
@@ -728,20 +756,8 @@ private:
     void ClassStatement() {
         Lex();
         int base = _fs->top;
-        Exp e;
-        // class name: an identifier path
-        SQObjectPtr key = ExpectIdent();
-        int obj = 0;
-        bool first = true;
-        while (_token == '.' || _token == TK_DOUBLE_COLON) {
-            Lex();
-            int t = NewTemp();
-            if (first) Emit(OP_GETVAR, t, 0, 0, Literal(key));
-            else Emit(OP_GETK, t, obj, 0, Literal(key));
-            obj = t;
-            first = false;
-            key = ExpectIdent();
-        }
+        SQObjectPtr key;
+        int obj = DeclTarget(key);
         int k = NewTemp();
         Emit(OP_LOAD, k, 0, 0, Literal(key));
         int c = ClassExp();
@@ -787,7 +803,6 @@ private:
             if (_token == '=') {
                 Lex();
                 v = ScalarConst();
-                if (type(v) == OT_INTEGER) next = _integer(v) + 1;
             } else {
                 v = SQObjectPtr(next);
                 next++;

@@ -99,7 +99,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 const SQObjectPtr& key = lits[i.x];
                 if (type(R[0]) == OT_TABLE) {
                     SQTable::Node* n = _table(R[0])->FindNode(key);
-                    if (n) { R[i.a] = n->val; continue; }
+                    if (n && type(n->val) != OT_WEAKREF) { R[i.a] = n->val; continue; }
                 }
                 SQObjectPtr tmp;
                 if (!GetVar(R[0], key, tmp)) goto exception_trap;
@@ -123,14 +123,14 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 const SQObjectPtr& key = lits[i.x];
                 if (type(obj) == OT_TABLE) {
                     SQTable::Node* n = _table(obj)->FindNode(key);
-                    if (n) { R[i.a] = n->val; continue; }
+                    if (n && type(n->val) != OT_WEAKREF) { R[i.a] = n->val; continue; }
                 } else if (type(obj) == OT_INSTANCE) {
                     SQInstance* inst = _instance(obj);
                     SQTable::Node* n = inst->_class->_members->FindNode(key);
                     if (n) {
-                        if (MEMBER_TYPE(n->val) == MEMBER_FIELD) R[i.a] = inst->_values[MEMBER_INDEX(n->val)];
-                        else R[i.a] = inst->_class->_methods[MEMBER_INDEX(n->val)].val;
-                        continue;
+                        const SQObjectPtr& val = MEMBER_TYPE(n->val) == MEMBER_FIELD ? inst->_values[MEMBER_INDEX(n->val)]
+                                                                                    : inst->_class->_methods[MEMBER_INDEX(n->val)].val;
+                        if (type(val) != OT_WEAKREF) { R[i.a] = val; continue; }
                     }
                 }
                 SQObjectPtr tmp;
@@ -144,7 +144,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 if (type(obj) == OT_ARRAY && type(key) == OT_INTEGER) {
                     SQArray* a = _array(obj);
                     SQInteger k = _integer(key);
-                    if (k >= 0 && k < a->Size()) { R[i.a] = a->_values[k]; continue; }
+                    if (k >= 0 && k < a->Size() && type(a->_values[k]) != OT_WEAKREF) { R[i.a] = a->_values[k]; continue; }
                 }
                 SQObjectPtr tmp;
                 if (!Get(obj, key, tmp, false)) goto exception_trap;
@@ -287,15 +287,46 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 bool found = false;
                 if (type(obj) == OT_TABLE) {
                     SQTable::Node* n = _table(obj)->FindNode(key);
-                    if (n) { tmp = n->val; found = true; }
+                    if (n && type(n->val) != OT_WEAKREF) { tmp = n->val; found = true; }
                 } else if (type(obj) == OT_INSTANCE) {
-                    found = _instance(obj)->Get(key, tmp);
+                    found = _instance(obj)->Get(key, tmp) && type(tmp) != OT_WEAKREF;
                 }
                 if (!found && !Get(obj, key, tmp, false)) goto exception_trap;
                 R[i.a + 1] = std::move(obj);
                 R[i.a] = std::move(tmp);
                 continue;
             }
+            case OP_TAILCALL: {
+                SQObjectPtr& tfn = R[i.b];
+                if (type(tfn) == OT_CLOSURE && !_closure(tfn)->_function->_generator && !ci->_generator &&
+                    type(_sharedstate->_debughook) == OT_NULL && !_sharedstate->_nativehook) {
+                    SQObjectPtr fnobj = tfn;
+                    SQFunctionProto* fp = _closure(fnobj)->_function;
+                    SQInteger nargs = i.c;
+                    bool okargs = fp->_varparams ? nargs >= fp->_nparams
+                                                 : (nargs <= fp->_nparams && fp->_nparams - nargs <= fp->_ndefaults);
+                    if (!okargs) { Raise_Error("wrong number of parameters"); goto exception_trap; }
+                    SQInteger base = ci->_base, sbase = base + i.b + 1;
+                    if (_openouters) CloseOuters(&_stack[base]);
+                    for (SQInteger k = 0; k < nargs; k++) _stack[base + k] = std::move(_stack[sbase + k]);
+                    for (SQInteger k = base + nargs; k < _top; k++) _stack[k].Null();
+                    SQInteger target = ci->_target, prevtop = ci->_prevtop, etr = ci->_etraps;
+                    bool root = ci->_root;
+                    if ((SQInteger)_etraps.size() > etr) _etraps.resize(etr);
+                    _top = base + nargs;
+                    _callstack.pop_back();
+                    ci = _callstack.empty() ? nullptr : &_callstack.back();
+                    if (!StartCall(_closure(fnobj), target, nargs, base, false)) {
+                        // only a stack overflow gets here; the frame is already gone
+                        ci = &_callstack.back();
+                        goto exception_trap;
+                    }
+                    ci->_root = root;
+                    ci->_prevtop = prevtop;
+                    goto frame_changed;
+                }
+            }
+            [[fallthrough]];
             case OP_CALL: {
                 SQObjectPtr& fn = R[i.b];
                 SQInteger nargs = i.c;
@@ -412,8 +443,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             }
             case OP_INSTANCEOF: {
                 if (type(R[i.c]) != OT_CLASS) {
-                    Raise_Error("cannot apply instanceof between a %s and a %s", sq_typename_ascii(type(R[i.b])),
-                                sq_typename_ascii(type(R[i.c])));
+                    Raise_Error("cannot apply instanceof between a %s and a %s", sq_typename_ascii(type(R[i.c])),
+                                sq_typename_ascii(type(R[i.b])));
                     goto exception_trap;
                 }
                 bool r = type(R[i.b]) == OT_INSTANCE && _instance(R[i.b])->InstanceOf(_class(R[i.c]));
@@ -421,10 +452,27 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 continue;
             }
             case OP_IN: {
-                SQObjectPtr tmp, obj = R[i.c], key = R[i.b];
-                SQObjectPtr saved = _lasterror;
-                bool r = Get(obj, key, tmp, true, false);
-                _lasterror = saved;
+                const SQObjectPtr& obj = R[i.c];
+                const SQObjectPtr& key = R[i.b];
+                bool r = false;
+                switch (type(obj)) {
+                case OT_TABLE: r = _table(obj)->FindNode(key) != nullptr; break;
+                case OT_INSTANCE: r = _instance(obj)->_class->_members->FindNode(key) != nullptr; break;
+                case OT_CLASS: r = _class(obj)->_members->FindNode(key) != nullptr; break;
+                case OT_ARRAY:
+                    r = sq_isnumber(key) && tointeger(key) >= 0 && tointeger(key) < _array(obj)->Size();
+                    break;
+                case OT_STRING:
+                    r = sq_isnumber(key) && tointeger(key) >= 0 && tointeger(key) < _string(obj)->_len;
+                    break;
+                case OT_USERDATA: {
+                    int guard = 0;
+                    for (SQTable* t = _userdata(obj)->_delegate; t && guard < 1000; t = t->_delegate, guard++)
+                        if (t->FindNode(key)) { r = true; break; }
+                    break;
+                }
+                default: break;
+                }
                 R[i.a] = r;
                 continue;
             }
@@ -449,12 +497,10 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 if (base && type(base->_metamethods[MT_INHERITED]) != OT_NULL) {
                     SQObjectPtr mm = base->_metamethods[MT_INHERITED];
                     if (!CheckStack(3)) { Raise_Error("stack overflow"); goto exception_trap; }
-                    Push(SQObjectPtr(base));
                     Push(cobj);
+                    Push(c->_attributes);
                     SQObjectPtr r;
-                    SQObjectPtr saved = _lasterror;
-                    CallMetaMethod(mm, MT_INHERITED, 2, r);
-                    _lasterror = saved;
+                    if (!CallMetaMethod(mm, MT_INHERITED, 2, r)) goto exception_trap;
                 }
                 R[i.a] = std::move(cobj);
                 continue;

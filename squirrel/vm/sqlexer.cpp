@@ -80,13 +80,12 @@ void SQLexer::LexLineComment() {
 SQInteger SQLexer::Lex() {
     _lasttokenline = _currentline;
     _nlbefore = false;
+    _prevtoken = _token;
     while (_currdata != 0) {
         switch (_currdata) {
         case '\t': case '\r': case ' ': Next(); continue;
         case '\n':
             _currentline++;
-            _prevtoken = _token;
-            _token = '\n';
             _nlbefore = true;
             Next();
             _currentcolumn = 1;

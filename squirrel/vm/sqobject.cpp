@@ -514,9 +514,11 @@ bool SQClass::NewSlot(SQSharedState* ss, const SQObject& key, const SQObject& va
         _defaultvalues[MEMBER_INDEX(n->val)].val = val;
         return true;
     }
-    if (isfunc || bstatic) {
+    if (isfunc && !bstatic) {
         int mm = metamethod_index(ss, key);
-        if (mm >= 0 && isfunc) _metamethods[mm] = val;
+        if (mm >= 0) { _metamethods[mm] = val; return true; }
+    }
+    if (isfunc || bstatic) {
         if (type(key) == OT_STRING && _string(key) == _string(ss->_constructorname)) _constructor = val;
         if (n && MEMBER_TYPE(n->val) == MEMBER_METHOD) {
             _methods[MEMBER_INDEX(n->val)].val = val;
@@ -568,7 +570,7 @@ SQInstance* SQClass::CreateInstance() {
     inst->_memsize = (SQInteger)usz;
     if (usz) inst->_userpointer = mem + sz;
     inst->_hook = _hook;
-    _locked = true;
+    for (SQClass* c = this; c; c = c->_base) c->_locked = true;
     return inst;
 }
 

@@ -31,6 +31,7 @@
     X(JNZ)         /* if R[a] ip += x */ \
     X(JCMP)        /* if !(R[b] <cmp a> R[c]) ip += x; a = 0 lt, 1 le, 2 gt, 3 ge, 4 eq, 5 ne */ \
     X(CALL)        /* R[a] = R[b](R[b+1] .. R[b+c]) ; a = 255 discards */ \
+    X(TAILCALL)    /* as CALL, reusing the frame when the callee is a script function */ \
     X(PREPCALL)    /* t = R[b][R[c]]; R[a+1] = R[b]; R[a] = t */ \
     X(PREPCALLK)   /* t = R[b][lit x]; R[a+1] = R[b]; R[a] = t */ \
     X(CLOSURE)     /* R[a] = closure of function x, defaults from R[a..] */ \

@@ -85,7 +85,7 @@ static std::string keytext(const SQObject& k) {
     case OT_INTEGER: { char b[32]; snprintf(b, sizeof b, "%d", (int)_integer(k)); return b; }
     case OT_FLOAT: { sqstring s = sq_float_to_text(_float(k)); return sq_toutf8(s.data(), (SQInteger)s.size()); }
     case OT_BOOL: return _integer(k) ? "true" : "false";
-    default: return std::string("(") + sq_typename_ascii(type(k)) + ")";
+    default: return sq_typename_ascii(type(k));
     }
 }
 
@@ -94,8 +94,17 @@ void SQVM::Raise_IdxError(const SQObject& key) {
     Raise_Error("the index '%s' does not exist", s.c_str());
 }
 
+static std::string cmptext(const SQObject& o) {
+    switch (type(o)) {
+    case OT_STRING: return keytext(o).substr(0, 50);
+    case OT_INTEGER: case OT_FLOAT: return keytext(o);
+    default: return sq_typename_ascii(type(o));
+    }
+}
+
 void SQVM::Raise_CompareError(const SQObject& a, const SQObject& b) {
-    Raise_Error("comparison between '%s' and '%s'", sq_typename_ascii(type(a)), sq_typename_ascii(type(b)));
+    std::string x = cmptext(a), y = cmptext(b);
+    Raise_Error("comparison between '%s' and '%s'", x.c_str(), y.c_str());
 }
 
 void SQVM::Raise_ArithError(const char* op, const SQObject& a, const SQObject& b) {
@@ -452,25 +461,26 @@ int SQVM::FallBackGet(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectP
     }
 }
 
+#define REALVAL(d) do { if (type(d) == OT_WEAKREF) { SQObjectPtr t_ = _weakref(d)->_obj; d = std::move(t_); } } while (0)
 bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest, bool raw, bool raiseerror) {
     switch (type(self)) {
     case OT_TABLE:
-        if (_table(self)->Get(key, dest)) return true;
+        if (_table(self)->Get(key, dest)) { REALVAL(dest); return true; }
         break;
     case OT_ARRAY:
         if (sq_isnumber(key)) {
             SQInteger i = tointeger(key);
             SQArray* a = _array(self);
-            if (i >= 0 && i < a->Size()) { dest = a->_values[i]; return true; }
+            if (i >= 0 && i < a->Size()) { dest = a->_values[i]; REALVAL(dest); return true; }
             if (raiseerror) Raise_IdxError(key);
             return false;
         }
         break;
     case OT_INSTANCE:
-        if (_instance(self)->Get(key, dest)) return true;
+        if (_instance(self)->Get(key, dest)) { REALVAL(dest); return true; }
         break;
     case OT_CLASS:
-        if (_class(self)->Get(key, dest)) return true;
+        if (_class(self)->Get(key, dest)) { REALVAL(dest); return true; }
         break;
     case OT_STRING:
         if (sq_isnumber(key)) {
@@ -495,10 +505,10 @@ bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& des
 
 // Identifier lookup: `this` first, then the root table.
 bool SQVM::GetVar(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
-    if (type(self) == OT_TABLE && _table(self)->Get(key, dest)) return true;
+    if (type(self) == OT_TABLE && _table(self)->Get(key, dest)) { REALVAL(dest); return true; }
     if (type(self) != OT_NULL && Get(self, key, dest, false, false)) return true;
     if (type(_lasterror) == OT_STRING && false) return false;
-    if (type(_roottable) == OT_TABLE && _table(_roottable)->Get(key, dest)) return true;
+    if (type(_roottable) == OT_TABLE && _table(_roottable)->Get(key, dest)) { REALVAL(dest); return true; }
     Raise_IdxError(key);
     return false;
 }
@@ -531,13 +541,11 @@ bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPt
         if (_instance(self)->Set(key, val)) return true;
         break;
     case OT_CLASS:
-        if (_class(self)->_members->FindNode(key)) {
-            return _class(self)->NewSlot(_sharedstate, key, val, false);
-        }
-        break;
+        Raise_Error("trying to set 'class'");
+        return false;
     case OT_USERDATA: break;
     default:
-        Raise_IdxError(key);
+        Raise_Error("trying to set '%s'", sq_typename_ascii(type(self)));
         return false;
     }
     if (!raw) {
@@ -785,9 +793,8 @@ bool SQVM::ObjCmp(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) {
                 res = _integer(r);
                 return true;
             }
-            if (_rawval(a) == _rawval(b)) { res = 0; return true; }
-            Raise_CompareError(a, b);
-            return false;
+            res = _rawval(a) == _rawval(b) ? 0 : (_rawval(a) < _rawval(b) ? -1 : 1);
+            return true;
         }
         default:
             if (_rawval(a) == _rawval(b)) { res = 0; return true; }
@@ -799,18 +806,6 @@ bool SQVM::ObjCmp(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) {
         SQFloat x = tofloat(a), y = tofloat(b);
         res = x == y ? 0 : (x < y ? -1 : 1);
         return true;
-    }
-    if ((ta == OT_TABLE || ta == OT_INSTANCE || ta == OT_USERDATA)) {
-        SQObjectPtr closure;
-        if (GetDelegateMeta(a, MT_CMP, closure)) {
-            if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
-            Push(a); Push(b);
-            SQObjectPtr r;
-            if (!CallMetaMethod(closure, MT_CMP, 2, r)) return false;
-            if (type(r) != OT_INTEGER) { Raise_Error("_cmp must return an integer"); return false; }
-            res = _integer(r);
-            return true;
-        }
     }
     Raise_CompareError(a, b);
     return false;
@@ -850,10 +845,7 @@ bool SQVM::CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& 
 }
 
 bool SQVM::IsEqual(const SQObjectPtr& a, const SQObjectPtr& b) {
-    if (type(a) == type(b)) {
-        if (type(a) == OT_FLOAT) return _float(a) == _float(b);
-        return _rawval(a) == _rawval(b);
-    }
+    if (type(a) == type(b)) return _rawval(a) == _rawval(b);
     if (sq_isnumber(a) && sq_isnumber(b)) return tofloat(a) == tofloat(b);
     return false;
 }
@@ -928,8 +920,8 @@ bool SQVM::Clone(const SQObjectPtr& self, SQObjectPtr& target) {
         return true;
     }
     default:
-        target = self;
-        return true;
+        Raise_Error("cloning a %s", sq_typename_ascii(type(self)));
+        return false;
     }
 }
 
@@ -945,6 +937,7 @@ bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjec
         if (n < 0) { finished = true; return true; }
         o2 = t->_nodes[n].key;
         o3 = t->_nodes[n].val;
+        REALVAL(o3);
         o4 = (SQInteger)(n + 1);
         return true;
     }
@@ -954,6 +947,7 @@ bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjec
         if (idx >= a->Size()) { finished = true; return true; }
         o2 = idx;
         o3 = a->_values[idx];
+        REALVAL(o3);
         o4 = (SQInteger)(idx + 1);
         return true;
     }
@@ -992,6 +986,10 @@ bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjec
             return true;
         }
         if (type(o1) == OT_INSTANCE) {
+            Raise_Error("_nexti failed");
+            return false;
+        }
+        if (false) {
             SQInteger idx = type(o4) == OT_NULL ? 0 : _integer(o4);
             SQInstance* inst = _instance(o1);
             SQTable* t = inst->_class->_members;
