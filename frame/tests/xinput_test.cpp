@@ -164,3 +164,12 @@ TEST_F(XInput, WheelNotchesAreOneWheelDeltaEachWithScreenCoordinates) {
     EXPECT_TRUE(rec->ofAny({WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN, WM_XBUTTONDOWN})
                     .empty());
 }
+
+TEST_F(XInput, TypedTextArrivesAsCharsInOrder) {
+    focus();
+    ASSERT_EQ(run("xdotool type 'Hi, 7?'"), 0);
+    auto m = await({WM_CHAR}, 6);
+    std::u16string typed;
+    for (const Msg& c : m) typed += static_cast<char16_t>(c.wParam);
+    EXPECT_EQ(typed, u"Hi, 7?");
+}
