@@ -20,6 +20,9 @@ public:
     // Next byte 0-255 without moving, -1 when there is none.
     virtual int peek() = 0;
     virtual ByteArray read(uint32_t count) {
+        // Never more room than the stream can give, whatever count a caller asks for.
+        uint32_t remaining = getRemaining();
+        if (count > remaining) count = remaining;
         ByteArray bytes(count);
         bytes.resize(count ? read(bytes.data(), count) : 0);
         return bytes;

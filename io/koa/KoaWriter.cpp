@@ -126,9 +126,25 @@ mode_t defaultMode() {
     return 0666 & ~mask;
 }
 
+// Folders on the way down (device, inode), so that a link back up is refused, not followed
+// for ever.
+using FolderChain = std::vector<std::pair<dev_t, ino_t>>;
+
 bool walk(const std::string& root, const std::string& rel, std::vector<Item>& items,
-          std::string& error) {
+          std::string& error, FolderChain& chain) {
     std::string dir = rel.empty() ? root : root + "/" + rel;
+    struct stat self;
+    if (stat(dir.c_str(), &self) != 0) {
+        error = "cannot read folder '" + dir + "': " + errnoText();
+        return false;
+    }
+    for (auto& [dev, ino] : chain) {
+        if (dev == self.st_dev && ino == self.st_ino) {
+            error = "'" + dir + "' links back to a folder that contains it";
+            return false;
+        }
+    }
+    chain.emplace_back(self.st_dev, self.st_ino);
     DIR* d = opendir(dir.c_str());
     if (!d) {
         error = "cannot read folder '" + dir + "': " + errnoText();
@@ -160,7 +176,7 @@ bool walk(const std::string& root, const std::string& rel, std::vector<Item>& it
         if (S_ISDIR(st.st_mode)) {
             item.directory = true;
             items.push_back(item);
-            if (!walk(root, relPath, items, error)) return false;
+            if (!walk(root, relPath, items, error, chain)) return false;
         } else if (S_ISREG(st.st_mode)) {
             if (uint64_t(st.st_size) > 0xFFFFFFFFu) {
                 error = "'" + path + "' is too large for an archive (4 GiB and more)";
@@ -177,6 +193,7 @@ bool walk(const std::string& root, const std::string& rel, std::vector<Item>& it
             return false;
         }
     }
+    chain.pop_back();
     return true;
 }
 
@@ -207,7 +224,8 @@ bool collectFolder(const std::string& folder, std::vector<Item>& items, std::str
         error = "'" + folder + "' is not a folder";
         return false;
     }
-    if (!walk(folder, "", items, error)) return false;
+    FolderChain chain;
+    if (!walk(folder, "", items, error, chain)) return false;
     std::map<std::u16string, std::u16string> folded;
     for (const auto& item : items) {
         auto [it, added] = folded.emplace(ArchiveReader::fold(item.name), item.name);

@@ -176,8 +176,13 @@ TEST(KoaTool, RefusesNamesAnArchiveCannotHold) {
     d.write("cases/README.TXT", "2");
     EXPECT_EQ(run(kKoa + " create " + q(d.at("b.koa")) + " " + q(d.at("cases")), &out), 1);
     EXPECT_NE(out.find("differ only in case"), std::string::npos) << out;
+    d.write("loop/sub/f.txt", "x");
+    symlink("..", d.at("loop/sub/up").c_str());
+    EXPECT_EQ(run(kKoa + " create " + q(d.at("c.koa")) + " " + q(d.at("loop")), &out), 1);
+    EXPECT_NE(out.find("links back"), std::string::npos) << out;
     EXPECT_FALSE(d.exists("a.koa"));
     EXPECT_FALSE(d.exists("b.koa"));
+    EXPECT_FALSE(d.exists("c.koa"));
 }
 
 TEST(KoaTool, ExtractRefusesNamesThatLeaveTheFolder) {

@@ -72,6 +72,8 @@ TEST(MemoryStream, ArrayReadsAndWritesFollowTheSharedRules) {
     EXPECT_EQ(in.read(3), (ByteArray{1, 2, 3}));
     EXPECT_EQ(in.read(10), (ByteArray{4, 5})); // shrunk to what was read
     EXPECT_TRUE(in.read(1).empty());
+    in.setCursor(4);
+    EXPECT_EQ(in.read(0xFFFFFFFFu), (ByteArray{5})); // no 4 GiB buffer for a huge count
     in.setCursor(1);
     EXPECT_EQ(in.readAll(), (ByteArray{2, 3, 4, 5}));
     ByteArray src{7, 8, 9};
