@@ -34,9 +34,8 @@ public:
 
 // Destroy and close handlers get the window; message handlers also get the message.
 using WindowHandler = std::function<EventResult(IComponent* window)>;
-using MessageHandler = std::function<EventResult(IComponent* window, WindowHandle handle,
-                                                 uint32_t message, uint32_t wParam,
-                                                 int32_t lParam)>;
+using MessageHandler = std::function<EventResult(
+    IComponent* window, WindowHandle handle, uint32_t message, uint32_t wParam, int32_t lParam)>;
 // The shared reference is also the handle that removes the handler again.
 using SharedWindowHandler = std::shared_ptr<WindowHandler>;
 using SharedMessageHandler = std::shared_ptr<MessageHandler>;
@@ -94,8 +93,8 @@ public:
 };
 
 // A created window, or empty if it could not be made.
-std::shared_ptr<IWindow> createWindow(const std::u16string& title, uint16_t width,
-                                      uint16_t height, bool visible = true);
+std::shared_ptr<IWindow> createWindow(const std::u16string& title, uint16_t width, uint16_t height,
+                                      bool visible = true);
 
 // The application's current window: the one the pump serves (set by the frame cycle for the
 // duration of a run).

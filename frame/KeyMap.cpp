@@ -18,24 +18,42 @@ struct Entry {
 };
 
 constexpr Entry kEntries[] = {
-    {SDL_SCANCODE_A, 'A', 0x1E, false},  {SDL_SCANCODE_B, 'B', 0x30, false},
-    {SDL_SCANCODE_C, 'C', 0x2E, false},  {SDL_SCANCODE_D, 'D', 0x20, false},
-    {SDL_SCANCODE_E, 'E', 0x12, false},  {SDL_SCANCODE_F, 'F', 0x21, false},
-    {SDL_SCANCODE_G, 'G', 0x22, false},  {SDL_SCANCODE_H, 'H', 0x23, false},
-    {SDL_SCANCODE_I, 'I', 0x17, false},  {SDL_SCANCODE_J, 'J', 0x24, false},
-    {SDL_SCANCODE_K, 'K', 0x25, false},  {SDL_SCANCODE_L, 'L', 0x26, false},
-    {SDL_SCANCODE_M, 'M', 0x32, false},  {SDL_SCANCODE_N, 'N', 0x31, false},
-    {SDL_SCANCODE_O, 'O', 0x18, false},  {SDL_SCANCODE_P, 'P', 0x19, false},
-    {SDL_SCANCODE_Q, 'Q', 0x10, false},  {SDL_SCANCODE_R, 'R', 0x13, false},
-    {SDL_SCANCODE_S, 'S', 0x1F, false},  {SDL_SCANCODE_T, 'T', 0x14, false},
-    {SDL_SCANCODE_U, 'U', 0x16, false},  {SDL_SCANCODE_V, 'V', 0x2F, false},
-    {SDL_SCANCODE_W, 'W', 0x11, false},  {SDL_SCANCODE_X, 'X', 0x2D, false},
-    {SDL_SCANCODE_Y, 'Y', 0x15, false},  {SDL_SCANCODE_Z, 'Z', 0x2C, false},
-    {SDL_SCANCODE_1, '1', 0x02, false},  {SDL_SCANCODE_2, '2', 0x03, false},
-    {SDL_SCANCODE_3, '3', 0x04, false},  {SDL_SCANCODE_4, '4', 0x05, false},
-    {SDL_SCANCODE_5, '5', 0x06, false},  {SDL_SCANCODE_6, '6', 0x07, false},
-    {SDL_SCANCODE_7, '7', 0x08, false},  {SDL_SCANCODE_8, '8', 0x09, false},
-    {SDL_SCANCODE_9, '9', 0x0A, false},  {SDL_SCANCODE_0, '0', 0x0B, false},
+    {SDL_SCANCODE_A, 'A', 0x1E, false},
+    {SDL_SCANCODE_B, 'B', 0x30, false},
+    {SDL_SCANCODE_C, 'C', 0x2E, false},
+    {SDL_SCANCODE_D, 'D', 0x20, false},
+    {SDL_SCANCODE_E, 'E', 0x12, false},
+    {SDL_SCANCODE_F, 'F', 0x21, false},
+    {SDL_SCANCODE_G, 'G', 0x22, false},
+    {SDL_SCANCODE_H, 'H', 0x23, false},
+    {SDL_SCANCODE_I, 'I', 0x17, false},
+    {SDL_SCANCODE_J, 'J', 0x24, false},
+    {SDL_SCANCODE_K, 'K', 0x25, false},
+    {SDL_SCANCODE_L, 'L', 0x26, false},
+    {SDL_SCANCODE_M, 'M', 0x32, false},
+    {SDL_SCANCODE_N, 'N', 0x31, false},
+    {SDL_SCANCODE_O, 'O', 0x18, false},
+    {SDL_SCANCODE_P, 'P', 0x19, false},
+    {SDL_SCANCODE_Q, 'Q', 0x10, false},
+    {SDL_SCANCODE_R, 'R', 0x13, false},
+    {SDL_SCANCODE_S, 'S', 0x1F, false},
+    {SDL_SCANCODE_T, 'T', 0x14, false},
+    {SDL_SCANCODE_U, 'U', 0x16, false},
+    {SDL_SCANCODE_V, 'V', 0x2F, false},
+    {SDL_SCANCODE_W, 'W', 0x11, false},
+    {SDL_SCANCODE_X, 'X', 0x2D, false},
+    {SDL_SCANCODE_Y, 'Y', 0x15, false},
+    {SDL_SCANCODE_Z, 'Z', 0x2C, false},
+    {SDL_SCANCODE_1, '1', 0x02, false},
+    {SDL_SCANCODE_2, '2', 0x03, false},
+    {SDL_SCANCODE_3, '3', 0x04, false},
+    {SDL_SCANCODE_4, '4', 0x05, false},
+    {SDL_SCANCODE_5, '5', 0x06, false},
+    {SDL_SCANCODE_6, '6', 0x07, false},
+    {SDL_SCANCODE_7, '7', 0x08, false},
+    {SDL_SCANCODE_8, '8', 0x09, false},
+    {SDL_SCANCODE_9, '9', 0x0A, false},
+    {SDL_SCANCODE_0, '0', 0x0B, false},
     {SDL_SCANCODE_RETURN, VK_RETURN, 0x1C, false},
     {SDL_SCANCODE_ESCAPE, VK_ESCAPE, 0x01, false},
     {SDL_SCANCODE_BACKSPACE, VK_BACK, 0x0E, false},
@@ -110,10 +128,10 @@ constexpr Entry kEntries[] = {
     {SDL_SCANCODE_KP_PERIOD, VK_DECIMAL, 0x53, false},
     {SDL_SCANCODE_NONUSBACKSLASH, VK_OEM_102, 0x56, false},
     {SDL_SCANCODE_APPLICATION, VK_APPS, 0x5D, true},
-    {SDL_SCANCODE_INTERNATIONAL1, VK_OEM_102, 0x73, false}, // ろ
-    {SDL_SCANCODE_INTERNATIONAL2, VK_KANA, 0x70, false},    // カタカナ/ひらがな
-    {SDL_SCANCODE_INTERNATIONAL3, VK_OEM_5, 0x7D, false},   // ￥
-    {SDL_SCANCODE_INTERNATIONAL4, VK_CONVERT, 0x79, false}, // 変換
+    {SDL_SCANCODE_INTERNATIONAL1, VK_OEM_102, 0x73, false},    // ろ
+    {SDL_SCANCODE_INTERNATIONAL2, VK_KANA, 0x70, false},       // カタカナ/ひらがな
+    {SDL_SCANCODE_INTERNATIONAL3, VK_OEM_5, 0x7D, false},      // ￥
+    {SDL_SCANCODE_INTERNATIONAL4, VK_CONVERT, 0x79, false},    // 変換
     {SDL_SCANCODE_INTERNATIONAL5, VK_NONCONVERT, 0x7B, false}, // 無変換
     {SDL_SCANCODE_LANG1, VK_KANA, 0x72, false},
     {SDL_SCANCODE_LANG2, VK_KANJI, 0x71, false},
@@ -153,6 +171,8 @@ KeyInfo keyInfoOfScancode(int scancode) {
     return table().keys[static_cast<size_t>(scancode)];
 }
 
-uint32_t virtualKeyOfScancode(int scancode) { return keyInfoOfScancode(scancode).vk; }
+uint32_t virtualKeyOfScancode(int scancode) {
+    return keyInfoOfScancode(scancode).vk;
+}
 
 } // namespace KoFrame

@@ -10,9 +10,9 @@ namespace KoFrame {
 // Lifecycle and window state.
 constexpr uint32_t WM_NULL = 0x0000;
 constexpr uint32_t WM_DESTROY = 0x0002;
-constexpr uint32_t WM_MOVE = 0x0003;       // lParam: client x (low word), y (high word), signed
-constexpr uint32_t WM_SIZE = 0x0005;       // wParam: SIZE_*; lParam: client width, height
-constexpr uint32_t WM_ACTIVATE = 0x0006;   // wParam: WA_ACTIVE or WA_INACTIVE
+constexpr uint32_t WM_MOVE = 0x0003;     // lParam: client x (low word), y (high word), signed
+constexpr uint32_t WM_SIZE = 0x0005;     // wParam: SIZE_*; lParam: client width, height
+constexpr uint32_t WM_ACTIVATE = 0x0006; // wParam: WA_ACTIVE or WA_INACTIVE
 constexpr uint32_t WM_SETFOCUS = 0x0007;
 constexpr uint32_t WM_KILLFOCUS = 0x0008;
 constexpr uint32_t WM_PAINT = 0x000F;
@@ -90,8 +90,12 @@ constexpr uint32_t VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0
                    VK_OEM_5 = 0xDC, VK_OEM_6 = 0xDD, VK_OEM_7 = 0xDE, VK_OEM_102 = 0xE2;
 
 // Packing helpers.
-constexpr uint32_t loWord(uint32_t v) { return v & 0xFFFFu; }
-constexpr uint32_t hiWord(uint32_t v) { return (v >> 16) & 0xFFFFu; }
+constexpr uint32_t loWord(uint32_t v) {
+    return v & 0xFFFFu;
+}
+constexpr uint32_t hiWord(uint32_t v) {
+    return (v >> 16) & 0xFFFFu;
+}
 constexpr int32_t makeLParam(int32_t lo, int32_t hi) {
     return static_cast<int32_t>((static_cast<uint32_t>(lo) & 0xFFFFu) |
                                 ((static_cast<uint32_t>(hi) & 0xFFFFu) << 16));

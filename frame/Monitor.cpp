@@ -74,7 +74,8 @@ std::string fileNameOf(const std::u16string& fullName) {
             name += buf;
         }
     }
-    if (name.size() > kMaxFileName) name = name.substr(0, kMaxFileName - 17) + "~" + hex(fnv1a(utf8));
+    if (name.size() > kMaxFileName)
+        name = name.substr(0, kMaxFileName - 17) + "~" + hex(fnv1a(utf8));
     return name;
 }
 

@@ -72,20 +72,36 @@ void sendSize(IWindow& window, uint32_t kind) {
 
 void windowEvent(IWindow& w, const SDL_WindowEvent& e) {
     switch (e.event) {
-    case SDL_WINDOWEVENT_SHOWN: send(w, WM_SHOWWINDOW, 1, 0); break;
-    case SDL_WINDOWEVENT_HIDDEN: send(w, WM_SHOWWINDOW, 0, 0); break;
-    case SDL_WINDOWEVENT_EXPOSED: send(w, WM_PAINT, 0, 0); break;
-    case SDL_WINDOWEVENT_MOVED: send(w, WM_MOVE, 0, makeLParam(e.data1, e.data2)); break;
+    case SDL_WINDOWEVENT_SHOWN:
+        send(w, WM_SHOWWINDOW, 1, 0);
+        break;
+    case SDL_WINDOWEVENT_HIDDEN:
+        send(w, WM_SHOWWINDOW, 0, 0);
+        break;
+    case SDL_WINDOWEVENT_EXPOSED:
+        send(w, WM_PAINT, 0, 0);
+        break;
+    case SDL_WINDOWEVENT_MOVED:
+        send(w, WM_MOVE, 0, makeLParam(e.data1, e.data2));
+        break;
     case SDL_WINDOWEVENT_SIZE_CHANGED:
         send(w, WM_SIZE,
              (SDL_GetWindowFlags(w.getHandle()) & SDL_WINDOW_MAXIMIZED) ? SIZE_MAXIMIZED
                                                                         : SIZE_RESTORED,
              makeLParam(e.data1, e.data2));
         break;
-    case SDL_WINDOWEVENT_MINIMIZED: sendSize(w, SIZE_MINIMIZED); break;
-    case SDL_WINDOWEVENT_MAXIMIZED: sendSize(w, SIZE_MAXIMIZED); break;
-    case SDL_WINDOWEVENT_RESTORED: sendSize(w, SIZE_RESTORED); break;
-    case SDL_WINDOWEVENT_LEAVE: send(w, WM_MOUSELEAVE, 0, 0); break;
+    case SDL_WINDOWEVENT_MINIMIZED:
+        sendSize(w, SIZE_MINIMIZED);
+        break;
+    case SDL_WINDOWEVENT_MAXIMIZED:
+        sendSize(w, SIZE_MAXIMIZED);
+        break;
+    case SDL_WINDOWEVENT_RESTORED:
+        sendSize(w, SIZE_RESTORED);
+        break;
+    case SDL_WINDOWEVENT_LEAVE:
+        send(w, WM_MOUSELEAVE, 0, 0);
+        break;
     case SDL_WINDOWEVENT_FOCUS_GAINED:
         send(w, WM_ACTIVATEAPP, 1, 0);
         send(w, WM_ACTIVATE, WA_ACTIVE, 0);
@@ -96,9 +112,14 @@ void windowEvent(IWindow& w, const SDL_WindowEvent& e) {
         send(w, WM_ACTIVATEAPP, 0, 0);
         send(w, WM_KILLFOCUS, 0, 0);
         break;
-    case SDL_WINDOWEVENT_CLOSE: send(w, WM_CLOSE, 0, 0); break;
-    case SDL_WINDOWEVENT_ENTER: break; // the motion that follows says where
-    default: send(w, WM_KO_SDLEVENT, SDL_WINDOWEVENT, 0); break;
+    case SDL_WINDOWEVENT_CLOSE:
+        send(w, WM_CLOSE, 0, 0);
+        break;
+    case SDL_WINDOWEVENT_ENTER:
+        break; // the motion that follows says where
+    default:
+        send(w, WM_KO_SDLEVENT, SDL_WINDOWEVENT, 0);
+        break;
     }
 }
 
@@ -107,11 +128,16 @@ void windowEvent(IWindow& w, const SDL_WindowEvent& e) {
 uint32_t controlCharacter(const SDL_Keysym& key) {
     switch (key.scancode) {
     case SDL_SCANCODE_RETURN:
-    case SDL_SCANCODE_KP_ENTER: return 0x0D;
-    case SDL_SCANCODE_BACKSPACE: return 0x08;
-    case SDL_SCANCODE_TAB: return 0x09;
-    case SDL_SCANCODE_ESCAPE: return 0x1B;
-    default: break;
+    case SDL_SCANCODE_KP_ENTER:
+        return 0x0D;
+    case SDL_SCANCODE_BACKSPACE:
+        return 0x08;
+    case SDL_SCANCODE_TAB:
+        return 0x09;
+    case SDL_SCANCODE_ESCAPE:
+        return 0x1B;
+    default:
+        break;
     }
     if ((key.mod & KMOD_CTRL) && !(key.mod & KMOD_ALT) && key.scancode >= SDL_SCANCODE_A &&
         key.scancode <= SDL_SCANCODE_Z)
@@ -148,16 +174,29 @@ void textEvent(IWindow& w, const SDL_TextInputEvent& e) {
 void buttonEvent(IWindow& w, const SDL_MouseButtonEvent& e) {
     const bool down = e.type == SDL_MOUSEBUTTONDOWN;
     const uint32_t mask = SDL_BUTTON(e.button);
-    if (down) g_buttons |= mask;
-    else g_buttons &= ~mask;
+    if (down)
+        g_buttons |= mask;
+    else
+        g_buttons &= ~mask;
     uint32_t message = 0, high = 0;
     switch (e.button) {
-    case SDL_BUTTON_LEFT: message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP; break;
-    case SDL_BUTTON_RIGHT: message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP; break;
-    case SDL_BUTTON_MIDDLE: message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP; break;
-    case SDL_BUTTON_X1: message = down ? WM_XBUTTONDOWN : WM_XBUTTONUP, high = XBUTTON1; break;
-    case SDL_BUTTON_X2: message = down ? WM_XBUTTONDOWN : WM_XBUTTONUP, high = XBUTTON2; break;
-    default: break;
+    case SDL_BUTTON_LEFT:
+        message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+        break;
+    case SDL_BUTTON_RIGHT:
+        message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+        break;
+    case SDL_BUTTON_MIDDLE:
+        message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+        break;
+    case SDL_BUTTON_X1:
+        message = down ? WM_XBUTTONDOWN : WM_XBUTTONUP, high = XBUTTON1;
+        break;
+    case SDL_BUTTON_X2:
+        message = down ? WM_XBUTTONDOWN : WM_XBUTTONUP, high = XBUTTON2;
+        break;
+    default:
+        break;
     }
     if (message) send(w, message, makeWParam(mouseKeys(), high), makeLParam(e.x, e.y));
 }
@@ -206,7 +245,8 @@ void dispatch(const SDL_Event& e) {
     case SDL_MOUSEWHEEL:
         if (auto w = target(e.wheel.windowID)) wheelEvent(*w, e.wheel);
         break;
-    case SDL_POLLSENTINEL: break;
+    case SDL_POLLSENTINEL:
+        break;
     default:
         if (g_current) send(*g_current, WM_KO_SDLEVENT, e.type, 0);
         break;
@@ -221,14 +261,26 @@ bool endWithQuit(int32_t code) {
 
 } // namespace
 
-const SDL_Event* currentSdlEvent() { return g_event; }
+const SDL_Event* currentSdlEvent() {
+    return g_event;
+}
 
-std::shared_ptr<IWindow> currentWindow() { return g_current; }
-void setCurrentWindow(std::shared_ptr<IWindow> window) { g_current = std::move(window); }
-WindowHandle currentWindowHandle() { return g_current ? g_current->getHandle() : nullptr; }
+std::shared_ptr<IWindow> currentWindow() {
+    return g_current;
+}
+void setCurrentWindow(std::shared_ptr<IWindow> window) {
+    g_current = std::move(window);
+}
+WindowHandle currentWindowHandle() {
+    return g_current ? g_current->getHandle() : nullptr;
+}
 
-const MessageRecord& lastMessage() { return g_last; }
-void clearLastMessage() { g_last = {}; }
+const MessageRecord& lastMessage() {
+    return g_last;
+}
+void clearLastMessage() {
+    g_last = {};
+}
 
 void postQuitMessage(int32_t code) {
     g_quitPosted = true;

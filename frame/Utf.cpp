@@ -65,8 +65,10 @@ std::u16string toUtf16(const std::string& text) {
         }
         bool ok = i + len <= n;
         for (size_t k = 1; ok && k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) ok = false;
-            else c = (c << 6) | (s[i + k] & 0x3F);
+            if ((s[i + k] & 0xC0) != 0x80)
+                ok = false;
+            else
+                c = (c << 6) | (s[i + k] & 0x3F);
         }
         if (!ok || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
             out += u'\uFFFD';

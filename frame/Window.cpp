@@ -129,8 +129,7 @@ EventResult Window::processMessage(WindowHandle window, uint32_t message, uint32
     return EventResult::unhandled();
 }
 
-int32_t Window::windowProc(WindowHandle window, uint32_t message, uint32_t wParam,
-                           int32_t lParam) {
+int32_t Window::windowProc(WindowHandle window, uint32_t message, uint32_t wParam, int32_t lParam) {
     EventResult r = processMessage(window, message, wParam, lParam);
     if (r.isHandled()) return r.value;
     // Default processing.
@@ -157,8 +156,10 @@ void Window::close() {
 
 bool Window::setVisible(bool visible) {
     if (!handle_) return false;
-    if (visible) SDL_ShowWindow(handle_);
-    else SDL_HideWindow(handle_);
+    if (visible)
+        SDL_ShowWindow(handle_);
+    else
+        SDL_HideWindow(handle_);
     return true;
 }
 
@@ -277,8 +278,8 @@ void Window::removeMessageHandler(const SharedMessageHandler& handle) {
 
 } // namespace Core
 
-std::shared_ptr<IWindow> createWindow(const std::u16string& title, uint16_t width,
-                                      uint16_t height, bool visible) {
+std::shared_ptr<IWindow> createWindow(const std::u16string& title, uint16_t width, uint16_t height,
+                                      bool visible) {
     auto window = std::make_shared<Core::Window>();
     if (!window->create(title, width, height, visible)) return {};
     return window;

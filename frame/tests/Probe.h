@@ -83,8 +83,10 @@ public:
         setenv("XDG_RUNTIME_DIR", path_.c_str(), 1);
     }
     ~RuntimeDir() {
-        if (hadOld_) setenv("XDG_RUNTIME_DIR", old_.c_str(), 1);
-        else unsetenv("XDG_RUNTIME_DIR");
+        if (hadOld_)
+            setenv("XDG_RUNTIME_DIR", old_.c_str(), 1);
+        else
+            unsetenv("XDG_RUNTIME_DIR");
         std::system(("rm -rf '" + path_ + "'").c_str());
     }
     const std::string& path() const { return path_; }

@@ -65,6 +65,8 @@ inline void settle(int ms = 150) {
     pumpUntil([] { return false; }, ms);
 }
 
-inline int run(const std::string& command) { return std::system(command.c_str()); }
+inline int run(const std::string& command) {
+    return std::system(command.c_str());
+}
 
 } // namespace KoFrameTest

@@ -37,8 +37,13 @@ TEST(Monitor, SecondMonitorOfTheSameNameIsNotFirstUntilTheFirstIsGone) {
 
 TEST(Monitor, AnyIdMakesAFileInsideTheRuntimeDirectory) {
     RuntimeDir dir;
-    const std::u16string ids[] = {u"../../etc/passwd", u"a/b", u"", u".", u"..",
-                                  std::u16string(u"nul\0byte", 8), u"日本語 ID",
+    const std::u16string ids[] = {u"../../etc/passwd",
+                                  u"a/b",
+                                  u"",
+                                  u".",
+                                  u"..",
+                                  std::u16string(u"nul\0byte", 8),
+                                  u"日本語 ID",
                                   std::u16string(400, u'x')};
     std::vector<std::shared_ptr<IMonitor>> held;
     for (const auto& id : ids) {
@@ -97,7 +102,8 @@ bool sendTo(const std::string& channel, const std::string& payload) {
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     std::memcpy(addr.sun_path + 1, channel.data(), channel.size());
-    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + channel.size());
+    const auto length =
+        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + channel.size());
     const ssize_t n = sendto(fd, payload.data(), payload.size(), 0,
                              reinterpret_cast<const sockaddr*>(&addr), length);
     close(fd);

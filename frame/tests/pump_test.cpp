@@ -80,8 +80,8 @@ protected:
     std::unique_ptr<Recorder> rec;
 };
 
-constexpr std::initializer_list<uint32_t> kKeys = {WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN,
-                                                   WM_SYSKEYUP, WM_CHAR};
+constexpr std::initializer_list<uint32_t> kKeys = {WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN, WM_SYSKEYUP,
+                                                   WM_CHAR};
 
 } // namespace
 
@@ -322,9 +322,9 @@ TEST_F(PumpTest, WindowEventsBecomeStateMessages) {
     ASSERT_TRUE(pumpMessages());
     std::vector<uint32_t> order;
     for (const Msg& m : rec->seen) order.push_back(m.message);
-    const std::vector<uint32_t> expected = {
-        WM_ACTIVATEAPP, WM_ACTIVATE, WM_SETFOCUS, WM_ACTIVATE, WM_ACTIVATEAPP,
-        WM_KILLFOCUS,   WM_SIZE,     WM_MOVE,     WM_MOUSELEAVE, WM_PAINT};
+    const std::vector<uint32_t> expected = {WM_ACTIVATEAPP, WM_ACTIVATE,  WM_SETFOCUS, WM_ACTIVATE,
+                                            WM_ACTIVATEAPP, WM_KILLFOCUS, WM_SIZE,     WM_MOVE,
+                                            WM_MOUSELEAVE,  WM_PAINT};
     EXPECT_EQ(order, expected);
     EXPECT_EQ(rec->of(WM_ACTIVATE)[0].wParam, WA_ACTIVE);
     EXPECT_EQ(rec->of(WM_ACTIVATE)[1].wParam, WA_INACTIVE);
@@ -372,7 +372,8 @@ TEST_F(PumpTest, EventsWithoutAMessageReachTheCurrentWindowAsSdlEvents) {
     SDL_PushEvent(&e);
     int32_t which = -1;
     window->addMessageHandler([&](IComponent*, WindowHandle, uint32_t m, uint32_t w, int32_t) {
-        if (m == WM_KO_SDLEVENT && w == SDL_JOYDEVICEADDED) which = currentSdlEvent()->jdevice.which;
+        if (m == WM_KO_SDLEVENT && w == SDL_JOYDEVICEADDED)
+            which = currentSdlEvent()->jdevice.which;
         return EventResult::unhandled();
     });
     ASSERT_TRUE(pumpMessages());

@@ -55,8 +55,8 @@ protected:
     std::string xid;
 };
 
-constexpr std::initializer_list<uint32_t> kKeys = {WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN,
-                                                   WM_SYSKEYUP, WM_CHAR};
+constexpr std::initializer_list<uint32_t> kKeys = {WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN, WM_SYSKEYUP,
+                                                   WM_CHAR};
 
 } // namespace
 
@@ -118,9 +118,9 @@ TEST_F(XInput, ArrowsAreExtendedAndReturnTypesCarriageReturn) {
 }
 
 TEST_F(XInput, MouseMoveInClientCoordinates) {
-    ASSERT_EQ(run("xdotool mousemove " + std::to_string(kLeft + 100) + " " +
-                  std::to_string(kTop + 37)),
-              0);
+    ASSERT_EQ(
+        run("xdotool mousemove " + std::to_string(kLeft + 100) + " " + std::to_string(kTop + 37)),
+        0);
     ASSERT_TRUE(KoFrameTest::pumpUntil([&] {
         auto moves = rec->of(WM_MOUSEMOVE);
         return !moves.empty() && xFromLParam(moves.back().lParam) == 100 &&
@@ -133,9 +133,9 @@ TEST_F(XInput, ButtonsArriveWithTheirFlags) {
     ASSERT_EQ(run("xdotool mousemove " + std::to_string(kLeft + 10) + " " +
                   std::to_string(kTop + 20) + " click 1 click 3 click 2"),
               0);
-    auto m = await({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_MBUTTONDOWN,
-                    WM_MBUTTONUP},
-                   6);
+    auto m = await(
+        {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_RBUTTONUP, WM_MBUTTONDOWN, WM_MBUTTONUP},
+        6);
     ASSERT_EQ(m.size(), 6u);
     const uint32_t order[] = {WM_LBUTTONDOWN, WM_LBUTTONUP,   WM_RBUTTONDOWN,
                               WM_RBUTTONUP,   WM_MBUTTONDOWN, WM_MBUTTONUP};
@@ -161,8 +161,8 @@ TEST_F(XInput, WheelNotchesAreOneWheelDeltaEachWithScreenCoordinates) {
     EXPECT_EQ(xFromLParam(m[0].lParam), 400);
     EXPECT_EQ(yFromLParam(m[0].lParam), 300);
     // No button messages for the wheel.
-    EXPECT_TRUE(rec->ofAny({WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN, WM_XBUTTONDOWN})
-                    .empty());
+    EXPECT_TRUE(
+        rec->ofAny({WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN, WM_XBUTTONDOWN}).empty());
 }
 
 TEST_F(XInput, TypedTextArrivesAsCharsInOrder) {
