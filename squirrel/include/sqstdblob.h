@@ -4,6 +4,8 @@
 
 #include "squirrel.h"
 
+#define SQSTD_BLOB_TYPE_TAG (0x80000000 | 0x00000002)
+
 #ifdef __cplusplus
 extern "C" {
 #endif

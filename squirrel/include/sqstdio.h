@@ -9,6 +9,7 @@ extern "C" {
 #endif
 
 #define SQSTD_STREAM_TYPE_TAG 0x80000000
+#define SQSTD_FILE_TYPE_TAG (SQSTD_STREAM_TYPE_TAG | 0x00000001)
 
 typedef void* SQFILE;
 

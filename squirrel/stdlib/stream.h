@@ -2,7 +2,11 @@
 // `stream` that holds their common methods.
 #pragma once
 
+#include <sqstdblob.h>
+#include <sqstdio.h>
 #include <squirrel.h>
+
+#include <cstdint>
 
 #include "squirrel/stdlib/corelib.h"
 
@@ -41,10 +45,6 @@ public:
 private:
     ByteBuffer buf_;
 };
-
-// Type tags of the classes (api: SQSTD_*_TYPE_TAG).
-#define SQSTD_FILE_TYPE_TAG (SQSTD_STREAM_TYPE_TAG | 0x00000001)
-#define SQSTD_BLOB_TYPE_TAG (SQSTD_STREAM_TYPE_TAG | 0x00000002)
 
 inline SQUserPointer type_tag(uintptr_t t) { return reinterpret_cast<SQUserPointer>(t); }
 

@@ -28,6 +28,7 @@ std::vector<uint8_t> bytes(const std::filesystem::path& p)
 
 TEST(Regressions, FormatInputs)
 {
+    ASSERT_FALSE(inputs("format").empty());
     for (const auto& p : inputs("format")) {
         std::vector<uint8_t> b = bytes(p);
         SCOPED_TRACE(p.filename().string());
@@ -37,6 +38,7 @@ TEST(Regressions, FormatInputs)
 
 TEST(Regressions, RegexpInputs)
 {
+    ASSERT_FALSE(inputs("regexp").empty());
     for (const auto& p : inputs("regexp")) {
         std::vector<uint8_t> b = bytes(p);
         SCOPED_TRACE(p.filename().string());
