@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "squirrel/stdlib/pathcase.h"
 #include "squirrel/stdlib/regutil.h"
 #include "squirrel/stdlib/stream.h"
 
@@ -18,17 +19,16 @@ namespace {
 
 const SQChar* const kFileRegName = _SC("std_file");
 
-std::string native_path(const SQChar* name, size_t n)
+// The on-disk path of a script's file name; files to be created keep their
+// last component as written.
+std::string native_path(const SQChar* name, size_t n, bool creating = false)
 {
-    std::string p = sqstd::to_utf8(std::u16string_view(name, n));
-    for (char& c : p)
-        if (c == '\\') c = '/';
-    return p;
+    return sqstd::resolve_path(sqstd::to_utf8(std::u16string_view(name, n)), creating);
 }
 
-std::string native_path(const SQChar* name)
+std::string native_path(const SQChar* name, bool creating = false)
 {
-    return native_path(name, name ? std::char_traits<SQChar>::length(name) : 0);
+    return native_path(name, name ? std::char_traits<SQChar>::length(name) : 0, creating);
 }
 
 // fopen modes: r, w or a, then at most one each of '+', 'b', 't'.
@@ -111,10 +111,10 @@ SQInteger file_constructor(HSQUIRRELVM v)
         sq_getstring(v, 2, &name);
         sq_getstring(v, 3, &mode);
         std::string m;
-        std::string path = native_path(name, static_cast<size_t>(sq_getsize(v, 2)));
-        if (path.find('\0') != std::string::npos ||
-            !valid_mode(sqstd::to_utf8(std::u16string_view(mode, static_cast<size_t>(sq_getsize(v, 3)))), m) ||
-            !(f = std::fopen(path.c_str(), m.c_str())))
+        if (!valid_mode(sqstd::to_utf8(std::u16string_view(mode, static_cast<size_t>(sq_getsize(v, 3)))), m))
+            return sq_throwerror(v, _SC("cannot open file"));
+        std::string path = native_path(name, static_cast<size_t>(sq_getsize(v, 2)), m[0] != 'r');
+        if (path.find('\0') != std::string::npos || !(f = std::fopen(path.c_str(), m.c_str())))
             return sq_throwerror(v, _SC("cannot open file"));
     } else if (sq_gettype(v, 2) == OT_USERPOINTER) {
         SQUserPointer p = nullptr;
@@ -256,7 +256,7 @@ SQFILE sqstd_fopen(const SQChar* filename, const SQChar* mode)
 {
     std::string m;
     if (!filename || !mode || !valid_mode(sqstd::to_utf8(mode), m)) return nullptr;
-    return std::fopen(native_path(filename).c_str(), m.c_str());
+    return std::fopen(native_path(filename, m[0] != 'r').c_str(), m.c_str());
 }
 
 SQInteger sqstd_fread(SQUserPointer buffer, SQInteger size, SQInteger count, SQFILE file)
@@ -356,7 +356,7 @@ SQRESULT sqstd_dofile(HSQUIRRELVM v, const SQChar* filename, SQBool retval, SQBo
 SQRESULT sqstd_writeclosuretofile(HSQUIRRELVM v, const SQChar* filename)
 {
     if (sq_gettype(v, -1) != OT_CLOSURE) return sq_throwerror(v, _SC("a native closure cannot be serialized"));
-    FILE* f = filename ? std::fopen(native_path(filename).c_str(), "wb") : nullptr;
+    FILE* f = filename ? std::fopen(native_path(filename, true).c_str(), "wb") : nullptr;
     if (!f) return sq_throwerror(v, _SC("cannot open the file"));
     SQRESULT r = sq_writeclosure(v, file_write, f);
     if (std::fclose(f) != 0 && SQ_SUCCEEDED(r)) return sq_throwerror(v, _SC("io error"));

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 
 #include "squirrel/stdlib/corelib.h"
+#include "squirrel/stdlib/pathcase.h"
 #include "squirrel/stdlib/regutil.h"
 #include "squirrel/stdlib/scriptformat.h"
 
@@ -65,13 +66,14 @@ SQInteger system_time(HSQUIRRELVM v)
 
 SQInteger system_remove(HSQUIRRELVM v)
 {
-    if (std::remove(utf8_arg(v, 2).c_str()) != 0) return sq_throwerror(v, _SC("remove() failed"));
+    if (std::remove(sqstd::resolve_path(utf8_arg(v, 2), false).c_str()) != 0) return sq_throwerror(v, _SC("remove() failed"));
     return 0;
 }
 
 SQInteger system_rename(HSQUIRRELVM v)
 {
-    if (std::rename(utf8_arg(v, 2).c_str(), utf8_arg(v, 3).c_str()) != 0)
+    if (std::rename(sqstd::resolve_path(utf8_arg(v, 2), false).c_str(),
+                    sqstd::resolve_path(utf8_arg(v, 3), true).c_str()) != 0)
         return sq_throwerror(v, _SC("rename() failed"));
     return 0;
 }
