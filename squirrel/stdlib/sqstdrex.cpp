@@ -108,6 +108,7 @@ struct SQRex {
     // minimum reached: it depends on the position only, so one search pays
     // for it once. Per repeat node and "has a following element"; -1 unknown.
     std::vector<std::vector<int32_t>> memo;
+    size_t memo_entries = 0;  // allocated in this call
 };
 
 namespace {
@@ -310,8 +311,9 @@ private:
     const SQChar* p_;
 };
 
-// Subjects longer than this are matched without the repetition memo.
-constexpr size_t kMemoMaxLen = 1 << 20;
+// Memo entries one call may allocate (4 bytes each); past it, repetitions
+// are matched without the memo.
+constexpr size_t kMemoMaxEntries = size_t(8) << 20;
 
 class Matcher {
 public:
@@ -397,10 +399,11 @@ private:
     std::vector<int32_t>* memo_for(const Node& n, bool followed)
     {
         size_t len = static_cast<size_t>(rex_.eol - rex_.bol) + 1;
-        if (len > kMemoMaxLen) return nullptr;
         size_t id = static_cast<size_t>(&n - rex_.nodes.data());
         std::vector<int32_t>& m = rex_.memo[id * 2 + (followed ? 1 : 0)];
         if (m.size() != len) {
+            if (rex_.memo_entries + len > kMemoMaxEntries) return nullptr;
+            rex_.memo_entries += len;
             try {
                 m.assign(len, -1);
             } catch (const std::bad_alloc&) {
@@ -468,7 +471,12 @@ void begin_call(SQRex& rex, const SQChar* b, const SQChar* e)
     rex.exhausted = false;
     rex.bol = b;
     rex.eol = e;
-    for (auto& m : rex.memo) m.clear();
+    for (auto& m : rex.memo) {
+        // Keep small tables for the next call; give big ones back.
+        if (m.capacity() > 4096) std::vector<int32_t>().swap(m);
+        else m.clear();
+    }
+    rex.memo_entries = 0;
 }
 
 const SQChar* match_at(SQRex& rex, const SQChar* s)
