@@ -180,7 +180,7 @@ private:
         Emit(OP_RETURN, 0, 0, 0, 0);
         SQInteger end = (SQInteger)fs.f->_code.size();
         for (auto& li : fs.f->_locals) if (li.end_op < 0) li.end_op = end;
-        fs.f->_stacksize = fs.maxstack + 2;
+        fs.f->_stacksize = fs.maxstack + 1;
         _fs = fs.parent;
     }
 

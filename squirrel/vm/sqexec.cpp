@@ -69,10 +69,13 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
 
     for (;;) {
         {
-        SQObjectPtr* R = _stack + ci->_base;
-        SQObjectPtr* lits = ci->_literals;
+        SQCallInfo* const lci = ci;
+        const SQInstruction* ip = lci->_ip;
+        SQObjectPtr* R = _stack + lci->_base;
+        SQObjectPtr* lits = lci->_literals;
         for (;;) {
-            const SQInstruction i = *ci->_ip++;
+            const SQInstruction i = *ip++;
+            lci->_ip = ip;
             switch (i.op) {
             case OP_LINE:
                 if (type(_sharedstate->_debughook) != OT_NULL || _sharedstate->_nativehook) CallDebugHook('l', i.x);
@@ -205,6 +208,12 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             case OP_SUB: ARITH_INT_FAST(-)
             case OP_MUL: ARITH_INT_FAST(*)
             case OP_DIV: case OP_MOD: {
+                const SQObjectPtr& x = R[i.b];
+                const SQObjectPtr& y = R[i.c];
+                if (type(x) == OT_INTEGER && type(y) == OT_INTEGER && _integer(y) > 0) {
+                    R[i.a] = i.op == OP_DIV ? _integer(x) / _integer(y) : _integer(x) % _integer(y);
+                    continue;
+                }
                 SQObjectPtr tmp;
                 if (!ArithOp((SQOpcode)i.op, tmp, R[i.b], R[i.c])) goto exception_trap;
                 R[i.a] = std::move(tmp);
@@ -219,6 +228,21 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 continue;
             }
             case OP_BAND: case OP_BOR: case OP_BXOR: case OP_SHL: case OP_SHR: case OP_USHR: {
+                const SQObjectPtr& x = R[i.b];
+                const SQObjectPtr& y = R[i.c];
+                if (type(x) == OT_INTEGER && type(y) == OT_INTEGER) {
+                    SQInteger p = _integer(x), q = _integer(y), r;
+                    switch (i.op) {
+                    case OP_BAND: r = p & q; break;
+                    case OP_BOR: r = p | q; break;
+                    case OP_BXOR: r = p ^ q; break;
+                    case OP_SHL: r = (SQInteger)((uint32_t)p << (q & 31)); break;
+                    case OP_SHR: r = p >> (q & 31); break;
+                    default: r = (SQInteger)((uint32_t)p >> (q & 31)); break;
+                    }
+                    R[i.a] = r;
+                    continue;
+                }
                 SQObjectPtr tmp;
                 if (!BitwOp((SQOpcode)i.op, tmp, R[i.b], R[i.c])) goto exception_trap;
                 R[i.a] = std::move(tmp);
@@ -238,9 +262,27 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 }
                 R[i.a] = (SQInteger)~_integer(R[i.b]);
                 continue;
-            case OP_EQ: R[i.a] = IsEqual(R[i.b], R[i.c]); continue;
-            case OP_NE: R[i.a] = !IsEqual(R[i.b], R[i.c]); continue;
+            case OP_EQ: {
+                const SQObjectPtr& x = R[i.b];
+                const SQObjectPtr& y = R[i.c];
+                R[i.a] = type(x) == type(y) ? _rawval(x) == _rawval(y) : IsEqual(x, y);
+                continue;
+            }
+            case OP_NE: {
+                const SQObjectPtr& x = R[i.b];
+                const SQObjectPtr& y = R[i.c];
+                R[i.a] = type(x) == type(y) ? _rawval(x) != _rawval(y) : !IsEqual(x, y);
+                continue;
+            }
             case OP_LT: case OP_LE: case OP_GT: case OP_GE: {
+                const SQObjectPtr& x = R[i.b];
+                const SQObjectPtr& y = R[i.c];
+                if (type(x) == OT_INTEGER && type(y) == OT_INTEGER) {
+                    SQInteger p = _integer(x), q = _integer(y);
+                    bool r = i.op == OP_LT ? p < q : i.op == OP_LE ? p <= q : i.op == OP_GT ? p > q : p >= q;
+                    R[i.a] = r;
+                    continue;
+                }
                 bool r;
                 if (!CmpOp((SQOpcode)i.op, R[i.b], R[i.c], r)) goto exception_trap;
                 R[i.a] = r;
@@ -253,9 +295,9 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 R[i.a] = r;
                 continue;
             }
-            case OP_JMP: ci->_ip += i.x; continue;
-            case OP_JZ: if (sq_isfalse(R[i.a])) ci->_ip += i.x; continue;
-            case OP_JNZ: if (!sq_isfalse(R[i.a])) ci->_ip += i.x; continue;
+            case OP_JMP: ip += i.x; continue;
+            case OP_JZ: if (sq_isfalse(R[i.a])) ip += i.x; continue;
+            case OP_JNZ: if (!sq_isfalse(R[i.a])) ip += i.x; continue;
             case OP_JCMP: {
                 const SQObjectPtr& x = R[i.b];
                 const SQObjectPtr& y = R[i.c];
@@ -277,7 +319,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};
                     if (!CmpOp(ops[i.a], x, y, r)) goto exception_trap;
                 }
-                if (!r) ci->_ip += i.x;
+                if (!r) ip += i.x;
                 continue;
             }
             case OP_PREPCALL: case OP_PREPCALLK: {
@@ -341,7 +383,6 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         for (SQInteger k = sbase; k < sbase + nargs; k++) if (k != target) _stack[k].Null();
                         continue;
                     }
-                    SQObjectPtr keep(fn);
                     if (!StartCall(c, target, nargs, sbase, false)) goto exception_trap;
                     goto frame_changed;
                 }
@@ -431,7 +472,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             case OP_FOREACH: {
                 bool finished;
                 if (!FOREACH_OP(R[i.a], R[i.b], R[i.b + 1], R[i.b + 2], finished)) goto exception_trap;
-                if (finished) ci->_ip += i.x;
+                if (finished) ip += i.x;
                 continue;
             }
             case OP_CLOSE: if (_openouters) CloseOuters(&R[i.a]); continue;
@@ -548,8 +589,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 continue;
             }
             default:
-                Raise_Error("invalid instruction");
-                goto exception_trap;
+                __builtin_unreachable();   // opcodes are checked when bytecode is loaded
             }
         }
         }

@@ -24,6 +24,22 @@ void SQSharedState::Init(SQVM* root) {
 
 SQSharedState::~SQSharedState() {}
 
+// ---------------------------------------------------------------- call stack
+void SQCallStack::reserve(size_t n) {
+    if (_data) return;
+    void* mem = mmap(nullptr, sizeof(SQCallInfo) * n, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (mem == MAP_FAILED) return;
+    _data = (SQCallInfo*)mem;
+    _cap = n;
+}
+
+SQCallStack::~SQCallStack() {
+    if (!_data) return;
+    for (size_t i = 0; i < _init; i++) _data[i].~SQCallInfo();
+    munmap(_data, sizeof(SQCallInfo) * _cap);
+}
+
 // ---------------------------------------------------------------- VM
 SQVM::SQVM(SQSharedState* ss) : _sharedstate(ss) {}
 
@@ -36,6 +52,7 @@ bool SQVM::Init(SQVM* friendvm, SQInteger stacksize) {
     _stack = (SQObjectPtr*)mem;
     EnsureInit(64);
     _callstack.reserve(SQ_MAX_FRAMES + 8);
+    if (!_callstack._data) return false;
     if (friendvm) _roottable = friendvm->_roottable;
     else _roottable = SQTable::Create(_sharedstate, 0);
     return true;
@@ -168,6 +185,7 @@ bool SQVM::EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall) {
     ci->_base = newbase;
     ci->_prevtop = _top;
     ci->_etraps = (SQInteger)_etraps.size();
+    ci->_frametop = newtop;
     EnsureInit(newtop + 1);
     if (newtop > _top) _top = newtop;
     return true;
@@ -179,9 +197,10 @@ void SQVM::LeaveFrame() {
     if (_openouters) CloseOuters(&_stack[base]);
     if ((SQInteger)_etraps.size() > ci->_etraps) _etraps.resize(ci->_etraps);
     SQInteger from = base < prevtop ? base : prevtop;
-    for (SQInteger i = _top - 1; i >= from; i--) {
+    SQInteger end = ci->_native || ci->_frametop > _top ? _top : ci->_frametop;
+    for (SQInteger i = end - 1; i >= from; i--) {
         SQObjectPtr& s = _stack[i];
-        if (ISREFCOUNTED(type(s))) s.Null(); else { s._type = OT_NULL; s._unVal.raw = 0; }
+        if (ISREFCOUNTED(type(s))) s.Null();
     }
     _top = prevtop;
     _callstack.pop_back();

@@ -43,6 +43,32 @@ struct SQCallInfo {
     bool _root = false;         // returning from it leaves Execute
     bool _native = false;
     SQInteger _prevtop = 0;
+    SQInteger _frametop = 0;    // end of the registers the frame owns
+};
+
+// Call frames in one reserved block (pages committed as the depth grows), so a frame's
+// address is stable for its lifetime.
+struct SQCallStack {
+    SQCallInfo* _data = nullptr;
+    size_t _size = 0, _cap = 0, _init = 0;
+    ~SQCallStack();
+    void reserve(size_t n);
+    size_t size() const { return _size; }
+    bool empty() const { return _size == 0; }
+    SQCallInfo& back() { return _data[_size - 1]; }
+    SQCallInfo& operator[](size_t i) { return _data[i]; }
+    SQCallInfo* begin() { return _data; }
+    SQCallInfo* end() { return _data + _size; }
+    void emplace_back() {
+        if (_size == _init) { new (&_data[_init]) SQCallInfo(); _init++; }
+        SQCallInfo& c = _data[_size++];
+        c._generator = nullptr;
+        c._target = -1;
+        c._root = false;
+        c._native = false;
+    }
+    void pop_back() { _data[--_size]._closure.Null(); }
+    void clear() { while (_size) pop_back(); }
 };
 
 enum SQExecType { ET_CALL, ET_RESUME_GENERATOR, ET_RESUME_VM, ET_RESUME_THROW_VM };
@@ -54,7 +80,7 @@ struct SQVM : SQRefCounted {
     SQInteger _stackinit = 0;   // slots below this are constructed
     SQInteger _top = 0;
     SQInteger _stackbase = 0;   // API index 1 = _stack[_stackbase]
-    std::vector<SQCallInfo> _callstack;
+    SQCallStack _callstack;
     SQCallInfo* ci = nullptr;
     std::vector<SQExceptionTrap> _etraps;
     SQOuter* _openouters = nullptr;
