@@ -195,6 +195,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 continue;
             }
             case OP_NEWSLOTK: {
+                if (type(R[i.b]) != OT_TABLE) { Raise_Error("invalid table constructor"); goto exception_trap; }
                 _table(R[i.b])->NewSlot(lits[i.x], R[i.c]);
                 continue;
             }
@@ -436,7 +437,10 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 R[i.a] = SQObjectPtr(a);
                 continue;
             }
-            case OP_APPENDARRAY: _array(R[i.a])->_values.push_back(R[i.b]); continue;
+            case OP_APPENDARRAY:
+                if (type(R[i.a]) != OT_ARRAY) { Raise_Error("invalid array constructor"); goto exception_trap; }
+                _array(R[i.a])->_values.push_back(R[i.b]);
+                continue;
             case OP_RETURN: {
                 SQObjectPtr ret;
                 if (i.b) ret = R[i.a];
