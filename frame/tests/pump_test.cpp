@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 
 using namespace KoFrame;
@@ -120,6 +121,13 @@ TEST_F(PumpTest, SdlQuitFromASignalEndsThePump) {
     SDL_PushEvent(&quit);
     EXPECT_FALSE(pumpMessages());
     EXPECT_EQ(lastMessage().message, WM_QUIT);
+    EXPECT_EQ(lastMessage().wParam, 0u);
+}
+
+TEST_F(PumpTest, TerminateSignalEndsThePumpInsteadOfKillingTheProgram) {
+    // SDL turns SIGINT and SIGTERM into SDL_QUIT, so the frame cycle can still tear down.
+    ASSERT_EQ(raise(SIGTERM), 0);
+    EXPECT_TRUE(KoFrameTest::pumpUntil([] { return lastMessage().message == WM_QUIT; }));
     EXPECT_EQ(lastMessage().wParam, 0u);
 }
 
