@@ -10,8 +10,8 @@ using namespace KoPlayhost;
 
 namespace {
 
-Setup setupFrom(const char16_t* text, bool expectOk = true) {
-    Setup s;
+KoPlayhost::Setup setupFrom(const char16_t* text, bool expectOk = true) {
+    KoPlayhost::Setup s;
     std::u16string problem;
     EXPECT_EQ(readSetupText(text, s, &problem), expectOk) << std::string(problem.begin(), problem.end());
     return s;
@@ -20,7 +20,7 @@ Setup setupFrom(const char16_t* text, bool expectOk = true) {
 } // namespace
 
 TEST(Setup, EmptyTextGivesDefaults) {
-    Setup s = setupFrom(u"");
+    KoPlayhost::Setup s = setupFrom(u"");
     EXPECT_EQ(s.ID, u"KoPlayhost");
     EXPECT_EQ(s.title, u"KoPlayhost");
     EXPECT_EQ(s.width, 640);
@@ -32,7 +32,7 @@ TEST(Setup, EmptyTextGivesDefaults) {
 }
 
 TEST(Setup, SlotConversions) {
-    Setup s = setupFrom(u"title = 12; width = 70000; height = 300.9; single = true; debug <- true;"
+    KoPlayhost::Setup s = setupFrom(u"title = 12; width = 70000; height = 300.9; single = true; debug <- true;"
                         u"ID = \"game\"; scripts = [\"a.nut\", 3, \"b\\\\c.nut\"]; plugins = \"p\";");
     EXPECT_EQ(s.title, u"12");
     EXPECT_EQ(s.width, 4464);  // kept in 16 bits
@@ -45,7 +45,7 @@ TEST(Setup, SlotConversions) {
 }
 
 TEST(Setup, BrokenTextFailsWithReasonAndKeepsRecord) {
-    Setup s;
+    KoPlayhost::Setup s;
     s.title = u"kept";
     std::u16string problem;
     EXPECT_FALSE(readSetupText(u"title = ;", s, &problem));
@@ -73,11 +73,11 @@ TEST(Prelude, ArgumentsAndNamesSurviveAnyText) {
 }
 
 TEST(Prelude, SetupLoadTextImportsThenIncludesWithEscapedNames) {
-    Setup s;
+    KoPlayhost::Setup s;
     s.plugins = {u"p1", u"p\"2"};
     s.scripts = {u"dir\\a.nut"};
     EXPECT_EQ(buildSetupLoadText(s), u"import(\"p1\");import(\"p\\\"2\");include(\"dir\\\\a.nut\");");
-    EXPECT_EQ(buildSetupLoadText(Setup{}), u"");
+    EXPECT_EQ(buildSetupLoadText(KoPlayhost::Setup{}), u"");
     KoTest::ScriptVm vm;
     ASSERT_TRUE(vm.run("seen <- []; function import(n) { seen.append(n); } function include(n) { seen.append(n); }"));
     ASSERT_TRUE(runText(vm.vm(), buildSetupLoadText(s)));
