@@ -33,7 +33,7 @@ HSQUIRRELVM sq_newthread(HSQUIRRELVM friendvm, SQInteger initialstacksize) {
 
 void sq_seterrorhandler(HSQUIRRELVM v) {
     SQObjectPtr& o = v->Top();
-    if (type(o) == OT_CLOSURE || type(o) == OT_NATIVECLOSURE || type(o) == OT_NULL)
+    if (sq_type(o) == OT_CLOSURE || sq_type(o) == OT_NATIVECLOSURE || sq_type(o) == OT_NULL)
         v->_sharedstate->_errorhandler = o;
     v->Pop();
 }
@@ -204,7 +204,7 @@ static bool compile_typemask(std::vector<SQInteger>& res, const SQChar* typemask
 
 SQRESULT sq_setparamscheck(HSQUIRRELVM v, SQInteger nparamscheck, const SQChar* typemask) {
     SQObjectPtr& o = API_STACK(v, -1);
-    if (type(o) != OT_NATIVECLOSURE) return api_error(v, "native closure expected");
+    if (sq_type(o) != OT_NATIVECLOSURE) return api_error(v, "native closure expected");
     SQNativeClosure* nc = _nativeclosure(o);
     nc->_nparamscheck = nparamscheck;
     nc->_typecheck.clear();
@@ -220,7 +220,7 @@ SQRESULT sq_setparamscheck(HSQUIRRELVM v, SQInteger nparamscheck, const SQChar* 
 SQRESULT sq_bindenv(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr o = API_STACK(v, idx);
     SQObjectPtr env = API_STACK(v, -1);
-    if (type(env) != OT_TABLE && type(env) != OT_CLASS && type(env) != OT_INSTANCE)
+    if (sq_type(env) != OT_TABLE && sq_type(env) != OT_CLASS && sq_type(env) != OT_INSTANCE)
         return api_error(v, "invalid environment");
     SQObjectPtr w;
     {
@@ -234,11 +234,11 @@ SQRESULT sq_bindenv(HSQUIRRELVM v, SQInteger idx) {
         w = SQObjectPtr(r->_weakref);
     }
     SQObjectPtr res;
-    if (type(o) == OT_CLOSURE) {
+    if (sq_type(o) == OT_CLOSURE) {
         SQClosure* c = _closure(o)->Clone(v->_sharedstate);
         c->_env = w;
         res = SQObjectPtr(c);
-    } else if (type(o) == OT_NATIVECLOSURE) {
+    } else if (sq_type(o) == OT_NATIVECLOSURE) {
         SQNativeClosure* c = _nativeclosure(o)->Clone(v->_sharedstate);
         c->_env = w;
         res = SQObjectPtr(c);
@@ -257,7 +257,7 @@ void sq_pushinteger(HSQUIRRELVM v, SQInteger n) { v->Push(SQObjectPtr(n)); }
 void sq_pushbool(HSQUIRRELVM v, SQBool b) { v->Push(SQObjectPtr(b != 0)); }
 void sq_pushuserpointer(HSQUIRRELVM v, SQUserPointer p) { v->Push(SQObjectPtr(p)); }
 void sq_pushnull(HSQUIRRELVM v) { v->PushNull(); }
-SQObjectType sq_gettype(HSQUIRRELVM v, SQInteger idx) { return type(API_STACK(v, idx)); }
+SQObjectType sq_gettype(HSQUIRRELVM v, SQInteger idx) { return sq_type(API_STACK(v, idx)); }
 
 SQRESULT sq_typeof(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr o = API_STACK(v, idx), res;
@@ -268,7 +268,7 @@ SQRESULT sq_typeof(HSQUIRRELVM v, SQInteger idx) {
 
 SQInteger sq_getsize(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr& o = API_STACK(v, idx);
-    switch (type(o)) {
+    switch (sq_type(o)) {
     case OT_STRING: return _string(o)->_len;
     case OT_TABLE: return _table(o)->CountUsed();
     case OT_ARRAY: return _array(o)->Size();
@@ -283,7 +283,7 @@ SQHash sq_gethash(HSQUIRRELVM v, SQInteger idx) { return sq_hashkey(API_STACK(v,
 
 SQRESULT sq_getbase(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) != OT_CLASS) return api_error(v, "the object is not a class");
+    if (sq_type(o) != OT_CLASS) return api_error(v, "the object is not a class");
     if (_class(o)->_base) v->Push(SQObjectPtr(_class(o)->_base)); else v->PushNull();
     return SQ_OK;
 }
@@ -291,7 +291,7 @@ SQRESULT sq_getbase(HSQUIRRELVM v, SQInteger idx) {
 SQBool sq_instanceof(HSQUIRRELVM v) {
     SQObjectPtr& inst = API_STACK(v, -2);
     SQObjectPtr& cl = API_STACK(v, -1);
-    if (type(inst) != OT_INSTANCE || type(cl) != OT_CLASS) return api_error(v, "invalid param type") == 0;
+    if (sq_type(inst) != OT_INSTANCE || sq_type(cl) != OT_CLASS) return api_error(v, "invalid param type") == 0;
     return _instance(inst)->InstanceOf(_class(cl)) ? SQTrue : SQFalse;
 }
 
@@ -306,7 +306,7 @@ void sq_tobool(HSQUIRRELVM v, SQInteger idx, SQBool* b) { *b = sq_isfalse(API_ST
 
 SQRESULT sq_getstring(HSQUIRRELVM v, SQInteger idx, const SQChar** c) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) != OT_STRING) return SQ_ERROR;
+    if (sq_type(o) != OT_STRING) return SQ_ERROR;
     *c = _string(o)->_val;
     return SQ_OK;
 }
@@ -324,37 +324,37 @@ SQRESULT sq_getfloat(HSQUIRRELVM v, SQInteger idx, SQFloat* f) {
 }
 SQRESULT sq_getbool(HSQUIRRELVM v, SQInteger idx, SQBool* b) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) != OT_BOOL) return SQ_ERROR;
+    if (sq_type(o) != OT_BOOL) return SQ_ERROR;
     *b = _integer(o) ? SQTrue : SQFalse;
     return SQ_OK;
 }
 SQRESULT sq_getthread(HSQUIRRELVM v, SQInteger idx, HSQUIRRELVM* thread) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) != OT_THREAD) return SQ_ERROR;
+    if (sq_type(o) != OT_THREAD) return SQ_ERROR;
     *thread = _thread(o);
     return SQ_OK;
 }
 SQRESULT sq_getuserpointer(HSQUIRRELVM v, SQInteger idx, SQUserPointer* p) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) != OT_USERPOINTER) return SQ_ERROR;
+    if (sq_type(o) != OT_USERPOINTER) return SQ_ERROR;
     *p = _userpointer(o);
     return SQ_OK;
 }
 SQRESULT sq_getuserdata(HSQUIRRELVM v, SQInteger idx, SQUserPointer* p, SQUserPointer* typetag) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) != OT_USERDATA) return SQ_ERROR;
+    if (sq_type(o) != OT_USERDATA) return SQ_ERROR;
     *p = (SQUserPointer)_userdata(o)->_data;
     if (typetag) *typetag = _userdata(o)->_typetag;
     return SQ_OK;
 }
 SQRESULT sq_settypetag(HSQUIRRELVM v, SQInteger idx, SQUserPointer typetag) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) == OT_USERDATA) { _userdata(o)->_typetag = typetag; return SQ_OK; }
-    if (type(o) == OT_CLASS) { _class(o)->_typetag = typetag; return SQ_OK; }
+    if (sq_type(o) == OT_USERDATA) { _userdata(o)->_typetag = typetag; return SQ_OK; }
+    if (sq_type(o) == OT_CLASS) { _class(o)->_typetag = typetag; return SQ_OK; }
     return api_error(v, "invalid object type");
 }
 SQRESULT sq_getobjtypetag(const HSQOBJECT* o, SQUserPointer* typetag) {
-    switch (type(*o)) {
+    switch (sq_type(*o)) {
     case OT_INSTANCE: *typetag = _instance(*o)->_class->_typetag; return SQ_OK;
     case OT_USERDATA: *typetag = _userdata(*o)->_typetag; return SQ_OK;
     case OT_CLASS: *typetag = _class(*o)->_typetag; return SQ_OK;
@@ -368,7 +368,7 @@ SQRESULT sq_gettypetag(HSQUIRRELVM v, SQInteger idx, SQUserPointer* typetag) {
 
 void sq_setreleasehook(HSQUIRRELVM v, SQInteger idx, SQRELEASEHOOK hook) {
     SQObjectPtr& o = API_STACK(v, idx);
-    switch (type(o)) {
+    switch (sq_type(o)) {
     case OT_USERDATA: _userdata(o)->_hook = hook; break;
     case OT_INSTANCE: _instance(o)->_hook = hook; break;
     case OT_CLASS: _class(o)->_hook = hook; break;
@@ -385,13 +385,13 @@ SQChar* sq_getscratchpad(HSQUIRRELVM v, SQInteger minsize) {
 
 SQRESULT sq_getclosureinfo(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger* nparams, SQUnsignedInteger* nfreevars) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) == OT_CLOSURE) {
+    if (sq_type(o) == OT_CLOSURE) {
         SQFunctionProto* f = _closure(o)->_function;
         *nparams = (SQUnsignedInteger)f->_nparams;
         *nfreevars = (SQUnsignedInteger)f->_outers.size();
         return SQ_OK;
     }
-    if (type(o) == OT_NATIVECLOSURE) {
+    if (sq_type(o) == OT_NATIVECLOSURE) {
         *nparams = (SQUnsignedInteger)_nativeclosure(o)->_nparamscheck;
         *nfreevars = (SQUnsignedInteger)_nativeclosure(o)->_outers.size();
         return SQ_OK;
@@ -401,28 +401,28 @@ SQRESULT sq_getclosureinfo(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger* npar
 
 SQRESULT sq_getclosurename(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) == OT_CLOSURE) { SQObjectPtr n = _closure(o)->_function->_name; v->Push(n); return SQ_OK; }
-    if (type(o) == OT_NATIVECLOSURE) { SQObjectPtr n = _nativeclosure(o)->_name; v->Push(n); return SQ_OK; }
+    if (sq_type(o) == OT_CLOSURE) { SQObjectPtr n = _closure(o)->_function->_name; v->Push(n); return SQ_OK; }
+    if (sq_type(o) == OT_NATIVECLOSURE) { SQObjectPtr n = _nativeclosure(o)->_name; v->Push(n); return SQ_OK; }
     return api_error(v, "the target is not a closure");
 }
 
 SQRESULT sq_setnativeclosurename(HSQUIRRELVM v, SQInteger idx, const SQChar* name) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) != OT_NATIVECLOSURE) return api_error(v, "the object is not a nativeclosure");
+    if (sq_type(o) != OT_NATIVECLOSURE) return api_error(v, "the object is not a nativeclosure");
     _nativeclosure(o)->_name = SQObjectPtr(SQString::Create(v->_sharedstate, name, -1));
     return SQ_OK;
 }
 
 SQRESULT sq_setinstanceup(HSQUIRRELVM v, SQInteger idx, SQUserPointer p) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) != OT_INSTANCE) return api_error(v, "the object is not a class instance");
+    if (sq_type(o) != OT_INSTANCE) return api_error(v, "the object is not a class instance");
     _instance(o)->_userpointer = p;
     return SQ_OK;
 }
 
 SQRESULT sq_getinstanceup(HSQUIRRELVM v, SQInteger idx, SQUserPointer* p, SQUserPointer typetag) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) != OT_INSTANCE) return api_error(v, "the object is not a class instance");
+    if (sq_type(o) != OT_INSTANCE) return api_error(v, "the object is not a class instance");
     *p = _instance(o)->_userpointer;
     if (typetag) {
         for (SQClass* c = _instance(o)->_class; c; c = c->_base) if (c->_typetag == typetag) return SQ_OK;
@@ -433,7 +433,7 @@ SQRESULT sq_getinstanceup(HSQUIRRELVM v, SQInteger idx, SQUserPointer* p, SQUser
 
 SQRESULT sq_setclassudsize(HSQUIRRELVM v, SQInteger idx, SQInteger udsize) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) != OT_CLASS) return api_error(v, "the object is not a class");
+    if (sq_type(o) != OT_CLASS) return api_error(v, "the object is not a class");
     if (_class(o)->_locked) return api_error(v, "the class is locked");
     _class(o)->_udsize = udsize < 0 ? 0 : udsize;
     return SQ_OK;
@@ -444,7 +444,7 @@ SQRESULT sq_newclass(HSQUIRRELVM v, SQBool hasbase) {
     SQObjectPtr b;
     if (hasbase) {
         b = API_STACK(v, -1);
-        if (type(b) != OT_CLASS) return api_error(v, "invalid base type");
+        if (sq_type(b) != OT_CLASS) return api_error(v, "invalid base type");
         base = _class(b);
     }
     SQObjectPtr c(SQClass::Create(v->_sharedstate, base));
@@ -455,17 +455,17 @@ SQRESULT sq_newclass(HSQUIRRELVM v, SQBool hasbase) {
 
 SQRESULT sq_createinstance(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) != OT_CLASS) return api_error(v, "the object is not a class");
+    if (sq_type(o) != OT_CLASS) return api_error(v, "the object is not a class");
     v->Push(SQObjectPtr(_class(o)->CreateInstance()));
     return SQ_OK;
 }
 
 SQRESULT sq_setattributes(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr o = API_STACK(v, idx);
-    if (type(o) != OT_CLASS) return api_error(v, "the object is not a class");
+    if (sq_type(o) != OT_CLASS) return api_error(v, "the object is not a class");
     SQObjectPtr key = API_STACK(v, -2), val = API_STACK(v, -1);
     SQObjectPtr old;
-    if (type(key) == OT_NULL) {
+    if (sq_type(key) == OT_NULL) {
         old = _class(o)->_attributes;
         _class(o)->_attributes = val;
     } else {
@@ -479,10 +479,10 @@ SQRESULT sq_setattributes(HSQUIRRELVM v, SQInteger idx) {
 
 SQRESULT sq_getattributes(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr o = API_STACK(v, idx);
-    if (type(o) != OT_CLASS) return api_error(v, "the object is not a class");
+    if (sq_type(o) != OT_CLASS) return api_error(v, "the object is not a class");
     SQObjectPtr key = API_STACK(v, -1);
     SQObjectPtr res;
-    if (type(key) == OT_NULL) res = _class(o)->_attributes;
+    if (sq_type(key) == OT_NULL) res = _class(o)->_attributes;
     else if (!_class(o)->GetAttributes(key, res)) { v->Pop(); return api_error(v, "wrong index"); }
     v->Pop();
     v->Push(res);
@@ -491,14 +491,14 @@ SQRESULT sq_getattributes(HSQUIRRELVM v, SQInteger idx) {
 
 SQRESULT sq_getclass(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) != OT_INSTANCE) return api_error(v, "the object is not a class instance");
+    if (sq_type(o) != OT_INSTANCE) return api_error(v, "the object is not a class instance");
     v->Push(SQObjectPtr(_instance(o)->_class));
     return SQ_OK;
 }
 
 void sq_weakref(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr o = API_STACK(v, idx);
-    if (!ISREFCOUNTED(type(o))) { v->Push(o); return; }
+    if (!ISREFCOUNTED(sq_type(o))) { v->Push(o); return; }
     SQRefCounted* r = _refcounted(o);
     if (!r->_weakref) {
         SQWeakRef* w = new SQWeakRef();
@@ -530,8 +530,8 @@ SQRESULT sq_getdefaultdelegate(HSQUIRRELVM v, SQObjectType t) {
 SQRESULT sq_getmemberhandle(HSQUIRRELVM v, SQInteger idx, HSQMEMBERHANDLE* handle) {
     SQObjectPtr o = API_STACK(v, idx);
     SQClass* c;
-    if (type(o) == OT_CLASS) c = _class(o);
-    else if (type(o) == OT_INSTANCE) c = _instance(o)->_class;
+    if (sq_type(o) == OT_CLASS) c = _class(o);
+    else if (sq_type(o) == OT_INSTANCE) c = _instance(o)->_class;
     else return api_error(v, "wrong type");
     SQObjectPtr key = API_STACK(v, -1);
     v->Pop();
@@ -543,7 +543,7 @@ SQRESULT sq_getmemberhandle(HSQUIRRELVM v, SQInteger idx, HSQMEMBERHANDLE* handl
 }
 
 static SQObjectPtr* member_by_handle(HSQUIRRELVM v, SQObjectPtr& o, const HSQMEMBERHANDLE* h) {
-    switch (type(o)) {
+    switch (sq_type(o)) {
     case OT_INSTANCE: {
         SQInstance* i = _instance(o);
         if (h->_static) {
@@ -593,7 +593,7 @@ void sq_pushconsttable(HSQUIRRELVM v) { v->Push(v->_sharedstate->_consttable); }
 
 SQRESULT sq_setroottable(HSQUIRRELVM v) {
     SQObjectPtr o = API_STACK(v, -1);
-    if (type(o) != OT_TABLE && type(o) != OT_NULL) return api_error(v, "ivalid type");
+    if (sq_type(o) != OT_TABLE && sq_type(o) != OT_NULL) return api_error(v, "ivalid type");
     v->_roottable = o;
     v->Pop();
     return SQ_OK;
@@ -601,7 +601,7 @@ SQRESULT sq_setroottable(HSQUIRRELVM v) {
 
 SQRESULT sq_setconsttable(HSQUIRRELVM v) {
     SQObjectPtr o = API_STACK(v, -1);
-    if (type(o) != OT_TABLE) return api_error(v, "ivalid type, expected table");
+    if (sq_type(o) != OT_TABLE) return api_error(v, "ivalid type, expected table");
     v->_sharedstate->_consttable = o;
     v->Pop();
     return SQ_OK;
@@ -609,9 +609,9 @@ SQRESULT sq_setconsttable(HSQUIRRELVM v) {
 
 SQRESULT sq_newslot(HSQUIRRELVM v, SQInteger idx, SQBool bstatic) {
     SQObjectPtr self = API_STACK(v, idx);
-    if (type(self) != OT_TABLE && type(self) != OT_CLASS) { v->Pop(2); return api_error(v, "invalid type"); }
+    if (sq_type(self) != OT_TABLE && sq_type(self) != OT_CLASS) { v->Pop(2); return api_error(v, "invalid type"); }
     SQObjectPtr key = API_STACK(v, -2), val = API_STACK(v, -1);
-    if (type(key) == OT_NULL) { v->Pop(2); return api_error(v, "null key"); }
+    if (sq_type(key) == OT_NULL) { v->Pop(2); return api_error(v, "null key"); }
     bool ok = v->NewSlot(self, key, val, bstatic != 0, false);
     v->Pop(2);
     return ok ? SQ_OK : SQ_ERROR;
@@ -621,8 +621,8 @@ SQRESULT sq_deleteslot(HSQUIRRELVM v, SQInteger idx, SQBool pushval) {
     SQObjectPtr self = API_STACK(v, idx);
     SQObjectPtr key = API_STACK(v, -1);
     v->Pop();
-    if (type(self) != OT_TABLE) return api_error(v, "wrong type");
-    if (type(key) == OT_NULL) return api_error(v, "null is not a valid key");
+    if (sq_type(self) != OT_TABLE) return api_error(v, "wrong type");
+    if (sq_type(key) == OT_NULL) return api_error(v, "null is not a valid key");
     SQObjectPtr res;
     if (!v->DeleteSlot(self, key, res, false)) return SQ_ERROR;
     if (pushval) v->Push(res);
@@ -651,7 +651,7 @@ SQRESULT sq_rawget(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr key = API_STACK(v, -1), res;
     v->Pop();
     bool ok = false;
-    switch (type(self)) {
+    switch (sq_type(self)) {
     case OT_TABLE: ok = _table(self)->Get(key, res); break;
     case OT_CLASS: ok = _class(self)->Get(key, res); break;
     case OT_INSTANCE: ok = _instance(self)->Get(key, res); break;
@@ -672,8 +672,8 @@ SQRESULT sq_rawset(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr self = API_STACK(v, idx);
     SQObjectPtr key = API_STACK(v, -2), val = API_STACK(v, -1);
     v->Pop(2);
-    if (type(key) == OT_NULL) return api_error(v, "null key");
-    switch (type(self)) {
+    if (sq_type(key) == OT_NULL) return api_error(v, "null key");
+    switch (sq_type(self)) {
     case OT_TABLE: _table(self)->NewSlot(key, val); return SQ_OK;
     case OT_CLASS:
         if (!_class(self)->NewSlot(v->_sharedstate, key, val, false))
@@ -694,7 +694,7 @@ SQRESULT sq_rawdeleteslot(HSQUIRRELVM v, SQInteger idx, SQBool pushval) {
     SQObjectPtr self = API_STACK(v, idx);
     SQObjectPtr key = API_STACK(v, -1);
     v->Pop();
-    if (type(self) != OT_TABLE) return api_error(v, "wrong type");
+    if (sq_type(self) != OT_TABLE) return api_error(v, "wrong type");
     SQObjectPtr res;
     _table(self)->Get(key, res);
     _table(self)->Remove(key);
@@ -704,7 +704,7 @@ SQRESULT sq_rawdeleteslot(HSQUIRRELVM v, SQInteger idx, SQBool pushval) {
 
 static SQRESULT newmember_impl(HSQUIRRELVM v, SQInteger idx, SQBool bstatic, bool raw) {
     SQObjectPtr self = API_STACK(v, idx);
-    if (type(self) != OT_CLASS) return api_error(v, "new member only works with classes");
+    if (sq_type(self) != OT_CLASS) return api_error(v, "new member only works with classes");
     SQObjectPtr key = API_STACK(v, -3), val = API_STACK(v, -2), attrs = API_STACK(v, -1);
     v->Pop(3);
     if (!v->NewSlotA(self, key, val, attrs, bstatic != 0, raw)) return SQ_ERROR;
@@ -715,14 +715,14 @@ SQRESULT sq_rawnewmember(HSQUIRRELVM v, SQInteger idx, SQBool bstatic) { return 
 
 SQRESULT sq_arrayappend(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr a = API_STACK(v, idx);
-    if (type(a) != OT_ARRAY) return api_error(v, "the object is not an array");
+    if (sq_type(a) != OT_ARRAY) return api_error(v, "the object is not an array");
     _array(a)->_values.push_back(API_STACK(v, -1));
     v->Pop();
     return SQ_OK;
 }
 SQRESULT sq_arraypop(HSQUIRRELVM v, SQInteger idx, SQBool pushval) {
     SQObjectPtr a = API_STACK(v, idx);
-    if (type(a) != OT_ARRAY) return api_error(v, "the object is not an array");
+    if (sq_type(a) != OT_ARRAY) return api_error(v, "the object is not an array");
     auto& vals = _array(a)->_values;
     if (vals.empty()) return api_error(v, "empty array");
     SQObjectPtr last = vals.back();
@@ -732,21 +732,21 @@ SQRESULT sq_arraypop(HSQUIRRELVM v, SQInteger idx, SQBool pushval) {
 }
 SQRESULT sq_arrayresize(HSQUIRRELVM v, SQInteger idx, SQInteger newsize) {
     SQObjectPtr a = API_STACK(v, idx);
-    if (type(a) != OT_ARRAY) return api_error(v, "the object is not an array");
+    if (sq_type(a) != OT_ARRAY) return api_error(v, "the object is not an array");
     if (newsize < 0) return api_error(v, "negative size");
     _array(a)->_values.resize(newsize);
     return SQ_OK;
 }
 SQRESULT sq_arrayreverse(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr a = API_STACK(v, idx);
-    if (type(a) != OT_ARRAY) return api_error(v, "the object is not an array");
+    if (sq_type(a) != OT_ARRAY) return api_error(v, "the object is not an array");
     auto& vals = _array(a)->_values;
     for (size_t i = 0, j = vals.size(); i + 1 < j; i++, j--) std::swap(vals[i], vals[j - 1]);
     return SQ_OK;
 }
 SQRESULT sq_arrayremove(HSQUIRRELVM v, SQInteger idx, SQInteger itemidx) {
     SQObjectPtr a = API_STACK(v, idx);
-    if (type(a) != OT_ARRAY) return api_error(v, "the object is not an array");
+    if (sq_type(a) != OT_ARRAY) return api_error(v, "the object is not an array");
     auto& vals = _array(a)->_values;
     if (itemidx < 0 || itemidx >= (SQInteger)vals.size()) return api_error(v, "index out of range");
     vals.erase(vals.begin() + itemidx);
@@ -754,7 +754,7 @@ SQRESULT sq_arrayremove(HSQUIRRELVM v, SQInteger idx, SQInteger itemidx) {
 }
 SQRESULT sq_arrayinsert(HSQUIRRELVM v, SQInteger idx, SQInteger destpos) {
     SQObjectPtr a = API_STACK(v, idx);
-    if (type(a) != OT_ARRAY) return api_error(v, "the object is not an array");
+    if (sq_type(a) != OT_ARRAY) return api_error(v, "the object is not an array");
     auto& vals = _array(a)->_values;
     if (destpos < 0 || destpos > (SQInteger)vals.size()) { v->Pop(); return api_error(v, "index out of range"); }
     vals.insert(vals.begin() + destpos, API_STACK(v, -1));
@@ -765,9 +765,9 @@ SQRESULT sq_arrayinsert(HSQUIRRELVM v, SQInteger idx, SQInteger destpos) {
 SQRESULT sq_setdelegate(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr self = API_STACK(v, idx);
     SQObjectPtr d = API_STACK(v, -1);
-    if (type(d) != OT_TABLE && type(d) != OT_NULL) return api_error(v, "invalid delegate");
-    if (type(self) != OT_TABLE && type(self) != OT_USERDATA) return api_error(v, "wrong type");
-    SQTable* dt = type(d) == OT_TABLE ? _table(d) : nullptr;
+    if (sq_type(d) != OT_TABLE && sq_type(d) != OT_NULL) return api_error(v, "invalid delegate");
+    if (sq_type(self) != OT_TABLE && sq_type(self) != OT_USERDATA) return api_error(v, "wrong type");
+    SQTable* dt = sq_type(d) == OT_TABLE ? _table(d) : nullptr;
     for (SQTable* p = dt; p; p = p->_delegate)
         if ((SQRefCounted*)p == _refcounted(self)) return api_error(v, "delagate cycle");
     static_cast<SQDelegable*>(_refcounted(self))->SetDelegate(dt);
@@ -777,7 +777,7 @@ SQRESULT sq_setdelegate(HSQUIRRELVM v, SQInteger idx) {
 
 SQRESULT sq_getdelegate(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr self = API_STACK(v, idx);
-    if (type(self) != OT_TABLE && type(self) != OT_USERDATA) return api_error(v, "wrong type");
+    if (sq_type(self) != OT_TABLE && sq_type(self) != OT_USERDATA) return api_error(v, "wrong type");
     SQTable* d = static_cast<SQDelegable*>(_refcounted(self))->_delegate;
     if (d) v->Push(SQObjectPtr(d)); else v->PushNull();
     return SQ_OK;
@@ -793,11 +793,11 @@ SQRESULT sq_clone(HSQUIRRELVM v, SQInteger idx) {
 SQRESULT sq_setfreevariable(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger nval) {
     SQObjectPtr self = API_STACK(v, idx);
     SQObjectPtr val = API_STACK(v, -1);
-    if (type(self) == OT_CLOSURE) {
+    if (sq_type(self) == OT_CLOSURE) {
         auto& o = _closure(self)->_outers;
         if (nval >= o.size()) return api_error(v, "invalid free var index");
         *o[nval]->_valptr = val;
-    } else if (type(self) == OT_NATIVECLOSURE) {
+    } else if (sq_type(self) == OT_NATIVECLOSURE) {
         auto& o = _nativeclosure(self)->_outers;
         if (nval >= o.size()) return api_error(v, "invalid free var index");
         o[nval] = val;
@@ -811,7 +811,7 @@ SQRESULT sq_next(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr& itref = API_STACK(v, -1);
     SQObjectPtr it = itref, key, val;
     bool finished;
-    if (type(self) == OT_GENERATOR || type(self) == OT_STRING) return SQ_ERROR;
+    if (sq_type(self) == OT_GENERATOR || sq_type(self) == OT_STRING) return SQ_ERROR;
     if (!v->FOREACH_OP(self, key, val, it, finished)) return SQ_ERROR;
     if (finished) return SQ_ERROR;
     API_STACK(v, -1) = it;
@@ -822,7 +822,7 @@ SQRESULT sq_next(HSQUIRRELVM v, SQInteger idx) {
 
 SQRESULT sq_getweakrefval(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (type(o) != OT_WEAKREF) return api_error(v, "the object must be a weakref");
+    if (sq_type(o) != OT_WEAKREF) return api_error(v, "the object must be a weakref");
     SQObjectPtr r = _weakref(o)->_obj;
     v->Push(r);
     return SQ_OK;
@@ -830,8 +830,8 @@ SQRESULT sq_getweakrefval(HSQUIRRELVM v, SQInteger idx) {
 
 SQRESULT sq_clear(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr o = API_STACK(v, idx);
-    if (type(o) == OT_TABLE) _table(o)->Clear();
-    else if (type(o) == OT_ARRAY) _array(o)->_values.clear();
+    if (sq_type(o) == OT_TABLE) _table(o)->Clear();
+    else if (sq_type(o) == OT_ARRAY) _array(o)->_values.clear();
     else return api_error(v, "clear only works on table and array");
     return SQ_OK;
 }
@@ -851,7 +851,7 @@ SQRESULT sq_call(HSQUIRRELVM v, SQInteger params, SQBool retval, SQBool raiseerr
 
 SQRESULT sq_resume(HSQUIRRELVM v, SQBool retval, SQBool raiseerror) {
     SQObjectPtr g = API_STACK(v, -1);
-    if (type(g) != OT_GENERATOR) return api_error(v, "only generators can be resumed");
+    if (sq_type(g) != OT_GENERATOR) return api_error(v, "only generators can be resumed");
     SQInteger target = v->_top;
     v->PushNull();
     if (!v->Resume(_generator(g), target)) {
@@ -871,7 +871,7 @@ static SQCallInfo* frame_at_level(HSQUIRRELVM v, SQUnsignedInteger level) {
 
 const SQChar* sq_getlocal(HSQUIRRELVM v, SQUnsignedInteger level, SQUnsignedInteger idx) {
     SQCallInfo* c = frame_at_level(v, level);
-    if (!c || c->_native || type(c->_closure) != OT_CLOSURE) return nullptr;
+    if (!c || c->_native || sq_type(c->_closure) != OT_CLOSURE) return nullptr;
     SQClosure* cl = _closure(c->_closure);
     SQFunctionProto* f = cl->_function;
     if (idx < f->_outers.size()) {
@@ -907,14 +907,14 @@ SQRESULT sq_getcallee(HSQUIRRELVM v) {
 
 const SQChar* sq_getfreevariable(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger nval) {
     SQObjectPtr self = API_STACK(v, idx);
-    if (type(self) == OT_CLOSURE) {
+    if (sq_type(self) == OT_CLOSURE) {
         SQClosure* c = _closure(self);
         if (nval >= c->_outers.size()) return nullptr;
         SQObjectPtr val = *c->_outers[nval]->_valptr;
         v->Push(val);
         return _string(c->_function->_outers[nval].name)->_val;
     }
-    if (type(self) == OT_NATIVECLOSURE) {
+    if (sq_type(self) == OT_NATIVECLOSURE) {
         SQNativeClosure* c = _nativeclosure(self);
         if (nval >= c->_outers.size()) return nullptr;
         v->Push(c->_outers[nval]);
@@ -959,11 +959,11 @@ SQUnsignedInteger sq_getrefcount(HSQUIRRELVM v, HSQOBJECT* po) {
     return ISREFCOUNTED(po->_type) ? po->_unVal.pRefCounted->_uiRef : 0;
 }
 void sq_resetobject(HSQOBJECT* po) { po->_type = OT_NULL; po->_unVal.raw = 0; }
-const SQChar* sq_objtostring(const HSQOBJECT* o) { return type(*o) == OT_STRING ? _string(*o)->_val : nullptr; }
-SQBool sq_objtobool(const HSQOBJECT* o) { return type(*o) == OT_BOOL && _integer(*o) ? SQTrue : SQFalse; }
+const SQChar* sq_objtostring(const HSQOBJECT* o) { return sq_type(*o) == OT_STRING ? _string(*o)->_val : nullptr; }
+SQBool sq_objtobool(const HSQOBJECT* o) { return sq_type(*o) == OT_BOOL && _integer(*o) ? SQTrue : SQFalse; }
 SQInteger sq_objtointeger(const HSQOBJECT* o) { return sq_isnumber(*o) ? tointeger(*o) : 0; }
 SQFloat sq_objtofloat(const HSQOBJECT* o) { return sq_isnumber(*o) ? tofloat(*o) : 0.0f; }
-SQUserPointer sq_objtouserpointer(const HSQOBJECT* o) { return type(*o) == OT_USERPOINTER ? _userpointer(*o) : nullptr; }
+SQUserPointer sq_objtouserpointer(const HSQOBJECT* o) { return sq_type(*o) == OT_USERPOINTER ? _userpointer(*o) : nullptr; }
 
 // ---------------------------------------------------------------- GC
 SQInteger sq_collectgarbage(HSQUIRRELVM v) { return v->_sharedstate->CollectGarbage(v, nullptr); }
@@ -977,7 +977,7 @@ SQRESULT sq_resurrectunreachable(HSQUIRRELVM v) {
 // ---------------------------------------------------------------- serialisation
 SQRESULT sq_writeclosure(HSQUIRRELVM v, SQWRITEFUNC writef, SQUserPointer up) {
     SQObjectPtr& o = API_STACK(v, -1);
-    if (type(o) != OT_CLOSURE) return api_error(v, "the object is not a closure");
+    if (sq_type(o) != OT_CLOSURE) return api_error(v, "the object is not a closure");
     SQClosure* c = _closure(o);
     if (!c->_function->_outers.empty())
         return api_error(v, "a closure with free valiables bound it cannot be serialized");
@@ -1007,15 +1007,15 @@ SQRESULT sq_stackinfos(HSQUIRRELVM v, SQInteger level, SQStackInfos* si) {
     si->funcname = unknown;
     si->source = unknown;
     si->line = -1;
-    if (type(c->_closure) == OT_CLOSURE) {
+    if (sq_type(c->_closure) == OT_CLOSURE) {
         SQFunctionProto* f = _closure(c->_closure)->_function;
-        if (type(f->_name) == OT_STRING) si->funcname = _string(f->_name)->_val;
-        if (type(f->_sourcename) == OT_STRING) si->source = _string(f->_sourcename)->_val;
+        if (sq_type(f->_name) == OT_STRING) si->funcname = _string(f->_name)->_val;
+        if (sq_type(f->_sourcename) == OT_STRING) si->source = _string(f->_sourcename)->_val;
         SQInteger op = c->_ip - f->_code.data() - 1;
         si->line = f->GetLine(op < 0 ? 0 : op);
-    } else if (type(c->_closure) == OT_NATIVECLOSURE) {
+    } else if (sq_type(c->_closure) == OT_NATIVECLOSURE) {
         SQNativeClosure* n = _nativeclosure(c->_closure);
-        if (type(n->_name) == OT_STRING) si->funcname = _string(n->_name)->_val;
+        if (sq_type(n->_name) == OT_STRING) si->funcname = _string(n->_name)->_val;
         si->source = native;
         si->line = -1;
     }
@@ -1025,17 +1025,17 @@ SQRESULT sq_stackinfos(HSQUIRRELVM v, SQInteger level, SQStackInfos* si) {
 SQRESULT sq_getfunctioninfo(HSQUIRRELVM v, SQInteger level, SQFunctionInfo* fi) {
     if (level < 0) return SQ_ERROR;
     SQCallInfo* c = frame_at_level(v, (SQUnsignedInteger)level);
-    if (!c || type(c->_closure) != OT_CLOSURE) return api_error(v, "the object is not a closure");
+    if (!c || sq_type(c->_closure) != OT_CLOSURE) return api_error(v, "the object is not a closure");
     SQFunctionProto* f = _closure(c->_closure)->_function;
     fi->funcid = (SQUserPointer)f;
-    fi->name = type(f->_name) == OT_STRING ? _string(f->_name)->_val : u"unknown";
-    fi->source = type(f->_sourcename) == OT_STRING ? _string(f->_sourcename)->_val : u"unknown";
+    fi->name = sq_type(f->_name) == OT_STRING ? _string(f->_name)->_val : u"unknown";
+    fi->source = sq_type(f->_sourcename) == OT_STRING ? _string(f->_sourcename)->_val : u"unknown";
     return SQ_OK;
 }
 
 void sq_setdebughook(HSQUIRRELVM v) {
     SQObjectPtr& o = API_STACK(v, -1);
-    if (type(o) == OT_CLOSURE || type(o) == OT_NATIVECLOSURE || type(o) == OT_NULL) {
+    if (sq_type(o) == OT_CLOSURE || sq_type(o) == OT_NATIVECLOSURE || sq_type(o) == OT_NULL) {
         v->_sharedstate->_debughook = o;
         v->_sharedstate->_nativehook = nullptr;
     }

@@ -21,7 +21,7 @@ static void reg(HSQUIRRELVM v, SQTable* t, const char* name, SQFUNCTION f, SQInt
     t->NewSlot(SQObjectPtr(S(v, name)), nco);
 }
 
-SQInteger sq_typemask_of(const SQObject& o) { return _RAW_TYPE(type(o)); }
+SQInteger sq_typemask_of(const SQObject& o) { return _RAW_TYPE(sq_type(o)); }
 
 bool sq_checkparams(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase) {
     SQInteger np = nc->_nparamscheck;
@@ -32,8 +32,8 @@ bool sq_checkparams(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger sta
         SQInteger mask = nc->_typecheck[i];
         if (mask == -1) continue;
         SQObjectPtr& a = v->_stack[stackbase + i];
-        if (!(mask & _RAW_TYPE(type(a)))) {
-            v->Raise_ParamTypeError(i, mask, type(a));
+        if (!(mask & _RAW_TYPE(sq_type(a)))) {
+            v->Raise_ParamTypeError(i, mask, sq_type(a));
             return false;
         }
     }
@@ -113,9 +113,9 @@ static SQInteger push_stackinfos(HSQUIRRELVM v, HSQUIRRELVM target, SQInteger le
     SQInteger n = (SQInteger)target->_callstack.size();
     SQCallInfo* c = &target->_callstack[n - 1 - level];
     SQObjectPtr fname;
-    if (type(c->_closure) == OT_CLOSURE) {
+    if (sq_type(c->_closure) == OT_CLOSURE) {
         SQObjectPtr nm = _closure(c->_closure)->_function->_name;
-        fname = type(nm) == OT_STRING ? nm : SQObjectPtr(S(v, "unknown"));
+        fname = sq_type(nm) == OT_STRING ? nm : SQObjectPtr(S(v, "unknown"));
     } else fname = SQString::Create(v->_sharedstate, si.funcname, -1);
     t->NewSlot(SQObjectPtr(S(v, "func")), fname);
     t->NewSlot(SQObjectPtr(S(v, "src")), SQObjectPtr(SQString::Create(v->_sharedstate, si.source, -1)));
@@ -142,6 +142,7 @@ static SQInteger base_getstackinfos(HSQUIRRELVM v) {
 static SQInteger base_array(HSQUIRRELVM v) {
     SQInteger n = tointeger(SO(2));
     if (n < 0) return sq_throwerror(v, u"negative size");
+    if (n > (1 << 24)) return sq_throwerror(v, u"size too big");
     SQArray* a = SQArray::Create(v->_sharedstate, n);
     SQObjectPtr ao(a);
     if (sq_gettop(v) > 2) { SQObjectPtr fill = SO(3); for (auto& x : a->_values) x = fill; }
@@ -164,13 +165,13 @@ static SQInteger base_suspend(HSQUIRRELVM v) {
 // ---------------------------------------------------------------- number delegate
 static SQInteger number_tointeger(HSQUIRRELVM v) {
     SQObjectPtr& o = SO(1);
-    if (type(o) == OT_BOOL) sq_pushinteger(v, _integer(o) ? 1 : 0);
+    if (sq_type(o) == OT_BOOL) sq_pushinteger(v, _integer(o) ? 1 : 0);
     else sq_pushinteger(v, tointeger(o));
     return 1;
 }
 static SQInteger number_tofloat(HSQUIRRELVM v) {
     SQObjectPtr& o = SO(1);
-    if (type(o) == OT_BOOL) sq_pushfloat(v, _integer(o) ? 1.0f : 0.0f);
+    if (sq_type(o) == OT_BOOL) sq_pushfloat(v, _integer(o) ? 1.0f : 0.0f);
     else sq_pushfloat(v, tofloat(o));
     return 1;
 }
@@ -180,7 +181,7 @@ static SQInteger default_tostring(HSQUIRRELVM v) {
 }
 static SQInteger number_tochar(HSQUIRRELVM v) {
     SQObjectPtr& o = SO(1);
-    SQInteger c = type(o) == OT_BOOL ? (_integer(o) ? 1 : 0) : tointeger(o);
+    SQInteger c = sq_type(o) == OT_BOOL ? (_integer(o) ? 1 : 0) : tointeger(o);
     SQChar ch = (SQChar)c;
     sq_pushstring(v, &ch, 1);
     return 1;
@@ -287,7 +288,7 @@ static SQInteger table_rawdelete(HSQUIRRELVM v) {
 static SQInteger container_rawin(HSQUIRRELVM v) {
     SQObjectPtr self = SO(1), key = SO(2), res;
     bool found = false;
-    switch (type(self)) {
+    switch (sq_type(self)) {
     case OT_TABLE: found = _table(self)->Get(key, res); break;
     case OT_CLASS: found = _class(self)->Get(key, res); break;
     case OT_INSTANCE: found = _instance(self)->Get(key, res); break;
@@ -350,6 +351,7 @@ static SQInteger array_resize(HSQUIRRELVM v) {
     auto& a = AV(v);
     SQInteger n = tointeger(SO(2));
     if (n < 0) return sq_throwerror(v, u"negative size");
+    if (n > (1 << 24)) return sq_throwerror(v, u"size too big");
     SQObjectPtr fill;
     if (sq_gettop(v) > 2) fill = SO(3);
     size_t old = a.size();
@@ -443,8 +445,8 @@ static bool sort_compare(HSQUIRRELVM v, const SQObjectPtr& a, const SQObjectPtr&
     if (!f) return v->ObjCmp(a, b, ret);
     SQObjectPtr res;
     if (!call_fn(v, *f, v->_roottable, {a, b}, res)) return false;
-    if (type(res) == OT_INTEGER) { ret = _integer(res); return true; }
-    if (type(res) == OT_FLOAT) { ret = _float(res) < 0 ? -1 : (_float(res) > 0 ? 1 : 0); return true; }
+    if (sq_type(res) == OT_INTEGER) { ret = _integer(res); return true; }
+    if (sq_type(res) == OT_FLOAT) { ret = _float(res) < 0 ? -1 : (_float(res) > 0 ? 1 : 0); return true; }
     v->Raise_Error("numeric value expected as return value of the compare function");
     return false;
 }
@@ -526,7 +528,7 @@ static SQInteger closure_getinfos(HSQUIRRELVM v) {
     SQObjectPtr o = SO(1);
     SQTable* t = SQTable::Create(v->_sharedstate, 0);
     SQObjectPtr to(t);
-    if (type(o) == OT_CLOSURE) {
+    if (sq_type(o) == OT_CLOSURE) {
         SQFunctionProto* f = _closure(o)->_function;
         SQInteger np = f->_nparams + (f->_varparams ? 1 : 0);
         SQArray* params = SQArray::Create(v->_sharedstate, 0);

@@ -219,7 +219,7 @@ private:
     int LocalsTop() { return _fs->locals.empty() ? 0 : _fs->locals.back().reg + 1; }
 
     int Literal(const SQObject& o) {
-        LiteralKey k{type(o), _rawval(o)};
+        LiteralKey k{sq_type(o), _rawval(o)};
         auto it = _fs->litmap.find(k);
         if (it != _fs->litmap.end()) return it->second;
         int idx = (int)_fs->f->_literals.size();
@@ -262,7 +262,7 @@ private:
 
     int FindLocal(FuncState* fs, const SQObject& name) {
         for (int i = (int)fs->locals.size() - 1; i >= 0; i--)
-            if (type(fs->locals[i].name) == OT_STRING && _string(fs->locals[i].name) == _string(name)) return i;
+            if (sq_type(fs->locals[i].name) == OT_STRING && _string(fs->locals[i].name) == _string(name)) return i;
         return -1;
     }
 
@@ -288,13 +288,13 @@ private:
     }
 
     bool FindConstant(const SQObject& name, SQObjectPtr& val) {
-        if (type(_ss->_consttable) != OT_TABLE) return false;
+        if (sq_type(_ss->_consttable) != OT_TABLE) return false;
         return _table(_ss->_consttable)->Get(name, val);
     }
 
     // ------------------------------------------------------------ expression values
     void LoadLiteral(int reg, const SQObjectPtr& v) {
-        switch (type(v)) {
+        switch (sq_type(v)) {
         case OT_INTEGER: Emit(OP_LOADINT, reg, 0, 0, _integer(v)); break;
         case OT_FLOAT: { int32_t bits; memcpy(&bits, &_float(v), 4); Emit(OP_LOADFLOAT, reg, 0, 0, bits); break; }
         case OT_BOOL: Emit(OP_LOADBOOL, reg, 0, 0, _integer(v)); break;
@@ -609,7 +609,7 @@ private:
         int v = NewTemp();
         int it = NewTemp();
         Emit(OP_LOADNULLS, k, 0, 0, 3);
-        if (type(keyname) == OT_NULL) keyname = _ss->Str("@INDEX@");
+        if (sq_type(keyname) == OT_NULL) keyname = _ss->Str("@INDEX@");
         DeclareLocal(keyname, k);
         DeclareLocal(valname, v);
         DeclareHidden(it);
@@ -787,7 +787,7 @@ private:
         SQObjectPtr name = ExpectIdent();
         Expect('=');
         SQObjectPtr v = ScalarConst();
-        if (type(_ss->_consttable) == OT_TABLE) _table(_ss->_consttable)->NewSlot(name, v);
+        if (sq_type(_ss->_consttable) == OT_TABLE) _table(_ss->_consttable)->NewSlot(name, v);
         OptionalSemicolon();
     }
 
@@ -811,7 +811,7 @@ private:
             if (_token == ',') Lex();
         }
         Lex();
-        if (type(_ss->_consttable) == OT_TABLE) _table(_ss->_consttable)->NewSlot(name, tbl);
+        if (sq_type(_ss->_consttable) == OT_TABLE) _table(_ss->_consttable)->NewSlot(name, tbl);
     }
 
     void TryCatchStatement() {
@@ -1116,8 +1116,8 @@ private:
         Lex();
         PrefixedExp(e);
         if (op == OP_UNM && e.k == E_LITERAL) {
-            if (type(e.val) == OT_INTEGER) { e.val = SQObjectPtr((SQInteger)(0u - (uint32_t)_integer(e.val))); return; }
-            if (type(e.val) == OT_FLOAT) { e.val = SQObjectPtr(-_float(e.val)); return; }
+            if (sq_type(e.val) == OT_INTEGER) { e.val = SQObjectPtr((SQInteger)(0u - (uint32_t)_integer(e.val))); return; }
+            if (sq_type(e.val) == OT_FLOAT) { e.val = SQObjectPtr(-_float(e.val)); return; }
         }
         int r = ToReg(e);
         FreeTo(base);
@@ -1323,7 +1323,7 @@ private:
             if (oi >= 0) { e.k = E_OUTER; e.idx = oi; return; }
             SQObjectPtr cv;
             if (FindConstant(name, cv)) {
-                if (type(cv) == OT_TABLE) { e.k = E_ENUM; e.val = cv; _enumname = _string(name)->str(); }
+                if (sq_type(cv) == OT_TABLE) { e.k = E_ENUM; e.val = cv; _enumname = _string(name)->str(); }
                 else { e.k = E_LITERAL; e.val = cv; }
                 return;
             }

@@ -6,11 +6,11 @@
     {                                                                                    \
         const SQObjectPtr& x = R[i.b];                                                   \
         const SQObjectPtr& y = R[i.c];                                                   \
-        if (type(x) == OT_INTEGER && type(y) == OT_INTEGER) {                            \
+        if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {                            \
             R[i.a] = (SQInteger)((uint32_t)_integer(x) OPER (uint32_t)_integer(y));      \
             continue;                                                                    \
         }                                                                                \
-        if (type(x) == OT_FLOAT && type(y) == OT_FLOAT) {                                \
+        if (sq_type(x) == OT_FLOAT && sq_type(y) == OT_FLOAT) {                                \
             R[i.a] = (SQFloat)(_float(x) OPER _float(y));                                \
             continue;                                                                    \
         }                                                                                \
@@ -78,7 +78,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             lci->_ip = ip;
             switch (i.op) {
             case OP_LINE:
-                if (type(_sharedstate->_debughook) != OT_NULL || _sharedstate->_nativehook) CallDebugHook('l', i.x);
+                if (sq_type(_sharedstate->_debughook) != OT_NULL || _sharedstate->_nativehook) CallDebugHook('l', i.x);
                 continue;
             case OP_LOAD: R[i.a] = lits[i.x]; continue;
             case OP_LOADINT: R[i.a] = (SQInteger)i.x; continue;
@@ -100,9 +100,9 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             }
             case OP_GETVAR: {
                 const SQObjectPtr& key = lits[i.x];
-                if (type(R[0]) == OT_TABLE) {
+                if (sq_type(R[0]) == OT_TABLE) {
                     SQTable::Node* n = _table(R[0])->FindNode(key);
-                    if (n && type(n->val) != OT_WEAKREF) { R[i.a] = n->val; continue; }
+                    if (n && sq_type(n->val) != OT_WEAKREF) { R[i.a] = n->val; continue; }
                 }
                 SQObjectPtr tmp;
                 if (!GetVar(R[0], key, tmp)) goto exception_trap;
@@ -113,10 +113,10 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 const SQObjectPtr& key = lits[i.x];
                 SQObjectPtr val = R[i.b];
                 bool done = false;
-                if (type(R[0]) == OT_TABLE) done = _table(R[0])->Set(key, val);
-                else if (type(R[0]) == OT_INSTANCE) done = _instance(R[0])->Set(key, val);
-                else if (type(R[0]) == OT_CLASS && _class(R[0])->_members->FindNode(key)) done = Set(R[0], key, val, false);
-                if (!done && type(_roottable) == OT_TABLE) done = _table(_roottable)->Set(key, val);
+                if (sq_type(R[0]) == OT_TABLE) done = _table(R[0])->Set(key, val);
+                else if (sq_type(R[0]) == OT_INSTANCE) done = _instance(R[0])->Set(key, val);
+                else if (sq_type(R[0]) == OT_CLASS && _class(R[0])->_members->FindNode(key)) done = Set(R[0], key, val, false);
+                if (!done && sq_type(_roottable) == OT_TABLE) done = _table(_roottable)->Set(key, val);
                 if (!done) { Raise_IdxError(key); goto exception_trap; }
                 if (i.a != NOREG) R[i.a] = val;
                 continue;
@@ -124,16 +124,16 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             case OP_GETK: {
                 const SQObjectPtr& obj = R[i.b];
                 const SQObjectPtr& key = lits[i.x];
-                if (type(obj) == OT_TABLE) {
+                if (sq_type(obj) == OT_TABLE) {
                     SQTable::Node* n = _table(obj)->FindNode(key);
-                    if (n && type(n->val) != OT_WEAKREF) { R[i.a] = n->val; continue; }
-                } else if (type(obj) == OT_INSTANCE) {
+                    if (n && sq_type(n->val) != OT_WEAKREF) { R[i.a] = n->val; continue; }
+                } else if (sq_type(obj) == OT_INSTANCE) {
                     SQInstance* inst = _instance(obj);
                     SQTable::Node* n = inst->_class->_members->FindNode(key);
                     if (n) {
                         const SQObjectPtr& val = MEMBER_TYPE(n->val) == MEMBER_FIELD ? inst->_values[MEMBER_INDEX(n->val)]
                                                                                     : inst->_class->_methods[MEMBER_INDEX(n->val)].val;
-                        if (type(val) != OT_WEAKREF) { R[i.a] = val; continue; }
+                        if (sq_type(val) != OT_WEAKREF) { R[i.a] = val; continue; }
                     }
                 }
                 SQObjectPtr tmp;
@@ -144,10 +144,10 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             case OP_GET: {
                 const SQObjectPtr& obj = R[i.b];
                 const SQObjectPtr& key = R[i.c];
-                if (type(obj) == OT_ARRAY && type(key) == OT_INTEGER) {
+                if (sq_type(obj) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
                     SQArray* a = _array(obj);
                     SQInteger k = _integer(key);
-                    if (k >= 0 && k < a->Size() && type(a->_values[k]) != OT_WEAKREF) { R[i.a] = a->_values[k]; continue; }
+                    if (k >= 0 && k < a->Size() && sq_type(a->_values[k]) != OT_WEAKREF) { R[i.a] = a->_values[k]; continue; }
                 }
                 SQObjectPtr tmp;
                 if (!Get(obj, key, tmp, false)) goto exception_trap;
@@ -158,7 +158,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 const SQObjectPtr& obj = R[i.b];
                 const SQObjectPtr& key = R[i.c];
                 SQObjectPtr val = R[i.x];
-                if (type(obj) == OT_ARRAY && type(key) == OT_INTEGER) {
+                if (sq_type(obj) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
                     SQArray* a = _array(obj);
                     SQInteger k = _integer(key);
                     if (k >= 0 && k < a->Size()) {
@@ -167,7 +167,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         continue;
                     }
                 }
-                if (type(obj) == OT_TABLE) {
+                if (sq_type(obj) == OT_TABLE) {
                     if (_table(obj)->Set(key, val)) { if (i.a != NOREG) R[i.a] = std::move(val); continue; }
                 }
                 {
@@ -195,7 +195,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 continue;
             }
             case OP_NEWSLOTK: {
-                if (type(R[i.b]) != OT_TABLE) { Raise_Error("invalid table constructor"); goto exception_trap; }
+                if (sq_type(R[i.b]) != OT_TABLE) { Raise_Error("invalid table constructor"); goto exception_trap; }
                 _table(R[i.b])->NewSlot(lits[i.x], R[i.c]);
                 continue;
             }
@@ -211,7 +211,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             case OP_DIV: case OP_MOD: {
                 const SQObjectPtr& x = R[i.b];
                 const SQObjectPtr& y = R[i.c];
-                if (type(x) == OT_INTEGER && type(y) == OT_INTEGER && _integer(y) > 0) {
+                if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER && _integer(y) > 0) {
                     R[i.a] = i.op == OP_DIV ? _integer(x) / _integer(y) : _integer(x) % _integer(y);
                     continue;
                 }
@@ -222,7 +222,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             }
             case OP_ADDK: {
                 const SQObjectPtr& x = R[i.b];
-                if (type(x) == OT_INTEGER) { R[i.a] = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x); continue; }
+                if (sq_type(x) == OT_INTEGER) { R[i.a] = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x); continue; }
                 SQObjectPtr tmp, k((SQInteger)i.x);
                 if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
                 R[i.a] = std::move(tmp);
@@ -231,7 +231,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             case OP_BAND: case OP_BOR: case OP_BXOR: case OP_SHL: case OP_SHR: case OP_USHR: {
                 const SQObjectPtr& x = R[i.b];
                 const SQObjectPtr& y = R[i.c];
-                if (type(x) == OT_INTEGER && type(y) == OT_INTEGER) {
+                if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
                     SQInteger p = _integer(x), q = _integer(y), r;
                     switch (i.op) {
                     case OP_BAND: r = p & q; break;
@@ -257,8 +257,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             }
             case OP_NOT: R[i.a] = sq_isfalse(R[i.b]); continue;
             case OP_BNOT:
-                if (type(R[i.b]) != OT_INTEGER) {
-                    Raise_Error("attempt to perform a bitwise op on a %s", sq_typename_ascii(type(R[i.b])));
+                if (sq_type(R[i.b]) != OT_INTEGER) {
+                    Raise_Error("attempt to perform a bitwise op on a %s", sq_typename_ascii(sq_type(R[i.b])));
                     goto exception_trap;
                 }
                 R[i.a] = (SQInteger)~_integer(R[i.b]);
@@ -266,19 +266,19 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             case OP_EQ: {
                 const SQObjectPtr& x = R[i.b];
                 const SQObjectPtr& y = R[i.c];
-                R[i.a] = type(x) == type(y) ? _rawval(x) == _rawval(y) : IsEqual(x, y);
+                R[i.a] = sq_type(x) == sq_type(y) ? _rawval(x) == _rawval(y) : IsEqual(x, y);
                 continue;
             }
             case OP_NE: {
                 const SQObjectPtr& x = R[i.b];
                 const SQObjectPtr& y = R[i.c];
-                R[i.a] = type(x) == type(y) ? _rawval(x) != _rawval(y) : !IsEqual(x, y);
+                R[i.a] = sq_type(x) == sq_type(y) ? _rawval(x) != _rawval(y) : !IsEqual(x, y);
                 continue;
             }
             case OP_LT: case OP_LE: case OP_GT: case OP_GE: {
                 const SQObjectPtr& x = R[i.b];
                 const SQObjectPtr& y = R[i.c];
-                if (type(x) == OT_INTEGER && type(y) == OT_INTEGER) {
+                if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
                     SQInteger p = _integer(x), q = _integer(y);
                     bool r = i.op == OP_LT ? p < q : i.op == OP_LE ? p <= q : i.op == OP_GT ? p > q : p >= q;
                     R[i.a] = r;
@@ -296,14 +296,21 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 R[i.a] = r;
                 continue;
             }
-            case OP_JMP: ip += i.x; continue;
+            case OP_JMP:
+                if (i.x < 0 && _opbudget >= 0 && --_opbudget < 0) {
+                    _opbudget = 0;
+                    Raise_Error("instruction budget exhausted");
+                    goto exception_trap;
+                }
+                ip += i.x;
+                continue;
             case OP_JZ: if (sq_isfalse(R[i.a])) ip += i.x; continue;
             case OP_JNZ: if (!sq_isfalse(R[i.a])) ip += i.x; continue;
             case OP_JCMP: {
                 const SQObjectPtr& x = R[i.b];
                 const SQObjectPtr& y = R[i.c];
                 bool r;
-                if (type(x) == OT_INTEGER && type(y) == OT_INTEGER) {
+                if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
                     SQInteger p = _integer(x), q = _integer(y);
                     switch (i.a) {
                     case 0: r = p < q; break;
@@ -328,11 +335,11 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 const SQObjectPtr& key = i.op == OP_PREPCALLK ? lits[i.x] : R[i.c];
                 SQObjectPtr tmp;
                 bool found = false;
-                if (type(obj) == OT_TABLE) {
+                if (sq_type(obj) == OT_TABLE) {
                     SQTable::Node* n = _table(obj)->FindNode(key);
-                    if (n && type(n->val) != OT_WEAKREF) { tmp = n->val; found = true; }
-                } else if (type(obj) == OT_INSTANCE) {
-                    found = _instance(obj)->Get(key, tmp) && type(tmp) != OT_WEAKREF;
+                    if (n && sq_type(n->val) != OT_WEAKREF) { tmp = n->val; found = true; }
+                } else if (sq_type(obj) == OT_INSTANCE) {
+                    found = _instance(obj)->Get(key, tmp) && sq_type(tmp) != OT_WEAKREF;
                 }
                 if (!found && !Get(obj, key, tmp, false)) goto exception_trap;
                 R[i.a + 1] = std::move(obj);
@@ -341,8 +348,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             }
             case OP_TAILCALL: {
                 SQObjectPtr& tfn = R[i.b];
-                if (type(tfn) == OT_CLOSURE && !_closure(tfn)->_function->_generator && !ci->_generator &&
-                    type(_sharedstate->_debughook) == OT_NULL && !_sharedstate->_nativehook) {
+                if (sq_type(tfn) == OT_CLOSURE && !_closure(tfn)->_function->_generator && !ci->_generator &&
+                    sq_type(_sharedstate->_debughook) == OT_NULL && !_sharedstate->_nativehook) {
                     SQObjectPtr fnobj = tfn;
                     SQFunctionProto* fp = _closure(fnobj)->_function;
                     SQInteger nargs = i.c;
@@ -375,7 +382,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 SQInteger nargs = i.c;
                 SQInteger sbase = ci->_base + i.b + 1;
                 SQInteger target = i.a == NOREG ? -1 : ci->_base + i.a;
-                switch (type(fn)) {
+                switch (sq_type(fn)) {
                 case OT_CLOSURE: {
                     SQClosure* c = _closure(fn);
                     if (c->_function->_generator) {
@@ -438,13 +445,13 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 continue;
             }
             case OP_APPENDARRAY:
-                if (type(R[i.a]) != OT_ARRAY) { Raise_Error("invalid array constructor"); goto exception_trap; }
+                if (sq_type(R[i.a]) != OT_ARRAY) { Raise_Error("invalid array constructor"); goto exception_trap; }
                 _array(R[i.a])->_values.push_back(R[i.b]);
                 continue;
             case OP_RETURN: {
                 SQObjectPtr ret;
                 if (i.b) ret = R[i.a];
-                if (type(_sharedstate->_debughook) != OT_NULL || _sharedstate->_nativehook) CallDebugHook('r');
+                if (sq_type(_sharedstate->_debughook) != OT_NULL || _sharedstate->_nativehook) CallDebugHook('r');
                 bool root = ci->_root;
                 SQInteger target = ci->_target;
                 if (ci->_generator) ci->_generator->_state = SQGenerator::eDead;
@@ -466,8 +473,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             }
             case OP_RESUME: {
                 SQObjectPtr g = R[i.b];
-                if (type(g) != OT_GENERATOR) {
-                    Raise_Error("trying to resume a '%s',only genenerator can be resumed", sq_typename_ascii(type(g)));
+                if (sq_type(g) != OT_GENERATOR) {
+                    Raise_Error("trying to resume a '%s',only genenerator can be resumed", sq_typename_ascii(sq_type(g)));
                     goto exception_trap;
                 }
                 if (!Resume(_generator(g), ci->_base + i.a)) goto exception_trap;
@@ -487,12 +494,12 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 continue;
             }
             case OP_INSTANCEOF: {
-                if (type(R[i.c]) != OT_CLASS) {
-                    Raise_Error("cannot apply instanceof between a %s and a %s", sq_typename_ascii(type(R[i.c])),
-                                sq_typename_ascii(type(R[i.b])));
+                if (sq_type(R[i.c]) != OT_CLASS) {
+                    Raise_Error("cannot apply instanceof between a %s and a %s", sq_typename_ascii(sq_type(R[i.c])),
+                                sq_typename_ascii(sq_type(R[i.b])));
                     goto exception_trap;
                 }
-                bool r = type(R[i.b]) == OT_INSTANCE && _instance(R[i.b])->InstanceOf(_class(R[i.c]));
+                bool r = sq_type(R[i.b]) == OT_INSTANCE && _instance(R[i.b])->InstanceOf(_class(R[i.c]));
                 R[i.a] = r;
                 continue;
             }
@@ -500,7 +507,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 const SQObjectPtr& obj = R[i.c];
                 const SQObjectPtr& key = R[i.b];
                 bool r = false;
-                switch (type(obj)) {
+                switch (sq_type(obj)) {
                 case OT_TABLE: r = _table(obj)->FindNode(key) != nullptr; break;
                 case OT_INSTANCE: r = _instance(obj)->_class->_members->FindNode(key) != nullptr; break;
                 case OT_CLASS: r = _class(obj)->_members->FindNode(key) != nullptr; break;
@@ -530,8 +537,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             case OP_CLASS: {
                 SQClass* base = nullptr;
                 if (i.b != NOREG) {
-                    if (type(R[i.b]) != OT_CLASS) {
-                        Raise_Error("trying to inherit from a %s", sq_typename_ascii(type(R[i.b])));
+                    if (sq_type(R[i.b]) != OT_CLASS) {
+                        Raise_Error("trying to inherit from a %s", sq_typename_ascii(sq_type(R[i.b])));
                         goto exception_trap;
                     }
                     base = _class(R[i.b]);
@@ -539,7 +546,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 SQClass* c = SQClass::Create(_sharedstate, base);
                 SQObjectPtr cobj(c);
                 if (i.c != NOREG) c->_attributes = R[i.c];
-                if (base && type(base->_metamethods[MT_INHERITED]) != OT_NULL) {
+                if (base && sq_type(base->_metamethods[MT_INHERITED]) != OT_NULL) {
                     SQObjectPtr mm = base->_metamethods[MT_INHERITED];
                     if (!CheckStack(3)) { Raise_Error("stack overflow"); goto exception_trap; }
                     Push(cobj);
@@ -571,7 +578,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             }
             case OP_INCL: {
                 SQObjectPtr& x = R[i.b];
-                if (type(x) == OT_INTEGER) x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
+                if (sq_type(x) == OT_INTEGER) x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
                 else {
                     SQObjectPtr tmp, k((SQInteger)i.x);
                     if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
@@ -583,7 +590,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             case OP_PINCL: {
                 SQObjectPtr old = R[i.b];
                 SQObjectPtr& x = R[i.b];
-                if (type(x) == OT_INTEGER) x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
+                if (sq_type(x) == OT_INTEGER) x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
                 else {
                     SQObjectPtr tmp, k((SQInteger)i.x);
                     if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;

@@ -9,8 +9,8 @@ namespace {
 constexpr int32_t REACHED = -1;
 
 bool collectable(const SQObject& o) {
-    if (!ISREFCOUNTED(type(o))) return false;
-    switch (type(o)) {
+    if (!ISREFCOUNTED(sq_type(o))) return false;
+    switch (sq_type(o)) {
     case OT_STRING: case OT_FUNCPROTO: case OT_WEAKREF: return false;
     default: return _refcounted(o)->_ss != nullptr;
     }

@@ -169,10 +169,10 @@ const char* sq_typename_ascii(SQObjectType t) {
     return "unknown";
 }
 
-SQString* sq_typename(SQSharedState* ss, const SQObject& o) { return ss->Str(sq_typename_ascii(type(o))); }
+SQString* sq_typename(SQSharedState* ss, const SQObject& o) { return ss->Str(sq_typename_ascii(sq_type(o))); }
 
 bool sq_raw_equal(const SQObject& a, const SQObject& b) {
-    return type(a) == type(b) && _rawval(a) == _rawval(b);
+    return sq_type(a) == sq_type(b) && _rawval(a) == _rawval(b);
 }
 
 // ---------------------------------------------------------------- strings
@@ -281,7 +281,7 @@ void SQTable::Finalize() { Clear(); SetDelegate(nullptr); }
 
 void SQTable::EnumRefs(void (*fn)(void*, SQObject&), void* ud) {
     for (SQInteger i = 0; i < _nnodes; i++) {
-        if (type(_nodes[i].key) == OT_NULL) continue;
+        if (sq_type(_nodes[i].key) == OT_NULL) continue;
         fn(ud, _nodes[i].key);
         fn(ud, _nodes[i].val);
     }
@@ -294,7 +294,7 @@ void SQTable::Rehash(SQInteger want) {
     Node* nn = new Node[cap];
     SQInteger k = 0;
     for (SQInteger i = 0; i < _nnodes; i++) {
-        if (type(_nodes[i].key) == OT_NULL) continue;
+        if (sq_type(_nodes[i].key) == OT_NULL) continue;
         nn[k].key = std::move(_nodes[i].key);
         nn[k].val = std::move(_nodes[i].val);
         k++;
@@ -340,7 +340,7 @@ bool SQTable::Remove(const SQObject& key) {
     int32_t* pi = &_buckets[b];
     while (*pi >= 0) {
         Node& n = _nodes[*pi];
-        if (type(n.key) == type(key) && _rawval(n.key) == _rawval(key)) {
+        if (sq_type(n.key) == sq_type(key) && _rawval(n.key) == _rawval(key)) {
             *pi = n.next;
             n.next = -1;
             SQObjectPtr k = std::move(n.key), v = std::move(n.val);
@@ -355,7 +355,7 @@ bool SQTable::Remove(const SQObject& key) {
 SQTable* SQTable::Clone(SQSharedState* ss) {
     SQTable* t = Create(ss, _count);
     for (SQInteger i = 0; i < _nnodes; i++)
-        if (type(_nodes[i].key) != OT_NULL) t->NewSlot(_nodes[i].key, _nodes[i].val);
+        if (sq_type(_nodes[i].key) != OT_NULL) t->NewSlot(_nodes[i].key, _nodes[i].val);
     t->SetDelegate(_delegate);
     return t;
 }
@@ -498,18 +498,18 @@ bool SQClass::Get(const SQObject& key, SQObjectPtr& val) {
 }
 
 static int metamethod_index(SQSharedState* ss, const SQObject& key) {
-    if (type(key) != OT_STRING) return -1;
+    if (sq_type(key) != OT_STRING) return -1;
     for (int i = 0; i < MT_LAST; i++) if (_string(ss->_metanames[i]) == _string(key)) return i;
     return -1;
 }
 
 bool SQClass::NewSlot(SQSharedState* ss, const SQObject& key, const SQObject& val, bool bstatic) {
-    bool isfunc = type(val) == OT_CLOSURE || type(val) == OT_NATIVECLOSURE;
+    bool isfunc = sq_type(val) == OT_CLOSURE || sq_type(val) == OT_NATIVECLOSURE;
     SQTable::Node* n = _members->FindNode(key);
     if (_locked && !isfunc && !bstatic && !(n && MEMBER_TYPE(n->val) == MEMBER_FIELD)) {
         if (!n) return false;
     }
-    if (type(val) == OT_CLOSURE && !_closure(val)->_base) _closure(val)->_base = this;
+    if (sq_type(val) == OT_CLOSURE && !_closure(val)->_base) _closure(val)->_base = this;
     if (n && MEMBER_TYPE(n->val) == MEMBER_FIELD && !bstatic) {
         _defaultvalues[MEMBER_INDEX(n->val)].val = val;
         return true;
@@ -519,7 +519,7 @@ bool SQClass::NewSlot(SQSharedState* ss, const SQObject& key, const SQObject& va
         if (mm >= 0) { _metamethods[mm] = val; return true; }
     }
     if (isfunc || bstatic) {
-        if (type(key) == OT_STRING && _string(key) == _string(ss->_constructorname)) _constructor = val;
+        if (sq_type(key) == OT_STRING && _string(key) == _string(ss->_constructorname)) _constructor = val;
         if (n && MEMBER_TYPE(n->val) == MEMBER_METHOD) {
             _methods[MEMBER_INDEX(n->val)].val = val;
         } else {

@@ -95,7 +95,6 @@ struct SQObjectPtr : public SQObject {
     void Null() { SQObject old = *this; _type = OT_NULL; _unVal.raw = 0; sq_release_raw(old); }
 };
 
-#define type(o) ((o)._type)
 #define _integer(o) ((o)._unVal.nInteger)
 #define _float(o) ((o)._unVal.fFloat)
 #define _string(o) ((o)._unVal.pString)
@@ -114,9 +113,9 @@ struct SQObjectPtr : public SQObject {
 #define _thread(o) ((o)._unVal.pThread)
 #define _refcounted(o) ((o)._unVal.pRefCounted)
 #define _rawval(o) ((o)._unVal.raw)
-#define sq_isnumber(o) (type(o) & SQOBJECT_NUMERIC)
-#define tofloat(o) (type(o) == OT_INTEGER ? (SQFloat)_integer(o) : _float(o))
-#define tointeger(o) (type(o) == OT_FLOAT ? sq_ftoi(_float(o)) : _integer(o))
+#define sq_isnumber(o) (sq_type(o) & SQOBJECT_NUMERIC)
+#define tofloat(o) (sq_type(o) == OT_INTEGER ? (SQFloat)_integer(o) : _float(o))
+#define tointeger(o) (sq_type(o) == OT_FLOAT ? sq_ftoi(_float(o)) : _integer(o))
 
 // float -> int as the x86 runtime does: out of range gives INT_MIN.
 inline SQInteger sq_ftoi(SQFloat f) {
@@ -125,7 +124,7 @@ inline SQInteger sq_ftoi(SQFloat f) {
 }
 
 inline bool sq_isfalse(const SQObject& o) {
-    switch (type(o)) {
+    switch (sq_type(o)) {
     case OT_NULL: return true;
     case OT_INTEGER: return _integer(o) == 0;
     case OT_FLOAT: return _float(o) == 0.0f;
@@ -174,7 +173,7 @@ struct SQDelegable : SQRefCounted {
 };
 
 inline SQHash sq_hashkey(const SQObject& k) {
-    switch (type(k)) {
+    switch (sq_type(k)) {
     case OT_STRING: return _string(k)->_hash;
     case OT_INTEGER: return (SQHash)_integer(k);
     case OT_BOOL: return (SQHash)_integer(k);
@@ -208,7 +207,7 @@ struct SQTable : SQDelegable {
         int32_t i = _buckets[sq_hashkey(key) & _mask];
         while (i >= 0) {
             Node& n = _nodes[i];
-            if (type(n.key) == type(key) && _rawval(n.key) == _rawval(key)) return &n;
+            if (sq_type(n.key) == sq_type(key) && _rawval(n.key) == _rawval(key)) return &n;
             i = n.next;
         }
         return nullptr;
@@ -226,7 +225,7 @@ struct SQTable : SQDelegable {
     SQInteger CountUsed() const { return _count; }
     // Iteration: returns the next node index >= idx with a live key, or -1.
     SQInteger Next(SQInteger idx) const {
-        for (; idx < _nnodes; idx++) if (type(_nodes[idx].key) != OT_NULL) return idx;
+        for (; idx < _nnodes; idx++) if (sq_type(_nodes[idx].key) != OT_NULL) return idx;
         return -1;
     }
     SQTable* Clone(SQSharedState* ss);
@@ -387,7 +386,7 @@ struct SQInstance : SQDelegable {
     bool InstanceOf(SQClass* c) const;
     SQInstance* Clone(SQSharedState* ss);
     bool GetMetaMethod(SQMetaMethod mm, SQObjectPtr& out) {
-        if (type(_class->_metamethods[mm]) == OT_NULL) return false;
+        if (sq_type(_class->_metamethods[mm]) == OT_NULL) return false;
         out = _class->_metamethods[mm];
         return true;
     }

@@ -23,7 +23,7 @@ struct Writer {
     void u8(uint8_t v) { bytes(&v, 1); }
     void i32(int32_t v) { uint8_t b[4] = {(uint8_t)v, (uint8_t)(v >> 8), (uint8_t)(v >> 16), (uint8_t)(v >> 24)}; bytes(b, 4); }
     void obj(const SQObject& o) {
-        switch (type(o)) {
+        switch (sq_type(o)) {
         case OT_NULL: u8(0); break;
         case OT_INTEGER: u8(1); i32(_integer(o)); break;
         case OT_FLOAT: { u8(2); int32_t bits; memcpy(&bits, &_float(o), 4); i32(bits); break; }
@@ -153,19 +153,19 @@ bool verify(SQVM* v, SQFunctionProto* p, SQInteger parentstack, SQInteger parent
     if (ss < 2 || ss > 255) return bad("stack size");
     if (p->_nparams < 1 || p->_nparams + (p->_varparams ? 1 : 0) > ss) return bad("parameters");
     if (p->_ndefaults < 0 || p->_ndefaults > p->_nparams - 1) return bad("default parameters");
-    if (type(p->_sourcename) != OT_STRING && type(p->_sourcename) != OT_NULL) return bad("source name");
-    if (type(p->_name) != OT_STRING && type(p->_name) != OT_NULL) return bad("name");
+    if (sq_type(p->_sourcename) != OT_STRING && sq_type(p->_sourcename) != OT_NULL) return bad("source name");
+    if (sq_type(p->_name) != OT_STRING && sq_type(p->_name) != OT_NULL) return bad("name");
     SQInteger ncode = (SQInteger)p->_code.size();
     if (ncode == 0 || p->_code.back().op != OP_RETURN) return bad("code must end with return");
     SQInteger nlit = (SQInteger)p->_literals.size(), nouter = (SQInteger)p->_outers.size();
     SQInteger nfunc = (SQInteger)p->_functions.size();
     for (auto& o : p->_outers) {
-        if (type(o.name) != OT_STRING) return bad("outer name");
+        if (sq_type(o.name) != OT_STRING) return bad("outer name");
         if (o.fromlocal ? (o.index < 0 || o.index >= parentstack) : (o.index < 0 || o.index >= parentouters))
             return bad("outer index");
     }
     for (auto& l : p->_locals) {
-        if (type(l.name) != OT_STRING || l.reg < 0 || l.reg >= ss || l.start_op < 0 || l.end_op < l.start_op || l.end_op > ncode)
+        if (sq_type(l.name) != OT_STRING || l.reg < 0 || l.reg >= ss || l.start_op < 0 || l.end_op < l.start_op || l.end_op > ncode)
             return bad("local variable");
     }
     for (auto& l : p->_lines) if (l.op < 0 || l.op > ncode) return bad("line table");
@@ -226,11 +226,11 @@ bool verify(SQVM* v, SQFunctionProto* p, SQInteger parentstack, SQInteger parent
         if (!good) return bad("instruction");
     }
     for (auto& l : p->_literals) {
-        SQObjectType t = type(l);
+        SQObjectType t = sq_type(l);
         if (t != OT_NULL && t != OT_INTEGER && t != OT_FLOAT && t != OT_BOOL && t != OT_STRING) return bad("literal");
     }
     for (auto& f : p->_functions) {
-        if (type(f) != OT_FUNCPROTO) return bad("function");
+        if (sq_type(f) != OT_FUNCPROTO) return bad("function");
         if (!verify(v, _funcproto(f), ss, nouter)) return false;
     }
     return true;

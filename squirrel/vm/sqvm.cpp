@@ -97,12 +97,12 @@ void SQVM::Raise_Error(const char* fmt, ...) {
 }
 
 static std::string keytext(const SQObject& k) {
-    switch (type(k)) {
+    switch (sq_type(k)) {
     case OT_STRING: return sq_toutf8(_string(k)->_val, _string(k)->_len);
     case OT_INTEGER: { char b[32]; snprintf(b, sizeof b, "%d", (int)_integer(k)); return b; }
     case OT_FLOAT: { sqstring s = sq_float_to_text(_float(k)); return sq_toutf8(s.data(), (SQInteger)s.size()); }
     case OT_BOOL: return _integer(k) ? "true" : "false";
-    default: return sq_typename_ascii(type(k));
+    default: return sq_typename_ascii(sq_type(k));
     }
 }
 
@@ -112,10 +112,10 @@ void SQVM::Raise_IdxError(const SQObject& key) {
 }
 
 static std::string cmptext(const SQObject& o) {
-    switch (type(o)) {
+    switch (sq_type(o)) {
     case OT_STRING: return keytext(o).substr(0, 50);
     case OT_INTEGER: case OT_FLOAT: return keytext(o);
-    default: return sq_typename_ascii(type(o));
+    default: return sq_typename_ascii(sq_type(o));
     }
 }
 
@@ -125,7 +125,7 @@ void SQVM::Raise_CompareError(const SQObject& a, const SQObject& b) {
 }
 
 void SQVM::Raise_ArithError(const char* op, const SQObject& a, const SQObject& b) {
-    Raise_Error("arith op %s on between '%s' and '%s'", op, sq_typename_ascii(type(a)), sq_typename_ascii(type(b)));
+    Raise_Error("arith op %s on between '%s' and '%s'", op, sq_typename_ascii(sq_type(a)), sq_typename_ascii(sq_type(b)));
 }
 
 static std::string typemask_names(SQInteger mask) {
@@ -200,7 +200,7 @@ void SQVM::LeaveFrame() {
     SQInteger end = ci->_native || ci->_frametop > _top ? _top : ci->_frametop;
     for (SQInteger i = end - 1; i >= from; i--) {
         SQObjectPtr& s = _stack[i];
-        if (ISREFCOUNTED(type(s))) s.Null();
+        if (ISREFCOUNTED(sq_type(s))) s.Null();
     }
     _top = prevtop;
     _callstack.pop_back();
@@ -235,7 +235,7 @@ bool SQVM::StartCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQIn
         EnsureInit(stackbase + nparams + 2);
         _stack[stackbase + nparams] = SQObjectPtr(arr);
     }
-    if (type(closure->_env) == OT_WEAKREF) {
+    if (sq_type(closure->_env) == OT_WEAKREF) {
         SQWeakRef* w = _weakref(closure->_env);
         _stack[stackbase] = w->_obj;
     }
@@ -275,7 +275,7 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
     ci->_prevtop = oldtop;
     _top = ntop;
     for (auto& o : nc->_outers) Push(o);
-    if (type(nc->_env) == OT_WEAKREF) _stack[stackbase] = _weakref(nc->_env)->_obj;
+    if (sq_type(nc->_env) == OT_WEAKREF) _stack[stackbase] = _weakref(nc->_env)->_obj;
     _stackbase = stackbase;
     _nnativecalls++;
     SQInteger ret = nc->_function(this);
@@ -301,7 +301,7 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
 
 // Calls any callable value: the arguments (this first) are at stackbase.
 bool SQVM::Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres, bool raiseerror) {
-    switch (type(closure)) {
+    switch (sq_type(closure)) {
     case OT_CLOSURE:
         return Execute(closure, nargs, stackbase, outres, raiseerror);
     case OT_NATIVECLOSURE: {
@@ -314,7 +314,7 @@ bool SQVM::Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQOb
     case OT_CLASS: {
         SQObjectPtr ctor, inst;
         if (!CreateClassInstance(_class(closure), inst, ctor)) return false;
-        if (type(ctor) != OT_NULL) {
+        if (sq_type(ctor) != OT_NULL) {
             _stack[stackbase] = inst;
             SQObjectPtr tmp;
             if (!Call(ctor, nargs, stackbase, tmp, raiseerror)) return false;
@@ -324,7 +324,7 @@ bool SQVM::Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQOb
     }
     default: {
         SQObjectPtr mm;
-        if ((type(closure) == OT_TABLE || type(closure) == OT_INSTANCE || type(closure) == OT_USERDATA) &&
+        if ((sq_type(closure) == OT_TABLE || sq_type(closure) == OT_INSTANCE || sq_type(closure) == OT_USERDATA) &&
             GetDelegateMeta(closure, MT_CALL, mm)) {
             SQInteger nb = _top;
             if (!CheckStack(nargs + 2)) { Raise_Error("stack overflow"); return false; }
@@ -334,7 +334,7 @@ bool SQVM::Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQOb
             while (_top > nb) Pop();
             return ok;
         }
-        Raise_Error("attempt to call '%s'", sq_typename_ascii(type(closure)));
+        Raise_Error("attempt to call '%s'", sq_typename_ascii(sq_type(closure)));
         return false;
     }
     }
@@ -357,7 +357,7 @@ bool SQVM::CallMetaMethod(SQObjectPtr& closure, SQMetaMethod, SQInteger nparams,
 
 void SQVM::CallErrorHandler(SQObjectPtr& error) {
     SQObjectPtr h = _sharedstate->_errorhandler;
-    if (type(h) != OT_CLOSURE && type(h) != OT_NATIVECLOSURE) return;
+    if (sq_type(h) != OT_CLOSURE && sq_type(h) != OT_NATIVECLOSURE) return;
     if (_errorreported) return;
     SQObjectPtr err = error;
     SQInteger nb = _top;
@@ -376,7 +376,7 @@ void SQVM::CallDebugHook(SQInteger evtype, SQInteger forcedline) {
     if (_debughook_running) return;
     SQSharedState* ss = _sharedstate;
     SQCallInfo* c = ci;
-    if (!c || c->_native || type(c->_closure) != OT_CLOSURE) return;
+    if (!c || c->_native || sq_type(c->_closure) != OT_CLOSURE) return;
     SQFunctionProto* f = _closure(c->_closure)->_function;
     SQInteger line = forcedline;
     if (!forcedline) {
@@ -385,10 +385,10 @@ void SQVM::CallDebugHook(SQInteger evtype, SQInteger forcedline) {
     }
     _debughook_running++;
     if (ss->_nativehook) {
-        const SQChar* src = type(f->_sourcename) == OT_STRING ? _string(f->_sourcename)->_val : nullptr;
-        const SQChar* fn = type(f->_name) == OT_STRING ? _string(f->_name)->_val : nullptr;
+        const SQChar* src = sq_type(f->_sourcename) == OT_STRING ? _string(f->_sourcename)->_val : nullptr;
+        const SQChar* fn = sq_type(f->_name) == OT_STRING ? _string(f->_name)->_val : nullptr;
         ss->_nativehook(this, evtype, src, line, fn);
-    } else if (type(ss->_debughook) != OT_NULL) {
+    } else if (sq_type(ss->_debughook) != OT_NULL) {
         SQObjectPtr h = ss->_debughook;
         SQInteger nb = _top;
         if (CheckStack(6)) {
@@ -409,7 +409,7 @@ void SQVM::CallDebugHook(SQInteger evtype, SQInteger forcedline) {
 
 // ---------------------------------------------------------------- object protocol
 bool SQVM::GetDelegateMeta(const SQObjectPtr& o, SQMetaMethod mm, SQObjectPtr& closure) {
-    switch (type(o)) {
+    switch (sq_type(o)) {
     case OT_TABLE: case OT_USERDATA: {
         SQTable* d = static_cast<SQDelegable*>(_refcounted(o))->_delegate;
         int guard = 0;
@@ -425,7 +425,7 @@ bool SQVM::GetDelegateMeta(const SQObjectPtr& o, SQMetaMethod mm, SQObjectPtr& c
 }
 
 static bool default_delegate_for(SQSharedState* ss, const SQObject& o, SQObjectPtr& dd) {
-    switch (type(o)) {
+    switch (sq_type(o)) {
     case OT_TABLE: dd = ss->_table_dd; return true;
     case OT_ARRAY: dd = ss->_array_dd; return true;
     case OT_STRING: dd = ss->_string_dd; return true;
@@ -442,13 +442,13 @@ static bool default_delegate_for(SQSharedState* ss, const SQObject& o, SQObjectP
 
 bool SQVM::InvokeDefaultDelegate(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
     SQObjectPtr dd;
-    if (!default_delegate_for(_sharedstate, self, dd) || type(dd) != OT_TABLE) return false;
+    if (!default_delegate_for(_sharedstate, self, dd) || sq_type(dd) != OT_TABLE) return false;
     return _table(dd)->Get(key, dest);
 }
 
 // 0 = not found, 1 = found, 2 = error raised by _get
 int SQVM::FallBackGet(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
-    switch (type(self)) {
+    switch (sq_type(self)) {
     case OT_TABLE: case OT_USERDATA: {
         SQTable* d = static_cast<SQDelegable*>(_refcounted(self))->_delegate;
         if (d) {
@@ -471,7 +471,7 @@ int SQVM::FallBackGet(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectP
             Pop(2);
             if (ok) return 1;
             // a _get that raises with a null error means "not found"
-            if (type(_lasterror) == OT_NULL) { _lasterror = saved; return 0; }
+            if (sq_type(_lasterror) == OT_NULL) { _lasterror = saved; return 0; }
             return 2;
         }
         return 0;
@@ -480,9 +480,9 @@ int SQVM::FallBackGet(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectP
     }
 }
 
-#define REALVAL(d) do { if (type(d) == OT_WEAKREF) { SQObjectPtr t_ = _weakref(d)->_obj; d = std::move(t_); } } while (0)
+#define REALVAL(d) do { if (sq_type(d) == OT_WEAKREF) { SQObjectPtr t_ = _weakref(d)->_obj; d = std::move(t_); } } while (0)
 bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest, bool raw, bool raiseerror) {
-    switch (type(self)) {
+    switch (sq_type(self)) {
     case OT_TABLE:
         if (_table(self)->Get(key, dest)) { REALVAL(dest); return true; }
         break;
@@ -524,16 +524,16 @@ bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& des
 
 // Identifier lookup: `this` first, then the root table.
 bool SQVM::GetVar(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
-    if (type(self) == OT_TABLE && _table(self)->Get(key, dest)) { REALVAL(dest); return true; }
-    if (type(self) != OT_NULL && Get(self, key, dest, false, false)) return true;
-    if (type(_lasterror) == OT_STRING && false) return false;
-    if (type(_roottable) == OT_TABLE && _table(_roottable)->Get(key, dest)) { REALVAL(dest); return true; }
+    if (sq_type(self) == OT_TABLE && _table(self)->Get(key, dest)) { REALVAL(dest); return true; }
+    if (sq_type(self) != OT_NULL && Get(self, key, dest, false, false)) return true;
+    if (sq_type(_lasterror) == OT_STRING && false) return false;
+    if (sq_type(_roottable) == OT_TABLE && _table(_roottable)->Get(key, dest)) { REALVAL(dest); return true; }
     Raise_IdxError(key);
     return false;
 }
 
 bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool raw) {
-    switch (type(self)) {
+    switch (sq_type(self)) {
     case OT_TABLE: {
         if (_table(self)->Set(key, val)) return true;
         if (!raw) {
@@ -548,7 +548,7 @@ bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPt
         break;
     }
     case OT_ARRAY:
-        if (!sq_isnumber(key)) { Raise_Error("indexing array with %s", sq_typename_ascii(type(key))); return false; }
+        if (!sq_isnumber(key)) { Raise_Error("indexing array with %s", sq_typename_ascii(sq_type(key))); return false; }
         {
             SQInteger i = tointeger(key);
             SQArray* a = _array(self);
@@ -564,7 +564,7 @@ bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPt
         return false;
     case OT_USERDATA: break;
     default:
-        Raise_Error("trying to set '%s'", sq_typename_ascii(type(self)));
+        Raise_Error("trying to set '%s'", sq_typename_ascii(sq_type(self)));
         return false;
     }
     if (!raw) {
@@ -575,7 +575,7 @@ bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPt
             SQObjectPtr saved = _lasterror;
             SQObjectPtr res;
             if (CallMetaMethod(closure, MT_SET, 3, res)) return true;
-            if (type(_lasterror) != OT_NULL) return false;
+            if (sq_type(_lasterror) != OT_NULL) return false;
             _lasterror = saved;
         }
     }
@@ -585,10 +585,10 @@ bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPt
 
 bool SQVM::NewSlotA(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val,
                     const SQObjectPtr& attrs, bool bstatic, bool raw) {
-    if (type(self) != OT_CLASS) return NewSlot(self, key, val, bstatic, raw);
-    if (type(key) == OT_NULL) { Raise_Error("null cannot be used as index"); return false; }
+    if (sq_type(self) != OT_CLASS) return NewSlot(self, key, val, bstatic, raw);
+    if (sq_type(key) == OT_NULL) { Raise_Error("null cannot be used as index"); return false; }
     SQClass* c = _class(self);
-    if (!raw && type(c->_metamethods[MT_NEWMEMBER]) != OT_NULL) {
+    if (!raw && sq_type(c->_metamethods[MT_NEWMEMBER]) != OT_NULL) {
         SQObjectPtr mm = c->_metamethods[MT_NEWMEMBER];
         if (!CheckStack(6)) { Raise_Error("stack overflow"); return false; }
         Push(self); Push(key); Push(val); Push(attrs); Push(SQObjectPtr(bstatic));
@@ -599,13 +599,13 @@ bool SQVM::NewSlotA(const SQObjectPtr& self, const SQObjectPtr& key, const SQObj
         Raise_Error("trying to modify a class that has already been instantiated");
         return false;
     }
-    if (type(attrs) != OT_NULL) c->SetAttributes(key, attrs);
+    if (sq_type(attrs) != OT_NULL) c->SetAttributes(key, attrs);
     return true;
 }
 
 bool SQVM::NewSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool bstatic, bool raw) {
-    if (type(key) == OT_NULL) { Raise_Error("null cannot be used as index"); return false; }
-    switch (type(self)) {
+    if (sq_type(key) == OT_NULL) { Raise_Error("null cannot be used as index"); return false; }
+    switch (sq_type(self)) {
     case OT_TABLE: {
         if (!raw) {
             SQObjectPtr closure;
@@ -635,13 +635,13 @@ bool SQVM::NewSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObje
         return NewSlotA(self, key, val, nul, bstatic, raw);
     }
     default:
-        Raise_Error("indexing %s with %s", sq_typename_ascii(type(self)), sq_typename_ascii(type(key)));
+        Raise_Error("indexing %s with %s", sq_typename_ascii(sq_type(self)), sq_typename_ascii(sq_type(key)));
         return false;
     }
 }
 
 bool SQVM::DeleteSlot(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& res, bool raw) {
-    switch (type(self)) {
+    switch (sq_type(self)) {
     case OT_TABLE: case OT_INSTANCE: case OT_USERDATA: {
         SQObjectPtr closure;
         if (!raw && GetDelegateMeta(self, MT_DELSLOT, closure)) {
@@ -649,7 +649,7 @@ bool SQVM::DeleteSlot(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectP
             Push(self); Push(key);
             return CallMetaMethod(closure, MT_DELSLOT, 2, res);
         }
-        if (type(self) == OT_TABLE) {
+        if (sq_type(self) == OT_TABLE) {
             SQObjectPtr v;
             if (_table(self)->Get(key, v)) {
                 _table(self)->Remove(key);
@@ -659,11 +659,11 @@ bool SQVM::DeleteSlot(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectP
             Raise_IdxError(key);
             return false;
         }
-        Raise_Error("cannot delete a slot from %s", sq_typename_ascii(type(self)));
+        Raise_Error("cannot delete a slot from %s", sq_typename_ascii(sq_type(self)));
         return false;
     }
     default:
-        Raise_Error("attempt to delete a slot from a %s", sq_typename_ascii(type(self)));
+        Raise_Error("attempt to delete a slot from a %s", sq_typename_ascii(sq_type(self)));
         return false;
     }
 }
@@ -689,7 +689,7 @@ bool SQVM::ArithMeta(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const 
     case OP_DIV: mm = MT_DIV; break;
     default: mm = MT_MODULO; break;
     }
-    if (type(a) == OT_TABLE || type(a) == OT_INSTANCE || type(a) == OT_USERDATA) {
+    if (sq_type(a) == OT_TABLE || sq_type(a) == OT_INSTANCE || sq_type(a) == OT_USERDATA) {
         SQObjectPtr closure;
         if (GetDelegateMeta(a, mm, closure)) {
             if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
@@ -702,7 +702,7 @@ bool SQVM::ArithMeta(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const 
 }
 
 bool SQVM::ArithOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b) {
-    if (type(a) == OT_INTEGER && type(b) == OT_INTEGER) {
+    if (sq_type(a) == OT_INTEGER && sq_type(b) == OT_INTEGER) {
         SQInteger x = _integer(a), y = _integer(b);
         switch (op) {
         case OP_ADD: res = iadd(x, y); return true;
@@ -730,7 +730,7 @@ bool SQVM::ArithOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQ
         default: break;
         }
     }
-    if (op == OP_ADD && (type(a) == OT_STRING || type(b) == OT_STRING)) return StringCat(a, b, res);
+    if (op == OP_ADD && (sq_type(a) == OT_STRING || sq_type(b) == OT_STRING)) return StringCat(a, b, res);
     return ArithMeta(op, res, a, b);
 }
 
@@ -748,8 +748,8 @@ bool SQVM::StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& re
 }
 
 bool SQVM::BitwOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b) {
-    if (type(a) != OT_INTEGER || type(b) != OT_INTEGER) {
-        Raise_Error("bitwise op between '%s' and '%s'", sq_typename_ascii(type(a)), sq_typename_ascii(type(b)));
+    if (sq_type(a) != OT_INTEGER || sq_type(b) != OT_INTEGER) {
+        Raise_Error("bitwise op between '%s' and '%s'", sq_typename_ascii(sq_type(a)), sq_typename_ascii(sq_type(b)));
         return false;
     }
     SQInteger x = _integer(a), y = _integer(b);
@@ -766,7 +766,7 @@ bool SQVM::BitwOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQO
 }
 
 bool SQVM::NegOp(SQObjectPtr& res, const SQObjectPtr& o) {
-    switch (type(o)) {
+    switch (sq_type(o)) {
     case OT_INTEGER: res = isub(0, _integer(o)); return true;
     case OT_FLOAT: res = -_float(o); return true;
     case OT_TABLE: case OT_USERDATA: case OT_INSTANCE: {
@@ -780,13 +780,13 @@ bool SQVM::NegOp(SQObjectPtr& res, const SQObjectPtr& o) {
     }
     default: break;
     }
-    Raise_Error("attempt to negate a %s", sq_typename_ascii(type(o)));
+    Raise_Error("attempt to negate a %s", sq_typename_ascii(sq_type(o)));
     return false;
 }
 
 // ---------------------------------------------------------------- comparison
 bool SQVM::ObjCmp(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) {
-    SQObjectType ta = type(a), tb = type(b);
+    SQObjectType ta = sq_type(a), tb = sq_type(b);
     if (ta == tb) {
         switch (ta) {
         case OT_STRING: {
@@ -808,7 +808,7 @@ bool SQVM::ObjCmp(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) {
                 Push(a); Push(b);
                 SQObjectPtr r;
                 if (!CallMetaMethod(closure, MT_CMP, 2, r)) return false;
-                if (type(r) != OT_INTEGER) { Raise_Error("_cmp must return an integer"); return false; }
+                if (sq_type(r) != OT_INTEGER) { Raise_Error("_cmp must return an integer"); return false; }
                 res = _integer(r);
                 return true;
             }
@@ -831,7 +831,7 @@ bool SQVM::ObjCmp(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) {
 }
 
 bool SQVM::CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& res) {
-    if (type(a) == OT_INTEGER && type(b) == OT_INTEGER) {
+    if (sq_type(a) == OT_INTEGER && sq_type(b) == OT_INTEGER) {
         SQInteger x = _integer(a), y = _integer(b);
         switch (op) {
         case OP_LT: res = x < y; return true;
@@ -864,14 +864,14 @@ bool SQVM::CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& 
 }
 
 bool SQVM::IsEqual(const SQObjectPtr& a, const SQObjectPtr& b) {
-    if (type(a) == type(b)) return _rawval(a) == _rawval(b);
+    if (sq_type(a) == sq_type(b)) return _rawval(a) == _rawval(b);
     if (sq_isnumber(a) && sq_isnumber(b)) return tofloat(a) == tofloat(b);
     return false;
 }
 
 // ---------------------------------------------------------------- conversions
 bool SQVM::ToString(const SQObjectPtr& o, SQObjectPtr& res) {
-    switch (type(o)) {
+    switch (sq_type(o)) {
     case OT_STRING: res = o; return true;
     case OT_INTEGER: res = SQString::Create(_sharedstate, sq_int_to_text(_integer(o))); return true;
     case OT_FLOAT: res = SQString::Create(_sharedstate, sq_float_to_text(_float(o))); return true;
@@ -883,20 +883,20 @@ bool SQVM::ToString(const SQObjectPtr& o, SQObjectPtr& res) {
             Push(o);
             SQObjectPtr r;
             if (!CallMetaMethod(closure, MT_TOSTRING, 1, r)) return false;
-            if (type(r) == OT_STRING) { res = r; return true; }
+            if (sq_type(r) == OT_STRING) { res = r; return true; }
             return ToString(r, res);
         }
         break;
     }
     default: break;
     }
-    const void* p = ISREFCOUNTED(type(o)) || type(o) == OT_USERPOINTER ? (const void*)_refcounted(o) : nullptr;
-    res = SQString::Create(_sharedstate, sq_ptr_to_text(sq_typename_ascii(type(o)), p));
+    const void* p = ISREFCOUNTED(sq_type(o)) || sq_type(o) == OT_USERPOINTER ? (const void*)_refcounted(o) : nullptr;
+    res = SQString::Create(_sharedstate, sq_ptr_to_text(sq_typename_ascii(sq_type(o)), p));
     return true;
 }
 
 bool SQVM::TypeOf(const SQObjectPtr& o, SQObjectPtr& res) {
-    if (type(o) == OT_TABLE || type(o) == OT_INSTANCE || type(o) == OT_USERDATA) {
+    if (sq_type(o) == OT_TABLE || sq_type(o) == OT_INSTANCE || sq_type(o) == OT_USERDATA) {
         SQObjectPtr closure;
         if (GetDelegateMeta(o, MT_TYPEOF, closure)) {
             if (!CheckStack(2)) { Raise_Error("stack overflow"); return false; }
@@ -909,7 +909,7 @@ bool SQVM::TypeOf(const SQObjectPtr& o, SQObjectPtr& res) {
 }
 
 bool SQVM::Clone(const SQObjectPtr& self, SQObjectPtr& target) {
-    switch (type(self)) {
+    switch (sq_type(self)) {
     case OT_TABLE: {
         target = SQObjectPtr(_table(self)->Clone(_sharedstate));
         SQObjectPtr closure;
@@ -939,7 +939,7 @@ bool SQVM::Clone(const SQObjectPtr& self, SQObjectPtr& target) {
         return true;
     }
     default:
-        Raise_Error("cloning a %s", sq_typename_ascii(type(self)));
+        Raise_Error("cloning a %s", sq_typename_ascii(sq_type(self)));
         return false;
     }
 }
@@ -948,9 +948,9 @@ bool SQVM::Clone(const SQObjectPtr& self, SQObjectPtr& target) {
 // o1 container, o2 key, o3 value, o4 iterator; finished = no more items.
 bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjectPtr& o4, bool& finished) {
     finished = false;
-    switch (type(o1)) {
+    switch (sq_type(o1)) {
     case OT_TABLE: {
-        SQInteger idx = type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
         SQTable* t = _table(o1);
         SQInteger n = t->Next(idx);
         if (n < 0) { finished = true; return true; }
@@ -961,7 +961,7 @@ bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjec
         return true;
     }
     case OT_ARRAY: {
-        SQInteger idx = type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
         SQArray* a = _array(o1);
         if (idx >= a->Size()) { finished = true; return true; }
         o2 = idx;
@@ -971,7 +971,7 @@ bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjec
         return true;
     }
     case OT_STRING: {
-        SQInteger idx = type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
         SQString* s = _string(o1);
         if (idx >= s->_len) { finished = true; return true; }
         o2 = idx;
@@ -980,7 +980,7 @@ bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjec
         return true;
     }
     case OT_CLASS: {
-        SQInteger idx = type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
         SQTable* t = _class(o1)->_members;
         SQInteger n = t->Next(idx);
         if (n < 0) { finished = true; return true; }
@@ -998,18 +998,18 @@ bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjec
             Push(o1); Push(o4);
             SQObjectPtr itr;
             if (!CallMetaMethod(closure, MT_NEXTI, 2, itr)) return false;
-            if (type(itr) == OT_NULL) { finished = true; return true; }
+            if (sq_type(itr) == OT_NULL) { finished = true; return true; }
             o4 = itr;
             o2 = itr;
             if (!Get(o1, itr, o3, false)) return false;
             return true;
         }
-        if (type(o1) == OT_INSTANCE) {
+        if (sq_type(o1) == OT_INSTANCE) {
             Raise_Error("_nexti failed");
             return false;
         }
         if (false) {
-            SQInteger idx = type(o4) == OT_NULL ? 0 : _integer(o4);
+            SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
             SQInstance* inst = _instance(o1);
             SQTable* t = inst->_class->_members;
             SQInteger n = t->Next(idx);
@@ -1021,13 +1021,13 @@ bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjec
             o4 = (SQInteger)(n + 1);
             return true;
         }
-        Raise_Error("cannot iterate %s", sq_typename_ascii(type(o1)));
+        Raise_Error("cannot iterate %s", sq_typename_ascii(sq_type(o1)));
         return false;
     }
     case OT_GENERATOR: {
         SQGenerator* g = _generator(o1);
         if (g->_state == SQGenerator::eDead) { finished = true; return true; }
-        SQInteger idx = type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
         SQObjectPtr gen = o1;
         SQInteger nb = _top;
         if (!CheckStack(2)) { Raise_Error("stack overflow"); return false; }
@@ -1042,7 +1042,7 @@ bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjec
         return true;
     }
     default:
-        Raise_Error("cannot iterate %s", sq_typename_ascii(type(o1)));
+        Raise_Error("cannot iterate %s", sq_typename_ascii(sq_type(o1)));
         return false;
     }
 }

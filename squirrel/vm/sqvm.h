@@ -98,6 +98,7 @@ struct SQVM : SQRefCounted {
     bool _threadstarted = false;        // thread.call() started it (status "idle" otherwise)
     bool _running = false;
     SQInteger _errorreported = 0;
+    SQInteger _opbudget = -1;           // backward jumps left before an error; -1 = unlimited
     SQInteger _nexecs = 0;              // nesting of Execute on this VM
     SQInteger _suspended_rootidx = -1;  // root frame of the suspended execution
 

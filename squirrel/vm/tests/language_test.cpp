@@ -1,0 +1,86 @@
+// Language details the C++ side must get exactly right: 32-bit numbers, number text,
+// UTF-16 strings, default text of objects, error texts.
+#include "vm_test_util.h"
+#include <gtest/gtest.h>
+
+static std::string eval(TestVM& t, const std::string& expr) {
+    TestVM::out.clear();
+    if (!t.run("print(" + expr + ");")) return "error: " + t.lasterror();
+    return TestVM::out;
+}
+
+TEST(Language, IntegersAre32BitAndWrap) {
+    TestVM t;
+    EXPECT_EQ(eval(t, "2147483647 + 1"), "-2147483648");
+    EXPECT_EQ(eval(t, "-2147483647 - 2"), "2147483647");
+    EXPECT_EQ(eval(t, "65536 * 65536"), "0");
+    EXPECT_EQ(eval(t, "(-2147483647 - 1) / -1"), "-2147483648");
+    EXPECT_EQ(eval(t, "(-2147483647 - 1) % -1"), "0");
+    EXPECT_EQ(eval(t, "-7 / 2"), "-3");
+    EXPECT_EQ(eval(t, "-7 % 2"), "-1");
+    EXPECT_EQ(eval(t, "1 << 33"), "2");
+    EXPECT_EQ(eval(t, "-16 >> 2"), "-4");
+    EXPECT_EQ(eval(t, "-16 >>> 28"), "15");
+    EXPECT_EQ(eval(t, "1 / 0"), "error: division by zero");
+    EXPECT_EQ(eval(t, "1 % 0"), "error: modulo by zero");
+}
+
+TEST(Language, FloatsAreSinglePrecisionWithWindowsText) {
+    TestVM t;
+    EXPECT_EQ(eval(t, "0.1 + 0.2"), "0.3");
+    EXPECT_EQ(eval(t, "16777216.0 + 1.0"), "1.67772e+007");
+    EXPECT_EQ(eval(t, "1e20"), "1e+020");
+    EXPECT_EQ(eval(t, "1.5e-10"), "1.5e-010");
+    EXPECT_EQ(eval(t, "(16777216.0 + 1.0).tointeger()"), "16777216");
+    EXPECT_EQ(eval(t, "1e30 * 1e30"), "1.#INF");
+    EXPECT_EQ(eval(t, "-1e30 * 1e30"), "-1.#INF");
+    EXPECT_EQ(eval(t, "100.0"), "100");
+    EXPECT_EQ(eval(t, "1.0 / 3"), "0.333333");
+    EXPECT_EQ(eval(t, "(1e10).tointeger()"), "-2147483648");
+}
+
+TEST(Language, StringsAreUtf16Units) {
+    TestVM t;
+    HSQUIRRELVM v = t.v;
+    // U+00E9 and U+1F600 (a surrogate pair) given through the API
+    const SQChar text[] = {u'a', 0x00E9, 0xD83D, 0xDE00, 0};
+    sq_pushroottable(v);
+    sq_pushstring(v, u"s", -1);
+    sq_pushstring(v, text, -1);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+    EXPECT_EQ(eval(t, "s.len()"), "4");
+    EXPECT_EQ(eval(t, "s[1]"), "233");
+    EXPECT_EQ(eval(t, "s[2]"), "55357");
+    EXPECT_EQ(eval(t, "(0x1E9).tochar()[0]"), "489");
+    EXPECT_EQ(eval(t, "(0x12345).tochar()[0]"), "9029");   // truncated to 16 bits
+    EXPECT_EQ(eval(t, "\"abc\" == \"ab\" + \"c\""), "true");
+}
+
+TEST(Language, DefaultTextOfObjectsIsAnUpperCaseAddress) {
+    TestVM t;
+    std::string s = eval(t, "{}");
+    ASSERT_EQ(s.substr(0, 11), "(table : 0x");
+    EXPECT_EQ(s.back(), ')');
+    for (size_t i = 11; i + 1 < s.size(); i++) EXPECT_TRUE(isdigit((unsigned char)s[i]) || (s[i] >= 'A' && s[i] <= 'F')) << s;
+    EXPECT_GE(s.size() - 12, 8u);
+    EXPECT_EQ(eval(t, "null"), "(null : 0x00000000)");
+}
+
+TEST(Language, TableIterationFollowsInsertionOrder) {
+    TestVM t;
+    EXPECT_EQ(eval(t, "(function() { local t = {}; for (local i = 20; i > 0; i--) t[i * 7 % 13 + \"\"] <- i;"
+                      " delete t[\"3\"]; t.z <- 0; local s = \"\"; foreach (k, v in t) s += k + \",\"; return s; })()"),
+              "10,9,2,8,1,7,0,6,12,5,11,4,z,");
+}
+
+TEST(Language, RuntimeErrorTexts) {
+    TestVM t;
+    EXPECT_EQ(eval(t, "null + 1"), "error: arith op + on between 'null' and 'integer'");
+    EXPECT_EQ(eval(t, "{}.nothing"), "error: the index 'nothing' does not exist");
+    EXPECT_EQ(eval(t, "(5)()"), "error: attempt to call 'integer'");
+    EXPECT_EQ(eval(t, "-{}"), "error: attempt to negate a table");
+    EXPECT_EQ(eval(t, "1 < \"a\""), "error: comparison between '1' and 'a'");
+    EXPECT_EQ(eval(t, "1.5 | 1"), "error: bitwise op between 'float' and 'integer'");
+    EXPECT_EQ(eval(t, "[].pop()"), "error: empty array");
+}

@@ -1,0 +1,1 @@
+local d = { _get = function(k) { return this[k]; } }; local o = {}.setdelegate(d); o.x;
