@@ -1,5 +1,7 @@
 # cmake -DOUT=file.cpp -DNAMESPACE=ns -DFILES="id=path;id=path" -P EmbedFiles.cmake
 # Writes the files' bytes as arrays and a lookup by number.
+# The entries arrive joined by an escaped ";" (one command-line argument); split them again.
+string(REPLACE "\\;" ";" FILES "${FILES}")
 set(body "// Generated from the files beside the build; do not edit.\n#include <cstdint>\n#include <string_view>\n\nnamespace ${NAMESPACE} {\nnamespace {\n")
 set(cases "")
 foreach(entry IN LISTS FILES)
