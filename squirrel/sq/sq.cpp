@@ -181,7 +181,7 @@ SQInteger read_bytes(SQUserPointer up, SQUserPointer buf, SQInteger size) {
     ReadState* r = (ReadState*)up;
     size_t n = (size_t)size;
     if (r->pos + n > r->data->size()) n = r->data->size() - r->pos;
-    memcpy(buf, r->data->data() + r->pos, n);
+    if (n) memcpy(buf, r->data->data() + r->pos, n);
     r->pos += n;
     return (SQInteger)n;
 }

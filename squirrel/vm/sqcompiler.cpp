@@ -404,8 +404,10 @@ private:
                 int r = ToReg(e);
                 if (isyield) Emit(OP_YIELD, NOREG, r, 1);
                 else {
-                    SQInstruction& last = _fs->f->_code.back();
-                    if (e.k == E_TEMP && last.op == OP_CALL && last.a == r && last.b == r && _fs->ntraps == 0 &&
+                    SQInstruction* lastp = Code() ? &_fs->f->_code.back() : nullptr;
+                    SQInstruction dummy{};
+                    SQInstruction& last = lastp ? *lastp : dummy;
+                    if (lastp && e.k == E_TEMP && last.op == OP_CALL && last.a == r && last.b == r && _fs->ntraps == 0 &&
                         _fs->lastjumptarget != Code())
                         last.op = OP_TAILCALL;
                     Emit(OP_RETURN, r, 1);

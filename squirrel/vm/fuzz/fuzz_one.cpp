@@ -16,7 +16,7 @@ SQInteger readbuf(SQUserPointer up, SQUserPointer p, SQInteger n) {
     Buf* b = (Buf*)up;
     size_t k = (size_t)n;
     if (b->pos + k > b->bytes.size()) k = b->bytes.size() - b->pos;
-    memcpy(p, b->bytes.data() + b->pos, k);
+    if (k) memcpy(p, b->bytes.data() + b->pos, k);
     b->pos += k;
     return (SQInteger)k;
 }
