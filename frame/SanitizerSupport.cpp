@@ -1,4 +1,4 @@
-// Keeps the sanitizer runs of the window tests clean of what system libraries leave behind.
+// Keeps sanitizer runs of programs with windows clean of what system libraries leave behind.
 #include <dlfcn.h>
 #include <initializer_list>
 
