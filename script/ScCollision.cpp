@@ -68,6 +68,12 @@ SQInteger attach(HSQUIRRELVM v, std::shared_ptr<IShape> shape) {
     return 0;
 }
 
+// A clone is a shape of its own with the same values.
+SQInteger cloned(HSQUIRRELVM v) {
+    if (auto original = getInstance<IShape>(v, 2, shapeTag)) setInstance(v, 1, original->clone());
+    return 0;
+}
+
 SQInteger pointCtor(HSQUIRRELVM v) {
     std::array<SQInteger, 2> a;
     if (!readForms(v, {"ii", "2"}, a)) return throwWrongParams(v);
@@ -131,7 +137,7 @@ bool CollisionLibrary::load(HSQUIRRELVM v) {
     SQInteger top = sq_gettop(v);
     // The base class is kept by the binding's registry only; scripts never name it.
     sq_newtable(v);
-    ClassBuilder(v, -1, u"Shape", shapeTag).done();
+    ClassBuilder(v, -1, u"Shape", shapeTag).method(u"_cloned", cloned).done();
     sq_poptop(v);
 
     sq_pushroottable(v);

@@ -430,6 +430,7 @@ bool pushBlob(HSQUIRRELVM v, std::shared_ptr<BlobData> data) {
 void registerBinaryClasses(HSQUIRRELVM v, SQInteger tableIdx) {
     ClassBuilder(v, tableIdx, u"Blob", blobTag)
         .ctor(blobCtor)
+        .method(u"_cloned", shareOnClone<BlobData, blobTag>)
         .method(u"getLength", blobGetLength)
         .method(u"getCursor", blobGetCursor)
         .method(u"setCursor", blobSetCursor)
@@ -453,6 +454,7 @@ void registerBinaryClasses(HSQUIRRELVM v, SQInteger tableIdx) {
 
     ClassBuilder(v, tableIdx, u"BinaryReader", binaryReaderTag)
         .ctor(readerCtor)
+        .method(u"_cloned", shareOnClone<KoIO::IInputStream, binaryReaderTag>)
         .method(u"close", InputMethods::close)
         .method(u"isClosed", InputMethods::isClosed)
         .method(u"isReadable", readerIsReadable)
@@ -471,6 +473,7 @@ void registerBinaryClasses(HSQUIRRELVM v, SQInteger tableIdx) {
 
     ClassBuilder(v, tableIdx, u"BinaryWriter", binaryWriterTag)
         .ctor(writerCtor)
+        .method(u"_cloned", shareOnClone<KoIO::IOutputStream, binaryWriterTag>)
         .method(u"close", OutputMethods::close)
         .method(u"isClosed", OutputMethods::isClosed)
         .method(u"isWritable", writerIsWritable)

@@ -44,6 +44,14 @@ template <class PushArgs>
 SQInteger constructIoObject(HSQUIRRELVM v, std::u16string_view name, PushArgs pushArgs);
 SQInteger pushIoMember(HSQUIRRELVM v, std::u16string_view name);
 
+// The _cloned hook of every IO class: a clone shares the original's native object, as
+// copies of a script object do.
+template <class T, const ClassTag& Tag>
+SQInteger shareOnClone(HSQUIRRELVM v) {
+    if (auto original = KoScript::getInstance<T>(v, 2, Tag)) KoScript::setInstance(v, 1, original);
+    return 0;
+}
+
 // The process-wide file manager; null when there is none.
 inline KoIO::FileManagerPtr fileManager() {
     return KoIO::getFileManager();

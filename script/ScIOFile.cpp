@@ -160,6 +160,7 @@ void registerFileClass(HSQUIRRELVM v, SQInteger tableIdx) {
     using F = KoIO::IFile;
     ClassBuilder(v, tableIdx, u"File", fileTag)
         .ctor(fileCtor)
+        .method(u"_cloned", shareOnClone<FileData, fileTag>)
         .method(u"exists", fileQuery<&F::exists>)
         .method(u"isFile", fileQuery<&F::isFile>)
         .method(u"isDirectory", fileQuery<&F::isDirectory>)

@@ -267,24 +267,28 @@ void registerTextClasses(HSQUIRRELVM v, SQInteger tableIdx) {
     {
         ClassBuilder c(v, tableIdx, u"TextReader", textReaderTag);
         c.ctor(textReaderCtor);
+        c.method(u"_cloned", shareOnClone<KoIO::IReader, textReaderTag>);
         ReaderMethods<textReaderTag>::bind(c);
         c.done();
     }
     {
         ClassBuilder c(v, tableIdx, u"TextWriter", textWriterTag);
         c.ctor(textWriterCtor);
+        c.method(u"_cloned", shareOnClone<KoIO::IWriter, textWriterTag>);
         WriterMethods<textWriterTag>::bind(c);
         c.done();
     }
     {
         ClassBuilder c(v, tableIdx, u"StringReader", stringReaderTag);
         c.ctor(stringReaderCtor);
+        c.method(u"_cloned", shareOnClone<KoIO::IReader, stringReaderTag>);
         ReaderMethods<stringReaderTag>::bind(c);
         c.done();
     }
     {
         ClassBuilder c(v, tableIdx, u"StringWriter", stringWriterTag);
         c.ctor(stringWriterCtor);
+        c.method(u"_cloned", shareOnClone<KoIO::IWriter, stringWriterTag>);
         WriterMethods<stringWriterTag>::bind(c);
         c.method(u"getString", stringWriterGetString);
         c.done();

@@ -92,6 +92,15 @@ TEST_F(CollisionScript, PropertiesStoreAsGiven) {
     EXPECT_EQ(vm.eval("held.x"), "7");
 }
 
+TEST_F(CollisionScript, ClonesAndSubclasses) {
+    ASSERT_TRUE(vm.run("p <- P(1, 2); q <- clone p; q.x = 5; r <- R(0, 0, 4, 4); r.left = 9; s <- clone r;"));
+    EXPECT_EQ(vm.eval("p.x + \",\" + q.x + \",\" + q.y"), "1,5,2"); // a clone is a shape of its own
+    EXPECT_EQ(vm.eval("s.left + \",\" + s.right"), "4,9");       // cloning normalises again
+    ASSERT_TRUE(vm.run("class Ball extends Collision.Circle { function area() { return radius * radius * 3; } }"));
+    EXPECT_EQ(vm.eval("Ball(0, 0, 2).area()"), "12");
+    EXPECT_EQ(both("Ball([0, 0], 2)", "P(2, 0)"), "true");
+}
+
 TEST_F(CollisionScript, PointRules) {
     EXPECT_EQ(both("P(1, 2)", "P(1, 2)"), "true");
     EXPECT_EQ(both("P(1, 2)", "P(2, 1)"), "false");

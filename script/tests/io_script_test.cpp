@@ -160,6 +160,19 @@ TEST_F(IOScript, BlobCopiesStayInside) {
               "112345");
 }
 
+TEST_F(IOScript, ClonesShareAndSubclassesInherit) {
+    run("a <- IO.Blob(4); c <- clone a; c.writeInt32(99);");
+    EXPECT_EQ(eval("a.getCursor()"), "4"); // one byte array, one cursor
+    run("a.setCursor(0);");
+    EXPECT_EQ(eval("c.readInt32()"), "99");
+    run("sw <- IO.StringWriter(); sw2 <- clone sw; sw2.write(\"x\"); sw.write(\"y\");");
+    EXPECT_EQ(eval("sw.getString() + sw2.getString()"), "xyxy");
+    EXPECT_EQ(eval("(clone IO.File(\"a/b.txt\")).getName()"), "b.txt");
+    run("class Big extends IO.Blob { constructor(n) { base.constructor(n * 2); } function size() { return getLength(); } }");
+    EXPECT_EQ(eval("Big(3).size()"), "6");
+    EXPECT_EQ(eval("IO.Blob(2).writeBlob(Big(1))"), "2") << "a subclass instance is a blob argument";
+}
+
 TEST_F(IOScript, BinaryStreamsOverDisk) {
     run("IO.File(\"out\").makeDirectory(); w <- IO.BinaryWriter(\"out/data.bin\");");
     EXPECT_EQ(eval("err(@() IO.BinaryWriter(\"out/data.bin\", 0, 1))"), "wrong number of parameters");
