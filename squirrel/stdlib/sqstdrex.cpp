@@ -109,6 +109,7 @@ struct SQRex {
     // for it once. Per repeat node and "has a following element"; -1 unknown.
     std::vector<std::vector<int32_t>> memo;
     size_t memo_entries = 0;  // allocated in this call
+    std::vector<int32_t> seen;  // positions a running repetition passed, innermost last
 };
 
 namespace {
@@ -424,7 +425,7 @@ private:
         if (n.max < 0 && !n.has_caps &&
             (next < 0 || !rex_.nodes[static_cast<size_t>(next)].has_caps))
             memo = memo_for(n, next >= 0);
-        std::vector<int32_t> seen;
+        const size_t seen_base = rex_.seen.size();
         long count = 0;
         bool empty = false;
         for (;;) {
@@ -434,11 +435,14 @@ private:
                     s = rex_.bol + m;
                     break;
                 }
-                seen.push_back(static_cast<int32_t>(s - rex_.bol));
+                rex_.seen.push_back(static_cast<int32_t>(s - rex_.bol));
             }
             if (n.max >= 0 && count >= n.max) break;
             const SQChar* r = node(n.child, s, -1);
-            if (rex_.exhausted) return nullptr;
+            if (rex_.exhausted) {
+                rex_.seen.resize(seen_base);
+                return nullptr;
+            }
             if (!r) break;
             ++count;
             if (r == s) {  // an empty match would repeat forever; it fills any minimum
@@ -448,11 +452,16 @@ private:
             s = r;
             if (early_stop && count >= n.min) {
                 if (node(next, s, -1)) break;
-                if (rex_.exhausted) return nullptr;
+                if (rex_.exhausted) {
+                    rex_.seen.resize(seen_base);
+                    return nullptr;
+                }
             }
         }
         if (memo)
-            for (int32_t p : seen) (*memo)[static_cast<size_t>(p)] = static_cast<int32_t>(s - rex_.bol);
+            for (size_t i = seen_base; i < rex_.seen.size(); ++i)
+                (*memo)[static_cast<size_t>(rex_.seen[i])] = static_cast<int32_t>(s - rex_.bol);
+        rex_.seen.resize(seen_base);
         if (count < n.min && !empty) return nullptr;
         return s;
     }
@@ -477,6 +486,7 @@ void begin_call(SQRex& rex, const SQChar* b, const SQChar* e)
         else m.clear();
     }
     rex.memo_entries = 0;
+    rex.seen.clear();
 }
 
 const SQChar* match_at(SQRex& rex, const SQChar* s)
