@@ -26,12 +26,16 @@ enum class Kind { Int8, Uint8, Int16, Uint16, Int32, Float32, Float64 };
 constexpr uint32_t sizeOf(Kind k) {
     switch (k) {
     case Kind::Int8:
-    case Kind::Uint8: return 1;
+    case Kind::Uint8:
+        return 1;
     case Kind::Int16:
-    case Kind::Uint16: return 2;
+    case Kind::Uint16:
+        return 2;
     case Kind::Int32:
-    case Kind::Float32: return 4;
-    case Kind::Float64: return 8;
+    case Kind::Float32:
+        return 4;
+    case Kind::Float64:
+        return 8;
     }
     return 0;
 }
@@ -50,11 +54,21 @@ void storeLittleEndian(uint8_t* b, uint64_t value, uint32_t n) {
 void pushValue(HSQUIRRELVM v, Kind k, const uint8_t* b) {
     uint64_t raw = loadLittleEndian(b, sizeOf(k));
     switch (k) {
-    case Kind::Int8: push(v, SQInteger(int8_t(raw))); break;
-    case Kind::Uint8: push(v, SQInteger(uint8_t(raw))); break;
-    case Kind::Int16: push(v, SQInteger(int16_t(raw))); break;
-    case Kind::Uint16: push(v, SQInteger(uint16_t(raw))); break;
-    case Kind::Int32: push(v, SQInteger(int32_t(uint32_t(raw)))); break;
+    case Kind::Int8:
+        push(v, SQInteger(int8_t(raw)));
+        break;
+    case Kind::Uint8:
+        push(v, SQInteger(uint8_t(raw)));
+        break;
+    case Kind::Int16:
+        push(v, SQInteger(int16_t(raw)));
+        break;
+    case Kind::Uint16:
+        push(v, SQInteger(uint16_t(raw)));
+        break;
+    case Kind::Int32:
+        push(v, SQInteger(int32_t(uint32_t(raw))));
+        break;
     case Kind::Float32: {
         float f;
         uint32_t bits = uint32_t(raw);
@@ -121,6 +135,7 @@ std::shared_ptr<BlobData> makeBlob(SQInteger size) {
 }
 
 SQInteger blobCtor(HSQUIRRELVM v) {
+    if (!constructsOwnInstance(v, blobTag)) return throwScriptError(v, kCreateFailed);
     if (!checkParams(v, "i")) return throwWrongParams(v);
     auto b = makeBlob(*getInt(v, 2));
     if (!b) return throwScriptError(v, kCreateFailed);
@@ -225,8 +240,7 @@ SQInteger blobCopyIn(HSQUIRRELVM v, const BlobData& src, uint32_t offset, uint32
 
 // A source range of writeBlob(blob, offset, count): empty when offset is outside the blob or
 // count is negative; the count is cut to what the blob holds from offset.
-bool sourceRange(HSQUIRRELVM v, std::shared_ptr<BlobData>& src, uint32_t& offset,
-                 uint32_t& count) {
+bool sourceRange(HSQUIRRELVM v, std::shared_ptr<BlobData>& src, uint32_t& offset, uint32_t& count) {
     SQInteger o, c;
     if (!intArg(v, 3, o) || !intArg(v, 4, c)) return false;
     src = blobArg(v, 2);
@@ -283,6 +297,7 @@ bool pathAndOptions(HSQUIRRELVM v, String& path, uint32_t& options) {
 }
 
 SQInteger readerCtor(HSQUIRRELVM v) {
+    if (!constructsOwnInstance(v, binaryReaderTag)) return throwScriptError(v, kCreateFailed);
     String path;
     uint32_t options;
     if (!pathAndOptions(v, path, options)) return throwWrongParams(v);
@@ -295,6 +310,7 @@ SQInteger readerCtor(HSQUIRRELVM v) {
 }
 
 SQInteger writerCtor(HSQUIRRELVM v) {
+    if (!constructsOwnInstance(v, binaryWriterTag)) return throwScriptError(v, kCreateFailed);
     String path;
     uint32_t options;
     if (!pathAndOptions(v, path, options)) return throwWrongParams(v);
@@ -400,7 +416,8 @@ SQInteger writerWriteBlob1(HSQUIRRELVM v) {
     auto src = blobArg(v, 2);
     auto s = output(v);
     uint32_t n = 0;
-    if (s && src && !src->bytes.empty()) n = s->write(src->bytes.data(), uint32_t(src->bytes.size()));
+    if (s && src && !src->bytes.empty())
+        n = s->write(src->bytes.data(), uint32_t(src->bytes.size()));
     push(v, SQInteger(n));
     return 1;
 }

@@ -35,6 +35,7 @@ bool pathOptionsEncoding(HSQUIRRELVM v, String& path, uint32_t& options, int& en
 }
 
 SQInteger textReaderCtor(HSQUIRRELVM v) {
+    if (!constructsOwnInstance(v, textReaderTag)) return throwScriptError(v, kCreateFailed);
     String path;
     uint32_t options;
     int encoding;
@@ -53,6 +54,7 @@ SQInteger textReaderCtor(HSQUIRRELVM v) {
 
 // The encoding is checked before the file is opened: opening for writing may already empty it.
 SQInteger textWriterCtor(HSQUIRRELVM v) {
+    if (!constructsOwnInstance(v, textWriterTag)) return throwScriptError(v, kCreateFailed);
     String path;
     uint32_t options;
     int encoding;
@@ -70,6 +72,7 @@ SQInteger textWriterCtor(HSQUIRRELVM v) {
 }
 
 SQInteger stringReaderCtor(HSQUIRRELVM v) {
+    if (!constructsOwnInstance(v, stringReaderTag)) return throwScriptError(v, kCreateFailed);
     if (!checkParams(v, "s")) return throwWrongParams(v);
     std::shared_ptr<KoIO::IReader> reader =
         std::make_shared<KoIO::Core::StringReader>(*getString(v, 2));
@@ -78,6 +81,7 @@ SQInteger stringReaderCtor(HSQUIRRELVM v) {
 }
 
 SQInteger stringWriterCtor(HSQUIRRELVM v) {
+    if (!constructsOwnInstance(v, stringWriterTag)) return throwScriptError(v, kCreateFailed);
     if (argCount(v) != 0) return throwWrongParams(v);
     std::shared_ptr<KoIO::IWriter> writer = std::make_shared<KoIO::Core::StringWriter>();
     setInstance(v, 1, writer);

@@ -156,6 +156,7 @@ SQInteger releaseHolder(SQUserPointer p, SQInteger) {
 
 template <class T>
 void setInstance(HSQUIRRELVM v, SQInteger idx, std::shared_ptr<T> obj) {
+    if (sq_gettype(v, idx) != OT_INSTANCE) return; // a constructor called as a plain function
     SQUserPointer old = nullptr;
     if (SQ_SUCCEEDED(sq_getinstanceup(v, idx, &old, nullptr)) && old)
         delete static_cast<std::shared_ptr<T>*>(old); // constructor called twice

@@ -15,12 +15,13 @@ class CollisionScript : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(vm.load(std::make_shared<KoPlayhost::CollisionLibrary>()));
-        ASSERT_TRUE(vm.run("function err(f) { try { f(); } catch (e) { return e; } return \"no error\"; }"
-                           "P <- Collision.Point; L <- Collision.Line;"
-                           "R <- Collision.Rectangle; C <- Collision.Circle;"
-                           "function both(a, b) {"
-                           "  local x = Collision.intersects(a, b), y = Collision.intersects(b, a);"
-                           "  return x == y ? x : \"asymmetric\"; }"));
+        ASSERT_TRUE(
+            vm.run("function err(f) { try { f(); } catch (e) { return e; } return \"no error\"; }"
+                   "P <- Collision.Point; L <- Collision.Line;"
+                   "R <- Collision.Rectangle; C <- Collision.Circle;"
+                   "function both(a, b) {"
+                   "  local x = Collision.intersects(a, b), y = Collision.intersects(b, a);"
+                   "  return x == y ? x : \"asymmetric\"; }"));
     }
     std::string both(const std::string& a, const std::string& b) {
         return vm.eval("both(" + a + ", " + b + ")");
@@ -30,18 +31,23 @@ protected:
 
 TEST_F(CollisionScript, ConstructorForms) {
     EXPECT_EQ(vm.eval("(function() { local p = P(3, -4); return p.x + \",\" + p.y; })()"), "3,-4");
-    EXPECT_EQ(vm.eval("(function() { local p = P([7, 8, 9]); return p.x + \",\" + p.y; })()"), "7,8");
-    EXPECT_EQ(vm.eval("(function() { local l = L(1, 2, 3, 4); return l.sx + l.sy * 10 + l.ex * 100 + l.ey * 1000; })()"),
+    EXPECT_EQ(vm.eval("(function() { local p = P([7, 8, 9]); return p.x + \",\" + p.y; })()"),
+              "7,8");
+    EXPECT_EQ(vm.eval("(function() { local l = L(1, 2, 3, 4); return l.sx + l.sy * 10 + l.ex * 100 "
+                      "+ l.ey * 1000; })()"),
               "4321");
-    EXPECT_EQ(vm.eval("(function() { local l = L([1, 2], [3, 4]); return l.sx + l.sy * 10 + l.ex * 100 + l.ey * 1000; })()"),
+    EXPECT_EQ(vm.eval("(function() { local l = L([1, 2], [3, 4]); return l.sx + l.sy * 10 + l.ex * "
+                      "100 + l.ey * 1000; })()"),
               "4321");
-    EXPECT_EQ(vm.eval("(function() { local l = L([1, 2, 3, 4]); return l.sx + l.sy * 10 + l.ex * 100 + l.ey * 1000; })()"),
+    EXPECT_EQ(vm.eval("(function() { local l = L([1, 2, 3, 4]); return l.sx + l.sy * 10 + l.ex * "
+                      "100 + l.ey * 1000; })()"),
               "4321");
     // Rectangles are normalised when made, in every form.
     for (const char* args : {"10, 10, 0, 0", "[10, 10], [0, 0]", "[10, 10, 0, 0]"}) {
-        EXPECT_EQ(vm.eval(std::string("(function() { local r = R(") + args +
-                          "); return r.left + \",\" + r.top + \",\" + r.right + \",\" + r.bottom; })()"),
-                  "0,0,10,10")
+        EXPECT_EQ(
+            vm.eval(std::string("(function() { local r = R(") + args +
+                    "); return r.left + \",\" + r.top + \",\" + r.right + \",\" + r.bottom; })()"),
+            "0,0,10,10")
             << args;
     }
     for (const char* args : {"1, 2, 3", "[1, 2], 3", "[1, 2, 3]"}) {
@@ -56,19 +62,38 @@ TEST_F(CollisionScript, ConstructorForms) {
 
 TEST_F(CollisionScript, ConstructorErrors) {
     const char* wrong[] = {
-        "P()", "P(1)", "P(1, 2, 3)", "P([1])", "P(\"1\", 2)", "P([1, \"2\"])", "P(null)",
-        "L(1, 2, 3)", "L([1, 2], [3])", "L([1, 2, 3])", "L([1, 2], 3, 4)", "L(1, 2, 3, 4, 5)",
-        "R([0, 0, 1])", "R([0], [1, 1])", "R(0, 0, 1, \"x\")",
-        "C(1, 2)", "C([1, 2])", "C([1], 2)", "C([1, 2], [3])", "C(1, 2, 3, 4)", "C({}, 1)",
+        "P()",
+        "P(1)",
+        "P(1, 2, 3)",
+        "P([1])",
+        "P(\"1\", 2)",
+        "P([1, \"2\"])",
+        "P(null)",
+        "L(1, 2, 3)",
+        "L([1, 2], [3])",
+        "L([1, 2, 3])",
+        "L([1, 2], 3, 4)",
+        "L(1, 2, 3, 4, 5)",
+        "R([0, 0, 1])",
+        "R([0], [1, 1])",
+        "R(0, 0, 1, \"x\")",
+        "C(1, 2)",
+        "C([1, 2])",
+        "C([1], 2)",
+        "C([1, 2], [3])",
+        "C(1, 2, 3, 4)",
+        "C({}, 1)",
     };
     for (const char* expr : wrong)
-        EXPECT_EQ(vm.eval(std::string("err(@() ") + expr + ")"), "wrong number of parameters") << expr;
+        EXPECT_EQ(vm.eval(std::string("err(@() ") + expr + ")"), "wrong number of parameters")
+            << expr;
     for (const char* expr : {"C(0, 0, -1)", "C([0, 0], -1)", "C([0, 0, -1])"})
         EXPECT_EQ(vm.eval(std::string("err(@() ") + expr + ")"), "failed create instance") << expr;
     EXPECT_EQ(vm.eval("C(0, 0, 0).radius"), "0");
     EXPECT_EQ(vm.eval("err(@() Collision.intersects(P(0, 0)))"), "wrong number of parameters");
     EXPECT_EQ(vm.eval("err(@() Collision.intersects(P(0, 0), {}))"), "wrong number of parameters");
-    EXPECT_EQ(vm.eval("err(@() Collision.intersects(null, P(0, 0)))"), "wrong number of parameters");
+    EXPECT_EQ(vm.eval("err(@() Collision.intersects(null, P(0, 0)))"),
+              "wrong number of parameters");
     // An instance made without the constructor holds no shape: no crash, no answer.
     EXPECT_EQ(vm.eval("P.instance().x"), "0");
     EXPECT_EQ(vm.eval("err(@() Collision.intersects(P.instance(), P(0, 0)))"),
@@ -93,10 +118,12 @@ TEST_F(CollisionScript, PropertiesStoreAsGiven) {
 }
 
 TEST_F(CollisionScript, ClonesAndSubclasses) {
-    ASSERT_TRUE(vm.run("p <- P(1, 2); q <- clone p; q.x = 5; r <- R(0, 0, 4, 4); r.left = 9; s <- clone r;"));
+    ASSERT_TRUE(vm.run(
+        "p <- P(1, 2); q <- clone p; q.x = 5; r <- R(0, 0, 4, 4); r.left = 9; s <- clone r;"));
     EXPECT_EQ(vm.eval("p.x + \",\" + q.x + \",\" + q.y"), "1,5,2"); // a clone is a shape of its own
-    EXPECT_EQ(vm.eval("s.left + \",\" + s.right"), "4,9");       // cloning normalises again
-    ASSERT_TRUE(vm.run("class Ball extends Collision.Circle { function area() { return radius * radius * 3; } }"));
+    EXPECT_EQ(vm.eval("s.left + \",\" + s.right"), "4,9");          // cloning normalises again
+    ASSERT_TRUE(vm.run(
+        "class Ball extends Collision.Circle { function area() { return radius * radius * 3; } }"));
     EXPECT_EQ(vm.eval("Ball(0, 0, 2).area()"), "12");
     EXPECT_EQ(both("Ball([0, 0], 2)", "P(2, 0)"), "true");
 }
@@ -128,8 +155,8 @@ TEST_F(CollisionScript, LineRules) {
     EXPECT_EQ(both("L(0, 0, 10, 0)", "L(0, 1, 10, 1)"), "false"); // parallel, apart
     EXPECT_EQ(both("L(-10, 5, 10, 5)", "C(0, 0, 5)"), "false");   // tangent: strict
     EXPECT_EQ(both("L(-10, 4, 10, 4)", "C(0, 0, 5)"), "true");
-    EXPECT_EQ(both("L(5, 0, 10, 0)", "C(0, 0, 5)"), "true");      // start on the circle
-    EXPECT_EQ(both("L(10, 0, 5, 0)", "C(0, 0, 5)"), "true");      // end on the circle
+    EXPECT_EQ(both("L(5, 0, 10, 0)", "C(0, 0, 5)"), "true"); // start on the circle
+    EXPECT_EQ(both("L(10, 0, 5, 0)", "C(0, 0, 5)"), "true"); // end on the circle
     EXPECT_EQ(both("L(6, 0, 10, 0)", "C(0, 0, 5)"), "false");
     EXPECT_EQ(both("L(2, 2, 3, 3)", "R(0, 0, 10, 10)"), "true");   // inside, by its ends
     EXPECT_EQ(both("L(-5, 5, 15, 5)", "R(0, 0, 10, 10)"), "true"); // crossing
