@@ -60,7 +60,7 @@ struct FuncState {
 class Compiler {
 public:
     Compiler(SQVM* v, SQLEXREADFUNC rg, SQUserPointer up, const SQChar* src, bool lineinfo)
-        : _vm(v), _ss(v->_sharedstate), _lineinfo(lineinfo) {
+        : _ss(v->_sharedstate), _lineinfo(lineinfo) {
         _sourcename = SQString::Create(_ss, src, -1);
         _lex.Init(rg, up);
     }
@@ -92,7 +92,6 @@ public:
     SQInteger _errline = 0, _errcol = 0;
 
 private:
-    SQVM* _vm;
     SQSharedState* _ss;
     SQLexer _lex;
     SQInteger _token = 0;

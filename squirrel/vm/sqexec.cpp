@@ -27,11 +27,14 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
         if (raiseerror) CallErrorHandler(_lasterror);
         return false;
     }
+    bool transparent = _transparent_pending;
+    _transparent_pending = false;
     _nnativecalls++;
     _nexecs++;
     struct ExecGuard {
         SQVM* v;
-        ~ExecGuard() { v->_nnativecalls--; v->_nexecs--; }
+        bool pushed = false;
+        ~ExecGuard() { v->_nnativecalls--; v->_nexecs--; if (pushed) v->_execs.pop_back(); }
     } guard{this};
 
     SQInteger rootidx;
@@ -66,6 +69,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
     default:
         return false;
     }
+    _execs.push_back({rootidx, raiseerror, transparent});
+    guard.pushed = true;
 
     for (;;) {
         {
@@ -348,7 +353,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             }
             case OP_TAILCALL: {
                 SQObjectPtr& tfn = R[i.b];
-                if (sq_type(tfn) == OT_CLOSURE && !_closure(tfn)->_function->_generator && !ci->_generator &&
+                if (sq_type(tfn) == OT_CLOSURE && !_closure(tfn)->_function->_generator && !ci->_generator && !ci->_isctor &&
                     sq_type(_sharedstate->_debughook) == OT_NULL && !_sharedstate->_nativehook) {
                     SQObjectPtr fnobj = tfn;
                     SQFunctionProto* fp = _closure(fnobj)->_function;
@@ -413,9 +418,24 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     if (target >= 0) _stack[target] = std::move(ret);
                     continue;
                 }
+                case OT_CLASS: {
+                    SQClass* cls = _class(fn);
+                    if (sq_type(cls->_constructor) == OT_CLOSURE && !_closure(cls->_constructor)->_function->_generator) {
+                        SQObjectPtr inst(cls->CreateInstance());
+                        SQObjectPtr ctor = cls->_constructor;
+                        _stack[sbase] = inst;
+                        if (!StartCall(_closure(ctor), target, nargs, sbase, false)) goto exception_trap;
+                        ci->_isctor = true;
+                        goto frame_changed;
+                    }
+                }
+                [[fallthrough]];
                 default: {
                     SQObjectPtr keep(fn), ret;
-                    if (!Call(keep, nargs, sbase, ret, false)) goto exception_trap;
+                    _transparent_pending = true;
+                    bool ok = Call(keep, nargs, sbase, ret, false);
+                    _transparent_pending = false;
+                    if (!ok) goto exception_trap;
                     for (SQInteger k = sbase; k < sbase + nargs; k++) _stack[k].Null();
                     if (target >= 0) _stack[target] = std::move(ret);
                     continue;
@@ -450,7 +470,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 continue;
             case OP_RETURN: {
                 SQObjectPtr ret;
-                if (i.b) ret = R[i.a];
+                if (lci->_isctor) ret = R[0];
+                else if (i.b) ret = R[i.a];
                 if (sq_type(_sharedstate->_debughook) != OT_NULL || _sharedstate->_nativehook) CallDebugHook('r');
                 bool root = ci->_root;
                 SQInteger target = ci->_target;
@@ -610,7 +631,27 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
     exception_trap: {
         SQObjectPtr currerror = _lasterror;
         bool trapped = (SQInteger)_etraps.size() > _callstack[rootidx]._etraps;
-        if (_sharedstate->_notifyallexceptions || (!trapped && raiseerror)) CallErrorHandler(currerror);
+        if (_sharedstate->_notifyallexceptions) {
+            if (!_error_reported) CallErrorHandler(currerror);
+            _error_reported = false;
+        } else if (!trapped && raiseerror) {
+            if (!_error_reported) CallErrorHandler(currerror);
+            _error_reported = false;
+        } else if (!trapped && transparent && !_error_reported) {
+            // find the execution that decides: the first enclosing one that is not transparent
+            SQInteger inner = rootidx;
+            for (SQInteger k = (SQInteger)_execs.size() - 2; k >= 0; k--) {
+                const ExecRec& a = _execs[k];
+                if (_callstack[inner]._etraps > _callstack[a.rootidx]._etraps) break;   // caught there
+                if (a.raiseerror) {
+                    CallErrorHandler(currerror);
+                    _error_reported = true;
+                    break;
+                }
+                if (!a.transparent) break;
+                inner = a.rootidx;
+            }
+        }
         for (;;) {
             if ((SQInteger)_etraps.size() > ci->_etraps) {
                 SQExceptionTrap t = _etraps.back();

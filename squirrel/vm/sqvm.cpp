@@ -349,7 +349,9 @@ bool SQVM::CreateClassInstance(SQClass* cls, SQObjectPtr& inst, SQObjectPtr& con
 // Metamethod call: the operands are already pushed (nparams values, `this` first).
 bool SQVM::CallMetaMethod(SQObjectPtr& closure, SQMetaMethod, SQInteger nparams, SQObjectPtr& outres) {
     _nmetacalls++;
+    _transparent_pending = true;
     bool ok = Call(closure, nparams, _top - nparams, outres, false);
+    _transparent_pending = false;
     _nmetacalls--;
     Pop(nparams);
     return ok;
@@ -466,7 +468,9 @@ int SQVM::FallBackGet(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectP
             SQObjectPtr saved = _lasterror;
             _nmetacalls++;
             SQInteger nb = _top - 2;
+            _transparent_pending = true;
             bool ok = Call(closure, 2, nb, dest, false);
+            _transparent_pending = false;
             _nmetacalls--;
             Pop(2);
             if (ok) return 1;
@@ -1069,8 +1073,6 @@ bool SQVM::Resume(SQGenerator* gen, SQInteger target) {
     while (gen->_openouters) {
         SQOuter* o = gen->_openouters;
         gen->_openouters = o->_nextopen;
-        SQInteger off = o->_valptr - (SQObjectPtr*)nullptr;
-        (void)off;
         SQInteger idx = (SQInteger)(intptr_t)o->_valptr;   // saved as a slot index
         o->_valptr = &_stack[base + idx];
         // insert into the open list keeping descending order
@@ -1088,7 +1090,9 @@ bool SQVM::Resume(SQGenerator* gen, SQInteger target) {
     gen->_state = SQGenerator::eRunning;
     SQObjectPtr res;
     SQObjectPtr nul;
+    _transparent_pending = true;
     bool ok = Execute(nul, 0, base, res, false, ET_RESUME_GENERATOR);
+    _transparent_pending = false;
     if (!ok) { gen->Kill(); return false; }
     if (target >= 0) _stack[target] = res;
     return true;

@@ -42,6 +42,7 @@ struct SQCallInfo {
     SQInteger _etraps = 0;      // traps of the VM when the frame was entered
     bool _root = false;         // returning from it leaves Execute
     bool _native = false;
+    bool _isctor = false;       // a constructor: returns its `this`
     SQInteger _prevtop = 0;
     SQInteger _frametop = 0;    // end of the registers the frame owns
 };
@@ -66,6 +67,7 @@ struct SQCallStack {
         c._target = -1;
         c._root = false;
         c._native = false;
+        c._isctor = false;
     }
     void pop_back() { _data[--_size]._closure.Null(); }
     void clear() { while (_size) pop_back(); }
@@ -98,6 +100,13 @@ struct SQVM : SQRefCounted {
     bool _threadstarted = false;        // thread.call() started it (status "idle" otherwise)
     bool _running = false;
     SQInteger _errorreported = 0;
+    // Executions on this VM, innermost last. A transparent one runs code the VM called by
+    // itself (metamethods, generators): an error leaving it is reported, if at all, from
+    // where it was raised, before the frames unwind.
+    struct ExecRec { SQInteger rootidx; bool raiseerror; bool transparent; };
+    std::vector<ExecRec> _execs;
+    bool _transparent_pending = false;
+    bool _error_reported = false;
     SQInteger _opbudget = -1;           // backward jumps left before an error; -1 = unlimited
     SQInteger _nexecs = 0;              // nesting of Execute on this VM
     SQInteger _suspended_rootidx = -1;  // root frame of the suspended execution
