@@ -43,6 +43,7 @@ size_t ByteBuffer::read(void* dst, size_t n)
 bool ByteBuffer::write(const void* src, size_t n)
 {
     if (n == 0) return true;
+    if (n > kMaxSize || pos_ + n > kMaxSize) return false;
     if (pos_ + n > data_.size()) {
         try {
             if (pos_ + n > data_.capacity()) {
@@ -74,6 +75,7 @@ bool ByteBuffer::seek(int64_t offset, SeekOrigin origin)
 
 bool ByteBuffer::resize(size_t n)
 {
+    if (n > kMaxSize) return false;
     try {
         if (n < data_.size()) {
             data_.resize(n);

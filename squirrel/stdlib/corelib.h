@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 namespace sqstd {
@@ -42,7 +43,12 @@ enum class SeekOrigin { Begin, Current, End };
 // grows by writing; resize() reserves or cuts.
 class ByteBuffer {
 public:
-    explicit ByteBuffer(size_t size = 0) : data_(size, 0), cap_(size) {}
+    // Largest buffer; more than a 32-bit process of the original platform
+    // could ever hold, so only runaway scripts meet it.
+    static constexpr size_t kMaxSize = size_t(1) << 30;
+
+    // Sizes above kMaxSize throw std::bad_alloc.
+    explicit ByteBuffer(size_t size = 0) : data_(checked(size), 0), cap_(size) {}
 
     size_t len() const { return len_(); }
     size_t tell() const { return pos_; }
@@ -62,6 +68,11 @@ public:
     void swap4();
 
 private:
+    static size_t checked(size_t n)
+    {
+        if (n > kMaxSize) throw std::bad_alloc();
+        return n;
+    }
     size_t len_() const { return data_.size(); }
     std::vector<uint8_t> data_;
     size_t cap_ = 0;

@@ -105,6 +105,20 @@ TEST(ByteBuffer, ResizeCutsOrReserves)
     EXPECT_EQ(b.data()[3], 9);
 }
 
+TEST(ByteBuffer, SizesPastTheLimitAreRefused)
+{
+    EXPECT_THROW(sqstd::ByteBuffer(sqstd::ByteBuffer::kMaxSize + 1), std::bad_alloc);
+    sqstd::ByteBuffer b(4);
+    EXPECT_FALSE(b.resize(sqstd::ByteBuffer::kMaxSize + 1));
+    EXPECT_EQ(b.len(), 4u);
+    ASSERT_TRUE(b.seek(4, sqstd::SeekOrigin::Begin));
+    const uint8_t x = 1;
+    EXPECT_TRUE(b.write(&x, 1));
+    EXPECT_FALSE(b.write(&x, sqstd::ByteBuffer::kMaxSize));  // nothing written
+    EXPECT_EQ(b.len(), 5u);
+    EXPECT_EQ(b.tell(), 5u);
+}
+
 TEST(ByteBuffer, SwapsLeaveATrailingPartialUnit)
 {
     sqstd::ByteBuffer b(0);

@@ -41,6 +41,8 @@ local b = blob(4);
 attempt("b[4]", @() b[4]);
 attempt("b[-1] = 1", function() { b[-1] = 1; });
 attempt("b.resize(-1)", @() b.resize(-1));
+attempt("blob(2000000000)", @() blob(2000000000));
+attempt("b.resize(2000000000)", @() b.resize(2000000000));
 attempt("b.readn('x')", @() b.readn('x'));
 attempt("b.writen(1, 'q')", @() b.writen(1, 'q'));
 b.seek(0, 'e');
