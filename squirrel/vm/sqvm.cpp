@@ -744,9 +744,10 @@ bool SQVM::StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& re
     SQString* x = _string(sa);
     SQString* y = _string(sb);
     SQInteger n = x->_len + y->_len;
-    std::vector<SQChar> buf(n + 1);
-    memcpy(buf.data(), x->_val, x->_len * sizeof(SQChar));
-    memcpy(buf.data() + x->_len, y->_val, y->_len * sizeof(SQChar));
+    sqstring buf;
+    buf.reserve(n);
+    buf.append(x->_val, x->_len);
+    buf.append(y->_val, y->_len);
     res = SQObjectPtr(SQString::Create(_sharedstate, buf.data(), n));
     return true;
 }
