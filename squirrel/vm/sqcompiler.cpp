@@ -659,7 +659,7 @@ private:
             Lex();
             Expect(':');
             int bn = NLocals();
-            while (_token != '}' && _token != 0) {
+            while (_token != '}' && _token != TK_CASE) {
                 Statement();
                 if (_lex._prevtoken != '}' && _lex._prevtoken != ';') OptionalSemicolon();
             }

@@ -204,7 +204,7 @@ SQInteger SQLexer::ReadString(SQInteger delim, bool verbatim) {
         while (_currdata != delim) {
             if (_currdata == 0) { Error("unfinished string"); return 0; }
             if (_currdata == '\n') {
-                if (!verbatim) { _currentcolumn--; Error("newline in a constant"); return 0; }
+                if (!verbatim) { Error("newline in a constant"); return 0; }
                 _longstr.push_back('\n');
                 _currentline++;
                 Next();
