@@ -1280,7 +1280,7 @@ private:
             } else if (_token != ')') Error("expected ')'");
         }
         Lex();
-        AddLine(_lex._lasttokenline, false);
+        // the call keeps the line where its statement began, as the reference reports it
         Emit(OP_CALL, f, f, nargs);
         FreeTo(f + 1);
         e = Exp(); e.k = E_TEMP; e.r = f; e.base = base;
