@@ -1,0 +1,12 @@
+#pragma once
+#include "script/Library.h"
+
+namespace KoPlayhost {
+
+// The Collection table: copies and filters of arrays and tables, all in its built-in script.
+class CollectionLibrary final : public Library {
+public:
+    bool load(HSQUIRRELVM v) override;
+};
+
+} // namespace KoPlayhost
