@@ -1,20 +1,14 @@
 # The Squirrel conformance corpus, one CTest test per area, run against our `sq`.
-# Areas still labelled "pending" are left out of the default test run (tools/test).
 set(KO_CONFORMANCE_DIR ${PROJECT_SOURCE_DIR}/../shared/squirrel/conformance)
 set(KO_CONFORMANCE_AREAS
     lexer arith strings arrays tables functions classes metamethods generators threads
     exceptions control enums_consts weakref_gc baselib
     std_blob std_math std_string std_io std_system errors)
-set(KO_CONFORMANCE_PENDING std_blob std_math std_string std_io std_system errors)
 
 if(TARGET sq AND EXISTS ${KO_CONFORMANCE_DIR}/run)
     foreach(area ${KO_CONFORMANCE_AREAS})
-        set(labels conformance)
-        if(area IN_LIST KO_CONFORMANCE_PENDING)
-            list(APPEND labels pending)
-        endif()
         ko_add_script_test(conformance.${area}
             COMMAND ${KO_CONFORMANCE_DIR}/run $<TARGET_FILE:sq> ${area}/
-            LABELS ${labels})
+            LABELS conformance)
     endforeach()
 endif()

@@ -403,13 +403,7 @@ private:
                 int r = ToReg(e);
                 if (isyield) Emit(OP_YIELD, NOREG, r, 1);
                 else {
-                    SQInstruction* lastp = Code() ? &_fs->f->_code.back() : nullptr;
-                    SQInstruction dummy{};
-                    SQInstruction& last = lastp ? *lastp : dummy;
-                    if (lastp && e.k == E_TEMP && last.op == OP_CALL && last.a == r && last.b == r && _fs->ntraps == 0 &&
-                        _fs->lastjumptarget != Code())
-                        last.op = OP_TAILCALL;
-                    Emit(OP_RETURN, r, 1);
+                    EmitReturn(e, r);
                 }
             } else {
                 if (isyield) Emit(OP_YIELD, NOREG, 0, 0);
@@ -1429,6 +1423,16 @@ private:
         Lex();
     }
 
+    // Returns the value in r; a call whose result is returned at once reuses the caller's frame,
+    // so it leaves the call stack, except inside a try and in functions taking varargs.
+    void EmitReturn(const Exp& e, int r) {
+        if (Code() && e.k == E_TEMP && _fs->ntraps == 0 && !_fs->f->_varparams && _fs->lastjumptarget != Code()) {
+            SQInstruction& last = _fs->f->_code.back();
+            if (last.op == OP_CALL && last.a == r && last.b == r) last.op = OP_TAILCALL;
+        }
+        Emit(OP_RETURN, r, 1);
+    }
+
     // Parses `(params) body` (or a lambda expression); emits CLOSURE into a new temp.
     int FunctionExp(const SQObjectPtr& name, bool lambda) {
         DepthGuard g(this);
@@ -1474,7 +1478,7 @@ private:
         if (lambda) {
             Exp e; Expression(e);
             int r = ToReg(e);
-            Emit(OP_RETURN, r, 1);
+            EmitReturn(e, r);
         } else {
             if (_token != '{') Error("expected '{'");
             Statement();
