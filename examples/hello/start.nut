@@ -1,13 +1,15 @@
-// A console example: a ball bounces around the window's area for a few frames, collision
-// tests tell when it meets a wall, and the number of runs is kept in a file between starts.
+// A console example: a ball bounces around the window's area at 60 frames per second,
+// collision tests tell when it meets a wall, and a small save file keeps the number of runs
+// and the best bounce count between starts.
 
 print("Hello from KoPlayhost\n");
 
-local runsFile = "runs.txt";
-local runs = IO.existsFile(runsFile) ? IO.readTextFile(runsFile, IO.Encoding.UTF8).tointeger() : 0;
-runs += 1;
-IO.writeTextFile(runsFile, runs.tostring(), IO.Encoding.UTF8);
-printf("run number %d\n", runs);
+local saveFile = "save.txt";
+local save = IO.existsFile(saveFile) ? Util.deserialize(IO.readTextFile(saveFile, IO.Encoding.UTF8))
+                                     : { runs = 0, bestBounces = 0 };
+save.runs += 1;
+printf("run number %d\n", save.runs);
+Log.i("hello", "run " + save.runs); // only with debug = true in setup.nut
 
 // Walls are thick, so a fast ball cannot jump over one between two frames.
 local walls = {
@@ -16,10 +18,14 @@ local walls = {
     left = Collision.Rectangle(-1000, -1000, 0, 1480),
     right = Collision.Rectangle(639, -1000, 1640, 1480),
 };
+// Every run throws the ball in another direction, the same one for the same run number.
+local random = Math.Random(save.runs);
 local ball = Collision.Circle(320, 240, 12);
-local dx = 37, dy = 23;
+local dx = random.nextInt(20, 40) * (random.nextInt(1) ? 1 : -1);
+local dy = random.nextInt(15, 30) * (random.nextInt(1) ? 1 : -1);
+local bounces = 0;
 
-for (local frame = 1; frame <= 40; ++frame) {
+for (local frame = 1; frame <= 60; ++frame) {
     ball.x += dx;
     ball.y += dy;
     foreach (name, wall in walls) {
@@ -30,9 +36,13 @@ for (local frame = 1; frame <= 40; ++frame) {
             case "top": dy = abs(dy); break;
             case "bottom": dy = -abs(dy); break;
             }
+            bounces += 1;
             printf("frame %2d: the ball hits the %s wall at (%d, %d)\n", frame, name, ball.x, ball.y);
         }
     }
-    halt();
+    Util.fwait(60);
 }
+save.bestBounces = Math.max(save.bestBounces, bounces);
+IO.writeTextFile(saveFile, Util.serialize(save), IO.Encoding.UTF8);
+printf("%d bounces this time, %d at best\n", bounces, save.bestBounces);
 print("bye\n");
