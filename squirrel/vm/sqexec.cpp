@@ -2,22 +2,43 @@
 #include "sqvm.h"
 #include <cmath>
 
+// With GCC and Clang every handler jumps straight to the next one through a label table, so
+// each has its own indirect branch to predict; elsewhere the loop's switch dispatches.
+// A computed goto skips the destructors of the locals it leaves, so a handler with an object
+// in scope ends with NEXT_SCOPED(), which goes round the loop instead.
+#if defined(__GNUC__) || defined(__clang__)
+#define SQ_THREADED_DISPATCH 1
+#define CASE(op) case OP_##op: L_##op
+#define NEXT()                     \
+    {                              \
+        i = *ip++;                 \
+        lci->_ip = ip;             \
+        goto* kLabels[i.op];       \
+    }
+#define NEXT_SCOPED() continue
+#else
+#define SQ_THREADED_DISPATCH 0
+#define NEXT_SCOPED() continue
+#define CASE(op) case OP_##op
+#define NEXT() continue
+#endif
+
 #define ARITH_INT_FAST(OPER)                                                             \
     {                                                                                    \
         const SQObjectPtr& x = R[i.b];                                                   \
         const SQObjectPtr& y = R[i.c];                                                   \
         if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {                            \
             R[i.a] = (SQInteger)((uint32_t)_integer(x) OPER (uint32_t)_integer(y));      \
-            continue;                                                                    \
+            NEXT();                                                                      \
         }                                                                                \
         if (sq_type(x) == OT_FLOAT && sq_type(y) == OT_FLOAT) {                                \
             R[i.a] = (SQFloat)(_float(x) OPER _float(y));                                \
-            continue;                                                                    \
+            NEXT();                                                                    \
         }                                                                                \
         SQObjectPtr tmp;                                                                 \
         if (!ArithOp((SQOpcode)i.op, tmp, x, y)) goto exception_trap;                    \
         R[i.a] = std::move(tmp);                                                         \
-        continue;                                                                        \
+        NEXT_SCOPED();                                                                          \
     }
 
 bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres,
@@ -71,6 +92,11 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
     }
     _execs.push_back({rootidx, raiseerror, transparent});
     guard.pushed = true;
+#if SQ_THREADED_DISPATCH
+#define SQ_LABEL(n) &&L_##n,
+    static const void* const kLabels[OP__COUNT] = {SQ_OPCODES(SQ_LABEL)};
+#undef SQ_LABEL
+#endif
 
     for (;;) {
         {
@@ -79,42 +105,45 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
         SQObjectPtr* R = _stack + lci->_base;
         SQObjectPtr* lits = lci->_literals;
         for (;;) {
-            const SQInstruction i = *ip++;
+            SQInstruction i = *ip++;
             lci->_ip = ip;
+#if SQ_THREADED_DISPATCH
+            goto *kLabels[i.op];
+#endif
             switch (i.op) {
-            case OP_LINE:
+            CASE(LINE):
                 if (sq_type(_sharedstate->_debughook) != OT_NULL || _sharedstate->_nativehook) CallDebugHook('l', i.x);
-                continue;
-            case OP_LOAD: R[i.a] = lits[i.x]; continue;
-            case OP_LOADINT: R[i.a] = (SQInteger)i.x; continue;
-            case OP_LOADFLOAT: { SQFloat f; memcpy(&f, &i.x, 4); R[i.a] = f; continue; }
-            case OP_LOADNULLS: for (int32_t k = 0; k < i.x; k++) R[i.a + k].Null(); continue;
-            case OP_LOADBOOL: R[i.a] = (bool)(i.x != 0); continue;
-            case OP_LOADROOT: R[i.a] = _roottable; continue;
-            case OP_MOVE: R[i.a] = R[i.b]; continue;
-            case OP_GETOUTER: {
+                NEXT();
+            CASE(LOAD): R[i.a] = lits[i.x]; NEXT();
+            CASE(LOADINT): R[i.a] = (SQInteger)i.x; NEXT();
+            CASE(LOADFLOAT): { SQFloat f; memcpy(&f, &i.x, 4); R[i.a] = f; NEXT(); }
+            CASE(LOADNULLS): for (int32_t k = 0; k < i.x; k++) R[i.a + k].Null(); NEXT();
+            CASE(LOADBOOL): R[i.a] = (bool)(i.x != 0); NEXT();
+            CASE(LOADROOT): R[i.a] = _roottable; NEXT();
+            CASE(MOVE): R[i.a] = R[i.b]; NEXT();
+            CASE(GETOUTER): {
                 SQOuter* o = _closure(ci->_closure)->_outers[i.x];
                 R[i.a] = *o->_valptr;
-                continue;
+                NEXT();
             }
-            case OP_SETOUTER: {
+            CASE(SETOUTER): {
                 SQOuter* o = _closure(ci->_closure)->_outers[i.x];
                 *o->_valptr = R[i.b];
                 if (i.a != NOREG) R[i.a] = R[i.b];
-                continue;
+                NEXT();
             }
-            case OP_GETVAR: {
+            CASE(GETVAR): {
                 const SQObjectPtr& key = lits[i.x];
                 if (sq_type(R[0]) == OT_TABLE) {
                     SQTable::Node* n = _table(R[0])->FindNode(key);
-                    if (n && sq_type(n->val) != OT_WEAKREF) { R[i.a] = n->val; continue; }
+                    if (n && sq_type(n->val) != OT_WEAKREF) { R[i.a] = n->val; NEXT(); }
                 }
                 SQObjectPtr tmp;
                 if (!GetVar(R[0], key, tmp)) goto exception_trap;
                 R[i.a] = std::move(tmp);
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_SETVAR: {
+            CASE(SETVAR): {
                 const SQObjectPtr& key = lits[i.x];
                 SQObjectPtr val = R[i.b];
                 bool done = false;
@@ -124,42 +153,42 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 if (!done && sq_type(_roottable) == OT_TABLE) done = _table(_roottable)->Set(key, val);
                 if (!done) { Raise_IdxError(key); goto exception_trap; }
                 if (i.a != NOREG) R[i.a] = val;
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_GETK: {
+            CASE(GETK): {
                 const SQObjectPtr& obj = R[i.b];
                 const SQObjectPtr& key = lits[i.x];
                 if (sq_type(obj) == OT_TABLE) {
                     SQTable::Node* n = _table(obj)->FindNode(key);
-                    if (n && sq_type(n->val) != OT_WEAKREF) { R[i.a] = n->val; continue; }
+                    if (n && sq_type(n->val) != OT_WEAKREF) { R[i.a] = n->val; NEXT(); }
                 } else if (sq_type(obj) == OT_INSTANCE) {
                     SQInstance* inst = _instance(obj);
                     SQTable::Node* n = inst->_class->_members->FindNode(key);
                     if (n) {
                         const SQObjectPtr& val = MEMBER_TYPE(n->val) == MEMBER_FIELD ? inst->_values[MEMBER_INDEX(n->val)]
                                                                                     : inst->_class->_methods[MEMBER_INDEX(n->val)].val;
-                        if (sq_type(val) != OT_WEAKREF) { R[i.a] = val; continue; }
+                        if (sq_type(val) != OT_WEAKREF) { R[i.a] = val; NEXT(); }
                     }
                 }
                 SQObjectPtr tmp;
                 if (!Get(obj, key, tmp, false)) goto exception_trap;
                 R[i.a] = std::move(tmp);
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_GET: {
+            CASE(GET): {
                 const SQObjectPtr& obj = R[i.b];
                 const SQObjectPtr& key = R[i.c];
                 if (sq_type(obj) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
                     SQArray* a = _array(obj);
                     SQInteger k = _integer(key);
-                    if (k >= 0 && k < a->Size() && sq_type(a->_values[k]) != OT_WEAKREF) { R[i.a] = a->_values[k]; continue; }
+                    if (k >= 0 && k < a->Size() && sq_type(a->_values[k]) != OT_WEAKREF) { R[i.a] = a->_values[k]; NEXT(); }
                 }
                 SQObjectPtr tmp;
                 if (!Get(obj, key, tmp, false)) goto exception_trap;
                 R[i.a] = std::move(tmp);
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_SET: {
+            CASE(SET): {
                 const SQObjectPtr& obj = R[i.b];
                 const SQObjectPtr& key = R[i.c];
                 SQObjectPtr val = R[i.x];
@@ -169,20 +198,20 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     if (k >= 0 && k < a->Size()) {
                         a->_values[k] = val;
                         if (i.a != NOREG) R[i.a] = std::move(val);
-                        continue;
+                        NEXT_SCOPED();
                     }
                 }
                 if (sq_type(obj) == OT_TABLE) {
-                    if (_table(obj)->Set(key, val)) { if (i.a != NOREG) R[i.a] = std::move(val); continue; }
+                    if (_table(obj)->Set(key, val)) { if (i.a != NOREG) R[i.a] = std::move(val); NEXT_SCOPED(); }
                 }
                 {
                     SQObjectPtr o = obj, k = key;
                     if (!Set(o, k, val, false)) goto exception_trap;
                 }
                 if (i.a != NOREG) R[i.a] = std::move(val);
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_NEWSLOT: {
+            CASE(NEWSLOT): {
                 SQObjectPtr obj = R[i.b], key = R[i.c];
                 int vr = i.x & 255;
                 int ar = ((i.x >> 8) & 255) - 1;
@@ -197,43 +226,43 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     if (!NewSlot(obj, key, val, bstatic, false)) goto exception_trap;
                 }
                 if (i.a != NOREG) R[i.a] = val;
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_NEWSLOTK: {
+            CASE(NEWSLOTK): {
                 if (sq_type(R[i.b]) != OT_TABLE) { Raise_Error("invalid table constructor"); goto exception_trap; }
                 _table(R[i.b])->NewSlot(lits[i.x], R[i.c]);
-                continue;
+                NEXT();
             }
-            case OP_DELETE: {
+            CASE(DELETE): {
                 SQObjectPtr obj = R[i.b], key = R[i.c], tmp;
                 if (!DeleteSlot(obj, key, tmp, false)) goto exception_trap;
                 R[i.a] = std::move(tmp);
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_ADD: ARITH_INT_FAST(+)
-            case OP_SUB: ARITH_INT_FAST(-)
-            case OP_MUL: ARITH_INT_FAST(*)
-            case OP_DIV: case OP_MOD: {
+            CASE(ADD): ARITH_INT_FAST(+)
+            CASE(SUB): ARITH_INT_FAST(-)
+            CASE(MUL): ARITH_INT_FAST(*)
+            CASE(DIV): CASE(MOD): {
                 const SQObjectPtr& x = R[i.b];
                 const SQObjectPtr& y = R[i.c];
                 if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER && _integer(y) > 0) {
                     R[i.a] = i.op == OP_DIV ? _integer(x) / _integer(y) : _integer(x) % _integer(y);
-                    continue;
+                    NEXT();
                 }
                 SQObjectPtr tmp;
                 if (!ArithOp((SQOpcode)i.op, tmp, R[i.b], R[i.c])) goto exception_trap;
                 R[i.a] = std::move(tmp);
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_ADDK: {
+            CASE(ADDK): {
                 const SQObjectPtr& x = R[i.b];
-                if (sq_type(x) == OT_INTEGER) { R[i.a] = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x); continue; }
+                if (sq_type(x) == OT_INTEGER) { R[i.a] = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x); NEXT(); }
                 SQObjectPtr tmp, k((SQInteger)i.x);
                 if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
                 R[i.a] = std::move(tmp);
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_BAND: case OP_BOR: case OP_BXOR: case OP_SHL: case OP_SHR: case OP_USHR: {
+            CASE(BAND): CASE(BOR): CASE(BXOR): CASE(SHL): CASE(SHR): CASE(USHR): {
                 const SQObjectPtr& x = R[i.b];
                 const SQObjectPtr& y = R[i.c];
                 if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
@@ -247,71 +276,71 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     default: r = (SQInteger)((uint32_t)p >> (q & 31)); break;
                     }
                     R[i.a] = r;
-                    continue;
+                    NEXT();
                 }
                 SQObjectPtr tmp;
                 if (!BitwOp((SQOpcode)i.op, tmp, R[i.b], R[i.c])) goto exception_trap;
                 R[i.a] = std::move(tmp);
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_UNM: {
+            CASE(UNM): {
                 SQObjectPtr tmp;
                 if (!NegOp(tmp, R[i.b])) goto exception_trap;
                 R[i.a] = std::move(tmp);
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_NOT: R[i.a] = sq_isfalse(R[i.b]); continue;
-            case OP_BNOT:
+            CASE(NOT): R[i.a] = sq_isfalse(R[i.b]); NEXT();
+            CASE(BNOT):
                 if (sq_type(R[i.b]) != OT_INTEGER) {
                     Raise_Error("attempt to perform a bitwise op on a %s", sq_typename_ascii(sq_type(R[i.b])));
                     goto exception_trap;
                 }
                 R[i.a] = (SQInteger)~_integer(R[i.b]);
-                continue;
-            case OP_EQ: {
+                NEXT();
+            CASE(EQ): {
                 const SQObjectPtr& x = R[i.b];
                 const SQObjectPtr& y = R[i.c];
                 R[i.a] = sq_type(x) == sq_type(y) ? _rawval(x) == _rawval(y) : IsEqual(x, y);
-                continue;
+                NEXT();
             }
-            case OP_NE: {
+            CASE(NE): {
                 const SQObjectPtr& x = R[i.b];
                 const SQObjectPtr& y = R[i.c];
                 R[i.a] = sq_type(x) == sq_type(y) ? _rawval(x) != _rawval(y) : !IsEqual(x, y);
-                continue;
+                NEXT();
             }
-            case OP_LT: case OP_LE: case OP_GT: case OP_GE: {
+            CASE(LT): CASE(LE): CASE(GT): CASE(GE): {
                 const SQObjectPtr& x = R[i.b];
                 const SQObjectPtr& y = R[i.c];
                 if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
                     SQInteger p = _integer(x), q = _integer(y);
                     bool r = i.op == OP_LT ? p < q : i.op == OP_LE ? p <= q : i.op == OP_GT ? p > q : p >= q;
                     R[i.a] = r;
-                    continue;
+                    NEXT();
                 }
                 bool r;
                 if (!CmpOp((SQOpcode)i.op, R[i.b], R[i.c], r)) goto exception_trap;
                 R[i.a] = r;
-                continue;
+                NEXT();
             }
-            case OP_CMP3: {
+            CASE(CMP3): {
                 SQInteger r;
                 SQObjectPtr a = R[i.b], b = R[i.c];
                 if (!ObjCmp(a, b, r)) goto exception_trap;
                 R[i.a] = r;
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_JMP:
+            CASE(JMP):
                 if (i.x < 0 && _opbudget >= 0 && --_opbudget < 0) {
                     _opbudget = 0;
                     Raise_Error("instruction budget exhausted");
                     goto exception_trap;
                 }
                 ip += i.x;
-                continue;
-            case OP_JZ: if (sq_isfalse(R[i.a])) ip += i.x; continue;
-            case OP_JNZ: if (!sq_isfalse(R[i.a])) ip += i.x; continue;
-            case OP_JCMP: {
+                NEXT();
+            CASE(JZ): if (sq_isfalse(R[i.a])) ip += i.x; NEXT();
+            CASE(JNZ): if (!sq_isfalse(R[i.a])) ip += i.x; NEXT();
+            CASE(JCMP): {
                 const SQObjectPtr& x = R[i.b];
                 const SQObjectPtr& y = R[i.c];
                 bool r;
@@ -333,9 +362,9 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     if (!CmpOp(ops[i.a], x, y, r)) goto exception_trap;
                 }
                 if (!r) ip += i.x;
-                continue;
+                NEXT();
             }
-            case OP_PREPCALL: case OP_PREPCALLK: {
+            CASE(PREPCALL): CASE(PREPCALLK): {
                 SQObjectPtr obj = R[i.b];
                 const SQObjectPtr& key = i.op == OP_PREPCALLK ? lits[i.x] : R[i.c];
                 SQObjectPtr tmp;
@@ -349,9 +378,9 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 if (!found && !Get(obj, key, tmp, false)) goto exception_trap;
                 R[i.a + 1] = std::move(obj);
                 R[i.a] = std::move(tmp);
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_TAILCALL: {
+            CASE(TAILCALL): {
                 SQObjectPtr& tfn = R[i.b];
                 if (sq_type(tfn) == OT_CLOSURE && !_closure(tfn)->_function->_generator && !ci->_generator && !ci->_isctor &&
                     sq_type(_sharedstate->_debughook) == OT_NULL && !_sharedstate->_nativehook) {
@@ -382,7 +411,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 }
             }
             [[fallthrough]];
-            case OP_CALL: {
+            CASE(CALL): {
                 SQObjectPtr& fn = R[i.b];
                 SQInteger nargs = i.c;
                 SQInteger sbase = ci->_base + i.b + 1;
@@ -394,7 +423,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         SQObjectPtr keep(fn);
                         if (!StartCall(c, target, nargs, sbase, false)) goto exception_trap;
                         for (SQInteger k = sbase; k < sbase + nargs; k++) if (k != target) _stack[k].Null();
-                        continue;
+                        NEXT_SCOPED();
                     }
                     if (!StartCall(c, target, nargs, sbase, false)) goto exception_trap;
                     goto frame_changed;
@@ -416,7 +445,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     }
                     for (SQInteger k = sbase; k < sbase + nargs; k++) _stack[k].Null();
                     if (target >= 0) _stack[target] = std::move(ret);
-                    continue;
+                    NEXT_SCOPED();
                 }
                 case OT_CLASS: {
                     SQClass* cls = _class(fn);
@@ -438,11 +467,11 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     if (!ok) goto exception_trap;
                     for (SQInteger k = sbase; k < sbase + nargs; k++) _stack[k].Null();
                     if (target >= 0) _stack[target] = std::move(ret);
-                    continue;
+                    NEXT_SCOPED();
                 }
                 }
             }
-            case OP_CLOSURE: {
+            CASE(CLOSURE): {
                 SQClosure* cur = _closure(ci->_closure);
                 SQFunctionProto* fp = _funcproto(cur->_function->_functions[i.x]);
                 SQClosure* nc = SQClosure::Create(_sharedstate, fp);
@@ -455,20 +484,20 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 }
                 for (SQInteger k = 0; k < fp->_ndefaults; k++) nc->_defaults.push_back(R[i.a + k]);
                 R[i.a] = std::move(ncobj);
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_NEWTABLE: R[i.a] = SQObjectPtr(SQTable::Create(_sharedstate, i.x)); continue;
-            case OP_NEWARRAY: {
+            CASE(NEWTABLE): R[i.a] = SQObjectPtr(SQTable::Create(_sharedstate, i.x)); NEXT();
+            CASE(NEWARRAY): {
                 SQArray* a = SQArray::Create(_sharedstate, 0);
                 a->_values.reserve(i.x);
                 R[i.a] = SQObjectPtr(a);
-                continue;
+                NEXT();
             }
-            case OP_APPENDARRAY:
+            CASE(APPENDARRAY):
                 if (sq_type(R[i.a]) != OT_ARRAY) { Raise_Error("invalid array constructor"); goto exception_trap; }
                 _array(R[i.a])->_values.push_back(R[i.b]);
-                continue;
-            case OP_RETURN: {
+                NEXT();
+            CASE(RETURN): {
                 SQObjectPtr ret;
                 if (lci->_isctor) ret = R[0];
                 else if (i.b) ret = R[i.a];
@@ -481,7 +510,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 if (target >= 0) _stack[target] = std::move(ret);
                 goto frame_changed;
             }
-            case OP_YIELD: {
+            CASE(YIELD): {
                 SQGenerator* gen = ci->_generator;
                 if (!gen) { Raise_Error("internal error: yield outside a generator"); goto exception_trap; }
                 SQObjectPtr ret;
@@ -492,29 +521,29 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 if (root) { outres = std::move(ret); return true; }
                 goto frame_changed;
             }
-            case OP_RESUME: {
+            CASE(RESUME): {
                 SQObjectPtr g = R[i.b];
                 if (sq_type(g) != OT_GENERATOR) {
                     Raise_Error("trying to resume a '%s',only genenerator can be resumed", sq_typename_ascii(sq_type(g)));
                     goto exception_trap;
                 }
                 if (!Resume(_generator(g), ci->_base + i.a)) goto exception_trap;
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_FOREACH: {
+            CASE(FOREACH): {
                 bool finished;
                 if (!FOREACH_OP(R[i.a], R[i.b], R[i.b + 1], R[i.b + 2], finished)) goto exception_trap;
                 if (finished) ip += i.x;
-                continue;
+                NEXT();
             }
-            case OP_CLOSE: if (_openouters) CloseOuters(&R[i.a]); continue;
-            case OP_TYPEOF: {
+            CASE(CLOSE): if (_openouters) CloseOuters(&R[i.a]); NEXT();
+            CASE(TYPEOF): {
                 SQObjectPtr tmp;
                 if (!TypeOf(R[i.b], tmp)) goto exception_trap;
                 R[i.a] = std::move(tmp);
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_INSTANCEOF: {
+            CASE(INSTANCEOF): {
                 if (sq_type(R[i.c]) != OT_CLASS) {
                     Raise_Error("cannot apply instanceof between a %s and a %s", sq_typename_ascii(sq_type(R[i.c])),
                                 sq_typename_ascii(sq_type(R[i.b])));
@@ -522,9 +551,9 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 }
                 bool r = sq_type(R[i.b]) == OT_INSTANCE && _instance(R[i.b])->InstanceOf(_class(R[i.c]));
                 R[i.a] = r;
-                continue;
+                NEXT();
             }
-            case OP_IN: {
+            CASE(IN): {
                 const SQObjectPtr& obj = R[i.c];
                 const SQObjectPtr& key = R[i.b];
                 bool r = false;
@@ -547,15 +576,15 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 default: break;
                 }
                 R[i.a] = r;
-                continue;
+                NEXT();
             }
-            case OP_CLONE: {
+            CASE(CLONE): {
                 SQObjectPtr tmp;
                 if (!Clone(R[i.b], tmp)) goto exception_trap;
                 R[i.a] = std::move(tmp);
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_CLASS: {
+            CASE(CLASS): {
                 SQClass* base = nullptr;
                 if (i.b != NOREG) {
                     if (sq_type(R[i.b]) != OT_CLASS) {
@@ -576,28 +605,28 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     if (!CallMetaMethod(mm, MT_INHERITED, 2, r)) goto exception_trap;
                 }
                 R[i.a] = std::move(cobj);
-                continue;
+                NEXT_SCOPED();
             }
-            case OP_THROW: _lasterror = R[i.a]; goto exception_trap;
-            case OP_PUSHTRAP: {
+            CASE(THROW): _lasterror = R[i.a]; goto exception_trap;
+            CASE(PUSHTRAP): {
                 SQExceptionTrap t;
                 t.stackbase = ci->_base;
                 t.ip = ci->_ip + i.x;
                 t.extarget = i.a;
                 t.frame = (SQInteger)_callstack.size() - 1;
                 _etraps.push_back(t);
-                continue;
+                NEXT();
             }
-            case OP_POPTRAP:
+            CASE(POPTRAP):
                 for (int32_t k = 0; k < i.x && (SQInteger)_etraps.size() > ci->_etraps; k++) _etraps.pop_back();
-                continue;
-            case OP_GETBASE: {
+                NEXT();
+            CASE(GETBASE): {
                 SQClosure* c = _closure(ci->_closure);
                 if (c->_base && c->_base->_base) R[i.a] = SQObjectPtr(c->_base->_base);
                 else R[i.a].Null();
-                continue;
+                NEXT();
             }
-            case OP_INCL: {
+            CASE(INCL): {
                 SQObjectPtr& x = R[i.b];
                 if (sq_type(x) == OT_INTEGER) x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
                 else {
@@ -606,9 +635,9 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     x = std::move(tmp);
                 }
                 if (i.a != NOREG) R[i.a] = R[i.b];
-                continue;
+                NEXT();
             }
-            case OP_PINCL: {
+            CASE(PINCL): {
                 SQObjectPtr old = R[i.b];
                 SQObjectPtr& x = R[i.b];
                 if (sq_type(x) == OT_INTEGER) x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
@@ -618,7 +647,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     x = std::move(tmp);
                 }
                 R[i.a] = std::move(old);
-                continue;
+                NEXT_SCOPED();
             }
             default:
                 __builtin_unreachable();   // opcodes are checked when bytecode is loaded
