@@ -43,11 +43,12 @@
 
 bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres,
                    bool raiseerror, SQExecType et) {
-    if (_nnativecalls + 1 > SQ_MAX_NATIVE_DEPTH) {
+    if (_nnativecalls + 1 > SQ_MAX_NATIVE_DEPTH || SQCStackGuard::Exhausted()) {
         Raise_Error("stack overflow");
         if (raiseerror) CallErrorHandler(_lasterror);
         return false;
     }
+    SQCStackGuard cstack;
     bool transparent = _transparent_pending;
     _transparent_pending = false;
     _nnativecalls++;

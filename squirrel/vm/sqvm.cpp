@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cmath>
 #include <sys/mman.h>
+#include <sys/resource.h>
 
 // ---------------------------------------------------------------- shared state
 SQSharedState::SQSharedState() {}
@@ -260,12 +261,43 @@ bool SQVM::StartCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQIn
     return true;
 }
 
+namespace {
+thread_local const char* t_cstackbase = nullptr;
+thread_local int t_cstackdepth = 0;
+
+size_t CStackBudget() {
+    static const size_t budget = [] {
+        size_t limit = 8u << 20;
+        rlimit rl;
+        if (getrlimit(RLIMIT_STACK, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY) limit = rl.rlim_cur;
+        size_t half = limit / 2;
+        return half < (512u << 10) ? (512u << 10) : half > (64u << 20) ? (64u << 20) : half;
+    }();
+    return budget;
+}
+} // namespace
+
+SQCStackGuard::SQCStackGuard() {
+    if (t_cstackdepth++ == 0) t_cstackbase = static_cast<const char*>(__builtin_frame_address(0));
+}
+
+SQCStackGuard::~SQCStackGuard() {
+    if (--t_cstackdepth == 0) t_cstackbase = nullptr;
+}
+
+bool SQCStackGuard::Exhausted() {
+    if (!t_cstackbase) return false;
+    const char* here = static_cast<const char*>(__builtin_frame_address(0));
+    return here < t_cstackbase && size_t(t_cstackbase - here) > CStackBudget();
+}
+
 bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval, bool& suspend) {
     suspend = false;
-    if (_nnativecalls + 1 > SQ_MAX_NATIVE_DEPTH || _callstack.size() >= SQ_MAX_FRAMES) {
+    if (_nnativecalls + 1 > SQ_MAX_NATIVE_DEPTH || _callstack.size() >= SQ_MAX_FRAMES || SQCStackGuard::Exhausted()) {
         Raise_Error("stack overflow");
         return false;
     }
+    SQCStackGuard cstack;
     if (!sq_checkparams(this, nc, nargs, stackbase)) return false;
     SQInteger oldtop = _top, oldbase = _stackbase;
     SQInteger ntop = stackbase + nargs;

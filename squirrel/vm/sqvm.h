@@ -8,6 +8,17 @@
 #define SQ_STACK_SLOTS (1 << 18)    // fixed stack: addresses of slots never move
 #define SQ_SUSPEND_FLAG (-666)
 
+// Native recursion is bounded by count and also by the C stack it has used on this OS thread
+// (half the stack limit), since frame sizes differ between builds: the nesting that fits a
+// release build can overflow an instrumented one. The outermost guard marks the start.
+struct SQCStackGuard {
+    SQCStackGuard();
+    ~SQCStackGuard();
+    SQCStackGuard(const SQCStackGuard&) = delete;
+    SQCStackGuard& operator=(const SQCStackGuard&) = delete;
+    static bool Exhausted();
+};
+
 struct SQSharedState {
     SQStringTable _strings;
     SQRefCounted* _gchead = nullptr;
