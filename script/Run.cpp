@@ -112,3 +112,10 @@ std::string_view embeddedFile(int id);
 std::string_view KoPlayhost::builtinScriptBytes(int id) {
     return Builtin::embeddedFile(id);
 }
+
+bool KoPlayhost::loadScriptTable(HSQUIRRELVM v, std::u16string_view table, int id) {
+    sq_pushroottable(v);
+    KoScript::pushNewTable(v, -1, table);
+    sq_pop(v, 2);
+    return runBuiltinScript(v, id);
+}

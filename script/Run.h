@@ -22,6 +22,9 @@ bool runText(HSQUIRRELVM v, std::u16string_view text);
 
 // The built-in script `id`, embedded in the executable, run like runText.
 bool runBuiltinScript(HSQUIRRELVM v, int id);
+// A library written wholly in script: an empty root-table slot `table`, then built-in script
+// `id` to fill it.
+bool loadScriptTable(HSQUIRRELVM v, std::u16string_view table, int id);
 std::string_view builtinScriptBytes(int id);
 
 // For natives running a named script: compiles and calls it, pushing the return value.
