@@ -947,19 +947,10 @@ bool SQVM::TypeOf(const SQObjectPtr& o, SQObjectPtr& res) {
 
 bool SQVM::Clone(const SQObjectPtr& self, SQObjectPtr& target) {
     switch (sq_type(self)) {
-    case OT_TABLE: {
-        target = SQObjectPtr(_table(self)->Clone(_sharedstate));
-        SQObjectPtr closure;
-        if (GetDelegateMeta(target, MT_CLONED, closure)) {
-            if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
-            Push(target); Push(self);
-            SQObjectPtr r;
-            return CallMetaMethod(closure, MT_CLONED, 2, r);
-        }
-        return true;
-    }
+    case OT_TABLE:
     case OT_INSTANCE: {
-        target = SQObjectPtr(_instance(self)->Clone(_sharedstate));
+        target = sq_type(self) == OT_TABLE ? SQObjectPtr(_table(self)->Clone(_sharedstate))
+                                           : SQObjectPtr(_instance(self)->Clone(_sharedstate));
         SQObjectPtr closure;
         if (GetDelegateMeta(target, MT_CLONED, closure)) {
             if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
