@@ -1,6 +1,6 @@
 #include "Monitor.h"
 
-#include "Utf.h"
+#include "io/Utf.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -62,7 +62,7 @@ std::string lockDirectory() {
 // Any ID gives a plain file name: bytes other than letters, digits, '_', '-' and '.' are
 // written as %XX.
 std::string fileNameOf(const std::u16string& fullName) {
-    const std::string utf8 = Detail::toUtf8(fullName);
+    const std::string utf8 = KoIO::toUtf8(fullName);
     std::string name;
     for (unsigned char c : utf8) {
         if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
@@ -92,7 +92,7 @@ sockaddr_un abstractAddress(const std::string& name, socklen_t& length) {
 
 namespace Core {
 
-Monitor::Monitor(const std::u16string& name) : name_(Detail::toUtf16(kPrefix) + name) {
+Monitor::Monitor(const std::u16string& name) : name_(KoIO::fromUtf8(kPrefix) + name) {
     const std::string dir = lockDirectory();
     if (dir.empty()) return;
     lockPath_ = dir + "/" + fileNameOf(name_);

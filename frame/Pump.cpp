@@ -1,7 +1,7 @@
 // The message pump: SDL events become window messages for the window they belong to.
 #include "KeyMap.h"
 #include "Monitor.h"
-#include "Utf.h"
+#include "io/Utf.h"
 #include "Window.h"
 
 #include <SDL.h>
@@ -168,7 +168,7 @@ void keyEvent(IWindow& w, const SDL_KeyboardEvent& e) {
 }
 
 void textEvent(IWindow& w, const SDL_TextInputEvent& e) {
-    for (char16_t unit : Detail::toUtf16(e.text)) send(w, WM_CHAR, unit, 1);
+    for (char16_t unit : KoIO::fromUtf8(e.text)) send(w, WM_CHAR, unit, 1);
 }
 
 void buttonEvent(IWindow& w, const SDL_MouseButtonEvent& e) {

@@ -1,6 +1,6 @@
 #include "Window.h"
 
-#include "Utf.h"
+#include "io/Utf.h"
 
 #include <SDL.h>
 
@@ -90,7 +90,7 @@ bool Window::create(const std::u16string& title, uint16_t width, uint16_t height
         y = display.y + display.h / 2 - h / 2;
     }
     const Uint32 flags = SDL_WINDOW_OPENGL | (visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
-    SDL_Window* window = SDL_CreateWindow(Detail::toUtf8(title).c_str(), x, y, w, h, flags);
+    SDL_Window* window = SDL_CreateWindow(KoIO::toUtf8(title).c_str(), x, y, w, h, flags);
     if (!window) return false;
     handle_ = window;
     windowId_ = SDL_GetWindowID(window);
@@ -169,7 +169,7 @@ bool Window::isVisible() {
 
 bool Window::setTitle(const std::u16string& title) {
     if (!handle_) return false;
-    SDL_SetWindowTitle(handle_, Detail::toUtf8(title).c_str());
+    SDL_SetWindowTitle(handle_, KoIO::toUtf8(title).c_str());
     return true;
 }
 
@@ -177,7 +177,7 @@ std::u16string Window::getTitle() {
     if (!handle_) return {};
     const char* title = SDL_GetWindowTitle(handle_);
     if (!title) return {};
-    std::u16string text = Detail::toUtf16(title);
+    std::u16string text = KoIO::fromUtf8(title);
     if (text.size() > kTitleLimit) {
         size_t cut = kTitleLimit;
         // Never leave half a surrogate pair at the end.

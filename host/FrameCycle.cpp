@@ -4,6 +4,7 @@
 #include "host/Output.h"
 #include "host/Prelude.h"
 #include "host/ScriptRunner.h"
+#include "io/DiskPath.h"
 #include "script/Library.h"
 #include "script/Run.h"
 
@@ -17,7 +18,21 @@
 namespace KoPlayhost {
 namespace {
 
+// The standard library's file(), dofile() and the rest find names on disk exactly as the
+// file manager does, so both pick the same file among names that differ only in case.
+SQBool resolveFileName(const char* name, SQBool, char* out, SQInteger size) {
+    std::string path = name;
+    for (auto& c : path)
+        if (c == '\\') c = '/';
+    path = KoIO::Disk::resolve(path);
+    if (SQInteger(path.size()) >= size) return SQFalse;
+    path.copy(out, path.size());
+    out[path.size()] = '\0';
+    return SQTrue;
+}
+
 HSQUIRRELVM openVm() {
+    sqstd_setfilenameresolver(resolveFileName);
     HSQUIRRELVM v = sq_open(1024);
     if (!v) return nullptr;
     sqstd_seterrorhandlers(v);

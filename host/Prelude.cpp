@@ -1,5 +1,7 @@
 #include "host/Prelude.h"
 
+#include "script/ScUtil.h"
+
 namespace KoPlayhost {
 
 std::u16string verbatimLiteral(const std::u16string& s) {
@@ -7,39 +9,6 @@ std::u16string verbatimLiteral(const std::u16string& s) {
     for (char16_t c : s) {
         if (c == u'"') out += u'"';
         out += c;
-    }
-    return out + u"\"";
-}
-
-std::u16string stringLiteral(const std::u16string& s) {
-    static const char16_t hex[] = u"0123456789ABCDEF";
-    std::u16string out = u"\"";
-    for (char16_t c : s) {
-        switch (c) {
-        case u'\\':
-            out += u"\\\\";
-            break;
-        case u'"':
-            out += u"\\\"";
-            break;
-        case u'\n':
-            out += u"\\n";
-            break;
-        case u'\r':
-            out += u"\\r";
-            break;
-        case u'\t':
-            out += u"\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                out += u"\\x";
-                out += hex[(c >> 4) & 15];
-                out += hex[c & 15];
-            } else {
-                out += c;
-            }
-        }
     }
     return out + u"\"";
 }
@@ -55,8 +24,8 @@ std::u16string buildPrelude(bool debug, const std::vector<std::u16string>& cmdli
 
 std::u16string buildSetupLoadText(const Setup& setup) {
     std::u16string s;
-    for (const auto& p : setup.plugins) s += u"import(" + stringLiteral(p) + u");";
-    for (const auto& p : setup.scripts) s += u"include(" + stringLiteral(p) + u");";
+    for (const auto& p : setup.plugins) s += u"import(" + UtilText::stringLiteral(p) + u");";
+    for (const auto& p : setup.scripts) s += u"include(" + UtilText::stringLiteral(p) + u");";
     return s;
 }
 

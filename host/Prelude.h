@@ -12,9 +12,8 @@ std::u16string buildPrelude(bool debug, const std::vector<std::u16string>& cmdli
 // import("...") for every plugin, then include("...") for every script, in setup order.
 std::u16string buildSetupLoadText(const Setup& setup);
 
-// Script literals that hold any text: a verbatim string doubles its quotes; an ordinary one
-// escapes backslashes, quotes and control characters.
+// A verbatim string literal that holds any text: it doubles the quotes. (Ordinary literals are
+// written by UtilText::stringLiteral, the serializer's.)
 std::u16string verbatimLiteral(const std::u16string& s);
-std::u16string stringLiteral(const std::u16string& s);
 
 } // namespace KoPlayhost

@@ -138,9 +138,4 @@ void invalidate(const std::string& directory) {
     gCache.erase(directory);
 }
 
-void clearCache() {
-    std::lock_guard lock(gMutex);
-    gCache.clear();
-}
-
 } // namespace KoIO::Disk

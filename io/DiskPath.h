@@ -12,8 +12,6 @@ namespace KoIO::Disk {
 // that create or remove entries call invalidate() for the directory they touched.
 std::string resolve(const std::string& posixPath);
 void invalidate(const std::string& directory);
-// Drops every cached listing.
-void clearCache();
 // The directory part of a POSIX path ("." for a bare name, "/" for a root entry).
 std::string parentOf(const std::string& posixPath);
 

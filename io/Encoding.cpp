@@ -1,6 +1,7 @@
 #include "io/Encoding.h"
 
 #include "io/Path.h"
+#include "io/Utf.h"
 
 #include <cerrno>
 #include <cstring>
@@ -283,6 +284,15 @@ EncoderPtr createEncoder(int encoding) {
     case UTF16BE: return std::make_shared<Utf16EncoderBE>();
     }
     return nullptr;
+}
+
+Encoding detectScriptEncoding(std::string_view bytes, size_t& markBytes) {
+    markBytes = 0;
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        markBytes = 3;
+        return UTF8;
+    }
+    return isUtf8WithNonAscii(bytes) ? UTF8 : SHIFT_JIS;
 }
 
 } // namespace KoIO

@@ -15,6 +15,11 @@ enum Encoding : int {
     UTF16BE = 5,
 };
 
+// The encoding of a script file's bytes: a UTF-8 byte-order mark, or valid UTF-8 with non-ASCII
+// bytes, is UTF-8 (authors on Linux write that); anything else Shift_JIS, the encoding scripts
+// from Windows come in. `markBytes` gets the length of a mark to skip (0 without one).
+Encoding detectScriptEncoding(std::string_view bytes, size_t& markBytes);
+
 class IDecoder {
 public:
     virtual ~IDecoder() = default;

@@ -10,7 +10,6 @@ public:
     explicit KoaFileStorage(Koa::ArchivePtr reader) : reader_(std::move(reader)) {}
     // Never null; whether the file exists is asked through exists().
     FilePtr getFile(const std::u16string& path) override;
-    Koa::ArchivePtr getReader() { return reader_; }
 
 private:
     Koa::ArchivePtr reader_;

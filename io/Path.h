@@ -1,4 +1,6 @@
 #pragma once
+#include "io/Utf.h"
+
 #include <string>
 #include <string_view>
 
@@ -27,13 +29,6 @@ std::u16string getAbsolutePath(std::u16string_view path);
 std::u16string getAbsolutePath(std::u16string_view path, std::u16string_view base);
 // The current directory in internal form (empty on failure).
 std::u16string getCurrentDirectory();
-
-// UTF-8 edges (file names on disk, terminal). The strict forms fail on lone surrogates or
-// invalid UTF-8; the lossy forms put U+FFFD there.
-bool utf16ToUtf8(std::u16string_view in, std::string& out);
-bool utf8ToUtf16(std::string_view in, std::u16string& out);
-std::string toUtf8(std::u16string_view in);
-std::u16string fromUtf8(std::string_view in);
 
 // Internal path to the POSIX form ('\' becomes '/'); empty when it cannot be encoded.
 std::string toPosixPath(std::u16string_view path);

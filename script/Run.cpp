@@ -7,54 +7,10 @@
 #include "script/bind/Bind.h"
 
 namespace KoPlayhost {
-namespace {
-
-// Strict UTF-8 (no overlong forms, no surrogates) with at least one non-ASCII character.
-// Shift_JIS Japanese text practically never passes this.
-bool isUtf8WithNonAscii(std::string_view b) {
-    bool nonAscii = false;
-    size_t i = 0;
-    while (i < b.size()) {
-        unsigned char c = b[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        nonAscii = true;
-        size_t n;
-        char32_t cp;
-        if (c >= 0xC2 && c <= 0xDF)
-            n = 1, cp = c & 0x1F;
-        else if ((c & 0xF0) == 0xE0)
-            n = 2, cp = c & 0x0F;
-        else if (c >= 0xF0 && c <= 0xF4)
-            n = 3, cp = c & 0x07;
-        else
-            return false;
-        if (b.size() - i <= n) return false;
-        for (size_t k = 1; k <= n; ++k) {
-            unsigned char t = b[i + k];
-            if ((t & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        if ((n == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-            (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        i += n + 1;
-    }
-    return nonAscii;
-}
-
-} // namespace
-
 std::u16string decodeScript(std::string_view bytes) {
-    int encoding = KoIO::SHIFT_JIS;
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        bytes.remove_prefix(3);
-        encoding = KoIO::UTF8;
-    } else if (isUtf8WithNonAscii(bytes)) {
-        encoding = KoIO::UTF8;
-    }
+    size_t mark = 0;
+    int encoding = KoIO::detectScriptEncoding(bytes, mark);
+    bytes.remove_prefix(mark);
     // The reader only reads; the stream needs a mutable pointer by its interface.
     auto* data = reinterpret_cast<uint8_t*>(const_cast<char*>(bytes.data()));
     auto stream = std::make_shared<KoIO::Core::MemoryStream>(data, uint32_t(bytes.size()));
@@ -73,9 +29,10 @@ std::optional<std::u16string> readScriptFile(const std::u16string& path) {
         std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-bool runText(HSQUIRRELVM v, std::u16string_view text) {
+bool runText(HSQUIRRELVM v, std::u16string_view text, const char16_t* sourceName) {
     SQInteger top = sq_gettop(v);
-    bool ok = SQ_SUCCEEDED(sq_compilebuffer(v, text.data(), SQInteger(text.size()), u"", SQTrue));
+    bool ok = SQ_SUCCEEDED(
+        sq_compilebuffer(v, text.data(), SQInteger(text.size()), sourceName, SQTrue));
     if (ok) {
         sq_pushroottable(v);
         ok = SQ_SUCCEEDED(sq_call(v, 1, SQFalse, SQTrue));

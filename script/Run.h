@@ -16,9 +16,9 @@ std::u16string decodeScript(std::string_view bytes);
 // The whole text of a script file through the file manager; empty when it cannot be opened.
 std::optional<std::u16string> readScriptFile(const std::u16string& path);
 
-// Compiles `text` (source name "") raising compile errors and calls it with the root table
-// as `this`, raising run-time errors. True when both succeed.
-bool runText(HSQUIRRELVM v, std::u16string_view text);
+// Compiles `text` (source name "" unless given) raising compile errors and calls it with the
+// root table as `this`, raising run-time errors. True when both succeed.
+bool runText(HSQUIRRELVM v, std::u16string_view text, const char16_t* sourceName = u"");
 
 // The built-in script `id`, embedded in the executable, run like runText.
 bool runBuiltinScript(HSQUIRRELVM v, int id);

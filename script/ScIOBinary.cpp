@@ -324,16 +324,7 @@ SQInteger writerCtor(HSQUIRRELVM v) {
 
 // close / isClosed / getLength / getCursor / setCursor are the same on both sides.
 template <class Stream, std::shared_ptr<Stream> (*Get)(HSQUIRRELVM)>
-struct StreamMethods {
-    static SQInteger close(HSQUIRRELVM v) {
-        if (auto s = Get(v)) s->close();
-        return 0;
-    }
-    static SQInteger isClosed(HSQUIRRELVM v) {
-        auto s = Get(v);
-        push(v, s ? s->isClosed() : true);
-        return 1;
-    }
+struct StreamMethods : CloseMethods<Stream, Get> {
     static SQInteger getLength(HSQUIRRELVM v) {
         auto s = Get(v);
         push(v, SQInteger(s ? s->getLength() : 0));

@@ -60,6 +60,27 @@ SQInteger shareOnClone(HSQUIRRELVM v) {
     return 0;
 }
 
+// The native object of `this` for a method of tag's class.
+template <class T, const ClassTag& Tag>
+std::shared_ptr<T> self(HSQUIRRELVM v) {
+    return KoScript::getInstance<T>(v, 1, Tag);
+}
+
+// close / isClosed of every IO object that can be closed (streams, readers, writers): an
+// object that is gone reads as closed.
+template <class Object, std::shared_ptr<Object> (*Get)(HSQUIRRELVM)>
+struct CloseMethods {
+    static SQInteger close(HSQUIRRELVM v) {
+        if (auto o = Get(v)) o->close();
+        return 0;
+    }
+    static SQInteger isClosed(HSQUIRRELVM v) {
+        auto o = Get(v);
+        KoScript::push(v, o ? o->isClosed() : true);
+        return 1;
+    }
+};
+
 // The process-wide file manager; null when there is none.
 inline KoIO::FileManagerPtr fileManager() {
     return KoIO::getFileManager();

@@ -105,19 +105,8 @@ bool countArg(HSQUIRRELVM v, SQInteger idx, uint32_t& count) {
 }
 
 template <const ClassTag& Tag>
-struct ReaderMethods {
-    static std::shared_ptr<KoIO::IReader> get(HSQUIRRELVM v) {
-        return getInstance<KoIO::IReader>(v, 1, Tag);
-    }
-    static SQInteger close(HSQUIRRELVM v) {
-        if (auto r = get(v)) r->close();
-        return 0;
-    }
-    static SQInteger isClosed(HSQUIRRELVM v) {
-        auto r = get(v);
-        push(v, r ? r->isClosed() : true);
-        return 1;
-    }
+struct ReaderMethods : CloseMethods<KoIO::IReader, self<KoIO::IReader, Tag>> {
+    static constexpr auto get = self<KoIO::IReader, Tag>;
     static SQInteger isReadable(HSQUIRRELVM v) {
         auto r = get(v);
         push(v, r ? r->isReadable() : false);
@@ -167,8 +156,8 @@ struct ReaderMethods {
     }
 
     static void bind(ClassBuilder& c) {
-        c.method(u"close", close)
-            .method(u"isClosed", isClosed)
+        c.method(u"close", ReaderMethods::close)
+            .method(u"isClosed", ReaderMethods::isClosed)
             .method(u"isReadable", isReadable)
             .overloads(u"read", {{0, readChar}, {1, readCount}})
             .method(u"readLine", readLine)
@@ -210,19 +199,8 @@ bool pieceArgs(HSQUIRRELVM v, Piece& piece) {
 }
 
 template <const ClassTag& Tag>
-struct WriterMethods {
-    static std::shared_ptr<KoIO::IWriter> get(HSQUIRRELVM v) {
-        return getInstance<KoIO::IWriter>(v, 1, Tag);
-    }
-    static SQInteger close(HSQUIRRELVM v) {
-        if (auto w = get(v)) w->close();
-        return 0;
-    }
-    static SQInteger isClosed(HSQUIRRELVM v) {
-        auto w = get(v);
-        push(v, w ? w->isClosed() : true);
-        return 1;
-    }
+struct WriterMethods : CloseMethods<KoIO::IWriter, self<KoIO::IWriter, Tag>> {
+    static constexpr auto get = self<KoIO::IWriter, Tag>;
     static SQInteger isWritable(HSQUIRRELVM v) {
         auto w = get(v);
         push(v, w ? w->isWritable() : false);
@@ -249,8 +227,8 @@ struct WriterMethods {
     }
 
     static void bind(ClassBuilder& c) {
-        c.method(u"close", close)
-            .method(u"isClosed", isClosed)
+        c.method(u"close", WriterMethods::close)
+            .method(u"isClosed", WriterMethods::isClosed)
             .method(u"isWritable", isWritable)
             .overloads(u"write", {{1, write}, {2, write}, {3, write}})
             .overloads(u"writeLine", {{1, writeLine}, {2, writeLine}, {3, writeLine}})

@@ -1,10 +1,8 @@
 #include "script/ScSystem.h"
 
-#include "frame/IWindow.h"
 #include "io/Path.h"
 #include "script/Run.h"
 #include "script/bind/Bind.h"
-#include "script/plugin/Plugin.h"
 
 #include <chrono>
 #include <set>
@@ -20,6 +18,7 @@ using KoScript::throwScriptError;
 
 // Lives for the process: names once imported or included stay recorded for the whole run.
 struct SystemState {
+    std::shared_ptr<SystemHost> host;
     std::vector<std::shared_ptr<Plugin>> plugins;
     std::set<String> imported;
     std::set<String> included;
@@ -44,7 +43,7 @@ SQInteger sysImport(HSQUIRRELVM v) {
     String name = *KoScript::getString(v, 2);
     SystemState& s = state();
     if (s.imported.count(name)) return 0;
-    auto plugin = createPlugin(name, v, KoFrame::currentWindowHandle());
+    auto plugin = s.host ? s.host->loadPlugin(name, v) : nullptr;
     if (!plugin) return raise(v, u"plugin '%s' load error", name, 122);
     if (!plugin->load()) return 0; // not recorded: a later import tries again
     s.plugins.push_back(plugin);
@@ -108,13 +107,14 @@ SQInteger sysSleep(HSQUIRRELVM v) {
 
 // Exactly what the window's close box does, so the quit confirmation is asked.
 SQInteger sysQuit(HSQUIRRELVM) {
-    if (auto window = KoFrame::currentWindow()) window->close();
+    if (auto& host = state().host) host->requestClose();
     return 0;
 }
 
 } // namespace
 
 bool SystemLibrary::load(HSQUIRRELVM v) {
+    state().host = host_;
     sq_pushroottable(v);
     KoScript::setFunction(v, -1, u"import", sysImport);
     KoScript::setFunction(v, -1, u"include", sysInclude);
@@ -130,6 +130,7 @@ void SystemLibrary::unload(HSQUIRRELVM) {
     auto& plugins = state().plugins;
     for (auto& p : plugins) p->unload();
     plugins.clear();
+    state().host.reset();
 }
 
 void SystemLibrary::beginFrame(HSQUIRRELVM) {
@@ -143,7 +144,7 @@ void SystemLibrary::endFrame(HSQUIRRELVM v) {
     KoScript::push(v, u"kose_exit_flag___");
     if (SQ_SUCCEEDED(sq_get(v, -2))) {
         auto flag = KoScript::getBool(v, -1);
-        if (flag && *flag && KoFrame::currentWindow()) KoFrame::postQuitMessage(0);
+        if (flag && *flag && host_) host_->endRun();
     }
     sq_settop(v, top);
 }

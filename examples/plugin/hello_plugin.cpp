@@ -1,7 +1,7 @@
 // An example plugin: adds `hello(name)` to the game's root table and counts frames.
 // Build it as a shared library (see CMakeLists.txt) and put `plugins = ["hello_plugin"]` in
 // setup.nut, or call import("hello_plugin") from a script.
-#include "script/plugin/koplugin.h"
+#include "host/plugin/koplugin.h"
 
 namespace {
 

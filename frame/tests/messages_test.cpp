@@ -1,6 +1,5 @@
 // Message packing, the key table and the UTF-8 edge of the frame.
 #include "frame/Messages.h"
-#include "frame/Utf.h"
 
 #include <SDL.h>
 
@@ -44,23 +43,3 @@ TEST(Messages, ScancodesGiveWindowsVirtualKeys) {
     EXPECT_EQ(virtualKeyOfScancode(100000), 0u);
 }
 
-TEST(Utf, RoundTripsEveryPlane) {
-    const std::u16string text = u"A\u00E9\u3042\uFFFF\U00010000\U0010FFFF";
-    const std::string utf8 = Detail::toUtf8(text);
-    EXPECT_EQ(utf8, "A\xC3\xA9\xE3\x81\x82\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF");
-    EXPECT_EQ(Detail::toUtf16(utf8), text);
-}
-
-TEST(Utf, MalformedInputBecomesReplacementCharacters) {
-    // Lone surrogates on the way out.
-    EXPECT_EQ(Detail::toUtf8(std::u16string(1, char16_t(0xDC00)) + u"a"), "\xEF\xBF\xBD"
-                                                                          "a");
-    EXPECT_EQ(Detail::toUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
-    // Overlong, surrogate, out-of-range, truncated and stray bytes on the way in.
-    EXPECT_EQ(Detail::toUtf16("\xC0\x80"), u"\uFFFD\uFFFD");
-    EXPECT_EQ(Detail::toUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");
-    EXPECT_EQ(Detail::toUtf16("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");
-    EXPECT_EQ(Detail::toUtf16("a\xE3\x81"), u"a\uFFFD\uFFFD");
-    EXPECT_EQ(Detail::toUtf16("\x80z"), u"\uFFFDz");
-    EXPECT_EQ(Detail::toUtf16(std::string("\0x", 2)), std::u16string(u"\0x", 2));
-}

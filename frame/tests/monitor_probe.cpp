@@ -5,7 +5,7 @@
 //                             raise request, prints "raised N" and exits
 //   monitor_probe NAME sleep  prints "first" / "second" and holds the lock until killed
 #include "frame/Monitor.h"
-#include "frame/Utf.h"
+#include "io/Utf.h"
 
 #include <chrono>
 #include <cstdio>
@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: monitor_probe NAME ask|hold|sleep\n");
         return 2;
     }
-    KoFrame::Core::Monitor monitor(KoFrame::Detail::toUtf16(argv[1]));
+    KoFrame::Core::Monitor monitor(KoIO::fromUtf8(argv[1]));
     const bool first = monitor.isFirstInstance();
     std::printf("%s\n", first ? "first" : "second");
     std::fflush(stdout);

@@ -1,7 +1,7 @@
 // The single-instance lock and its channel, within one process and across processes.
 #include "Probe.h"
 #include "frame/Monitor.h"
-#include "frame/Utf.h"
+#include "io/Utf.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +67,7 @@ TEST(Monitor, AnyIdMakesAFileInsideTheRuntimeDirectory) {
 TEST(Monitor, WithoutAPrivateRuntimeDirectoryAPrivateTmpFolderIsUsed) {
     RuntimeDir dir;
     chmod(dir.path().c_str(), 0755); // readable by others: not used
-    const std::u16string name = u"fallback-test-" + Detail::toUtf16(std::to_string(getpid()));
+    const std::u16string name = u"fallback-test-" + KoIO::fromUtf8(std::to_string(getpid()));
     Core::Monitor open(name);
     EXPECT_EQ(open.lockPath().rfind("/tmp/koframe-" + std::to_string(getuid()) + "/", 0), 0u)
         << open.lockPath();

@@ -66,15 +66,7 @@ bool ScriptVm::load(std::shared_ptr<KoPlayhost::Library> library) {
 }
 
 bool ScriptVm::run(std::string_view code) {
-    std::u16string text = KoIO::fromUtf8(code);
-    SQInteger top = sq_gettop(vm_);
-    bool ok = SQ_SUCCEEDED(sq_compilebuffer(vm_, text.data(), SQInteger(text.size()), u"test", SQTrue));
-    if (ok) {
-        sq_pushroottable(vm_);
-        ok = SQ_SUCCEEDED(sq_call(vm_, 1, SQFalse, SQTrue));
-    }
-    sq_settop(vm_, top);
-    return ok;
+    return KoPlayhost::runText(vm_, KoIO::fromUtf8(code), u"test");
 }
 
 std::string ScriptVm::eval(std::string_view expression) {

@@ -37,6 +37,15 @@ SQUIRREL_API SQRESULT sqstd_writeclosuretofile(HSQUIRRELVM v, const SQChar* file
 
 SQUIRREL_API SQRESULT sqstd_register_iolib(HSQUIRRELVM v);
 
+/* How file(), dofile(), loadfile(), remove() and rename() turn a script's file name (UTF-8, `\`
+   or `/` separators) into the name opened on disk. The resolver writes a NUL-terminated name
+   to `out` and returns SQTrue, or SQFalse when it does not fit. `may_be_new` is set when the
+   name may be created. Null restores the built-in resolver (case-insensitive lookup per folder).
+   A host sets its own so that the library and the host's files agree on every name. */
+typedef SQBool (*SQFILENAMERESOLVER)(const char* name, SQBool may_be_new, char* out,
+                                     SQInteger outsize);
+SQUIRREL_API void sqstd_setfilenameresolver(SQFILENAMERESOLVER resolver);
+
 #ifdef __cplusplus
 }
 #endif

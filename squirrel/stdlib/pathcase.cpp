@@ -1,5 +1,7 @@
 #include "squirrel/stdlib/pathcase.h"
 
+#include <sqstdio.h>
+
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -34,18 +36,40 @@ std::string find_entry(const std::string& dir, const std::string& name)
     if (!d) return std::string();
     std::string found;
     while (struct dirent* e = ::readdir(d)) {
-        if (same_ignoring_case(name, e->d_name)) {
+        // The first match in byte order, whatever order the folder lists its entries in.
+        if (same_ignoring_case(name, e->d_name) && (found.empty() || found > e->d_name))
             found = e->d_name;
-            break;
-        }
     }
     ::closedir(d);
     return found;
 }
 
+SQFILENAMERESOLVER g_resolver = nullptr;
+
+std::string builtin_resolve(const std::string& path, bool may_be_new);
+
 }  // namespace
 
 std::string resolve_path(const std::string& path, bool may_be_new)
+{
+    if (SQFILENAMERESOLVER r = g_resolver) {
+        std::string out(path.size() + 256, '\0');
+        while (true) {
+            if (r(path.c_str(), may_be_new ? SQTrue : SQFalse, out.data(),
+                  static_cast<SQInteger>(out.size()))) {
+                out.resize(std::char_traits<char>::length(out.data()));
+                return out;
+            }
+            if (out.size() > (1u << 20)) return path;  // a resolver that never fits
+            out.resize(out.size() * 2);
+        }
+    }
+    return builtin_resolve(path, may_be_new);
+}
+
+namespace {
+
+std::string builtin_resolve(const std::string& path, bool may_be_new)
 {
     std::string p = path;
     for (char& c : p)
@@ -79,4 +103,11 @@ std::string resolve_path(const std::string& path, bool may_be_new)
     return cur;
 }
 
+}  // namespace
+
 }  // namespace sqstd
+
+extern "C" void sqstd_setfilenameresolver(SQFILENAMERESOLVER resolver)
+{
+    sqstd::g_resolver = resolver;
+}

@@ -7,6 +7,9 @@
 
 #include "squirrel/stdlib/pathcase.h"
 
+#include <cstring>
+#include <sqstdio.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -53,3 +56,38 @@ TEST_F(PathCase, NothingFoundLeavesThePathForTheCallerToFail)
 }
 
 }  // namespace
+
+TEST_F(PathCase, NamesDifferingOnlyInCaseResolveToTheFirstInByteOrder)
+{
+    fs::create_directories(root / "pair" / "data");
+    fs::create_directories(root / "pair" / "Data");
+    std::ofstream(root / "pair" / "data" / "a.txt") << "lower";
+    std::ofstream(root / "pair" / "Data" / "A.txt") << "upper";
+    // Whatever order the folder lists them in, "Data" < "data".
+    EXPECT_EQ(sqstd::resolve_path(r("pair/DATA/a.TXT"), false), r("pair/Data/A.txt"));
+}
+
+namespace {
+std::string g_target;
+int g_calls = 0;
+SQBool mapEverything(const char* name, SQBool may_be_new, char* out, SQInteger size)
+{
+    ++g_calls;
+    std::string result = std::string(name) == "new" && may_be_new ? "made-new" : g_target;
+    if (SQInteger(result.size()) >= size) return SQFalse;  // asks for a larger buffer
+    std::memcpy(out, result.c_str(), result.size() + 1);
+    return SQTrue;
+}
+}  // namespace
+
+TEST_F(PathCase, AHostResolverDecidesEveryNameUntilReset)
+{
+    g_target = r("Data/Sub/Save.DAT") + std::string(600, '/');  // longer than the first buffer
+    g_calls = 0;
+    sqstd_setfilenameresolver(mapEverything);
+    EXPECT_EQ(sqstd::resolve_path("anything", false), g_target);
+    EXPECT_GT(g_calls, 1);  // refused once for size, then given room
+    EXPECT_EQ(sqstd::resolve_path("new", true), "made-new");
+    sqstd_setfilenameresolver(nullptr);
+    EXPECT_EQ(sqstd::resolve_path(r("data/sub/save.dat"), false), r("Data/Sub/Save.DAT"));
+}

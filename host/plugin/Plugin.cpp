@@ -1,7 +1,7 @@
-#include "script/plugin/Plugin.h"
+#include "host/plugin/Plugin.h"
 
 #include "io/Path.h"
-#include "script/plugin/koplugin.h"
+#include "host/plugin/koplugin.h"
 
 #include <dlfcn.h>
 

@@ -1,6 +1,6 @@
 // A plugin for the tests, built in several behaviours (PROBE_MODE): it records every call it
 // gets into the root-table array `probe_log`, so scripts can check the order of calls.
-#include "script/plugin/koplugin.h"
+#include "host/plugin/koplugin.h"
 
 #include <cstdio>
 

@@ -1,4 +1,6 @@
 #pragma once
+#include "script/ScSystem.h"
+
 #include <squirrel.h>
 
 #include <memory>
@@ -7,17 +9,6 @@
 struct sq_api;
 
 namespace KoPlayhost {
-
-// One loaded plugin library and its optional hooks.
-class Plugin {
-public:
-    virtual ~Plugin() = default;
-    // True without onLoad; otherwise whether onLoad returned 0.
-    virtual bool load() = 0;
-    virtual void unload() = 0;
-    virtual void beginFrame() = 0;
-    virtual void endFrame() = 0;
-};
 
 // Loads `name` with the platform loader (as given, then with ".so" added), calls its onSetup
 // with the window handle, `vm` and the entry-point table. Empty when the library cannot be
