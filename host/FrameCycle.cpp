@@ -5,6 +5,7 @@
 #include "host/Prelude.h"
 #include "host/ScriptRunner.h"
 #include "io/DiskPath.h"
+#include "io/Path.h"
 #include "script/Library.h"
 #include "script/Run.h"
 
@@ -14,6 +15,8 @@
 #include <sqstdmath.h>
 #include <sqstdstring.h>
 #include <sqstdsystem.h>
+
+#include <cstdio>
 
 namespace KoPlayhost {
 namespace {
@@ -48,29 +51,47 @@ HSQUIRRELVM openVm() {
     return v;
 }
 
+bool gScreenshotFailed = false;
+
+void saveScreenshot(const std::vector<std::shared_ptr<Library>>& all, const std::u16string& path) {
+    for (auto& library : all) {
+        if (auto* screen = dynamic_cast<ScreenCapture*>(library.get())) {
+            if (screen->saveScreen(path)) return;
+            break;
+        }
+    }
+    gScreenshotFailed = true;
+    std::fprintf(stderr, "koplayhost: cannot save the screenshot '%s'\n",
+                 KoIO::toUtf8(path).c_str());
+}
+
 bool running(const ScriptRunner& runner) {
     return runner.state() == ScriptRunner::Ready || runner.state() == ScriptRunner::Suspended;
 }
 
 // Everything between VM start and VM close; returns when the loop ends or set-up fails.
-void runVm(HSQUIRRELVM v, const Setup& setup, const std::vector<std::u16string>& cmdline) {
+void runVm(HSQUIRRELVM v, const Setup& setup, const std::vector<std::u16string>& cmdline,
+           const RunOptions& options) {
     if (!runText(v, buildPrelude(setup.debug, cmdline))) return;
 
     LibraryList libraries(v);
-    for (auto& library : createLibraries()) libraries.add(std::move(library));
+    auto all = createLibraries(options.clock);
+    for (auto& library : all) libraries.add(library);
     sq_enabledebuginfo(v, setup.debug ? SQTrue : SQFalse);
     if (!runText(v, buildSetupLoadText(setup))) return; // the list unloads on the way out
 
     ScriptRunner runner(v);
     if (runner.compile(u"start.nut")) {
         bool frames = KoFrame::pumpMessages();
-        while (frames) {
+        for (uint32_t frame = 1; frames; ++frame) {
             libraries.beginFrame();
             runner.step();
             libraries.endFrame();
             if (!running(runner) && KoFrame::currentWindow()) KoFrame::postQuitMessage(0);
+            if (frame == options.frames) break;
             frames = KoFrame::pumpMessages();
         }
+        if (!options.screenshot.empty()) saveScreenshot(all, options.screenshot);
         runText(v, u"if (\"_on_exit_\" in getroottable()) { _on_exit_(); }");
     }
     runner.release();
@@ -79,13 +100,17 @@ void runVm(HSQUIRRELVM v, const Setup& setup, const std::vector<std::u16string>&
 
 } // namespace
 
+bool screenshotFailed() {
+    return gScreenshotFailed;
+}
+
 int runFrameCycle(const std::shared_ptr<KoFrame::IWindow>& window, const Setup& setup,
-                  const std::vector<std::u16string>& cmdline) {
+                  const std::vector<std::u16string>& cmdline, const RunOptions& options) {
     if (!window) return 0;
     KoFrame::clearLastMessage();
     KoFrame::setCurrentWindow(window);
     if (HSQUIRRELVM v = openVm()) {
-        runVm(v, setup, cmdline);
+        runVm(v, setup, cmdline, options);
         sq_close(v);
     }
     int code = int(KoFrame::lastMessage().wParam);

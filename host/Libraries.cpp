@@ -31,12 +31,12 @@ public:
 
 } // namespace
 
-std::vector<std::shared_ptr<Library>> createLibraries() {
+std::vector<std::shared_ptr<Library>> createLibraries(std::shared_ptr<KoTimer::IClock> clock) {
     return {
         std::make_shared<SystemLibrary>(std::make_shared<RunnerSystemHost>()),
         std::make_shared<MathLibrary>(),
         std::make_shared<IOLibrary>(),
-        std::make_shared<UtilLibrary>(),
+        std::make_shared<UtilLibrary>(std::move(clock)),
         std::make_shared<CollisionLibrary>(),
         std::make_shared<CollectionLibrary>(),
         std::make_shared<LogLibrary>(),

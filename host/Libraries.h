@@ -1,12 +1,13 @@
 #pragma once
 #include "script/Library.h"
+#include "timer/Clock.h"
 
 #include <memory>
 #include <vector>
 
 namespace KoPlayhost {
 
-// Every native library, in registration order.
-std::vector<std::shared_ptr<Library>> createLibraries();
+// Every native library, in registration order. Util's timers and frame keepers run on `clock`.
+std::vector<std::shared_ptr<Library>> createLibraries(std::shared_ptr<KoTimer::IClock> clock);
 
 } // namespace KoPlayhost

@@ -12,6 +12,7 @@ namespace {
 
 std::string errorFile = "error.txt";
 bool firstError = true;
+std::u16string reported;
 
 } // namespace
 
@@ -36,13 +37,19 @@ void hostError(HSQUIRRELVM, const SQChar* format, ...) {
     va_start(args, format);
     sqstd::vappendf(text, format, args);
     va_end(args);
+    reported += text;
+    std::string out = KoIO::toUtf8(text);
+    fwrite(out.data(), 1, out.size(), stderr);
     // The first call counts even if the file cannot be opened: later errors only append.
     FILE* f = fopen(errorFile.c_str(), firstError ? "w" : "a");
     firstError = false;
     if (!f) return;
-    std::string out = KoIO::toUtf8(text);
     fwrite(out.data(), 1, out.size(), f);
     fclose(f);
+}
+
+const std::u16string& reportedErrors() {
+    return reported;
 }
 
 } // namespace KoPlayhost

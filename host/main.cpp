@@ -1,15 +1,20 @@
 // Entry point: finds the game folder, reads setup.nut, enforces the single-instance rule,
 // opens the window and hands over to the frame cycle. Every way out returns 0, as games
-// and their launchers expect.
+// and their launchers expect, except counted test runs (--frames), whose status says whether
+// the game ran cleanly.
 #include "frame/IMonitor.h"
 #include "frame/IWindow.h"
 #include "frame/QuitConfirmation.h"
+#include "frame/ReportBox.h"
 #include "host/FrameCycle.h"
+#include "host/Output.h"
 #include "host/Setup.h"
 #include "io/FileManager.h"
 #include "io/Path.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 using namespace KoPlayhost;
@@ -22,7 +27,46 @@ namespace {
 struct Game {
     std::u16string directory;
     std::vector<std::u16string> cmdline;
+    RunOptions options;
+    bool offscreen = false;
+    bool badOptions = false;
 };
+
+// Options of the folder form, before the folder: --frames N, --screenshot FILE, --offscreen.
+// Returns the index of the first argument after them, or -1 (with a message) when one is wrong.
+int readOptions(int argc, char** argv, Game& game) {
+    int i = 1;
+    for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; ++i) {
+        std::string option = argv[i];
+        if (option == "--offscreen") {
+            game.offscreen = true;
+        } else if ((option == "--frames" || option == "--screenshot") && i + 1 < argc) {
+            const char* value = argv[++i];
+            if (option == "--screenshot") {
+                game.options.screenshot = KoIO::getAbsolutePath(KoIO::fromUtf8(value));
+                continue;
+            }
+            char* end = nullptr;
+            unsigned long n = std::strtoul(value, &end, 10);
+            if (*value < '0' || *value > '9' || *end || n == 0 || n > 100000000) {
+                std::fprintf(stderr, "koplayhost: --frames wants a count of frames, not '%s'\n",
+                             value);
+                return -1;
+            }
+            game.options.frames = uint32_t(n);
+        } else {
+            std::fprintf(stderr, "koplayhost: unknown option '%s'\n", argv[i]);
+            return -1;
+        }
+    }
+    if (!game.options.screenshot.empty() && game.options.frames == 0) {
+        std::fputs("koplayhost: --screenshot needs --frames\n", stderr);
+        return -1;
+    }
+    // A counted run is reproducible: its clock moves by the frame keeper's sleeps alone.
+    if (game.options.frames) game.options.clock = KoTimer::manualClock();
+    return i;
+}
 
 bool findGame(int argc, char** argv, Game& game) {
     std::u16string exe = KoIO::getExecutablePath();
@@ -34,16 +78,18 @@ bool findGame(int argc, char** argv, Game& game) {
         game.directory = exeDir;
         KoIO::setFileManager(KoIO::buildFileManager(exeDir, exe, true));
     } else {
-        if (argc < 2) return false;
-        std::u16string dir = KoIO::getAbsolutePath(KoIO::fromUtf8(argv[1]));
+        int at = readOptions(argc, argv, game);
+        game.badOptions = at < 0;
+        if (at < 0 || at >= argc) return false;
+        std::u16string dir = KoIO::getAbsolutePath(KoIO::fromUtf8(argv[at]));
         auto manager = dir.empty() ? nullptr : KoIO::buildFileManager(dir, u"", true);
         if (!manager) {
-            std::fprintf(stderr, "koplayhost: '%s' is not a game folder\n", argv[1]);
+            std::fprintf(stderr, "koplayhost: '%s' is not a game folder\n", argv[at]);
             return false;
         }
         game.directory = dir;
         KoIO::setFileManager(manager);
-        first = 2;
+        first = at + 1;
     }
     for (int i = first; i < argc; ++i) game.cmdline.push_back(KoIO::fromUtf8(argv[i]));
     return true;
@@ -54,19 +100,26 @@ bool findGame(int argc, char** argv, Game& game) {
 int main(int argc, char** argv) {
     Game game;
     if (!findGame(argc, argv, game)) {
-        std::fputs("usage: koplayhost GAME_FOLDER [ARGUMENTS...]\n"
+        std::fputs("usage: koplayhost [OPTIONS] GAME_FOLDER [ARGUMENTS...]\n"
                    "  GAME_FOLDER holds start.nut (and setup.nut, media, .koa archives).\n"
-                   "  A koplayhost placed in the game folder itself needs no GAME_FOLDER.\n",
+                   "  A koplayhost placed in the game folder itself needs no GAME_FOLDER.\n"
+                   "options (for testing games):\n"
+                   "  --frames N         run N frames on a clock that advances one frame\n"
+                   "                     interval per frame, then end; the exit status is 1\n"
+                   "                     when the script failed\n"
+                   "  --screenshot FILE  with --frames: save the last frame (.png .jpg .bmp)\n"
+                   "  --offscreen        no window on the display (SDL's offscreen driver)\n",
                    stderr);
-        return 0;
+        return game.badOptions ? 2 : 0;
     }
+    if (game.offscreen) setenv("SDL_VIDEODRIVER", "offscreen", 1);
     if (chdir(KoIO::toPosixPath(game.directory).c_str()) != 0) return 0;
 
     Setup setup;
     std::u16string problem;
     if (readSetup(u"setup.nut", setup, &problem) == SetupResult::Failed) {
         std::fprintf(stderr, "koplayhost: %s\n", KoIO::toUtf8(problem).c_str());
-        return 0;
+        return game.options.frames ? 1 : 0;
     }
 
     auto monitor = KoFrame::createMonitor(setup.ID);
@@ -77,11 +130,19 @@ int main(int argc, char** argv) {
     }
 
     int code = 0;
+    bool opened = false;
     if (auto window = KoFrame::createWindow(setup.title, setup.width, setup.height)) {
+        opened = true;
         window->addCloseHandler(KoFrame::confirmQuit);
-        code = runFrameCycle(window, setup, game.cmdline);
+        code = runFrameCycle(window, setup, game.cmdline, game.options);
+        // A game in development shows why it stopped instead of vanishing.
+        if (setup.debug && !game.options.frames && !reportedErrors().empty())
+            KoFrame::showErrorReport(window.get(), reportedErrors());
         window->destroy();
     }
     monitor.reset();
+    // Counted runs are for testing: their status tells whether the game ran cleanly.
+    if (game.options.frames)
+        return opened && reportedErrors().empty() && !screenshotFailed() ? 0 : 1;
     return code;
 }

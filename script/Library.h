@@ -2,6 +2,7 @@
 #include <squirrel.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace KoPlayhost {
@@ -16,6 +17,14 @@ public:
     virtual void unload(HSQUIRRELVM) {}
     virtual void beginFrame(HSQUIRRELVM) {}
     virtual void endFrame(HSQUIRRELVM) {}
+};
+
+// Implemented by the library that draws the window: saves the last frame it showed as an image
+// file (PNG, JPEG or BMP by the name's extension). False when it cannot.
+class ScreenCapture {
+public:
+    virtual ~ScreenCapture() = default;
+    virtual bool saveScreen(const std::u16string& path) = 0;
 };
 
 // Libraries in registration order; every pass runs in that order.

@@ -16,4 +16,8 @@ public:
 // The platform's monotonic clock, truncated to 32 bits.
 std::shared_ptr<IClock> systemClock();
 
+// A clock that moves only when slept on, at once: a run paced by it takes exactly the frame
+// keeper's interval per frame however fast the machine is, so it is reproducible.
+std::shared_ptr<IClock> manualClock(uint32_t start = 0);
+
 } // namespace KoTimer

@@ -16,7 +16,21 @@ public:
     }
     void sleep(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 };
+
+class ManualClock final : public IClock {
+public:
+    explicit ManualClock(uint32_t start) : now_(start) {}
+    uint32_t now() override { return now_; }
+    void sleep(uint32_t ms) override { now_ += ms; }
+
+private:
+    uint32_t now_;
+};
 } // namespace
+
+std::shared_ptr<IClock> manualClock(uint32_t start) {
+    return std::make_shared<ManualClock>(start);
+}
 
 std::shared_ptr<IClock> systemClock() {
     static const auto clock = std::make_shared<SystemClock>();

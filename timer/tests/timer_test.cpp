@@ -136,3 +136,18 @@ TEST(Fps, SystemClockPacesRealTime) {
     for (int i = 0; i < 5; ++i) fps->wait();
     EXPECT_GE(clock->now() - t0, 49u);
 }
+
+// The clock of reproducible runs: time moves only by the keeper's sleeps, so sixty frames at
+// 60 fps take exactly one second of it and a timer on it reads whole frames.
+TEST(ManualClock, FramesAdvanceItByTheKeepersSchedule) {
+    auto clock = manualClock(500);
+    auto fps = createFps(60, clock);
+    auto timer = createTimer(clock);
+    fps->wait();
+    EXPECT_EQ(clock->now(), 517u);
+    fps->wait();
+    EXPECT_EQ(clock->now(), 533u);
+    for (int i = 2; i < 60; ++i) fps->wait();
+    EXPECT_EQ(clock->now(), 1500u);
+    EXPECT_EQ(timer->get(), 1000u);
+}

@@ -1,0 +1,1 @@
+print("must not run\n");
