@@ -38,11 +38,12 @@ bool running(const ScriptRunner& runner) {
 }
 
 // Everything between VM start and VM close; returns when the loop ends or set-up fails.
-void runVm(HSQUIRRELVM v, const Setup& setup, const std::vector<std::u16string>& cmdline) {
+void runVm(HSQUIRRELVM v, const Setup& setup, const std::vector<std::u16string>& cmdline,
+           const LibraryFactory& makeLibraries) {
     if (!runText(v, buildPrelude(setup.debug, cmdline))) return;
 
     LibraryList libraries(v);
-    for (auto& library : createLibraries()) libraries.add(std::move(library));
+    for (auto& library : makeLibraries()) libraries.add(std::move(library));
     sq_enabledebuginfo(v, setup.debug ? SQTrue : SQFalse);
     if (!runText(v, buildSetupLoadText(setup))) return; // the list unloads on the way out
 
@@ -66,11 +67,16 @@ void runVm(HSQUIRRELVM v, const Setup& setup, const std::vector<std::u16string>&
 
 int runFrameCycle(const std::shared_ptr<KoFrame::IWindow>& window, const Setup& setup,
                   const std::vector<std::u16string>& cmdline) {
+    return runFrameCycle(window, setup, cmdline, [] { return createLibraries(); });
+}
+
+int runFrameCycle(const std::shared_ptr<KoFrame::IWindow>& window, const Setup& setup,
+                  const std::vector<std::u16string>& cmdline, const LibraryFactory& makeLibraries) {
     if (!window) return 0;
     KoFrame::clearLastMessage();
     KoFrame::setCurrentWindow(window);
     if (HSQUIRRELVM v = openVm()) {
-        runVm(v, setup, cmdline);
+        runVm(v, setup, cmdline, makeLibraries);
         sq_close(v);
     }
     int code = int(KoFrame::lastMessage().wParam);
