@@ -42,13 +42,15 @@ function(ko_add_script_test name)
 endfunction()
 
 # ko_add_game_tests(PREFIX DIR [ENV KEY=VALUE...])
-# One test per sub-folder of DIR holding a start.nut: the folder is a game run by the real koplayhost through
+# One test per sub-folder of DIR holding a start.nut, a setup.nut or a .koa archive (what the runner
+# takes for a game folder): the folder is a game run by the real koplayhost through
 # tools/game-test (see there for the expected.* files it checks).
 function(ko_add_game_tests prefix dir)
     cmake_parse_arguments(G "" "" "ENV" ${ARGN})
     file(GLOB games LIST_DIRECTORIES true CONFIGURE_DEPENDS ${dir}/*)
     foreach(game IN LISTS games)
-        if(IS_DIRECTORY ${game} AND EXISTS ${game}/start.nut)
+        file(GLOB archives ${game}/*.koa)
+        if(IS_DIRECTORY ${game} AND (EXISTS ${game}/start.nut OR EXISTS ${game}/setup.nut OR archives))
             get_filename_component(name ${game} NAME)
             add_test(NAME ${prefix}.${name}
                      COMMAND ${PROJECT_SOURCE_DIR}/tools/game-test $<TARGET_FILE:koplayhost> ${game})

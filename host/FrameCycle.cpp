@@ -75,7 +75,7 @@ void runVm(HSQUIRRELVM v, const Setup& setup, const std::vector<std::u16string>&
     if (!runText(v, buildPrelude(setup.debug, cmdline))) return;
 
     LibraryList libraries(v);
-    auto all = createLibraries(options.clock);
+    auto all = options.makeLibraries ? options.makeLibraries() : createLibraries(options.clock);
     for (auto& library : all) libraries.add(library);
     sq_enabledebuginfo(v, setup.debug ? SQTrue : SQFalse);
     if (!runText(v, buildSetupLoadText(setup))) return; // the list unloads on the way out
@@ -102,6 +102,13 @@ void runVm(HSQUIRRELVM v, const Setup& setup, const std::vector<std::u16string>&
 
 bool screenshotFailed() {
     return gScreenshotFailed;
+}
+
+int runFrameCycle(const std::shared_ptr<KoFrame::IWindow>& window, const Setup& setup,
+                  const std::vector<std::u16string>& cmdline, const LibraryFactory& makeLibraries) {
+    RunOptions options;
+    options.makeLibraries = makeLibraries;
+    return runFrameCycle(window, setup, cmdline, options);
 }
 
 int runFrameCycle(const std::shared_ptr<KoFrame::IWindow>& window, const Setup& setup,

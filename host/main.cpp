@@ -9,6 +9,7 @@
 #include "host/FrameCycle.h"
 #include "host/Output.h"
 #include "host/Setup.h"
+#include "io/File.h"
 #include "io/FileManager.h"
 #include "io/Path.h"
 
@@ -21,8 +22,8 @@ using namespace KoPlayhost;
 
 namespace {
 
-// The game is the executable's own folder when that holds start.nut (also inside an archive
-// beside it or appended to it); otherwise the first argument names the game folder, so one
+// The game is the executable's own folder when that looks like one: it holds start.nut or
+// setup.nut (also inside an archive beside it or appended to it), or a .koa archive; otherwise the first argument names the game folder, so one
 // installed runner can start any game. The folder argument is not part of cmdline.
 struct Game {
     std::u16string directory;
@@ -68,13 +69,24 @@ int readOptions(int argc, char** argv, Game& game) {
     return i;
 }
 
+// A game whose setup.nut only includes scripts, or whose files are all packed, has no plain
+// start.nut beside the runner and is still a game.
+bool isGameFolder(KoIO::IFileManager& files, const std::u16string& directory) {
+    if (files.exists(u"start.nut") || files.exists(u"setup.nut")) return true;
+    auto folder = KoIO::Core::File::create(directory);
+    if (!folder) return false;
+    for (auto& child : folder->getChildren())
+        if (KoIO::getExtension(child->getPath()) == u"koa" && child->isFile()) return true;
+    return false;
+}
+
 bool findGame(int argc, char** argv, Game& game) {
     std::u16string exe = KoIO::getExecutablePath();
     std::u16string exeDir = KoIO::getParentPath(exe);
     if (argc > 0) game.cmdline.push_back(KoIO::fromUtf8(argv[0]));
     auto own = exeDir.empty() ? nullptr : KoIO::buildFileManager(exeDir, exe);
     int first = 1;
-    if (own && own->exists(u"start.nut")) {
+    if (own && isGameFolder(*own, exeDir)) {
         game.directory = exeDir;
         KoIO::setFileManager(KoIO::buildFileManager(exeDir, exe, true));
     } else {

@@ -111,16 +111,32 @@ TEST(Intersects, SegmentSignTestHoldsAtScreenCoordinates) {
 }
 
 TEST(Intersects, ExtremeCoordinatesAreDefined) {
-    // Wrapping arithmetic by design: any answer is fine, undefined behaviour is not.
+    // Differences across the whole range do not fit in 32 bits; every answer here is worked out
+    // by hand from the geometry (and, for the segment rule, from its wrapping side values).
     const int32_t lo = INT32_MIN, hi = INT32_MAX;
-    std::vector<std::shared_ptr<IShape>> shapes{
-        createPoint(lo, hi),        createLine(lo, lo, hi, hi),
-        createLine(hi, lo, lo, hi), createRectangle(lo, lo, hi, hi),
-        createCircle(hi, lo, hi),   createCircle(0, 0, hi)};
-    int hits = 0;
-    for (auto& a : shapes)
-        for (auto& b : shapes) hits += hit(a, b);
-    EXPECT_GT(hits, 0);
+    auto diagonal = createLine(lo, lo, hi, hi);
+    // Rectangles: corners and edges belong at the limits too.
+    EXPECT_TRUE(hit(createPoint(lo, hi), createRectangle(lo, lo, hi, hi)));
+    EXPECT_TRUE(hit(createRectangle(lo, lo, hi, hi), createRectangle(0, 0, 0, 0)));
+    EXPECT_FALSE(hit(createRectangle(lo, lo, lo, lo), createRectangle(hi, hi, hi, hi)));
+    EXPECT_TRUE(hit(createCircle(hi, lo, hi), createRectangle(lo, lo, hi, hi))); // centre on a corner
+    // The main diagonal holds its end point and the origin (direction agrees, not past the
+    // end), not the far corner (direction off by 45 degrees), nor its start point.
+    EXPECT_TRUE(hit(createPoint(hi, hi), diagonal));
+    EXPECT_TRUE(hit(createPoint(0, 0), diagonal));
+    EXPECT_FALSE(hit(createPoint(lo, hi), diagonal));
+    EXPECT_FALSE(hit(createPoint(lo, lo), diagonal));
+    // The two diagonals cross: side values f1 = -1, f2 = 1, f3 = 1, f4 = -1 in wrapping
+    // arithmetic (hi - lo wraps to -1).
+    EXPECT_TRUE(hit(diagonal, createLine(hi, lo, lo, hi)));
+    // A segment across the whole x range passes through the unit circle at the origin.
+    EXPECT_TRUE(hit(createLine(lo, 0, hi, 0), createCircle(0, 0, 1)));
+    // 2^32 - 1 apart: far out of reach (a wrapped difference would make them 1 apart).
+    EXPECT_FALSE(hit(createCircle(lo, 0, 1), createCircle(hi, 0, 1)));
+    EXPECT_FALSE(hit(createPoint(lo, 0), createPoint(hi, 0)));
+    // 2^31 * sqrt 2 from the centre, beyond a radius of 2^31 - 1.
+    EXPECT_FALSE(hit(createPoint(lo, lo), createCircle(0, 0, hi)));
+    EXPECT_TRUE(hit(createPoint(lo + 1, 0), createCircle(0, 0, hi)));
 }
 
 TEST(Intersects, SegmentAgainstCircle) {
@@ -152,6 +168,8 @@ TEST(Intersects, RectanglesAndCircles) {
     EXPECT_TRUE(hit(createCircle(5, -3, 4), r));   // crosses the top edge
     EXPECT_FALSE(hit(createCircle(-5, -5, 5), r)); // near the corner, but 7.07 away
     EXPECT_TRUE(hit(createCircle(-5, 0, 5), r));   // touches the corner: end rule, inclusive
+    EXPECT_FALSE(hit(createCircle(15, 5, 5), r));  // tangent to the middle of an edge: strict
+    EXPECT_FALSE(hit(createCircle(14, 14, 5), r)); // 5.66 from the corner
 }
 
 TEST(Intersects, GroupMatchesAnyMember) {

@@ -83,8 +83,13 @@ TEST_F(WindowTest, SecondCreateOnTheSameObjectFails) {
 TEST_F(WindowTest, ZeroSizeGivesATinyWindowNotAFailure) {
     auto w = createWindow(u"zero", 0, 0);
     ASSERT_TRUE(w);
-    EXPECT_GE(w->getWidth(), 1);
-    EXPECT_GE(w->getHeight(), 1);
+    EXPECT_EQ(w->getWidth(), 1);
+    EXPECT_EQ(w->getHeight(), 1);
+    // Each side on its own: the other keeps its size.
+    auto wide = createWindow(u"flat", 300, 0);
+    ASSERT_TRUE(wide);
+    EXPECT_EQ(wide->getWidth(), 300);
+    EXPECT_EQ(wide->getHeight(), 1);
 }
 
 TEST_F(WindowTest, TitleRoundTripsThroughUtf8AndIsCutTo255Units) {

@@ -3,9 +3,11 @@
 #include "io/File.h"
 #include "io/Path.h"
 
+#include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <string>
 #include <unistd.h>
 
 using namespace KoIO;
@@ -111,34 +113,73 @@ TEST(File, RemoveMissingNonEmptyAndEmpty) {
     EXPECT_FALSE(d.exists("full"));
 }
 
+namespace {
+// Sets TZ for one test and puts the old zone back.
+class Zone {
+public:
+    explicit Zone(const char* tz) {
+        if (const char* old = getenv("TZ")) old_ = old, had_ = true;
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    ~Zone() {
+        if (had_)
+            setenv("TZ", old_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    std::string old_;
+    bool had_ = false;
+};
+
+// 2020-06-15 12:34:56.5 UTC: 1592179200 (2020-06-15 00:00 UTC) + 45296 s.
+constexpr time_t kInstant = 1592224496;
+} // namespace
+
+// File times are 100 ns counts since 1601-01-01 in local wall-clock time. The counts below
+// are worked out by hand: (kInstant + offset + 11644473600) * 10^7 + 5 * 10^6.
 TEST(File, WriteAndAccessTimesRoundTripInLocalTime) {
-    TempDir d;
-    d.write("t", "x");
-    auto f = File::create(u16(d.at("t")));
-    // 2020-06-15 12:34:56.5 local time.
-    struct tm tm = {};
-    tm.tm_year = 120, tm.tm_mon = 5, tm.tm_mday = 15, tm.tm_hour = 12, tm.tm_min = 34,
-    tm.tm_sec = 56, tm.tm_isdst = -1;
-    time_t utc = mktime(&tm);
-    FileTime local = Core::toFileTime(utc, 500000000);
-    // The count is local: its seconds, taken as UTC, give back the wall-clock fields.
-    time_t wall = time_t(local / 10000000 - 11644473600LL);
-    struct tm back;
-    gmtime_r(&wall, &back);
-    EXPECT_EQ(back.tm_hour, 12);
-    EXPECT_EQ(back.tm_min, 34);
-    EXPECT_TRUE(f->setLastWriteTime(local));
-    EXPECT_EQ(f->getLastWriteTime(), local);
-    struct stat st;
-    stat(d.at("t").c_str(), &st);
-    EXPECT_EQ(st.st_mtim.tv_sec, utc);
-    EXPECT_TRUE(f->setLastAccessTime(local + 10000000));
-    EXPECT_EQ(f->getLastAccessTime(), local + 10000000);
-    EXPECT_EQ(f->getLastWriteTime(), local); // untouched
-    EXPECT_FALSE(f->setCreationTime(local));
-    EXPECT_NE(f->getCreationTime(), 0u);
-    EXPECT_FALSE(f->setLastWriteTime(0));
-    EXPECT_FALSE(File::create(u16(d.at("missing")))->setLastWriteTime(local));
+    struct Case {
+        const char* tz;
+        FileTime local; // the count a script sees for kInstant.5
+    };
+    const Case cases[] = {
+        {"XST-9", 132367304965000000ULL},                       // 21:34:56 at UTC+9
+        {"YST5", 132366800965000000ULL},                        // 07:34:56 at UTC-5
+        {"CET-1CEST,M3.5.0,M10.5.0/3", 132367052965000000ULL}, // summer: 14:34:56 at UTC+2
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tz);
+        Zone zone(c.tz);
+        TempDir d;
+        d.write("t", "x");
+        auto f = File::create(u16(d.at("t")));
+        EXPECT_EQ(Core::toFileTime(kInstant, 500000000), c.local);
+        int64_t seconds = 0;
+        long nanoseconds = 0;
+        ASSERT_TRUE(Core::fromFileTime(c.local, seconds, nanoseconds));
+        EXPECT_EQ(seconds, kInstant);
+        EXPECT_EQ(nanoseconds, 500000000);
+
+        EXPECT_TRUE(f->setLastWriteTime(c.local));
+        EXPECT_EQ(f->getLastWriteTime(), c.local);
+        struct stat st;
+        ASSERT_EQ(stat(d.at("t").c_str(), &st), 0);
+        EXPECT_EQ(st.st_mtim.tv_sec, kInstant);
+        EXPECT_EQ(st.st_mtim.tv_nsec, 500000000);
+        EXPECT_TRUE(f->setLastAccessTime(c.local + 10000000));
+        EXPECT_EQ(f->getLastAccessTime(), c.local + 10000000);
+        ASSERT_EQ(stat(d.at("t").c_str(), &st), 0);
+        EXPECT_EQ(st.st_atim.tv_sec, kInstant + 1);
+        EXPECT_EQ(f->getLastWriteTime(), c.local); // untouched
+        EXPECT_FALSE(f->setCreationTime(c.local));
+        EXPECT_NE(f->getCreationTime(), 0u);
+        EXPECT_FALSE(f->setLastWriteTime(0));
+        EXPECT_FALSE(File::create(u16(d.at("missing")))->setLastWriteTime(c.local));
+    }
 }
 
 TEST(File, ChildrenInNameOrderAndParent) {

@@ -72,6 +72,7 @@ TEST(GcWeakRef, CyclesNeedTheCollector) {
         "::w <- a.weakref();"));
     EXPECT_EQ(g_released, 0);
     ASSERT_TRUE(t.run("print(w != null);"));   // a weakref read from a slot is its target
+    EXPECT_EQ(TestVM::out, "true");
     SQInteger n = sq_collectgarbage(t.v);
     EXPECT_GE(n, 2);
     EXPECT_EQ(g_released, 1);

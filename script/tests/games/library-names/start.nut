@@ -20,6 +20,11 @@ local names = {
           "existsDirectory", "readTextFile", "writeTextFile", "appendTextFile"],
     Collision = ["Point", "Line", "Rectangle", "Circle", "intersects"],
 };
+// Lists shared by several classes; an inner array stands for its names.
+const READS = "readInt8 readUint8 readInt16 readUint16 readInt32 readFloat32 readFloat64 readBlob";
+const WRITES = "writeInt8 writeUint8 writeInt16 writeUint16 writeInt32 writeFloat32 writeFloat64 writeBlob";
+const TEXT_READER = "close isClosed isReadable read readLine readAll readLines";
+const TEXT_WRITER = "close isClosed isWritable write writeLine flush";
 local members = {
     ["Util.Timer()"] = [Util.Timer(), ["set", "get", "stop", "start", "reset", "isStopped"]],
     ["Util.Fps(60)"] = [Util.Fps(60), ["setFps", "getFps", "wait"]],
@@ -37,6 +42,21 @@ local members = {
                                                   "top", "bottom", "toArray"]],
     ["Math.Random()"] = [Math.Random(), ["getSeed", "nextInt", "nextFloat"]],
     ["Math.Bezier()"] = [Math.Bezier([[0, 0], [1, 1]]), ["get"]],
+    ["IO.Blob"] = [IO.Blob, ["getLength", "getCursor", "setCursor", READS, WRITES]],
+    ["IO.BinaryReader"] = [IO.BinaryReader, ["close", "isClosed", "isReadable", "getLength",
+                                             "setCursor", "getCursor", READS]],
+    ["IO.BinaryWriter"] = [IO.BinaryWriter, ["close", "isClosed", "isWritable", "getLength",
+                                             "getCursor", "setCursor", "flush", WRITES]],
+    ["IO.TextReader"] = [IO.TextReader, TEXT_READER],
+    ["IO.StringReader"] = [IO.StringReader, TEXT_READER],
+    ["IO.TextWriter"] = [IO.TextWriter, TEXT_WRITER],
+    ["IO.StringWriter"] = [IO.StringWriter, [TEXT_WRITER, "getString"]],
+    ["IO.File"] = [IO.File, ["exists", "isFile", "isDirectory", "isHidden", "isReadOnry", "getSize",
+                             "remove", "makeFile", "makeDirectory", "getPath", "getAbsolutePath",
+                             "getParentPath", "getParentName", "getName", "getNameWithoutExtension",
+                             "getExtension", "createBlob", "createBinaryReader",
+                             "createBinaryWriter", "createTextReader", "createTextWriter",
+                             "getParent", "getChildren"]],
     ["SystemEventHandlers__()"] = [SystemEventHandlers__(), ["isEmpty", "contains", "add", "remove",
                                                              "removeAt", "clear", "getHandlers", "call"]],
 };
@@ -48,8 +68,11 @@ foreach (table, list in names) {
     }
 }
 foreach (what, pair in members) {
-    foreach (n in pair[1]) {
-        if (!(n in pair[0])) missing.append(what + "." + n);
+    local list = typeof pair[1] == "string" ? [pair[1]] : pair[1];
+    foreach (item in list) {
+        foreach (n in split(item, " ")) {
+            if (!(n in pair[0])) missing.append(what + "." + n);
+        }
     }
 }
 foreach (k, v in { DEBUG = 0, INFO = 1, WARNING = 2, ERROR = 3 }) {

@@ -1,1 +1,0 @@
-grep -q "AN ERROR HAS OCCURED \[boom\]" error.txt || { cat error.txt; exit 1; }

@@ -1,0 +1,1 @@
+print("more ran, DEBUG " + DEBUG + "\n");
