@@ -1,8 +1,11 @@
 #include "host/Libraries.h"
 
+#include "frame/IWindow.h"
+
 #include "script/ScCollection.h"
 #include "script/ScCollision.h"
 #include "script/ScIO.h"
+#include "script/ScInput.h"
 #include "script/ScLog.h"
 #include "script/ScMath.h"
 #include "script/ScSystem.h"
@@ -15,6 +18,7 @@ std::vector<std::shared_ptr<Library>> createLibraries() {
         std::make_shared<SystemLibrary>(),
         std::make_shared<MathLibrary>(),
         std::make_shared<IOLibrary>(),
+        std::make_shared<InputLibrary>(KoFrame::currentWindowHandle()),
         std::make_shared<UtilLibrary>(),
         std::make_shared<CollisionLibrary>(),
         std::make_shared<CollectionLibrary>(),

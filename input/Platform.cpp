@@ -202,7 +202,17 @@ uint32_t windowIdOf(WindowHandle window) {
 bool screenCursor(int32_t& x, int32_t& y) {
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
     int gx = 0, gy = 0;
-    SDL_GetGlobalMouseState(&gx, &gy);
+    // Over one of our windows, SDL's position follows every motion event, pointer warps by
+    // other programs included; its global position is only refreshed by device motion.
+    if (SDL_Window* over = SDL_GetMouseFocus()) {
+        int wx = 0, wy = 0;
+        SDL_GetWindowPosition(over, &wx, &wy);
+        SDL_GetMouseState(&gx, &gy);
+        gx += wx;
+        gy += wy;
+    } else {
+        SDL_GetGlobalMouseState(&gx, &gy);
+    }
     x = gx;
     y = gy;
     return true;
@@ -262,6 +272,53 @@ void resetState() {
     const uint32_t users = g_state.wheelUsers;
     g_state = State{};
     g_state.wheelUsers = users;
+}
+
+bool startEvents() {
+    return SDL_InitSubSystem(SDL_INIT_EVENTS | SDL_INIT_JOYSTICK) == 0;
+}
+
+namespace {
+void queue(SDL_Event& e) {
+    SDL_PushEvent(&e);
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+}
+} // namespace
+
+bool pushKey(const char* scancodeName, bool down) {
+    const SDL_Scancode sc = SDL_GetScancodeFromName(scancodeName);
+    if (sc == SDL_SCANCODE_UNKNOWN) return false;
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.scancode = sc;
+    queue(e);
+    return true;
+}
+
+void pushButton(int button, bool down) {
+    SDL_Event e{};
+    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.button = static_cast<Uint8>(button);
+    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    queue(e);
+}
+
+void pushWheel(int notches) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.y = notches;
+    e.wheel.preciseY = static_cast<float>(notches);
+    e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    queue(e);
+}
+
+void pushFocus(uint32_t windowId, bool gained) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST;
+    e.window.windowID = windowId;
+    queue(e);
 }
 } // namespace Testing
 

@@ -47,9 +47,20 @@ void warpCursor(uint32_t windowId, int32_t x, int32_t y);
 // The size of the window's client area; false when it is gone.
 bool clientSize(uint32_t windowId, int32_t& width, int32_t& height);
 
+// Input for tests, queued through SDL as real input is (no display needed).
 namespace Testing {
 // Forgets every key, button, focus and wheel notch (tests start from a clean state).
 void resetState();
+// Starts SDL's event queue and joysticks; false if SDL cannot.
+bool startEvents();
+// A key by SDL's scancode name ("A", "Left Shift", "Keypad Enter", "Return"); false for an
+// unknown name.
+bool pushKey(const char* scancodeName, bool down);
+// SDL button numbers: 1 left, 2 middle, 3 right, 4 and 5 the extra buttons.
+void pushButton(int button, bool down);
+// Whole notches, positive away from the user.
+void pushWheel(int notches);
+void pushFocus(uint32_t windowId, bool gained);
 } // namespace Testing
 
 } // namespace KoInput

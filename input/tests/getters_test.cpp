@@ -20,7 +20,10 @@ const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new KoInputTest::Sd
 
 class Getters : public ::testing::Test {
 protected:
-    void SetUp() override { Testing::resetState(); }
+    void SetUp() override {
+        attachPlatform();
+        Testing::resetState();
+    }
     const KeyNameTable& table = keyNameTable(nullptr);
     int32_t read(const char16_t* name) {
         auto g = table.makeGetter(name);
