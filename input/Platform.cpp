@@ -320,6 +320,44 @@ void pushFocus(uint32_t windowId, bool gained) {
     e.window.windowID = windowId;
     queue(e);
 }
+
+namespace {
+std::array<SDL_Joystick*, 16> g_virtual{};
+SDL_Joystick* virtualAt(int index) {
+    return index >= 0 && index < int(g_virtual.size()) ? g_virtual[size_t(index)] : nullptr;
+}
+} // namespace
+
+int attachJoystick() {
+    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 12, 0);
+    if (index < 0 || index >= int(g_virtual.size())) return -1;
+    g_virtual[size_t(index)] = SDL_JoystickOpen(index);
+    return g_virtual[size_t(index)] ? index : -1;
+}
+
+void moveJoystick(int index, int x, int y) {
+    if (SDL_Joystick* j = virtualAt(index)) {
+        SDL_JoystickSetVirtualAxis(j, 0, Sint16(x - 32768));
+        SDL_JoystickSetVirtualAxis(j, 1, Sint16(y - 32768));
+        SDL_JoystickUpdate();
+    }
+}
+
+void pressJoystick(int index, int button, bool down) {
+    if (SDL_Joystick* j = virtualAt(index)) {
+        SDL_JoystickSetVirtualButton(j, button, down ? 1 : 0);
+        SDL_JoystickUpdate();
+    }
+}
+
+void detachJoystick(int index) {
+    if (SDL_Joystick* j = virtualAt(index)) {
+        SDL_JoystickClose(j);
+        g_virtual[size_t(index)] = nullptr;
+        SDL_JoystickDetachVirtual(index);
+        SDL_JoystickUpdate();
+    }
+}
 } // namespace Testing
 
 } // namespace KoInput

@@ -61,6 +61,12 @@ void pushButton(int button, bool down);
 // Whole notches, positive away from the user.
 void pushWheel(int notches);
 void pushFocus(uint32_t windowId, bool gained);
+// SDL's virtual joystick (2 axes, 12 buttons) at the next device index; -1 if SDL cannot.
+int attachJoystick();
+// Axes 0 to 65535; buttons 0 to 11 (button 1 is 0).
+void moveJoystick(int index, int x, int y);
+void pressJoystick(int index, int button, bool down);
+void detachJoystick(int index);
 } // namespace Testing
 
 } // namespace KoInput

@@ -131,6 +131,32 @@ TEST_F(InputScript, HeldKeysInTableOrder) {
     EXPECT_EQ(eval("Input.createKeyboard().getConfig()[100].keys[0]"), "key.numenter");
 }
 
+// Joystick names map to the directions by name, not by table position (the script table lists
+// left, right, up, down; the getters number left, up, right, down).
+TEST(InputJoystick, ReadyMadeJoystickReadsTheVirtualDevice) {
+    ASSERT_TRUE(KoInput::Testing::startEvents());
+    const int joy = KoInput::Testing::attachJoystick();
+    ASSERT_EQ(joy, 0);
+    KoTest::ScriptVm vm;
+    ASSERT_TRUE(vm.load(std::make_shared<KoPlayhost::InputLibrary>(nullptr))) << vm.takeErr();
+    ASSERT_TRUE(vm.run("function show(a) { if (a == null) return \"null\"; local s = \"\";"
+                       "  foreach (i, e in a) s += (i ? \",\" : \"\") + e; return \"[\" + s + \"]\"; }"));
+    KoInput::Testing::moveJoystick(joy, 32768, 32768);
+    EXPECT_EQ(vm.eval("show(Input.getJoystickKeys(0))"), "[]");
+    KoInput::Testing::moveJoystick(joy, 65535, 0);
+    KoInput::Testing::pressJoystick(joy, 11, true);
+    EXPECT_EQ(vm.eval("show(Input.getJoystickKeys(0))"), "[joy0.right,joy0.up,joy0.btn12]");
+    KoInput::Testing::moveJoystick(joy, 21844, 43691);
+    KoInput::Testing::pressJoystick(joy, 11, false);
+    KoInput::Testing::pressJoystick(joy, 0, true);
+    EXPECT_EQ(vm.eval("show(Input.getJoystickKeys(0))"), "[joy0.left,joy0.down,joy0.btn1]");
+    EXPECT_EQ(vm.eval("show(Input.getJoystickKeys(1))"), "[]");
+    // Unplugged in play: the held keys go and the controller keeps working.
+    KoInput::Testing::detachJoystick(joy);
+    EXPECT_EQ(vm.eval("Input.joysticks__[0].update() && Input.joysticks__[0].isReleased(4)"), "true");
+    EXPECT_EQ(vm.eval("show(Input.getJoystickKeys(0))"), "[]");
+}
+
 TEST_F(InputScript, ConfigRoundTripsAndStopsAtABadType) {
     run("a <- Input.Controller(); a.setButton(1, [\"key.z\"]); a.setAxis(2, [\"mouse.wheel\"]);"
         "b <- Input.Controller(); b.setButton(9, [\"key.y\"]); r <- b.setConfig(a.getConfig());");
