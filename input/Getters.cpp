@@ -45,7 +45,8 @@ MouseWheelGetter::~MouseWheelGetter() {
 
 int32_t MouseWheelGetter::getValue() {
     const int32_t counter = wheelCounter();
-    const auto d = static_cast<int32_t>(static_cast<uint32_t>(lastSeen_) - static_cast<uint32_t>(counter));
+    const auto d =
+        static_cast<int32_t>(static_cast<uint32_t>(lastSeen_) - static_cast<uint32_t>(counter));
     lastSeen_ = counter;
     switch (mode_) {
     case 0:
@@ -60,7 +61,7 @@ int32_t MouseWheelGetter::getValue() {
 }
 
 JoystickButtonGetter::Thresholds JoystickButtonGetter::thresholdsOf(uint32_t xmin, uint32_t xmax,
-                                                                   uint32_t ymin, uint32_t ymax) {
+                                                                    uint32_t ymin, uint32_t ymax) {
     Thresholds t;
     t.left = (2 * xmin + xmax) / 3;
     t.right = (xmin + 2 * xmax) / 3;
@@ -102,7 +103,8 @@ int32_t JoystickButtonGetter::getValue() {
         return 0;
     }
     auto axis = [&](int n) {
-        return static_cast<uint32_t>(static_cast<int32_t>(SDL_JoystickGetAxis(joystick_, n)) + 32768);
+        return static_cast<uint32_t>(static_cast<int32_t>(SDL_JoystickGetAxis(joystick_, n)) +
+                                     32768);
     };
     switch (index_) {
     case 0:

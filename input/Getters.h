@@ -31,7 +31,8 @@ private:
 class MouseCursorGetter final : public IGetter {
 public:
     MouseCursorGetter(int32_t axis, WindowHandle window);
-    MouseCursorGetter(int32_t axis, WindowId window) : axis_(axis), client_(true), windowId_(window.value) {}
+    MouseCursorGetter(int32_t axis, WindowId window)
+        : axis_(axis), client_(true), windowId_(window.value) {}
     int32_t getValue() override;
 
 private:

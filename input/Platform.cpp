@@ -136,7 +136,8 @@ int watch(void*, SDL_Event* e) {
     case SDL_MOUSEWHEEL:
         if (g_state.wheelUsers > 0 && e->wheel.which != SDL_TOUCH_MOUSEID) {
             // Every whole notch counts, fast turns too.
-            const int32_t y = e->wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e->wheel.y : e->wheel.y;
+            const int32_t y =
+                e->wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -e->wheel.y : e->wheel.y;
             g_state.wheel = static_cast<int32_t>(static_cast<uint32_t>(g_state.wheel) +
                                                  static_cast<uint32_t>(y));
         }
@@ -144,7 +145,8 @@ int watch(void*, SDL_Event* e) {
     case SDL_WINDOWEVENT:
         if (e->window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
             g_state.focus = e->window.windowID;
-        else if (e->window.event == SDL_WINDOWEVENT_FOCUS_LOST && g_state.focus == e->window.windowID)
+        else if (e->window.event == SDL_WINDOWEVENT_FOCUS_LOST &&
+                 g_state.focus == e->window.windowID)
             g_state.focus = 0;
         break;
     default:
@@ -185,12 +187,23 @@ bool isKeyDown(int32_t code) {
 bool isButtonDown(int32_t code) {
     uint32_t mask = 0;
     switch (code) {
-    case 0x01: mask = SDL_BUTTON_LMASK; break;
-    case 0x02: mask = SDL_BUTTON_RMASK; break;
-    case 0x04: mask = SDL_BUTTON_MMASK; break;
-    case 0x05: mask = SDL_BUTTON_X1MASK; break;
-    case 0x06: mask = SDL_BUTTON_X2MASK; break;
-    default: return false;
+    case 0x01:
+        mask = SDL_BUTTON_LMASK;
+        break;
+    case 0x02:
+        mask = SDL_BUTTON_RMASK;
+        break;
+    case 0x04:
+        mask = SDL_BUTTON_MMASK;
+        break;
+    case 0x05:
+        mask = SDL_BUTTON_X1MASK;
+        break;
+    case 0x06:
+        mask = SDL_BUTTON_X2MASK;
+        break;
+    default:
+        return false;
     }
     return (g_state.buttons & mask) != 0;
 }

@@ -196,7 +196,8 @@ bool InputLibrary::load(HSQUIRRELVM v) {
 void InputLibrary::endFrame(HSQUIRRELVM) {
     if (g_cursorVisible) return;
     int32_t x = 0, y = 0, w = 0, h = 0;
-    if (!KoInput::clientCursor(g_windowId.value, x, y) || !KoInput::clientSize(g_windowId.value, w, h))
+    if (!KoInput::clientCursor(g_windowId.value, x, y) ||
+        !KoInput::clientSize(g_windowId.value, w, h))
         return;
     // Both edges inclusive.
     const bool inside = x >= 0 && x <= w && y >= 0 && y <= h;

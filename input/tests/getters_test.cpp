@@ -111,12 +111,18 @@ TEST_F(Getters, NumEnterOnlyOnTheKeypadEnter) {
 
 TEST_F(Getters, JapaneseLayoutPunctuationByPosition) {
     const std::pair<SDL_Scancode, const char16_t*> keys[] = {
-        {SDL_SCANCODE_SEMICOLON, u"key.semcolon"},   {SDL_SCANCODE_APOSTROPHE, u"key.colon"},
-        {SDL_SCANCODE_LEFTBRACKET, u"key.at"},       {SDL_SCANCODE_RIGHTBRACKET, u"key.lsb"},
-        {SDL_SCANCODE_BACKSLASH, u"key.rsb"},        {SDL_SCANCODE_EQUALS, u"key.caret"},
-        {SDL_SCANCODE_INTERNATIONAL3, u"key.yen"},   {SDL_SCANCODE_INTERNATIONAL1, u"key.backslash"},
-        {SDL_SCANCODE_KP_PERIOD, u"key.numdot"},     {SDL_SCANCODE_F12, u"key.f12"},
-        {SDL_SCANCODE_0, u"key.0"},                  {SDL_SCANCODE_KP_0, u"key.num0"},
+        {SDL_SCANCODE_SEMICOLON, u"key.semcolon"},
+        {SDL_SCANCODE_APOSTROPHE, u"key.colon"},
+        {SDL_SCANCODE_LEFTBRACKET, u"key.at"},
+        {SDL_SCANCODE_RIGHTBRACKET, u"key.lsb"},
+        {SDL_SCANCODE_BACKSLASH, u"key.rsb"},
+        {SDL_SCANCODE_EQUALS, u"key.caret"},
+        {SDL_SCANCODE_INTERNATIONAL3, u"key.yen"},
+        {SDL_SCANCODE_INTERNATIONAL1, u"key.backslash"},
+        {SDL_SCANCODE_KP_PERIOD, u"key.numdot"},
+        {SDL_SCANCODE_F12, u"key.f12"},
+        {SDL_SCANCODE_0, u"key.0"},
+        {SDL_SCANCODE_KP_0, u"key.num0"},
     };
     for (const auto& [sc, name] : keys) {
         key(sc, true);
@@ -127,10 +133,11 @@ TEST_F(Getters, JapaneseLayoutPunctuationByPosition) {
 }
 
 TEST_F(Getters, MouseButtons) {
-    const std::pair<uint8_t, const char16_t*> buttons[] = {
-        {SDL_BUTTON_LEFT, u"mouse.left"}, {SDL_BUTTON_RIGHT, u"mouse.right"},
-        {SDL_BUTTON_MIDDLE, u"mouse.middle"}, {SDL_BUTTON_X1, u"mouse.ex1"},
-        {SDL_BUTTON_X2, u"mouse.ex2"}};
+    const std::pair<uint8_t, const char16_t*> buttons[] = {{SDL_BUTTON_LEFT, u"mouse.left"},
+                                                           {SDL_BUTTON_RIGHT, u"mouse.right"},
+                                                           {SDL_BUTTON_MIDDLE, u"mouse.middle"},
+                                                           {SDL_BUTTON_X1, u"mouse.ex1"},
+                                                           {SDL_BUTTON_X2, u"mouse.ex2"}};
     for (const auto& [b, name] : buttons) {
         button(b, true);
         EXPECT_EQ(read(name), 1) << KoInputTest::utf8(name);

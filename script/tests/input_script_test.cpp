@@ -85,8 +85,10 @@ TEST_F(InputScript, ButtonsCountTheirKeysAndSkipUnknownNames) {
 }
 
 TEST_F(InputScript, HistoryThroughScript) {
-    run("c <- Input.Controller(); c.setButton(0, [\"key.numenter\"]); c.setButton(1, [\"key.enter\"]);"
-        "function state() { c.update(); return (c.isPushed(0) ? \"P\" : \"-\") + (c.isPressed(0) ? \"H\" : \"-\")"
+    run("c <- Input.Controller(); c.setButton(0, [\"key.numenter\"]); c.setButton(1, "
+        "[\"key.enter\"]);"
+        "function state() { c.update(); return (c.isPushed(0) ? \"P\" : \"-\") + (c.isPressed(0) ? "
+        "\"H\" : \"-\")"
         "  + (c.isReleased(0) ? \"R\" : \"-\") + c.getInput(1); }");
     EXPECT_EQ(eval("state()"), "---0");
     pushKey("Keypad Enter", true);
@@ -113,7 +115,8 @@ TEST_F(InputScript, AxesSumAndMouseController) {
               "[mouse.left,mouse.right,mouse.wheel,mouse.wheelu]");
     // The ready-made mouse reads the wheel on its own.
     pushWheel(-1);
-    EXPECT_EQ(eval("Input.mouse__.update() && Input.mouse__.getInput(5) + \" \" + Input.mouse__.getInput(7)"),
+    EXPECT_EQ(eval("Input.mouse__.update() && Input.mouse__.getInput(5) + \" \" + "
+                   "Input.mouse__.getInput(7)"),
               "1 1");
 }
 
@@ -139,8 +142,9 @@ TEST(InputJoystick, ReadyMadeJoystickReadsTheVirtualDevice) {
     ASSERT_EQ(joy, 0);
     KoTest::ScriptVm vm;
     ASSERT_TRUE(vm.load(std::make_shared<KoPlayhost::InputLibrary>(nullptr))) << vm.takeErr();
-    ASSERT_TRUE(vm.run("function show(a) { if (a == null) return \"null\"; local s = \"\";"
-                       "  foreach (i, e in a) s += (i ? \",\" : \"\") + e; return \"[\" + s + \"]\"; }"));
+    ASSERT_TRUE(
+        vm.run("function show(a) { if (a == null) return \"null\"; local s = \"\";"
+               "  foreach (i, e in a) s += (i ? \",\" : \"\") + e; return \"[\" + s + \"]\"; }"));
     KoInput::Testing::moveJoystick(joy, 32768, 32768);
     EXPECT_EQ(vm.eval("show(Input.getJoystickKeys(0))"), "[]");
     KoInput::Testing::moveJoystick(joy, 65535, 0);
@@ -153,7 +157,8 @@ TEST(InputJoystick, ReadyMadeJoystickReadsTheVirtualDevice) {
     EXPECT_EQ(vm.eval("show(Input.getJoystickKeys(1))"), "[]");
     // Unplugged in play: the held keys go and the controller keeps working.
     KoInput::Testing::detachJoystick(joy);
-    EXPECT_EQ(vm.eval("Input.joysticks__[0].update() && Input.joysticks__[0].isReleased(4)"), "true");
+    EXPECT_EQ(vm.eval("Input.joysticks__[0].update() && Input.joysticks__[0].isReleased(4)"),
+              "true");
     EXPECT_EQ(vm.eval("show(Input.getJoystickKeys(0))"), "[]");
 }
 
@@ -174,7 +179,8 @@ TEST_F(InputScript, ConfigRoundTripsAndStopsAtABadType) {
         "order <- []; foreach (k, v in cfg) order.append(k);"
         "r <- b.setConfig(cfg);");
     EXPECT_EQ(eval("r"), "false");
-    run("expected <- []; foreach (k in order) { if (k == 2) break; expected.append(k); } expected.sort();"
+    run("expected <- []; foreach (k in order) { if (k == 2) break; expected.append(k); } "
+        "expected.sort();"
         "got <- b.getKeys();");
     EXPECT_EQ(eval("show(got)"), eval("show(expected)"));
 }
@@ -183,7 +189,8 @@ TEST_F(InputScript, NullBindingAndMissingClearRemoveQuietly) {
     run("c <- Input.Controller(); c.setButton(1, [\"key.a\"]); c.setAxis(2, [\"key.b\"]);");
     EXPECT_EQ(eval("err(function() { c.setButton(1, null); })"), "no error");
     EXPECT_EQ(eval("err(function() { c.setAxis(7, null); })"), "no error");
-    EXPECT_EQ(eval("show(c.getKeys()) + (1 in c.getConfig()) + (2 in c.getConfig())"), "[2]falsetrue");
+    EXPECT_EQ(eval("show(c.getKeys()) + (1 in c.getConfig()) + (2 in c.getConfig())"),
+              "[2]falsetrue");
     EXPECT_EQ(eval("err(function() { c.clear(5); })"), "no error");
     run("c.clear(2);");
     EXPECT_EQ(eval("show(c.getKeys()) + c.getConfig().len()"), "[]0");

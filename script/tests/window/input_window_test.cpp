@@ -43,10 +43,13 @@ protected:
     }
     void TearDown() override { KoFrame::setCurrentWindow(nullptr); }
     std::string eval(const std::string& e) { return vm.eval(e); }
-    std::string position() { return eval("Input.getCursorPosition().reduce(@(a, b) a + \",\" + b)"); }
+    std::string position() {
+        return eval("Input.getCursorPosition().reduce(@(a, b) a + \",\" + b)");
+    }
     // Moves the pointer to client (x, y) and waits until Input reads it there.
     void moveTo(int x, int y) {
-        ASSERT_TRUE(vm.run("Input.setCursorPosition(" + std::to_string(x) + ", " + std::to_string(y) + ");"));
+        ASSERT_TRUE(vm.run("Input.setCursorPosition(" + std::to_string(x) + ", " +
+                           std::to_string(y) + ");"));
         const std::string want = std::to_string(x) + "," + std::to_string(y);
         ASSERT_TRUE(pumpUntil([&] { return position() == want; })) << position();
     }
@@ -100,7 +103,8 @@ TEST_F(InputWindow, CursorHiddenOnlyOverTheClientAreaAtEndOfFrame) {
 TEST_F(InputWindow, ControllersReadOnlyWhileTheWindowHasTheFocus) {
     auto other = KoFrame::createWindow(u"input-other", 100, 100);
     ASSERT_TRUE(other);
-    ASSERT_TRUE(vm.run("c <- Input.Controller(); c.setButton(0, [\"key.a\"]); c.setAxis(1, [\"mouse.x\"]);"));
+    ASSERT_TRUE(vm.run(
+        "c <- Input.Controller(); c.setButton(0, [\"key.a\"]); c.setAxis(1, [\"mouse.x\"]);"));
     ASSERT_EQ(run("xdotool search --sync --name '^input-window$' windowfocus --sync"), 0);
     moveTo(25, 5);
     KoInput::Testing::pushKey("A", true);
