@@ -6,6 +6,7 @@
 #include "script/ScCollection.h"
 #include "script/ScCollision.h"
 #include "script/ScIO.h"
+#include "script/ScInput.h"
 #include "script/ScLog.h"
 #include "script/ScMath.h"
 #include "script/ScSystem.h"
@@ -36,6 +37,7 @@ std::vector<std::shared_ptr<Library>> createLibraries(std::shared_ptr<KoTimer::I
         std::make_shared<SystemLibrary>(std::make_shared<RunnerSystemHost>()),
         std::make_shared<MathLibrary>(),
         std::make_shared<IOLibrary>(),
+        std::make_shared<InputLibrary>(KoFrame::currentWindowHandle()),
         std::make_shared<UtilLibrary>(std::move(clock)),
         std::make_shared<CollisionLibrary>(),
         std::make_shared<CollectionLibrary>(),

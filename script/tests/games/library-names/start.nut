@@ -4,7 +4,7 @@ local names = {
             "_on_exit_", "import", "include", "exec", "eval", "sleep", "quit", "halt", "exit",
             "stop", "acall", "print", "println", "printf", "print_r", "dprint", "dprintln",
             "dprintf", "dprint_r", "array2", "array3", "array4", "SystemEventHandlers__",
-            "Util", "Math", "IO", "Collision", "Collection", "Log",
+            "Util", "Math", "IO", "Collision", "Collection", "Log", "Input",
             "DEBUG", "cmdline"],
     Util = ["Timer", "Fps", "serialize_", "g_koplayhost_fps", "fwait", "serialize", "deserialize",
             "deserialize_", "Serializer", "Deserializer", "Counter", "LoopCounter", "StopCounter",
@@ -19,6 +19,10 @@ local names = {
           "StringWriter", "File", "Encoding", "OpenOption", "exists", "existsFile",
           "existsDirectory", "readTextFile", "writeTextFile", "appendTextFile"],
     Collision = ["Point", "Line", "Rectangle", "Circle", "intersects"],
+    Input = ["isCursorVisible", "setCursorVisible", "setCursorPosition", "getCursorPosition",
+             "Controller_", "Controller", "keyboardTable__", "mouseTable__", "joyTable__",
+             "keyboard__", "mouse__", "joysticks__", "createKeyboard", "createMouse",
+             "createJoystick", "getKeyboardKeys", "getMouseKeys", "getJoystickKeys"],
 };
 // Lists shared by several classes; an inner array stands for its names.
 const READS = "readInt8 readUint8 readInt16 readUint16 readInt32 readFloat32 readFloat64 readBlob";
@@ -41,6 +45,9 @@ local members = {
     ["Util.RingBuffer()"] = [Util.RingBuffer(2), ["append", "clear", "getCapacity", "len", "get",
                                                   "top", "bottom", "toArray"]],
     ["Math.Random()"] = [Math.Random(), ["getSeed", "nextInt", "nextFloat"]],
+    ["Input.Controller()"] = [Input.Controller(),
+                              ["clear", "setButton", "setAxis", "update", "isPushed", "isPressed",
+                               "isReleased", "getInput", "getKeys", "setConfig", "getConfig"]],
     ["Math.Bezier()"] = [Math.Bezier([[0, 0], [1, 1]]), ["get"]],
     ["IO.Blob"] = [IO.Blob, ["getLength", "getCursor", "setCursor", READS, WRITES]],
     ["IO.BinaryReader"] = [IO.BinaryReader, ["close", "isClosed", "isReadable", "getLength",

@@ -1,0 +1,3 @@
+title = "input-devices";
+width = 320;
+height = 240;
