@@ -80,6 +80,7 @@ const char* script_format(const char16_t* fmt, size_t len, FormatArgFn get, void
             else return "integer expected for the specified format";
             if (conv == u'c') {
                 char16_t ch = static_cast<char16_t>(v);
+                spec.prec = -1;  // a precision does not cut a character
                 put_text(out, spec, &ch, 1);
             } else if (conv == u'd' || conv == u'i') {
                 put_int(out, spec, v < 0,

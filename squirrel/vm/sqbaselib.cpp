@@ -224,12 +224,14 @@ static SQInteger string_tofloat(HSQUIRRELVM v) {
     return 1;
 }
 
-static bool slice_args(HSQUIRRELVM v, SQInteger len, SQInteger& s, SQInteger& e) {
+// Strings call a start before the beginning out of range; arrays call it a wrong index.
+static bool slice_args(HSQUIRRELVM v, SQInteger len, SQInteger& s, SQInteger& e, bool text = false) {
     SQInteger top = sq_gettop(v);
     s = top > 1 ? tointeger(SO(2)) : 0;
     e = top > 2 ? tointeger(SO(3)) : len;
     if (s < 0) s += len;
     if (e < 0) e += len;
+    if (text && s < 0) { v->Raise_Error("slice out of range"); return false; }
     if (s < 0 || s > e) { v->Raise_Error("wrong indexes"); return false; }
     if (e > len) { v->Raise_Error("slice out of range"); return false; }
     return true;
@@ -238,7 +240,7 @@ static bool slice_args(HSQUIRRELVM v, SQInteger len, SQInteger& s, SQInteger& e)
 static SQInteger string_slice(HSQUIRRELVM v) {
     SQString* str = _string(SO(1));
     SQInteger s, e;
-    if (!slice_args(v, str->_len, s, e)) return SQ_ERROR;
+    if (!slice_args(v, str->_len, s, e, true)) return SQ_ERROR;
     sq_pushstring(v, str->_val + s, e - s);
     return 1;
 }
@@ -248,7 +250,7 @@ static SQInteger string_find(HSQUIRRELVM v) {
     SQInteger start = sq_gettop(v) > 2 ? tointeger(SO(3)) : 0;
     if (start < 0 || start > str->_len) { v->PushNull(); return 1; }
     if (sub->_len == 0) {
-        if (str->_len == 0) { v->PushNull(); return 1; }
+        if (start >= str->_len) { v->PushNull(); return 1; }
         sq_pushinteger(v, start);
         return 1;
     }
@@ -451,18 +453,26 @@ static bool sort_compare(HSQUIRRELVM v, const SQObjectPtr& a, const SQObjectPtr&
     return false;
 }
 
-static bool sift_down(HSQUIRRELVM v, std::vector<SQObjectPtr>& arr, SQInteger root, SQInteger bottom, const SQObjectPtr* f) {
-    while (root * 2 + 1 <= bottom) {
-        SQInteger child = root * 2 + 1;
+// The heap sort scripts observe (the order of equal keys and the comparator calls are part of
+// the behaviour): the children of i are 2i and 2i+1, so the root is its own first child.
+static bool sift_down(HSQUIRRELVM v, std::vector<SQObjectPtr>& arr, SQInteger root, SQInteger bottom,
+                      const SQObjectPtr* f) {
+    while (root * 2 <= bottom) {
+        SQInteger child = root * 2;
         if (child < bottom) {
             SQInteger r;
             if (!sort_compare(v, arr[child], arr[child + 1], f, r)) return false;
-            if (r < 0) child++;
+            if (r <= 0) child++;
         }
         SQInteger r;
         if (!sort_compare(v, arr[root], arr[child], f, r)) return false;
-        if (r < 0) { std::swap(arr[root], arr[child]); root = child; }
-        else break;
+        if (r >= 0) break;
+        if (root == child) {
+            v->Raise_Error("inconsistent compare function");
+            return false;
+        }
+        std::swap(arr[root], arr[child]);
+        root = child;
     }
     return true;
 }
@@ -475,7 +485,7 @@ static SQInteger array_sort(HSQUIRRELVM v) {
     std::vector<SQObjectPtr> arr = _array(self)->_values;
     SQInteger n = (SQInteger)arr.size();
     if (n > 1) {
-        for (SQInteger i = n / 2 - 1; i >= 0; i--) if (!sift_down(v, arr, i, n - 1, f)) return SQ_ERROR;
+        for (SQInteger i = n / 2; i >= 0; i--) if (!sift_down(v, arr, i, n - 1, f)) return SQ_ERROR;
         for (SQInteger i = n - 1; i >= 1; i--) {
             std::swap(arr[0], arr[i]);
             if (!sift_down(v, arr, 0, i - 1, f)) return SQ_ERROR;

@@ -44,8 +44,8 @@
 bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres,
                    bool raiseerror, SQExecType et) {
     if (_nnativecalls + 1 > SQ_MAX_NATIVE_DEPTH || SQCStackGuard::Exhausted()) {
-        Raise_Error("stack overflow");
-        if (raiseerror) CallErrorHandler(_lasterror);
+        Raise_Error("Native stack overflow");
+        if (raiseerror) ReportCallFailure();
         return false;
     }
     SQCStackGuard cstack;
@@ -65,14 +65,14 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
         SQClosure* c = _closure(closure);
         if (c->_function->_generator) {
             if (!StartCall(c, stackbase, nargs, stackbase, false)) {
-                if (raiseerror) CallErrorHandler(_lasterror);
+                if (raiseerror) ReportCallFailure();
                 return false;
             }
             outres = _stack[stackbase];
             return true;
         }
         if (!StartCall(c, -1, nargs, stackbase, false)) {
-            if (raiseerror) CallErrorHandler(_lasterror);
+            if (raiseerror) ReportCallFailure();
             return false;
         }
         ci->_root = true;

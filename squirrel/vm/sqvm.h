@@ -118,6 +118,7 @@ struct SQVM : SQRefCounted {
     std::vector<ExecRec> _execs;
     bool _transparent_pending = false;
     bool _error_reported = false;
+    bool _getraised = false;            // the last failed Get failed in a _get metamethod
     SQInteger _opbudget = -1;           // backward jumps left before an error; -1 = unlimited
     SQInteger _nexecs = 0;              // nesting of Execute on this VM
     SQInteger _suspended_rootidx = -1;  // root frame of the suspended execution
@@ -165,6 +166,7 @@ struct SQVM : SQRefCounted {
     bool StartCall(SQClosure* c, SQInteger target, SQInteger nargs, SQInteger stackbase, bool tailcall);
     bool CallMetaMethod(SQObjectPtr& closure, SQMetaMethod mm, SQInteger nparams, SQObjectPtr& outres);
     void CallErrorHandler(SQObjectPtr& e);
+    void ReportCallFailure();
     void CallDebugHook(SQInteger type, SQInteger forcedline = 0);
     bool EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall);
     void LeaveFrame();

@@ -102,7 +102,6 @@ static std::string keytext(const SQObject& k) {
     case OT_STRING: return sq_toutf8(_string(k)->_val, _string(k)->_len);
     case OT_INTEGER: { char b[32]; snprintf(b, sizeof b, "%d", (int)_integer(k)); return b; }
     case OT_FLOAT: { sqstring s = sq_float_to_text(_float(k)); return sq_toutf8(s.data(), (SQInteger)s.size()); }
-    case OT_BOOL: return _integer(k) ? "true" : "false";
     default: return sq_typename_ascii(sq_type(k));
     }
 }
@@ -293,8 +292,8 @@ bool SQCStackGuard::Exhausted() {
 
 bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval, bool& suspend) {
     suspend = false;
-    if (_nnativecalls + 1 > SQ_MAX_NATIVE_DEPTH || _callstack.size() >= SQ_MAX_FRAMES || SQCStackGuard::Exhausted()) {
-        Raise_Error("stack overflow");
+    if (_nnativecalls + 1 > SQ_MAX_NATIVE_DEPTH || SQCStackGuard::Exhausted()) {
+        Raise_Error("Native stack overflow");
         return false;
     }
     SQCStackGuard cstack;
@@ -340,7 +339,7 @@ bool SQVM::Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQOb
         bool suspend;
         bool ok = CallNative(_nativeclosure(closure), nargs, stackbase, outres, suspend);
         if (ok && suspend) { Raise_Error("cannot suspend through native calls/metamethods"); ok = false; }
-        if (!ok && raiseerror) CallErrorHandler(_lasterror);
+        if (!ok && raiseerror) ReportCallFailure();
         return ok;
     }
     case OT_CLASS: {
@@ -387,6 +386,14 @@ bool SQVM::CallMetaMethod(SQObjectPtr& closure, SQMetaMethod, SQInteger nparams,
     _nmetacalls--;
     Pop(nparams);
     return ok;
+}
+
+// A call that fails before any script code of it runs (wrong number of parameters, a native
+// raising, no room) is reported here only when nothing called it from this VM; otherwise the
+// error goes back to the caller, and the script frame it reaches decides: a try there handles
+// it, unreported.
+void SQVM::ReportCallFailure() {
+    if (_callstack.empty() || _sharedstate->_notifyallexceptions) CallErrorHandler(_lasterror);
 }
 
 void SQVM::CallErrorHandler(SQObjectPtr& error) {
@@ -551,7 +558,7 @@ bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& des
     if (!raw) {
         int r = FallBackGet(self, key, dest);
         if (r == 1) return true;
-        if (r == 2) return false;
+        if (r == 2) { _getraised = true; return false; }
     }
     if (InvokeDefaultDelegate(self, key, dest)) return true;
     if (raiseerror) Raise_IdxError(key);
@@ -561,8 +568,12 @@ bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& des
 // Identifier lookup: `this` first, then the root table.
 bool SQVM::GetVar(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
     if (sq_type(self) == OT_TABLE && _table(self)->Get(key, dest)) { REALVAL(dest); return true; }
-    if (sq_type(self) != OT_NULL && Get(self, key, dest, false, false)) return true;
-    if (sq_type(_lasterror) == OT_STRING && false) return false;
+    if (sq_type(self) != OT_NULL) {
+        // an error raised by _get propagates instead of falling back to the root table
+        _getraised = false;
+        if (Get(self, key, dest, false, false)) return true;
+        if (_getraised) return false;
+    }
     if (sq_type(_roottable) == OT_TABLE && _table(_roottable)->Get(key, dest)) { REALVAL(dest); return true; }
     Raise_IdxError(key);
     return false;
@@ -822,6 +833,11 @@ bool SQVM::NegOp(SQObjectPtr& res, const SQObjectPtr& o) {
 }
 
 // ---------------------------------------------------------------- comparison
+// The one three-way compare behind <, <=, >, >=, <=> and sort. null is below every other
+// value; a float compare involving NaN counts as "greater"; values of one type without an
+// order of their own (arrays, tables without _cmp, functions ...) compare by identity.
+static inline SQInteger cmp_floats(SQFloat x, SQFloat y) { return x < y ? -1 : (x == y ? 0 : 1); }
+
 bool SQVM::ObjCmp(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) {
     SQObjectType ta = sq_type(a), tb = sq_type(b);
     if (ta == tb) {
@@ -837,7 +853,9 @@ bool SQVM::ObjCmp(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) {
             return true;
         }
         case OT_INTEGER: res = _integer(a) == _integer(b) ? 0 : (_integer(a) < _integer(b) ? -1 : 1); return true;
-        case OT_FLOAT: res = _float(a) == _float(b) ? 0 : (_float(a) < _float(b) ? -1 : 1); return true;
+        case OT_FLOAT: res = cmp_floats(_float(a), _float(b)); return true;
+        case OT_BOOL: res = (SQInteger)(_integer(a) != 0) - (SQInteger)(_integer(b) != 0); return true;
+        case OT_NULL: res = 0; return true;
         case OT_TABLE: case OT_USERDATA: case OT_INSTANCE: {
             SQObjectPtr closure;
             if (GetDelegateMeta(a, MT_CMP, closure)) {
@@ -849,47 +867,32 @@ bool SQVM::ObjCmp(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) {
                 res = _integer(r);
                 return true;
             }
-            res = _rawval(a) == _rawval(b) ? 0 : (_rawval(a) < _rawval(b) ? -1 : 1);
-            return true;
+            break;
         }
-        default:
-            if (_rawval(a) == _rawval(b)) { res = 0; return true; }
-            Raise_CompareError(a, b);
-            return false;
+        default: break;
         }
-    }
-    if (sq_isnumber(a) && sq_isnumber(b)) {
-        SQFloat x = tofloat(a), y = tofloat(b);
-        res = x == y ? 0 : (x < y ? -1 : 1);
+        res = _rawval(a) == _rawval(b) ? 0 : (_rawval(a) < _rawval(b) ? -1 : 1);
         return true;
     }
+    if (sq_isnumber(a) && sq_isnumber(b)) {
+        res = cmp_floats(tofloat(a), tofloat(b));
+        return true;
+    }
+    if (ta == OT_NULL) { res = -1; return true; }
+    if (tb == OT_NULL) { res = 1; return true; }
     Raise_CompareError(a, b);
     return false;
 }
 
 bool SQVM::CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& res) {
-    if (sq_type(a) == OT_INTEGER && sq_type(b) == OT_INTEGER) {
-        SQInteger x = _integer(a), y = _integer(b);
-        switch (op) {
-        case OP_LT: res = x < y; return true;
-        case OP_LE: res = x <= y; return true;
-        case OP_GT: res = x > y; return true;
-        case OP_GE: res = x >= y; return true;
-        default: break;
-        }
-    }
-    if (sq_isnumber(a) && sq_isnumber(b)) {
-        SQFloat x = tofloat(a), y = tofloat(b);
-        switch (op) {
-        case OP_LT: res = x < y; return true;
-        case OP_LE: res = x <= y; return true;
-        case OP_GT: res = x > y; return true;
-        case OP_GE: res = x >= y; return true;
-        default: break;
-        }
-    }
     SQInteger r;
-    if (!ObjCmp(a, b, r)) return false;
+    if (sq_type(a) == OT_INTEGER && sq_type(b) == OT_INTEGER) {
+        r = _integer(a) == _integer(b) ? 0 : (_integer(a) < _integer(b) ? -1 : 1);
+    } else if (sq_isnumber(a) && sq_isnumber(b)) {
+        r = cmp_floats(tofloat(a), tofloat(b));
+    } else if (!ObjCmp(a, b, r)) {
+        return false;
+    }
     switch (op) {
     case OP_LT: res = r < 0; break;
     case OP_LE: res = r <= 0; break;
@@ -921,7 +924,7 @@ bool SQVM::ToString(const SQObjectPtr& o, SQObjectPtr& res) {
             SQObjectPtr r;
             if (!CallMetaMethod(closure, MT_TOSTRING, 1, r)) return false;
             if (sq_type(r) == OT_STRING) { res = r; return true; }
-            return ToString(r, res);
+            // a _tostring that answers something else is ignored: the default text stands
         }
         break;
     }
@@ -1029,7 +1032,11 @@ bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjec
             if (sq_type(itr) == OT_NULL) { finished = true; return true; }
             o4 = itr;
             o2 = itr;
-            if (!Get(o1, itr, o3, false)) return false;
+            _getraised = false;
+            if (!Get(o1, itr, o3, false, false)) {
+                if (!_getraised) Raise_Error("_nexti returned an invalid idx");
+                return false;
+            }
             return true;
         }
         if (sq_type(o1) == OT_INSTANCE) {
