@@ -142,7 +142,7 @@ static SQInteger base_getstackinfos(HSQUIRRELVM v) {
 static SQInteger base_array(HSQUIRRELVM v) {
     SQInteger n = tointeger(SO(2));
     if (n < 0) return sq_throwerror(v, u"negative size");
-    if (n > (1 << 24)) return sq_throwerror(v, u"size too big");
+    if (n > SQLimits::maxelements) return sq_throwerror(v, u"size too big");
     SQArray* a = SQArray::Create(v->_sharedstate, n);
     SQObjectPtr ao(a);
     if (sq_gettop(v) > 2) { SQObjectPtr fill = SO(3); for (auto& x : a->_values) x = fill; }
@@ -313,9 +313,21 @@ static SQInteger table_getdelegate(HSQUIRRELVM v) {
 // ---------------------------------------------------------------- array delegate
 static std::vector<SQObjectPtr>& AV(HSQUIRRELVM v) { return _array(SO(1))->_values; }
 static SQInteger array_len(HSQUIRRELVM v) { sq_pushinteger(v, (SQInteger)AV(v).size()); return 1; }
-static SQInteger array_append(HSQUIRRELVM v) { AV(v).push_back(SO(2)); return 0; }
+// Growth past the element limit fails like an allocation: "not enough memory".
+static bool room_for(HSQUIRRELVM v, SQInteger more) {
+    if ((SQInteger)AV(v).size() <= SQLimits::maxelements - more) return true;
+    v->Raise_Memory();
+    return false;
+}
+static SQInteger array_append(HSQUIRRELVM v) {
+    if (!room_for(v, 1)) return SQ_ERROR;
+    AV(v).push_back(SO(2));
+    return 0;
+}
 static SQInteger array_extend(HSQUIRRELVM v) {
     std::vector<SQObjectPtr> src = _array(SO(2))->_values;
+    if (!room_for(v, (SQInteger)src.size())) return SQ_ERROR;
+    AV(v).reserve(AV(v).size() + src.size());
     for (auto& x : src) AV(v).push_back(x);
     return 0;
 }
@@ -337,6 +349,7 @@ static SQInteger array_insert(HSQUIRRELVM v) {
     auto& a = AV(v);
     SQInteger i = tointeger(SO(2));
     if (i < 0 || i > (SQInteger)a.size()) return sq_throwerror(v, u"index out of range");
+    if (!room_for(v, 1)) return SQ_ERROR;
     a.insert(a.begin() + i, SO(3));
     return 0;
 }
@@ -353,7 +366,7 @@ static SQInteger array_resize(HSQUIRRELVM v) {
     auto& a = AV(v);
     SQInteger n = tointeger(SO(2));
     if (n < 0) return sq_throwerror(v, u"negative size");
-    if (n > (1 << 24)) return sq_throwerror(v, u"size too big");
+    if (n > SQLimits::maxelements) return sq_throwerror(v, u"size too big");
     SQObjectPtr fill;
     if (sq_gettop(v) > 2) fill = SO(3);
     size_t old = a.size();

@@ -1,6 +1,7 @@
 // The interpreter loop.
 #include "sqvm.h"
 #include <cmath>
+#include <stdexcept>
 
 // With GCC and Clang every handler jumps straight to the next one through a label table, so
 // each has its own indirect branch to predict; elsewhere the loop's switch dispatches.
@@ -100,7 +101,10 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
 #endif
 
     for (;;) {
-        {
+        // An allocation that fails inside an instruction (a string or container past its
+        // limit, memory exhausted) becomes the script error "not enough memory"; every
+        // instruction allocates before it changes anything.
+        try {
         SQCallInfo* const lci = ci;
         const SQInstruction* ip = lci->_ip;
         SQObjectPtr* R = _stack + lci->_base;
@@ -496,6 +500,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             }
             CASE(APPENDARRAY):
                 if (sq_type(R[i.a]) != OT_ARRAY) { Raise_Error("invalid array constructor"); goto exception_trap; }
+                if (_array(R[i.a])->Size() >= SQLimits::maxelements) throw std::bad_alloc();
                 _array(R[i.a])->_values.push_back(R[i.b]);
                 NEXT();
             CASE(RETURN): {
@@ -654,6 +659,12 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 __builtin_unreachable();   // opcodes are checked when bytecode is loaded
             }
         }
+        } catch (const std::bad_alloc&) {
+            Raise_Memory();
+            goto exception_trap;
+        } catch (const std::length_error&) {
+            Raise_Memory();
+            goto exception_trap;
         }
     frame_changed:
         continue;

@@ -155,6 +155,7 @@ struct SQVM : SQRefCounted {
     void Raise_Error(const SQObject& desc) { _lasterror = desc; }
     void Raise_IdxError(const SQObject& key);
     void Raise_CompareError(const SQObject& a, const SQObject& b);
+    SQInteger Raise_Memory();   // "not enough memory"; returns SQ_ERROR
     void Raise_ParamTypeError(SQInteger nparam, SQInteger typemask, SQInteger type);
     void Raise_ArithError(const char* op, const SQObject& a, const SQObject& b);
 

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cmath>
+#include <stdexcept>
 #include <sys/mman.h>
 #include <sys/resource.h>
 
@@ -104,6 +105,11 @@ static std::string keytext(const SQObject& k) {
     case OT_FLOAT: { sqstring s = sq_float_to_text(_float(k)); return sq_toutf8(s.data(), (SQInteger)s.size()); }
     default: return sq_typename_ascii(sq_type(k));
     }
+}
+
+SQInteger SQVM::Raise_Memory() {
+    Raise_Error("not enough memory");
+    return SQ_ERROR;
 }
 
 void SQVM::Raise_IdxError(const SQObject& key) {
@@ -309,7 +315,18 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
     if (sq_type(nc->_env) == OT_WEAKREF) _stack[stackbase] = _weakref(nc->_env)->_obj;
     _stackbase = stackbase;
     _nnativecalls++;
-    SQInteger ret = nc->_function(this);
+    SQInteger ret;
+    try {
+        ret = nc->_function(this);
+    } catch (const std::bad_alloc&) {
+        ret = Raise_Memory();
+    } catch (const std::length_error&) {
+        ret = Raise_Memory();
+    } catch (const std::exception& e) {
+        // no C++ exception crosses into the interpreter
+        Raise_Error("%s", e.what());
+        ret = SQ_ERROR;
+    }
     _nnativecalls--;
     if (ret == SQ_SUSPEND_FLAG) {
         suspend = true;
@@ -786,6 +803,7 @@ bool SQVM::StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& re
     if (!ToString(a, sa) || !ToString(b, sb)) return false;
     SQString* x = _string(sa);
     SQString* y = _string(sb);
+    if (x->_len > SQLimits::maxstring - y->_len) { Raise_Error("not enough memory"); return false; }
     SQInteger n = x->_len + y->_len;
     sqstring buf;
     buf.reserve(n);
