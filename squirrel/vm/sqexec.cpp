@@ -44,7 +44,7 @@
 
 bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres,
                    bool raiseerror, SQExecType et) {
-    if (_nnativecalls + 1 > SQ_MAX_NATIVE_DEPTH || SQCStackGuard::Exhausted()) {
+    if (NativeDepthExhausted()) {
         Raise_Error("Native stack overflow");
         if (raiseerror) ReportCallFailure();
         return false;

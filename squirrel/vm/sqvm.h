@@ -3,9 +3,12 @@
 #include "sqobject.h"
 #include "sqopcodes.h"
 
-#define SQ_MAX_FRAMES 8000          // script call depth before "stack overflow"
+#define SQ_MAX_FRAMES (1 << 19)     // script call depth before "stack overflow"
 #define SQ_MAX_NATIVE_DEPTH 180     // nested C-level calls (natives, metamethods)
-#define SQ_STACK_SLOTS (1 << 18)    // fixed stack: addresses of slots never move
+#define SQ_STACK_SLOTS (1 << 22)    // fixed reserved stack, committed as used: slots never move
+// Kept back from scripts for the error handler, so that even a stack overflow is reported.
+#define SQ_HANDLER_FRAMES 64
+#define SQ_HANDLER_SLOTS 4096
 #define SQ_SUSPEND_FLAG (-666)
 
 // Native recursion is bounded by count and also by the C stack it has used on this OS thread
@@ -134,8 +137,14 @@ struct SQVM : SQRefCounted {
     inline void EnsureInit(SQInteger upto) {
         while (_stackinit < upto) { new (&_stack[_stackinit]) SQObjectPtr(); _stackinit++; }
     }
+    // The error handler may nest a few levels past the limits (half the C stack is left).
+    bool NativeDepthExhausted() const {
+        if (_errorreported) return _nnativecalls + 1 > SQ_MAX_NATIVE_DEPTH + 8;
+        return _nnativecalls + 1 > SQ_MAX_NATIVE_DEPTH || SQCStackGuard::Exhausted();
+    }
+    SQInteger SlotLimit() const { return _errorreported ? _stackcap : _stackcap - SQ_HANDLER_SLOTS; }
     bool CheckStack(SQInteger n) {   // room for n more slots above _top
-        if (_top + n >= _stackcap) return false;
+        if (_top + n >= SlotLimit()) return false;
         EnsureInit(_top + n + 1);
         return true;
     }

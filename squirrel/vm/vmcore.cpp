@@ -53,7 +53,7 @@ bool SQVM::Init(SQVM* friendvm, SQInteger stacksize) {
     if (mem == MAP_FAILED) return false;
     _stack = (SQObjectPtr*)mem;
     EnsureInit(64);
-    _callstack.reserve(SQ_MAX_FRAMES + 8);
+    _callstack.reserve(SQ_MAX_FRAMES + SQ_HANDLER_FRAMES + 8);
     if (!_callstack._data) return false;
     if (friendvm) _roottable = friendvm->_roottable;
     else _roottable = SQTable::Create(_sharedstate, 0);
@@ -182,7 +182,8 @@ void SQVM::CloseOuters(SQObjectPtr* stackpos) {
 // ---------------------------------------------------------------- frames
 bool SQVM::EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall) {
     (void)tailcall;
-    if (_callstack.size() >= SQ_MAX_FRAMES || newtop + 16 >= _stackcap) {
+    SQInteger maxframes = _errorreported ? SQ_MAX_FRAMES + SQ_HANDLER_FRAMES : SQ_MAX_FRAMES;
+    if ((SQInteger)_callstack.size() >= maxframes || newtop + 16 >= SlotLimit()) {
         Raise_Error("stack overflow");
         return false;
     }
@@ -298,7 +299,7 @@ bool SQCStackGuard::Exhausted() {
 
 bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval, bool& suspend) {
     suspend = false;
-    if (_nnativecalls + 1 > SQ_MAX_NATIVE_DEPTH || SQCStackGuard::Exhausted()) {
+    if (NativeDepthExhausted()) {
         Raise_Error("Native stack overflow");
         return false;
     }
@@ -419,11 +420,11 @@ void SQVM::CallErrorHandler(SQObjectPtr& error) {
     if (_errorreported) return;
     SQObjectPtr err = error;
     SQInteger nb = _top;
-    if (!CheckStack(4)) return;
+    _errorreported++;   // opens the reserve of frames, slots and native depth
+    if (!CheckStack(4)) { _errorreported--; return; }
     Push(_roottable);
     Push(err);
     SQObjectPtr ret;
-    _errorreported++;
     Call(h, 2, nb, ret, false);
     _errorreported--;
     while (_top > nb) Pop();
