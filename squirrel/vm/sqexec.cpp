@@ -424,7 +424,20 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 switch (sq_type(fn)) {
                 case OT_CLOSURE: {
                     SQClosure* c = _closure(fn);
-                    if (c->_function->_generator) {
+                    SQFunctionProto* fp = c->_function;
+                    // the common call: exact arguments, no varargs, no generator, no bound
+                    // weak environment, no hooks; StartCall's other work does not apply
+                    if (nargs == fp->_nparams && !fp->_varparams && !fp->_generator &&
+                        sq_type(c->_env) != OT_WEAKREF && sq_type(_sharedstate->_debughook) == OT_NULL &&
+                        !_sharedstate->_nativehook) {
+                        if (!EnterFrame(sbase, sbase + fp->_stacksize, false)) goto exception_trap;
+                        ci->_closure = fn;
+                        ci->_ip = fp->_code.data();
+                        ci->_literals = fp->_literals.data();
+                        ci->_target = target;
+                        goto frame_changed;
+                    }
+                    if (fp->_generator) {
                         SQObjectPtr keep(fn);
                         if (!StartCall(c, target, nargs, sbase, false)) goto exception_trap;
                         for (SQInteger k = sbase; k < sbase + nargs; k++) if (k != target) _stack[k].Null();
