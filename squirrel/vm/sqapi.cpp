@@ -5,7 +5,7 @@
 #define API_STACK(v, idx) (v)->StackIdx(idx)
 
 static SQRESULT api_error(HSQUIRRELVM v, const char* msg) {
-    v->Raise_Error("%s", msg);
+    v->FailWith("%s", msg);
     return SQ_ERROR;
 }
 
@@ -147,7 +147,7 @@ SQRESULT sq_reservestack(HSQUIRRELVM v, SQInteger nsize) {
 }
 SQInteger sq_cmp(HSQUIRRELVM v) {
     SQInteger r = 0;
-    v->ObjCmp(API_STACK(v, -1), API_STACK(v, -2), r);
+    v->Compare3(API_STACK(v, -1), API_STACK(v, -2), r);
     return r;
 }
 void sq_move(HSQUIRRELVM dest, HSQUIRRELVM src, SQInteger idx) { SQObjectPtr o = API_STACK(src, idx); dest->Push(o); }
@@ -571,7 +571,7 @@ static SQObjectPtr* member_by_handle(HSQUIRRELVM v, SQObjectPtr& o, const HSQMEM
     }
     default: break;
     }
-    v->Raise_Error("wrong index");
+    v->FailWith("wrong index");
     return nullptr;
 }
 
@@ -688,7 +688,7 @@ SQRESULT sq_rawset(HSQUIRRELVM v, SQInteger idx) {
         return SQ_OK;
     case OT_INSTANCE:
         if (_instance(self)->Set(key, val)) return SQ_OK;
-        v->Raise_IdxError(key);
+        v->FailNoIndex(key);
         return SQ_ERROR;
     case OT_ARRAY:
         if (v->Set(self, key, val, true)) return SQ_OK;
@@ -714,7 +714,7 @@ static SQRESULT newmember_impl(HSQUIRRELVM v, SQInteger idx, SQBool bstatic, boo
     if (sq_type(self) != OT_CLASS) return api_error(v, "new member only works with classes");
     SQObjectPtr key = API_STACK(v, -3), val = API_STACK(v, -2), attrs = API_STACK(v, -1);
     v->Pop(3);
-    if (!v->NewSlotA(self, key, val, attrs, bstatic != 0, raw)) return SQ_ERROR;
+    if (!v->NewSlotWithAttributes(self, key, val, attrs, bstatic != 0, raw)) return SQ_ERROR;
     return SQ_OK;
 }
 SQRESULT sq_newmember(HSQUIRRELVM v, SQInteger idx, SQBool bstatic) { return newmember_impl(v, idx, bstatic, false); }
@@ -819,7 +819,7 @@ SQRESULT sq_next(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr it = itref, key, val;
     bool finished;
     if (sq_type(self) == OT_GENERATOR || sq_type(self) == OT_STRING) return SQ_ERROR;
-    if (!v->FOREACH_OP(self, key, val, it, finished)) return SQ_ERROR;
+    if (!v->IterateStep(self, key, val, it, finished)) return SQ_ERROR;
     if (finished) return SQ_ERROR;
     API_STACK(v, -1) = it;
     v->Push(key);
@@ -863,7 +863,7 @@ SQRESULT sq_resume(HSQUIRRELVM v, SQBool retval, SQBool raiseerror) {
     v->PushNull();
     if (!v->Resume(_generator(g), target)) {
         v->Pop();
-        if (raiseerror) v->CallErrorHandler(v->_lasterror);
+        if (raiseerror) v->ReportToHandler(v->_lasterror);
         return SQ_ERROR;
     }
     if (!retval) v->Pop();

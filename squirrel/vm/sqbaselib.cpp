@@ -25,15 +25,15 @@ SQInteger sq_typemask_of(const SQObject& o) { return _RAW_TYPE(sq_type(o)); }
 
 bool sq_checkparams(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase) {
     SQInteger np = nc->_nparamscheck;
-    if (np > 0 && nargs != np) { v->Raise_Error("wrong number of parameters"); return false; }
-    if (np < 0 && nargs < -np) { v->Raise_Error("wrong number of parameters"); return false; }
+    if (np > 0 && nargs != np) { v->FailWith("wrong number of parameters"); return false; }
+    if (np < 0 && nargs < -np) { v->FailWith("wrong number of parameters"); return false; }
     SQInteger n = (SQInteger)nc->_typecheck.size();
     for (SQInteger i = 0; i < n && i < nargs; i++) {
         SQInteger mask = nc->_typecheck[i];
         if (mask == -1) continue;
         SQObjectPtr& a = v->_stack[stackbase + i];
         if (!(mask & _RAW_TYPE(sq_type(a)))) {
-            v->Raise_ParamTypeError(i, mask, sq_type(a));
+            v->FailParamType(i, mask, sq_type(a));
             return false;
         }
     }
@@ -231,9 +231,9 @@ static bool slice_args(HSQUIRRELVM v, SQInteger len, SQInteger& s, SQInteger& e,
     e = top > 2 ? tointeger(SO(3)) : len;
     if (s < 0) s += len;
     if (e < 0) e += len;
-    if (text && s < 0) { v->Raise_Error("slice out of range"); return false; }
-    if (s < 0 || s > e) { v->Raise_Error("wrong indexes"); return false; }
-    if (e > len) { v->Raise_Error("slice out of range"); return false; }
+    if (text && s < 0) { v->FailWith("slice out of range"); return false; }
+    if (s < 0 || s > e) { v->FailWith("wrong indexes"); return false; }
+    if (e > len) { v->FailWith("slice out of range"); return false; }
     return true;
 }
 
@@ -316,7 +316,7 @@ static SQInteger array_len(HSQUIRRELVM v) { sq_pushinteger(v, (SQInteger)AV(v).s
 // Growth past the element limit fails like an allocation: "not enough memory".
 static bool room_for(HSQUIRRELVM v, SQInteger more) {
     if ((SQInteger)AV(v).size() <= SQLimits::maxelements - more) return true;
-    v->Raise_Memory();
+    v->FailMemory();
     return false;
 }
 static SQInteger array_append(HSQUIRRELVM v) {
@@ -398,7 +398,7 @@ static SQInteger array_find(HSQUIRRELVM v) {
 // calls f with `this` and the given arguments; result in res
 static bool call_fn(HSQUIRRELVM v, const SQObjectPtr& f, const SQObjectPtr& self, std::initializer_list<SQObjectPtr> args, SQObjectPtr& res) {
     SQInteger nb = v->_top;
-    if (!v->CheckStack((SQInteger)args.size() + 2)) { v->Raise_Error("stack overflow"); return false; }
+    if (!v->CheckStack((SQInteger)args.size() + 2)) { v->FailWith("stack overflow"); return false; }
     v->Push(self);
     for (auto& a : args) v->Push(a);
     SQObjectPtr fn = f;
@@ -457,12 +457,12 @@ static SQInteger array_filter(HSQUIRRELVM v) {
 }
 
 static bool sort_compare(HSQUIRRELVM v, const SQObjectPtr& a, const SQObjectPtr& b, const SQObjectPtr* f, SQInteger& ret) {
-    if (!f) return v->ObjCmp(a, b, ret);
+    if (!f) return v->Compare3(a, b, ret);
     SQObjectPtr res;
     if (!call_fn(v, *f, v->_roottable, {a, b}, res)) return false;
     if (sq_type(res) == OT_INTEGER) { ret = _integer(res); return true; }
     if (sq_type(res) == OT_FLOAT) { ret = _float(res) < 0 ? -1 : (_float(res) > 0 ? 1 : 0); return true; }
-    v->Raise_Error("numeric value expected as return value of the compare function");
+    v->FailWith("numeric value expected as return value of the compare function");
     return false;
 }
 
@@ -481,7 +481,7 @@ static bool sift_down(HSQUIRRELVM v, std::vector<SQObjectPtr>& arr, SQInteger ro
         if (!sort_compare(v, arr[root], arr[child], f, r)) return false;
         if (r >= 0) break;
         if (root == child) {
-            v->Raise_Error("inconsistent compare function");
+            v->FailWith("inconsistent compare function");
             return false;
         }
         std::swap(arr[root], arr[child]);
@@ -653,7 +653,7 @@ static SQInteger class_newmember_impl(HSQUIRRELVM v, bool raw) {
     bool bstatic = false;
     if (top > 3) attrs = SO(4);
     if (top > 4) bstatic = !sq_isfalse(SO(5));
-    if (!v->NewSlotA(self, key, val, attrs, bstatic, raw)) return SQ_ERROR;
+    if (!v->NewSlotWithAttributes(self, key, val, attrs, bstatic, raw)) return SQ_ERROR;
     return 0;
 }
 static SQInteger class_newmember(HSQUIRRELVM v) { return class_newmember_impl(v, false); }
