@@ -44,6 +44,10 @@ bool ByteBuffer::write(const void* src, size_t n)
 {
     if (n == 0) return true;
     if (n > kMaxSize || pos_ + n > kMaxSize) return false;
+    // A blob written into itself: growing moves the bytes, so find them again afterwards.
+    const uint8_t* from = static_cast<const uint8_t*>(src);
+    const bool own = !data_.empty() && from >= data_.data() && from < data_.data() + data_.size();
+    const size_t own_at = own ? static_cast<size_t>(from - data_.data()) : 0;
     if (pos_ + n > data_.size()) {
         try {
             if (pos_ + n > data_.capacity()) {
@@ -57,7 +61,8 @@ bool ByteBuffer::write(const void* src, size_t n)
             return false;
         }
     }
-    std::memcpy(data_.data() + pos_, src, n);
+    if (own) from = data_.data() + own_at;
+    std::memmove(data_.data() + pos_, from, n);
     pos_ += n;
     return true;
 }

@@ -6,6 +6,27 @@ namespace {
 
 // Frames whose locals are listed: the handler's own (level 0) and the 9 below it.
 constexpr SQInteger kLocalLevels = 10;
+// A runaway recursion has a million frames: the report lists the innermost and the
+// outermost ones and counts those between.
+constexpr SQInteger kInnerFrames = 40;
+constexpr SQInteger kOuterFrames = 10;
+
+// Number of frames below the handler (levels 1..n answer).
+SQInteger count_levels(HSQUIRRELVM v)
+{
+    SQStackInfos si;
+    SQInteger lo = 0, hi = 1;  // level lo exists (0 trivially), hi is the first probe
+    while (SQ_SUCCEEDED(sq_stackinfos(v, hi, &si))) {
+        lo = hi;
+        hi *= 2;
+    }
+    while (hi - lo > 1) {
+        SQInteger mid = lo + (hi - lo) / 2;
+        if (SQ_SUCCEEDED(sq_stackinfos(v, mid, &si))) lo = mid;
+        else hi = mid;
+    }
+    return lo;
+}
 
 void print_value(HSQUIRRELVM v, SQPRINTFUNCTION pf, const SQChar* name)
 {
@@ -80,7 +101,13 @@ extern "C" void sqstd_printcallstack(HSQUIRRELVM v)
     if (!pf) return;
     pf(v, _SC("\nCALLSTACK\n"));
     SQStackInfos si;
+    const SQInteger levels = count_levels(v);
     for (SQInteger level = 1; SQ_SUCCEEDED(sq_stackinfos(v, level, &si)); ++level) {
+        if (level == kInnerFrames + 1 && levels > kInnerFrames + kOuterFrames) {
+            pf(v, _SC("*... %d more frames ...\n"), static_cast<int>(levels - kInnerFrames - kOuterFrames));
+            level = levels - kOuterFrames;
+            continue;
+        }
         const SQChar* fn = si.funcname ? si.funcname : _SC("unknown");
         const SQChar* src = si.source ? si.source : _SC("unknown");
         pf(v, _SC("*FUNCTION [%s()] %s line [%d]\n"), fn, src, static_cast<int>(si.line));

@@ -22,6 +22,8 @@ const char* script_format(const char16_t* fmt, size_t len, FormatArgFn get, void
         }
     // The longest specification accepted, from '%' to the conversion letter.
     constexpr size_t kMaxSpec = 22;
+    // The longest text made, as long as the VM's longest string.
+    constexpr size_t kMaxOutput = size_t(1) << 26;
     int next = 0;
     size_t i = 0;
     while (i < len) {
@@ -80,6 +82,7 @@ const char* script_format(const char16_t* fmt, size_t len, FormatArgFn get, void
             else return "integer expected for the specified format";
             if (conv == u'c') {
                 char16_t ch = static_cast<char16_t>(v);
+                spec.prec = -1;  // a precision does not cut a character
                 put_text(out, spec, &ch, 1);
             } else if (conv == u'd' || conv == u'i') {
                 put_int(out, spec, v < 0,
@@ -112,6 +115,7 @@ const char* script_format(const char16_t* fmt, size_t len, FormatArgFn get, void
         default:
             return "invalid format";
         }
+        if (out.size() > kMaxOutput) return "not enough memory";
         ++i;
         ++next;
     }

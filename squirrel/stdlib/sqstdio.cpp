@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "squirrel/stdlib/pathcase.h"
 #include "squirrel/stdlib/regutil.h"
 #include "squirrel/stdlib/stream.h"
@@ -83,7 +85,18 @@ public:
         return std::fseek(f_, offset, o) == 0 ? 0 : -1;
     }
     bool IsValid() override { return f_ != nullptr; }
-    bool EOS() override { return f_ && std::feof(f_); }
+    // At the end once the cursor has reached the last byte, not only after a read failed, so
+    // `while (!f.eos()) f.readn('b')` stops after the last byte. Pipes and terminals only
+    // know it after a read.
+    bool EOS() override
+    {
+        if (!f_) return false;
+        if (std::feof(f_)) return true;
+        struct stat st;
+        if (fstat(fileno(f_), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+        long pos = std::ftell(f_);
+        return pos >= 0 && pos >= st.st_size;
+    }
     void Close()
     {
         if (f_ && owns_) std::fclose(f_);

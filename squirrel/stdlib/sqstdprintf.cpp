@@ -120,6 +120,7 @@ void vappendf(std::u16string& out, const SQChar* fmt, va_list args)
         }
         case u'c': {
             char16_t ch = static_cast<char16_t>(va_arg(ap, int));
+            spec.prec = -1;  // a precision does not cut a character
             put_text(out, spec, &ch, 1);
             break;
         }

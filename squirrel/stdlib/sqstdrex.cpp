@@ -426,6 +426,7 @@ private:
             (next < 0 || !rex_.nodes[static_cast<size_t>(next)].has_caps))
             memo = memo_for(n, next >= 0);
         const size_t seen_base = rex_.seen.size();
+        std::vector<SQRexMatch> first;
         long count = 0;
         bool empty = false;
         for (;;) {
@@ -444,7 +445,8 @@ private:
                 return nullptr;
             }
             if (!r) break;
-            ++count;
+            // a group repeated reports its first repetition
+            if (++count == 1 && n.has_caps) first = rex_.caps;
             if (r == s) {  // an empty match would repeat forever; it fills any minimum
                 empty = true;
                 break;
@@ -463,6 +465,7 @@ private:
                 (*memo)[static_cast<size_t>(rex_.seen[i])] = static_cast<int32_t>(s - rex_.bol);
         rex_.seen.resize(seen_base);
         if (count < n.min && !empty) return nullptr;
+        if (count > 1 && n.has_caps) rex_.caps = std::move(first);
         return s;
     }
 

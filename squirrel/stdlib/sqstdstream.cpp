@@ -196,51 +196,62 @@ SQInteger stream_writeblob(HSQUIRRELVM v)
     return 1;
 }
 
+// The origin a seek letter names: 'b'egin, 'c'urrent position, 'e'nd.
+bool seek_origin(SQInteger letter, sqstd::SeekOrigin& origin)
+{
+    static const struct {
+        SQInteger letter;
+        sqstd::SeekOrigin origin;
+    } kOrigins[] = {{'b', sqstd::SeekOrigin::Begin},
+                    {'c', sqstd::SeekOrigin::Current},
+                    {'e', sqstd::SeekOrigin::End}};
+    for (const auto& o : kOrigins)
+        if (o.letter == letter) {
+            origin = o.origin;
+            return true;
+        }
+    return false;
+}
+
+// Yes/no answers of streams are 1 or null.
+SQInteger answer(HSQUIRRELVM v, bool yes)
+{
+    if (yes) sq_pushinteger(v, 1);
+    else sq_pushnull(v);
+    return 1;
+}
+
+// Answers the number a query of the stream gives (position, length).
+template <SQInteger (Stream::*Query)()>
+SQInteger stream_number(HSQUIRRELVM v)
+{
+    SETUP_STREAM(v);
+    sq_pushinteger(v, (self->*Query)());
+    return 1;
+}
+
+// seek(offset[, origin]) answers 0 when the cursor moved, -1 when the target was refused.
 SQInteger stream_seek(HSQUIRRELVM v)
 {
     SETUP_STREAM(v);
-    SQInteger offset = int_arg(v, 2);
+    const SQInteger offset = int_arg(v, 2);
     sqstd::SeekOrigin origin = sqstd::SeekOrigin::Begin;
-    if (sq_gettop(v) > 2) {
-        switch (int_arg(v, 3)) {
-        case 'b': origin = sqstd::SeekOrigin::Begin; break;
-        case 'c': origin = sqstd::SeekOrigin::Current; break;
-        case 'e': origin = sqstd::SeekOrigin::End; break;
-        default: return sq_throwerror(v, _SC("invalid origin"));
-        }
-    }
+    if (sq_gettop(v) > 2 && !seek_origin(int_arg(v, 3), origin))
+        return sq_throwerror(v, _SC("invalid origin"));
     sq_pushinteger(v, self->Seek(offset, origin));
-    return 1;
-}
-
-SQInteger stream_tell(HSQUIRRELVM v)
-{
-    SETUP_STREAM(v);
-    sq_pushinteger(v, self->Tell());
-    return 1;
-}
-
-SQInteger stream_len(HSQUIRRELVM v)
-{
-    SETUP_STREAM(v);
-    sq_pushinteger(v, self->Len());
     return 1;
 }
 
 SQInteger stream_flush(HSQUIRRELVM v)
 {
     SETUP_STREAM(v);
-    if (self->Flush() == 0) sq_pushinteger(v, 1);
-    else sq_pushnull(v);
-    return 1;
+    return answer(v, self->Flush() == 0);
 }
 
 SQInteger stream_eos(HSQUIRRELVM v)
 {
     SETUP_STREAM(v);
-    if (self->EOS()) sq_pushinteger(v, 1);
-    else sq_pushnull(v);
-    return 1;
+    return answer(v, self->EOS());
 }
 
 const SQRegFunction kStreamMethods[] = {
@@ -249,8 +260,8 @@ const SQRegFunction kStreamMethods[] = {
     {_SC("writeblob"), stream_writeblob, -2, _SC("xx")},
     {_SC("writen"), stream_writen, 3, _SC("xnn")},
     {_SC("seek"), stream_seek, -2, _SC("xnn")},
-    {_SC("tell"), stream_tell, 1, _SC("x")},
-    {_SC("len"), stream_len, 1, _SC("x")},
+    {_SC("tell"), stream_number<&Stream::Tell>, 1, _SC("x")},
+    {_SC("len"), stream_number<&Stream::Len>, 1, _SC("x")},
     {_SC("eos"), stream_eos, 1, _SC("x")},
     {_SC("flush"), stream_flush, 1, _SC("x")},
     {nullptr, nullptr, 0, nullptr}};

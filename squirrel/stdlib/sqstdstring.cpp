@@ -2,6 +2,7 @@
 #include <sqstdstring.h>
 
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "squirrel/stdlib/regutil.h"
@@ -260,8 +261,13 @@ extern "C" SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQIn
         return sq_throwerror(v, _SC("string expected for the specified format"));
     FormatCtx ctx{v, nformatstringidx + 1, sq_gettop(v)};
     std::u16string out;
-    const char* err = sqstd::script_format(fmt, static_cast<size_t>(sq_getsize(v, nformatstringidx)),
-                                           format_arg, &ctx, out);
+    const char* err;
+    try {
+        err = sqstd::script_format(fmt, static_cast<size_t>(sq_getsize(v, nformatstringidx)),
+                                   format_arg, &ctx, out);
+    } catch (const std::bad_alloc&) {
+        err = "not enough memory";
+    }
     if (err) return sqstd::throw_ascii(v, err);
     SQChar* buf = sq_getscratchpad(v, static_cast<SQInteger>((out.size() + 1) * sizeof(SQChar)));
     if (!buf) return sq_throwerror(v, _SC("out of memory"));

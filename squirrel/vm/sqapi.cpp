@@ -5,7 +5,7 @@
 #define API_STACK(v, idx) (v)->StackIdx(idx)
 
 static SQRESULT api_error(HSQUIRRELVM v, const char* msg) {
-    v->Raise_Error("%s", msg);
+    v->FailWith("%s", msg);
     return SQ_ERROR;
 }
 
@@ -147,7 +147,7 @@ SQRESULT sq_reservestack(HSQUIRRELVM v, SQInteger nsize) {
 }
 SQInteger sq_cmp(HSQUIRRELVM v) {
     SQInteger r = 0;
-    v->ObjCmp(API_STACK(v, -1), API_STACK(v, -2), r);
+    v->Compare3(API_STACK(v, -1), API_STACK(v, -2), r);
     return r;
 }
 void sq_move(HSQUIRRELVM dest, HSQUIRRELVM src, SQInteger idx) { SQObjectPtr o = API_STACK(src, idx); dest->Push(o); }
@@ -169,35 +169,39 @@ void sq_newclosure(HSQUIRRELVM v, SQFUNCTION func, SQUnsignedInteger nfreevars) 
     v->Push(SQObjectPtr(nc));
 }
 
-static bool compile_typemask(std::vector<SQInteger>& res, const SQChar* typemask) {
-    SQInteger mask = 0;
-    SQInteger i = 0;
-    while (typemask[i] != 0) {
-        switch (typemask[i]) {
-        case 'o': mask |= _RT_NULL; break;
-        case 'i': mask |= _RT_INTEGER; break;
-        case 'f': mask |= _RT_FLOAT; break;
-        case 'n': mask |= (_RT_FLOAT | _RT_INTEGER); break;
-        case 's': mask |= _RT_STRING; break;
-        case 't': mask |= _RT_TABLE; break;
-        case 'a': mask |= _RT_ARRAY; break;
-        case 'u': mask |= _RT_USERDATA; break;
-        case 'c': mask |= (_RT_CLOSURE | _RT_NATIVECLOSURE); break;
-        case 'b': mask |= _RT_BOOL; break;
-        case 'g': mask |= _RT_GENERATOR; break;
-        case 'p': mask |= _RT_USERPOINTER; break;
-        case 'v': mask |= _RT_THREAD; break;
-        case 'x': mask |= _RT_INSTANCE; break;
-        case 'y': mask |= _RT_CLASS; break;
-        case 'r': mask |= _RT_WEAKREF; break;
-        case '.': mask = -1; res.push_back(mask); i++; mask = 0; continue;
-        case ' ': i++; continue;
-        default: return false;
+// The parameter types a letter of a type mask accepts; 0 for a character that is no type.
+static SQInteger typemask_bits(SQChar letter) {
+    static const struct { char letter; SQInteger bits; } kLetters[] = {
+        {'o', _RT_NULL},     {'i', _RT_INTEGER},  {'f', _RT_FLOAT},       {'n', _RT_INTEGER | _RT_FLOAT},
+        {'s', _RT_STRING},   {'t', _RT_TABLE},    {'a', _RT_ARRAY},       {'u', _RT_USERDATA},
+        {'c', _RT_CLOSURE | _RT_NATIVECLOSURE},   {'b', _RT_BOOL},        {'g', _RT_GENERATOR},
+        {'p', _RT_USERPOINTER},                   {'v', _RT_THREAD},      {'x', _RT_INSTANCE},
+        {'y', _RT_CLASS},    {'r', _RT_WEAKREF},
+    };
+    for (const auto& l : kLetters)
+        if (letter == (SQChar)l.letter) return l.bits;
+    return 0;
+}
+
+// A type mask lists one entry per parameter: type letters joined by '|' (spaces may follow a
+// '|'), or '.' for any type; spaces between entries are ignored. Each entry becomes the set of
+// accepted types (-1: all).
+static bool parse_typemask(const SQChar* text, std::vector<SQInteger>& entries) {
+    const SQChar* p = text;
+    while (*p) {
+        if (*p == ' ') { ++p; continue; }
+        if (*p == '.') { entries.push_back(-1); ++p; continue; }
+        SQInteger accepted = 0;
+        for (;;) {
+            while (*p == ' ' && accepted) ++p;
+            if (*p == '.') { accepted = -1; ++p; break; }
+            SQInteger bits = typemask_bits(*p);
+            if (!bits) return false;
+            accepted |= bits;
+            if (*++p != '|') break;
+            if (!*++p) return false;
         }
-        i++;
-        if (typemask[i] == '|') { i++; if (typemask[i] == 0) return false; continue; }
-        res.push_back(mask);
-        mask = 0;
+        entries.push_back(accepted);
     }
     return true;
 }
@@ -210,7 +214,7 @@ SQRESULT sq_setparamscheck(HSQUIRRELVM v, SQInteger nparamscheck, const SQChar* 
     nc->_typecheck.clear();
     if (typemask) {
         std::vector<SQInteger> res;
-        if (!compile_typemask(res, typemask)) return api_error(v, "invalid typemask");
+        if (!parse_typemask(typemask, res)) return api_error(v, "invalid typemask");
         nc->_typecheck = res;
     }
     if (nparamscheck == SQ_MATCHTYPEMASKSTRING) nc->_nparamscheck = (SQInteger)nc->_typecheck.size();
@@ -266,17 +270,20 @@ SQRESULT sq_typeof(HSQUIRRELVM v, SQInteger idx) {
     return SQ_OK;
 }
 
+// Length of a string, array or table (slots in use); a userdata's byte size; the user-data
+// size an instance or class was given.
 SQInteger sq_getsize(HSQUIRRELVM v, SQInteger idx) {
-    SQObjectPtr& o = API_STACK(v, idx);
-    switch (sq_type(o)) {
-    case OT_STRING: return _string(o)->_len;
-    case OT_TABLE: return _table(o)->CountUsed();
-    case OT_ARRAY: return _array(o)->Size();
-    case OT_USERDATA: return _userdata(o)->_size;
-    case OT_INSTANCE: return _instance(o)->_class->_udsize;
-    case OT_CLASS: return _class(o)->_udsize;
-    default: return api_error(v, "type not supported");
+    const SQObjectPtr& o = API_STACK(v, idx);
+    const SQObjectType t = sq_type(o);
+    if (t == OT_STRING) return _string(o)->_len;
+    if (t == OT_ARRAY) return _array(o)->Size();
+    if (t == OT_TABLE) return _table(o)->CountUsed();
+    if (t == OT_USERDATA) return _userdata(o)->_size;
+    if (t == OT_CLASS || t == OT_INSTANCE) {
+        const SQClass* cls = t == OT_CLASS ? _class(o) : _instance(o)->_class;
+        return cls->_udsize;
     }
+    return api_error(v, "type not supported");
 }
 
 SQHash sq_gethash(HSQUIRRELVM v, SQInteger idx) { return sq_hashkey(API_STACK(v, idx)); }
@@ -564,7 +571,7 @@ static SQObjectPtr* member_by_handle(HSQUIRRELVM v, SQObjectPtr& o, const HSQMEM
     }
     default: break;
     }
-    v->Raise_Error("wrong index");
+    v->FailWith("wrong index");
     return nullptr;
 }
 
@@ -681,7 +688,7 @@ SQRESULT sq_rawset(HSQUIRRELVM v, SQInteger idx) {
         return SQ_OK;
     case OT_INSTANCE:
         if (_instance(self)->Set(key, val)) return SQ_OK;
-        v->Raise_IdxError(key);
+        v->FailNoIndex(key);
         return SQ_ERROR;
     case OT_ARRAY:
         if (v->Set(self, key, val, true)) return SQ_OK;
@@ -707,7 +714,7 @@ static SQRESULT newmember_impl(HSQUIRRELVM v, SQInteger idx, SQBool bstatic, boo
     if (sq_type(self) != OT_CLASS) return api_error(v, "new member only works with classes");
     SQObjectPtr key = API_STACK(v, -3), val = API_STACK(v, -2), attrs = API_STACK(v, -1);
     v->Pop(3);
-    if (!v->NewSlotA(self, key, val, attrs, bstatic != 0, raw)) return SQ_ERROR;
+    if (!v->NewSlotWithAttributes(self, key, val, attrs, bstatic != 0, raw)) return SQ_ERROR;
     return SQ_OK;
 }
 SQRESULT sq_newmember(HSQUIRRELVM v, SQInteger idx, SQBool bstatic) { return newmember_impl(v, idx, bstatic, false); }
@@ -812,7 +819,7 @@ SQRESULT sq_next(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr it = itref, key, val;
     bool finished;
     if (sq_type(self) == OT_GENERATOR || sq_type(self) == OT_STRING) return SQ_ERROR;
-    if (!v->FOREACH_OP(self, key, val, it, finished)) return SQ_ERROR;
+    if (!v->IterateStep(self, key, val, it, finished)) return SQ_ERROR;
     if (finished) return SQ_ERROR;
     API_STACK(v, -1) = it;
     v->Push(key);
@@ -856,7 +863,7 @@ SQRESULT sq_resume(HSQUIRRELVM v, SQBool retval, SQBool raiseerror) {
     v->PushNull();
     if (!v->Resume(_generator(g), target)) {
         v->Pop();
-        if (raiseerror) v->CallErrorHandler(v->_lasterror);
+        if (raiseerror) v->ReportToHandler(v->_lasterror);
         return SQ_ERROR;
     }
     if (!retval) v->Pop();

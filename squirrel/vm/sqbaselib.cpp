@@ -25,15 +25,15 @@ SQInteger sq_typemask_of(const SQObject& o) { return _RAW_TYPE(sq_type(o)); }
 
 bool sq_checkparams(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase) {
     SQInteger np = nc->_nparamscheck;
-    if (np > 0 && nargs != np) { v->Raise_Error("wrong number of parameters"); return false; }
-    if (np < 0 && nargs < -np) { v->Raise_Error("wrong number of parameters"); return false; }
+    if (np > 0 && nargs != np) { v->FailWith("wrong number of parameters"); return false; }
+    if (np < 0 && nargs < -np) { v->FailWith("wrong number of parameters"); return false; }
     SQInteger n = (SQInteger)nc->_typecheck.size();
     for (SQInteger i = 0; i < n && i < nargs; i++) {
         SQInteger mask = nc->_typecheck[i];
         if (mask == -1) continue;
         SQObjectPtr& a = v->_stack[stackbase + i];
         if (!(mask & _RAW_TYPE(sq_type(a)))) {
-            v->Raise_ParamTypeError(i, mask, sq_type(a));
+            v->FailParamType(i, mask, sq_type(a));
             return false;
         }
     }
@@ -142,7 +142,7 @@ static SQInteger base_getstackinfos(HSQUIRRELVM v) {
 static SQInteger base_array(HSQUIRRELVM v) {
     SQInteger n = tointeger(SO(2));
     if (n < 0) return sq_throwerror(v, u"negative size");
-    if (n > (1 << 24)) return sq_throwerror(v, u"size too big");
+    if (n > SQLimits::maxelements) return sq_throwerror(v, u"size too big");
     SQArray* a = SQArray::Create(v->_sharedstate, n);
     SQObjectPtr ao(a);
     if (sq_gettop(v) > 2) { SQObjectPtr fill = SO(3); for (auto& x : a->_values) x = fill; }
@@ -224,21 +224,23 @@ static SQInteger string_tofloat(HSQUIRRELVM v) {
     return 1;
 }
 
-static bool slice_args(HSQUIRRELVM v, SQInteger len, SQInteger& s, SQInteger& e) {
+// Strings call a start before the beginning out of range; arrays call it a wrong index.
+static bool slice_args(HSQUIRRELVM v, SQInteger len, SQInteger& s, SQInteger& e, bool text = false) {
     SQInteger top = sq_gettop(v);
     s = top > 1 ? tointeger(SO(2)) : 0;
     e = top > 2 ? tointeger(SO(3)) : len;
     if (s < 0) s += len;
     if (e < 0) e += len;
-    if (s < 0 || s > e) { v->Raise_Error("wrong indexes"); return false; }
-    if (e > len) { v->Raise_Error("slice out of range"); return false; }
+    if (text && s < 0) { v->FailWith("slice out of range"); return false; }
+    if (s < 0 || s > e) { v->FailWith("wrong indexes"); return false; }
+    if (e > len) { v->FailWith("slice out of range"); return false; }
     return true;
 }
 
 static SQInteger string_slice(HSQUIRRELVM v) {
     SQString* str = _string(SO(1));
     SQInteger s, e;
-    if (!slice_args(v, str->_len, s, e)) return SQ_ERROR;
+    if (!slice_args(v, str->_len, s, e, true)) return SQ_ERROR;
     sq_pushstring(v, str->_val + s, e - s);
     return 1;
 }
@@ -248,7 +250,7 @@ static SQInteger string_find(HSQUIRRELVM v) {
     SQInteger start = sq_gettop(v) > 2 ? tointeger(SO(3)) : 0;
     if (start < 0 || start > str->_len) { v->PushNull(); return 1; }
     if (sub->_len == 0) {
-        if (str->_len == 0) { v->PushNull(); return 1; }
+        if (start >= str->_len) { v->PushNull(); return 1; }
         sq_pushinteger(v, start);
         return 1;
     }
@@ -311,9 +313,21 @@ static SQInteger table_getdelegate(HSQUIRRELVM v) {
 // ---------------------------------------------------------------- array delegate
 static std::vector<SQObjectPtr>& AV(HSQUIRRELVM v) { return _array(SO(1))->_values; }
 static SQInteger array_len(HSQUIRRELVM v) { sq_pushinteger(v, (SQInteger)AV(v).size()); return 1; }
-static SQInteger array_append(HSQUIRRELVM v) { AV(v).push_back(SO(2)); return 0; }
+// Growth past the element limit fails like an allocation: "not enough memory".
+static bool room_for(HSQUIRRELVM v, SQInteger more) {
+    if ((SQInteger)AV(v).size() <= SQLimits::maxelements - more) return true;
+    v->FailMemory();
+    return false;
+}
+static SQInteger array_append(HSQUIRRELVM v) {
+    if (!room_for(v, 1)) return SQ_ERROR;
+    AV(v).push_back(SO(2));
+    return 0;
+}
 static SQInteger array_extend(HSQUIRRELVM v) {
     std::vector<SQObjectPtr> src = _array(SO(2))->_values;
+    if (!room_for(v, (SQInteger)src.size())) return SQ_ERROR;
+    AV(v).reserve(AV(v).size() + src.size());
     for (auto& x : src) AV(v).push_back(x);
     return 0;
 }
@@ -335,6 +349,7 @@ static SQInteger array_insert(HSQUIRRELVM v) {
     auto& a = AV(v);
     SQInteger i = tointeger(SO(2));
     if (i < 0 || i > (SQInteger)a.size()) return sq_throwerror(v, u"index out of range");
+    if (!room_for(v, 1)) return SQ_ERROR;
     a.insert(a.begin() + i, SO(3));
     return 0;
 }
@@ -351,7 +366,7 @@ static SQInteger array_resize(HSQUIRRELVM v) {
     auto& a = AV(v);
     SQInteger n = tointeger(SO(2));
     if (n < 0) return sq_throwerror(v, u"negative size");
-    if (n > (1 << 24)) return sq_throwerror(v, u"size too big");
+    if (n > SQLimits::maxelements) return sq_throwerror(v, u"size too big");
     SQObjectPtr fill;
     if (sq_gettop(v) > 2) fill = SO(3);
     size_t old = a.size();
@@ -383,7 +398,7 @@ static SQInteger array_find(HSQUIRRELVM v) {
 // calls f with `this` and the given arguments; result in res
 static bool call_fn(HSQUIRRELVM v, const SQObjectPtr& f, const SQObjectPtr& self, std::initializer_list<SQObjectPtr> args, SQObjectPtr& res) {
     SQInteger nb = v->_top;
-    if (!v->CheckStack((SQInteger)args.size() + 2)) { v->Raise_Error("stack overflow"); return false; }
+    if (!v->CheckStack((SQInteger)args.size() + 2)) { v->FailWith("stack overflow"); return false; }
     v->Push(self);
     for (auto& a : args) v->Push(a);
     SQObjectPtr fn = f;
@@ -442,27 +457,35 @@ static SQInteger array_filter(HSQUIRRELVM v) {
 }
 
 static bool sort_compare(HSQUIRRELVM v, const SQObjectPtr& a, const SQObjectPtr& b, const SQObjectPtr* f, SQInteger& ret) {
-    if (!f) return v->ObjCmp(a, b, ret);
+    if (!f) return v->Compare3(a, b, ret);
     SQObjectPtr res;
     if (!call_fn(v, *f, v->_roottable, {a, b}, res)) return false;
     if (sq_type(res) == OT_INTEGER) { ret = _integer(res); return true; }
     if (sq_type(res) == OT_FLOAT) { ret = _float(res) < 0 ? -1 : (_float(res) > 0 ? 1 : 0); return true; }
-    v->Raise_Error("numeric value expected as return value of the compare function");
+    v->FailWith("numeric value expected as return value of the compare function");
     return false;
 }
 
-static bool sift_down(HSQUIRRELVM v, std::vector<SQObjectPtr>& arr, SQInteger root, SQInteger bottom, const SQObjectPtr* f) {
-    while (root * 2 + 1 <= bottom) {
-        SQInteger child = root * 2 + 1;
+// The heap sort scripts observe (the order of equal keys and the comparator calls are part of
+// the behaviour): the children of i are 2i and 2i+1, so the root is its own first child.
+static bool sift_down(HSQUIRRELVM v, std::vector<SQObjectPtr>& arr, SQInteger root, SQInteger bottom,
+                      const SQObjectPtr* f) {
+    while (root * 2 <= bottom) {
+        SQInteger child = root * 2;
         if (child < bottom) {
             SQInteger r;
             if (!sort_compare(v, arr[child], arr[child + 1], f, r)) return false;
-            if (r < 0) child++;
+            if (r <= 0) child++;
         }
         SQInteger r;
         if (!sort_compare(v, arr[root], arr[child], f, r)) return false;
-        if (r < 0) { std::swap(arr[root], arr[child]); root = child; }
-        else break;
+        if (r >= 0) break;
+        if (root == child) {
+            v->FailWith("inconsistent compare function");
+            return false;
+        }
+        std::swap(arr[root], arr[child]);
+        root = child;
     }
     return true;
 }
@@ -475,7 +498,7 @@ static SQInteger array_sort(HSQUIRRELVM v) {
     std::vector<SQObjectPtr> arr = _array(self)->_values;
     SQInteger n = (SQInteger)arr.size();
     if (n > 1) {
-        for (SQInteger i = n / 2 - 1; i >= 0; i--) if (!sift_down(v, arr, i, n - 1, f)) return SQ_ERROR;
+        for (SQInteger i = n / 2; i >= 0; i--) if (!sift_down(v, arr, i, n - 1, f)) return SQ_ERROR;
         for (SQInteger i = n - 1; i >= 1; i--) {
             std::swap(arr[0], arr[i]);
             if (!sift_down(v, arr, 0, i - 1, f)) return SQ_ERROR;
@@ -630,7 +653,7 @@ static SQInteger class_newmember_impl(HSQUIRRELVM v, bool raw) {
     bool bstatic = false;
     if (top > 3) attrs = SO(4);
     if (top > 4) bstatic = !sq_isfalse(SO(5));
-    if (!v->NewSlotA(self, key, val, attrs, bstatic, raw)) return SQ_ERROR;
+    if (!v->NewSlotWithAttributes(self, key, val, attrs, bstatic, raw)) return SQ_ERROR;
     return 0;
 }
 static SQInteger class_newmember(HSQUIRRELVM v) { return class_newmember_impl(v, false); }

@@ -380,93 +380,96 @@ private:
     }
 
     // ------------------------------------------------------------ statements
-    void Statement(bool closeframe = true) {
+    // A statement starts with the keyword that names it; anything else is an expression.
+    void Statement(bool = true) {
+        using Form = void (Compiler::*)();
+        static const struct { SQInteger token; Form parse; } kForms[] = {
+            {TK_LOCAL, &Compiler::LocalDeclStatement}, {TK_IF, &Compiler::IfStatement},
+            {TK_FOR, &Compiler::ForStatement},          {TK_FOREACH, &Compiler::ForEachStatement},
+            {TK_WHILE, &Compiler::WhileStatement},      {TK_DO, &Compiler::DoWhileStatement},
+            {TK_SWITCH, &Compiler::SwitchStatement},    {'{', &Compiler::BlockStatement},
+            {TK_RETURN, &Compiler::ReturnStatement},    {TK_YIELD, &Compiler::ReturnStatement},
+            {TK_BREAK, &Compiler::BreakStatement},      {TK_CONTINUE, &Compiler::ContinueStatement},
+            {TK_FUNCTION, &Compiler::FunctionStatement}, {TK_CLASS, &Compiler::ClassStatement},
+            {TK_ENUM, &Compiler::EnumStatement},        {TK_CONST, &Compiler::ConstStatement},
+            {TK_TRY, &Compiler::TryCatchStatement},     {TK_THROW, &Compiler::ThrowStatement},
+            {';', &Compiler::Lex},
+        };
         DepthGuard g(this);
-        (void)closeframe;
         AddLine(_lex._currentline, true);
-        switch (_token) {
-        case ';': Lex(); break;
-        case TK_IF: IfStatement(); break;
-        case TK_WHILE: WhileStatement(); break;
-        case TK_DO: DoWhileStatement(); break;
-        case TK_FOR: ForStatement(); break;
-        case TK_FOREACH: ForEachStatement(); break;
-        case TK_SWITCH: SwitchStatement(); break;
-        case TK_LOCAL: LocalDeclStatement(); break;
-        case TK_RETURN: case TK_YIELD: {
-            bool isyield = _token == TK_YIELD;
-            if (isyield) _fs->f->_generator = true;
-            Lex();
-            int base = _fs->top;
-            if (!IsEndOfStatement()) {
-                Exp e; CommaExpr(e);
-                int r = ToReg(e);
-                if (isyield) Emit(OP_YIELD, NOREG, r, 1);
-                else {
-                    EmitReturn(e, r);
-                }
-            } else {
-                if (isyield) Emit(OP_YIELD, NOREG, 0, 0);
-                else Emit(OP_RETURN, 0, 0);
+        for (const auto& form : kForms) {
+            if (form.token == _token) {
+                (this->*form.parse)();
+                return;
             }
-            FreeTo(base);
-            break;
         }
-        case TK_BREAK: {
-            int li = (int)_fs->loops.size() - 1;
-            if (li < 0) Error("'break' has to be in a loop block");
-            Loop& l = _fs->loops[li];
-            if (_fs->ntraps > l.ntraps) Emit(OP_POPTRAP, 0, 0, 0, _fs->ntraps - l.ntraps);
-            int cr = CaptureCloseReg(l.nlocals);
-            if (cr >= 0) Emit(OP_CLOSE, cr);
-            l.breaks.push_back(Emit(OP_JMP));
-            Lex();
-            break;
+        ExpressionStatement();
+    }
+
+    void ExpressionStatement() {
+        int base = _fs->top;
+        Exp e;
+        CommaExpr(e);
+        Discard(e);
+        FreeTo(base);
+    }
+
+    void BlockStatement() {
+        Lex();
+        int n = NLocals();
+        while (_token != '}') {
+            Statement();
+            if (_lex._prevtoken != '}' && _lex._prevtoken != ';') OptionalSemicolon();
         }
-        case TK_CONTINUE: {
-            int li = (int)_fs->loops.size() - 1;
+        Expect('}');
+        PopLocals(n);
+    }
+
+    // return and yield: the value is optional; a yield makes the function a generator.
+    void ReturnStatement() {
+        const bool yield = _token == TK_YIELD;
+        if (yield) _fs->f->_generator = true;
+        Lex();
+        int base = _fs->top;
+        if (IsEndOfStatement()) {
+            if (yield) Emit(OP_YIELD, NOREG, 0, 0);
+            else Emit(OP_RETURN, 0, 0);
+        } else {
+            Exp e;
+            CommaExpr(e);
+            int r = ToReg(e);
+            if (yield) Emit(OP_YIELD, NOREG, r, 1);
+            else EmitReturn(e, r);
+        }
+        FreeTo(base);
+    }
+
+    void ThrowStatement() {
+        Lex();
+        int base = _fs->top;
+        Exp e;
+        CommaExpr(e);
+        Emit(OP_THROW, ToReg(e));
+        FreeTo(base);
+    }
+
+    // break leaves the innermost loop or switch, continue the innermost loop: both drop the
+    // traps and close the captured locals entered since, then jump (patched at the loop's end).
+    void BreakStatement() { LeaveLoop(true); }
+    void ContinueStatement() { LeaveLoop(false); }
+
+    void LeaveLoop(bool isbreak) {
+        int li = (int)_fs->loops.size() - 1;
+        if (!isbreak) {
             while (li >= 0 && _fs->loops[li].isswitch) li--;
-            if (li < 0) Error("'continue' has to be in a loop block");
-            Loop& l = _fs->loops[li];
-            if (_fs->ntraps > l.ntraps) Emit(OP_POPTRAP, 0, 0, 0, _fs->ntraps - l.ntraps);
-            int cr = CaptureCloseReg(l.nlocals);
-            if (cr >= 0) Emit(OP_CLOSE, cr);
-            l.continues.push_back(Emit(OP_JMP));
-            Lex();
-            break;
         }
-        case TK_FUNCTION: FunctionStatement(); break;
-        case TK_CLASS: ClassStatement(); break;
-        case TK_ENUM: EnumStatement(); break;
-        case '{': {
-            Lex();
-            int n = NLocals();
-            while (_token != '}') {
-                Statement();
-                if (_lex._prevtoken != '}' && _lex._prevtoken != ';') OptionalSemicolon();
-            }
-            Expect('}');
-            PopLocals(n);
-            break;
-        }
-        case TK_TRY: TryCatchStatement(); break;
-        case TK_THROW: {
-            Lex();
-            int base = _fs->top;
-            Exp e; CommaExpr(e);
-            Emit(OP_THROW, ToReg(e));
-            FreeTo(base);
-            break;
-        }
-        case TK_CONST: ConstStatement(); break;
-        default: {
-            int base = _fs->top;
-            Exp e; CommaExpr(e);
-            Discard(e);
-            FreeTo(base);
-            break;
-        }
-        }
+        if (li < 0) Error(isbreak ? "'break' has to be in a loop block" : "'continue' has to be in a loop block");
+        Loop& l = _fs->loops[li];
+        if (_fs->ntraps > l.ntraps) Emit(OP_POPTRAP, 0, 0, 0, _fs->ntraps - l.ntraps);
+        int cr = CaptureCloseReg(l.nlocals);
+        if (cr >= 0) Emit(OP_CLOSE, cr);
+        (isbreak ? l.breaks : l.continues).push_back(Emit(OP_JMP));
+        Lex();
     }
 
     // A statement used as a loop / if body: its locals end with it.

@@ -1,6 +1,7 @@
 // The interpreter loop.
 #include "sqvm.h"
 #include <cmath>
+#include <stdexcept>
 
 // With GCC and Clang every handler jumps straight to the next one through a label table, so
 // each has its own indirect branch to predict; elsewhere the loop's switch dispatches.
@@ -43,20 +44,20 @@
 
 bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres,
                    bool raiseerror, SQExecType et) {
-    if (_nnativecalls + 1 > SQ_MAX_NATIVE_DEPTH || SQCStackGuard::Exhausted()) {
-        Raise_Error("stack overflow");
-        if (raiseerror) CallErrorHandler(_lasterror);
+    if (NativeDepthExhausted()) {
+        FailWith("Native stack overflow");
+        if (raiseerror) ReportCallFailure();
         return false;
     }
     SQCStackGuard cstack;
     bool transparent = _transparent_pending;
     _transparent_pending = false;
-    _nnativecalls++;
+    _cdepth++;
     _nexecs++;
     struct ExecGuard {
         SQVM* v;
         bool pushed = false;
-        ~ExecGuard() { v->_nnativecalls--; v->_nexecs--; if (pushed) v->_execs.pop_back(); }
+        ~ExecGuard() { v->_cdepth--; v->_nexecs--; if (pushed) v->_execs.pop_back(); }
     } guard{this};
 
     SQInteger rootidx;
@@ -65,14 +66,14 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
         SQClosure* c = _closure(closure);
         if (c->_function->_generator) {
             if (!StartCall(c, stackbase, nargs, stackbase, false)) {
-                if (raiseerror) CallErrorHandler(_lasterror);
+                if (raiseerror) ReportCallFailure();
                 return false;
             }
             outres = _stack[stackbase];
             return true;
         }
         if (!StartCall(c, -1, nargs, stackbase, false)) {
-            if (raiseerror) CallErrorHandler(_lasterror);
+            if (raiseerror) ReportCallFailure();
             return false;
         }
         ci->_root = true;
@@ -100,7 +101,10 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
 #endif
 
     for (;;) {
-        {
+        // An allocation that fails inside an instruction (a string or container past its
+        // limit, memory exhausted) becomes the script error "not enough memory"; every
+        // instruction allocates before it changes anything.
+        try {
         SQCallInfo* const lci = ci;
         const SQInstruction* ip = lci->_ip;
         SQObjectPtr* R = _stack + lci->_base;
@@ -152,7 +156,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 else if (sq_type(R[0]) == OT_INSTANCE) done = _instance(R[0])->Set(key, val);
                 else if (sq_type(R[0]) == OT_CLASS && _class(R[0])->_members->FindNode(key)) done = Set(R[0], key, val, false);
                 if (!done && sq_type(_roottable) == OT_TABLE) done = _table(_roottable)->Set(key, val);
-                if (!done) { Raise_IdxError(key); goto exception_trap; }
+                if (!done) { FailNoIndex(key); goto exception_trap; }
                 if (i.a != NOREG) R[i.a] = val;
                 NEXT_SCOPED();
             }
@@ -222,7 +226,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 if (cls) {
                     SQObjectPtr attrs;
                     if (ar >= 0) attrs = R[ar];
-                    if (!NewSlotA(obj, key, val, attrs, bstatic, false)) goto exception_trap;
+                    if (!NewSlotWithAttributes(obj, key, val, attrs, bstatic, false)) goto exception_trap;
                 } else {
                     if (!NewSlot(obj, key, val, bstatic, false)) goto exception_trap;
                 }
@@ -230,7 +234,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 NEXT_SCOPED();
             }
             CASE(NEWSLOTK): {
-                if (sq_type(R[i.b]) != OT_TABLE) { Raise_Error("invalid table constructor"); goto exception_trap; }
+                if (sq_type(R[i.b]) != OT_TABLE) { FailWith("invalid table constructor"); goto exception_trap; }
                 _table(R[i.b])->NewSlot(lits[i.x], R[i.c]);
                 NEXT();
             }
@@ -293,7 +297,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             CASE(NOT): R[i.a] = sq_isfalse(R[i.b]); NEXT();
             CASE(BNOT):
                 if (sq_type(R[i.b]) != OT_INTEGER) {
-                    Raise_Error("attempt to perform a bitwise op on a %s", sq_typename_ascii(sq_type(R[i.b])));
+                    FailWith("attempt to perform a bitwise op on a %s", sq_typename_ascii(sq_type(R[i.b])));
                     goto exception_trap;
                 }
                 R[i.a] = (SQInteger)~_integer(R[i.b]);
@@ -327,14 +331,14 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             CASE(CMP3): {
                 SQInteger r;
                 SQObjectPtr a = R[i.b], b = R[i.c];
-                if (!ObjCmp(a, b, r)) goto exception_trap;
+                if (!Compare3(a, b, r)) goto exception_trap;
                 R[i.a] = r;
                 NEXT_SCOPED();
             }
             CASE(JMP):
                 if (i.x < 0 && _opbudget >= 0 && --_opbudget < 0) {
                     _opbudget = 0;
-                    Raise_Error("instruction budget exhausted");
+                    FailWith("instruction budget exhausted");
                     goto exception_trap;
                 }
                 ip += i.x;
@@ -390,7 +394,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     SQInteger nargs = i.c;
                     bool okargs = fp->_varparams ? nargs >= fp->_nparams
                                                  : (nargs <= fp->_nparams && fp->_nparams - nargs <= fp->_ndefaults);
-                    if (!okargs) { Raise_Error("wrong number of parameters"); goto exception_trap; }
+                    if (!okargs) { FailWith("wrong number of parameters"); goto exception_trap; }
                     SQInteger base = ci->_base, sbase = base + i.b + 1;
                     if (_openouters) CloseOuters(&_stack[base]);
                     for (SQInteger k = 0; k < nargs; k++) _stack[base + k] = std::move(_stack[sbase + k]);
@@ -420,7 +424,20 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 switch (sq_type(fn)) {
                 case OT_CLOSURE: {
                     SQClosure* c = _closure(fn);
-                    if (c->_function->_generator) {
+                    SQFunctionProto* fp = c->_function;
+                    // the common call: exact arguments, no varargs, no generator, no bound
+                    // weak environment, no hooks; StartCall's other work does not apply
+                    if (nargs == fp->_nparams && !fp->_varparams && !fp->_generator &&
+                        sq_type(c->_env) != OT_WEAKREF && sq_type(_sharedstate->_debughook) == OT_NULL &&
+                        !_sharedstate->_nativehook) {
+                        if (!EnterFrame(sbase, sbase + fp->_stacksize, false)) goto exception_trap;
+                        ci->_closure = fn;
+                        ci->_ip = fp->_code.data();
+                        ci->_literals = fp->_literals.data();
+                        ci->_target = target;
+                        goto frame_changed;
+                    }
+                    if (fp->_generator) {
                         SQObjectPtr keep(fn);
                         if (!StartCall(c, target, nargs, sbase, false)) goto exception_trap;
                         for (SQInteger k = sbase; k < sbase + nargs; k++) if (k != target) _stack[k].Null();
@@ -435,7 +452,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     if (!CallNative(_nativeclosure(keep), nargs, sbase, ret, suspend)) goto exception_trap;
                     if (suspend) {
                         if (_nexecs != 1 || _nmetacalls > 0) {
-                            Raise_Error("cannot suspend through native calls/metamethods");
+                            FailWith("cannot suspend through native calls/metamethods");
                             goto exception_trap;
                         }
                         _suspended = 1;
@@ -495,7 +512,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 NEXT();
             }
             CASE(APPENDARRAY):
-                if (sq_type(R[i.a]) != OT_ARRAY) { Raise_Error("invalid array constructor"); goto exception_trap; }
+                if (sq_type(R[i.a]) != OT_ARRAY) { FailWith("invalid array constructor"); goto exception_trap; }
+                if (_array(R[i.a])->Size() >= SQLimits::maxelements) throw std::bad_alloc();
                 _array(R[i.a])->_values.push_back(R[i.b]);
                 NEXT();
             CASE(RETURN): {
@@ -513,7 +531,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             }
             CASE(YIELD): {
                 SQGenerator* gen = ci->_generator;
-                if (!gen) { Raise_Error("internal error: yield outside a generator"); goto exception_trap; }
+                if (!gen) { FailWith("internal error: yield outside a generator"); goto exception_trap; }
                 SQObjectPtr ret;
                 if (i.c) ret = R[i.b];
                 Yield(gen, nullptr);
@@ -525,7 +543,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             CASE(RESUME): {
                 SQObjectPtr g = R[i.b];
                 if (sq_type(g) != OT_GENERATOR) {
-                    Raise_Error("trying to resume a '%s',only genenerator can be resumed", sq_typename_ascii(sq_type(g)));
+                    FailWith("trying to resume a '%s',only genenerator can be resumed", sq_typename_ascii(sq_type(g)));
                     goto exception_trap;
                 }
                 if (!Resume(_generator(g), ci->_base + i.a)) goto exception_trap;
@@ -533,7 +551,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             }
             CASE(FOREACH): {
                 bool finished;
-                if (!FOREACH_OP(R[i.a], R[i.b], R[i.b + 1], R[i.b + 2], finished)) goto exception_trap;
+                if (!IterateStep(R[i.a], R[i.b], R[i.b + 1], R[i.b + 2], finished)) goto exception_trap;
                 if (finished) ip += i.x;
                 NEXT();
             }
@@ -546,7 +564,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             }
             CASE(INSTANCEOF): {
                 if (sq_type(R[i.c]) != OT_CLASS) {
-                    Raise_Error("cannot apply instanceof between a %s and a %s", sq_typename_ascii(sq_type(R[i.c])),
+                    FailWith("cannot apply instanceof between a %s and a %s", sq_typename_ascii(sq_type(R[i.c])),
                                 sq_typename_ascii(sq_type(R[i.b])));
                     goto exception_trap;
                 }
@@ -589,7 +607,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 SQClass* base = nullptr;
                 if (i.b != NOREG) {
                     if (sq_type(R[i.b]) != OT_CLASS) {
-                        Raise_Error("trying to inherit from a %s", sq_typename_ascii(sq_type(R[i.b])));
+                        FailWith("trying to inherit from a %s", sq_typename_ascii(sq_type(R[i.b])));
                         goto exception_trap;
                     }
                     base = _class(R[i.b]);
@@ -599,7 +617,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 if (i.c != NOREG) c->_attributes = R[i.c];
                 if (base && sq_type(base->_metamethods[MT_INHERITED]) != OT_NULL) {
                     SQObjectPtr mm = base->_metamethods[MT_INHERITED];
-                    if (!CheckStack(3)) { Raise_Error("stack overflow"); goto exception_trap; }
+                    if (!CheckStack(3)) { FailWith("stack overflow"); goto exception_trap; }
                     Push(cobj);
                     Push(c->_attributes);
                     SQObjectPtr r;
@@ -654,6 +672,12 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 __builtin_unreachable();   // opcodes are checked when bytecode is loaded
             }
         }
+        } catch (const std::bad_alloc&) {
+            FailMemory();
+            goto exception_trap;
+        } catch (const std::length_error&) {
+            FailMemory();
+            goto exception_trap;
         }
     frame_changed:
         continue;
@@ -662,10 +686,10 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
         SQObjectPtr currerror = _lasterror;
         bool trapped = (SQInteger)_etraps.size() > _callstack[rootidx]._etraps;
         if (_sharedstate->_notifyallexceptions) {
-            if (!_error_reported) CallErrorHandler(currerror);
+            if (!_error_reported) ReportToHandler(currerror);
             _error_reported = false;
         } else if (!trapped && raiseerror) {
-            if (!_error_reported) CallErrorHandler(currerror);
+            if (!_error_reported) ReportToHandler(currerror);
             _error_reported = false;
         } else if (!trapped && transparent && !_error_reported) {
             // find the execution that decides: the first enclosing one that is not transparent
@@ -674,7 +698,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 const ExecRec& a = _execs[k];
                 if (_callstack[inner]._etraps > _callstack[a.rootidx]._etraps) break;   // caught there
                 if (a.raiseerror) {
-                    CallErrorHandler(currerror);
+                    ReportToHandler(currerror);
                     _error_reported = true;
                     break;
                 }

@@ -190,6 +190,7 @@ SQStringTable::~SQStringTable() { free(_buckets); }
 
 void SQStringTable::Resize(SQUnsignedInteger n) {
     SQString** nb = (SQString**)calloc(n, sizeof(SQString*));
+    if (!nb) throw std::bad_alloc();
     for (SQUnsignedInteger i = 0; i < _size; i++) {
         SQString* s = _buckets[i];
         while (s) {
@@ -210,7 +211,9 @@ SQString* SQStringTable::Add(SQSharedState* ss, const SQChar* s, SQInteger len) 
     SQUnsignedInteger b = h & (_size - 1);
     for (SQString* p = _buckets[b]; p; p = p->_next)
         if (p->_hash == h && p->_len == len && memcmp(p->_val, s, len * sizeof(SQChar)) == 0) return p;
+    if (len > SQLimits::maxstring) throw std::bad_alloc();
     void* mem = malloc(sizeof(SQString) + len * sizeof(SQChar));
+    if (!mem) throw std::bad_alloc();
     SQString* str = new (mem) SQString();
     str->_owner = ss;
     str->_len = len;
@@ -294,7 +297,16 @@ void SQTable::EnumRefs(void (*fn)(void*, SQObject&), void* ud) {
 void SQTable::Rehash(SQInteger want) {
     SQInteger cap = 4;
     while (cap < want) cap *= 2;
-    Node* nn = new Node[cap];
+    // everything is allocated before the table changes, so a failure leaves it intact
+    int32_t* nb = (int32_t*)malloc(sizeof(int32_t) * cap);
+    if (!nb) throw std::bad_alloc();
+    Node* nn;
+    try {
+        nn = new Node[cap];
+    } catch (...) {
+        free(nb);
+        throw;
+    }
     SQInteger k = 0;
     for (SQInteger i = 0; i < _nnodes; i++) {
         if (sq_type(_nodes[i].key) == OT_NULL) continue;
@@ -308,7 +320,7 @@ void SQTable::Rehash(SQInteger want) {
     _nnodes = k;
     free(_buckets);
     _mask = (SQUnsignedInteger)cap - 1;
-    _buckets = (int32_t*)malloc(sizeof(int32_t) * cap);
+    _buckets = nb;
     for (SQInteger i = 0; i < cap; i++) _buckets[i] = -1;
     for (SQInteger i = 0; i < k; i++) {
         SQUnsignedInteger b = sq_hashkey(nn[i].key) & _mask;
@@ -327,7 +339,10 @@ bool SQTable::Set(const SQObject& key, const SQObject& val) {
 void SQTable::NewSlot(const SQObject& key, const SQObject& val) {
     Node* n = FindNode(key);
     if (n) { n->val = val; return; }
-    if (_nnodes >= _capacity) Rehash(_count * 2 + 2);
+    if (_nnodes >= _capacity) {
+        if (_count >= SQLimits::maxelements) throw std::bad_alloc();
+        Rehash(_count * 2 + 2);
+    }
     SQInteger i = _nnodes++;
     _nodes[i].key = key;
     _nodes[i].val = val;

@@ -7,6 +7,15 @@
 #include <vector>
 #include <new>
 
+// Largest string (code units) and largest array or table (elements) a script can build.
+// Beyond them creation fails with std::bad_alloc, which the VM turns into the script error
+// "not enough memory", long before the process could run out.
+// (Variables only so that tests can meet them cheaply.)
+struct SQLimits {
+    static inline SQInteger maxstring = SQInteger(1) << 26;
+    static inline SQInteger maxelements = SQInteger(1) << 24;
+};
+
 struct SQSharedState;
 struct SQVM;
 

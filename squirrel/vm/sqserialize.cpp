@@ -65,7 +65,7 @@ struct Reader {
     bool ok = true;
     bool bytes(void* p, SQInteger n) {
         if (!ok) return false;
-        if (n > 0 && f(up, p, n) != n) { ok = false; v->Raise_Error("io error, read function failure"); }
+        if (n > 0 && f(up, p, n) != n) { ok = false; v->FailWith("io error, read function failure"); }
         return ok;
     }
     uint8_t u8() { uint8_t b = 0; bytes(&b, 1); return b; }
@@ -75,7 +75,7 @@ struct Reader {
         return (int32_t)((uint32_t)b[0] | ((uint32_t)b[1] << 8) | ((uint32_t)b[2] << 16) | ((uint32_t)b[3] << 24));
     }
     bool fail(const char* msg) {
-        if (ok) v->Raise_Error("%s", msg);
+        if (ok) v->FailWith("%s", msg);
         ok = false;
         return false;
     }
@@ -148,7 +148,7 @@ struct Reader {
 // Checks that the function can run without reading outside its registers, literals,
 // outers, nested functions or code.
 bool verify(SQVM* v, SQFunctionProto* p, SQInteger parentstack, SQInteger parentouters) {
-    auto bad = [&](const char* what) { v->Raise_Error("invalid bytecode: %s", what); return false; };
+    auto bad = [&](const char* what) { v->FailWith("invalid bytecode: %s", what); return false; };
     SQInteger ss = p->_stacksize;
     if (ss < 2 || ss > 255) return bad("stack size");
     if (p->_nparams < 1 || p->_nparams + (p->_varparams ? 1 : 0) > ss) return bad("parameters");
@@ -246,7 +246,7 @@ bool sq_write_proto(SQVM* v, SQFunctionProto* p, SQWRITEFUNC w, SQUserPointer up
     wr.u8(sizeof(SQChar)); wr.u8(sizeof(SQInteger)); wr.u8(sizeof(SQFloat)); wr.u8(0);
     wr.proto(p);
     wr.bytes("TAIL", 4);
-    if (!wr.ok) { v->Raise_Error("io error, write function failure"); return false; }
+    if (!wr.ok) { v->FailWith("io error, write function failure"); return false; }
     return true;
 }
 

@@ -3,9 +3,12 @@
 #include "sqobject.h"
 #include "sqopcodes.h"
 
-#define SQ_MAX_FRAMES 8000          // script call depth before "stack overflow"
+#define SQ_MAX_FRAMES (1 << 19)     // script call depth before "stack overflow"
 #define SQ_MAX_NATIVE_DEPTH 180     // nested C-level calls (natives, metamethods)
-#define SQ_STACK_SLOTS (1 << 18)    // fixed stack: addresses of slots never move
+#define SQ_STACK_SLOTS (1 << 22)    // fixed reserved stack, committed as used: slots never move
+// Kept back from scripts for the error handler, so that even a stack overflow is reported.
+#define SQ_HANDLER_FRAMES 64
+#define SQ_HANDLER_SLOTS 4096
 #define SQ_SUSPEND_FLAG (-666)
 
 // Native recursion is bounded by count and also by the C stack it has used on this OS thread
@@ -100,7 +103,7 @@ struct SQVM : SQRefCounted {
     SQObjectPtr _roottable;
     SQObjectPtr _lasterror;
     SQObjectPtr _errorhandler_unused;
-    SQInteger _nnativecalls = 0;
+    SQInteger _cdepth = 0;
     SQInteger _nmetacalls = 0;
     SQInteger _suspended = 0;           // 1 while suspended
     SQInteger _suspended_target = -1;   // absolute stack index of the suspending call's result
@@ -118,6 +121,7 @@ struct SQVM : SQRefCounted {
     std::vector<ExecRec> _execs;
     bool _transparent_pending = false;
     bool _error_reported = false;
+    bool _getraised = false;            // the last failed Get failed in a _get metamethod
     SQInteger _opbudget = -1;           // backward jumps left before an error; -1 = unlimited
     SQInteger _nexecs = 0;              // nesting of Execute on this VM
     SQInteger _suspended_rootidx = -1;  // root frame of the suspended execution
@@ -133,8 +137,14 @@ struct SQVM : SQRefCounted {
     inline void EnsureInit(SQInteger upto) {
         while (_stackinit < upto) { new (&_stack[_stackinit]) SQObjectPtr(); _stackinit++; }
     }
+    // The error handler may nest a few levels past the limits (half the C stack is left).
+    bool NativeDepthExhausted() const {
+        if (_errorreported) return _cdepth + 1 > SQ_MAX_NATIVE_DEPTH + 8;
+        return _cdepth + 1 > SQ_MAX_NATIVE_DEPTH || SQCStackGuard::Exhausted();
+    }
+    SQInteger SlotLimit() const { return _errorreported ? _stackcap : _stackcap - SQ_HANDLER_SLOTS; }
     bool CheckStack(SQInteger n) {   // room for n more slots above _top
-        if (_top + n >= _stackcap) return false;
+        if (_top + n >= SlotLimit()) return false;
         EnsureInit(_top + n + 1);
         return true;
     }
@@ -150,12 +160,13 @@ struct SQVM : SQRefCounted {
     SQInteger AbsIdx(SQInteger idx) { return idx > 0 ? _stackbase + idx - 1 : _top + idx; }
 
     // errors
-    void Raise_Error(const char* fmt, ...);
-    void Raise_Error(const SQObject& desc) { _lasterror = desc; }
-    void Raise_IdxError(const SQObject& key);
-    void Raise_CompareError(const SQObject& a, const SQObject& b);
-    void Raise_ParamTypeError(SQInteger nparam, SQInteger typemask, SQInteger type);
-    void Raise_ArithError(const char* op, const SQObject& a, const SQObject& b);
+    void FailWith(const char* fmt, ...);
+    void FailWith(const SQObject& desc) { _lasterror = desc; }
+    void FailNoIndex(const SQObject& key);
+    void FailCompare(const SQObject& a, const SQObject& b);
+    SQInteger FailMemory();   // "not enough memory"; returns SQ_ERROR
+    void FailParamType(SQInteger nparam, SQInteger typemask, SQInteger type);
+    void FailArith(const char* op, const SQObject& a, const SQObject& b);
 
     // execution
     bool Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres,
@@ -164,7 +175,8 @@ struct SQVM : SQRefCounted {
     bool CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval, bool& suspend);
     bool StartCall(SQClosure* c, SQInteger target, SQInteger nargs, SQInteger stackbase, bool tailcall);
     bool CallMetaMethod(SQObjectPtr& closure, SQMetaMethod mm, SQInteger nparams, SQObjectPtr& outres);
-    void CallErrorHandler(SQObjectPtr& e);
+    void ReportToHandler(SQObjectPtr& e);
+    void ReportCallFailure();
     void CallDebugHook(SQInteger type, SQInteger forcedline = 0);
     bool EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall);
     void LeaveFrame();
@@ -177,23 +189,23 @@ struct SQVM : SQRefCounted {
     bool GetVar(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
     bool Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool raw);
     bool NewSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool bstatic, bool raw);
-    bool NewSlotA(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, const SQObjectPtr& attrs, bool bstatic, bool raw);
+    bool NewSlotWithAttributes(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, const SQObjectPtr& attrs, bool bstatic, bool raw);
     bool DeleteSlot(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& res, bool raw);
-    bool InvokeDefaultDelegate(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
-    int FallBackGet(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
-    bool GetDelegateMeta(const SQObjectPtr& o, SQMetaMethod mm, SQObjectPtr& closure);
+    bool GetFromTypeDelegate(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
+    int GetThroughMeta(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
+    bool FindMetaMethod(const SQObjectPtr& o, SQMetaMethod mm, SQObjectPtr& closure);
     bool ArithOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b);
     bool ArithMeta(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b);
     bool BitwOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b);
     bool StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& res);
-    bool ObjCmp(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res);
+    bool Compare3(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res);
     bool CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& res);
     bool IsEqual(const SQObjectPtr& a, const SQObjectPtr& b);
     bool ToString(const SQObjectPtr& o, SQObjectPtr& res);
     bool TypeOf(const SQObjectPtr& o, SQObjectPtr& res);
     bool Clone(const SQObjectPtr& self, SQObjectPtr& target);
     bool NegOp(SQObjectPtr& res, const SQObjectPtr& o);
-    bool FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjectPtr& o4, bool& finished);
+    bool IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjectPtr& o4, bool& finished);
     bool CreateClassInstance(SQClass* cls, SQObjectPtr& inst, SQObjectPtr& constructor);
     bool Yield(SQGenerator* gen, SQObjectPtr* dest);
     bool Resume(SQGenerator* gen, SQInteger target);

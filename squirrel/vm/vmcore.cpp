@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cmath>
+#include <stdexcept>
 #include <sys/mman.h>
 #include <sys/resource.h>
 
@@ -52,7 +53,7 @@ bool SQVM::Init(SQVM* friendvm, SQInteger stacksize) {
     if (mem == MAP_FAILED) return false;
     _stack = (SQObjectPtr*)mem;
     EnsureInit(64);
-    _callstack.reserve(SQ_MAX_FRAMES + 8);
+    _callstack.reserve(SQ_MAX_FRAMES + SQ_HANDLER_FRAMES + 8);
     if (!_callstack._data) return false;
     if (friendvm) _roottable = friendvm->_roottable;
     else _roottable = SQTable::Create(_sharedstate, 0);
@@ -88,7 +89,7 @@ void SQVM::EnumRefs(void (*fn)(void*, SQObject&), void* ud) {
 }
 
 // ---------------------------------------------------------------- errors
-void SQVM::Raise_Error(const char* fmt, ...) {
+void SQVM::FailWith(const char* fmt, ...) {
     char buf[1024];
     va_list ap;
     va_start(ap, fmt);
@@ -102,14 +103,18 @@ static std::string keytext(const SQObject& k) {
     case OT_STRING: return sq_toutf8(_string(k)->_val, _string(k)->_len);
     case OT_INTEGER: { char b[32]; snprintf(b, sizeof b, "%d", (int)_integer(k)); return b; }
     case OT_FLOAT: { sqstring s = sq_float_to_text(_float(k)); return sq_toutf8(s.data(), (SQInteger)s.size()); }
-    case OT_BOOL: return _integer(k) ? "true" : "false";
     default: return sq_typename_ascii(sq_type(k));
     }
 }
 
-void SQVM::Raise_IdxError(const SQObject& key) {
+SQInteger SQVM::FailMemory() {
+    FailWith("not enough memory");
+    return SQ_ERROR;
+}
+
+void SQVM::FailNoIndex(const SQObject& key) {
     std::string s = keytext(key);
-    Raise_Error("the index '%s' does not exist", s.c_str());
+    FailWith("the index '%s' does not exist", s.c_str());
 }
 
 static std::string cmptext(const SQObject& o) {
@@ -120,13 +125,13 @@ static std::string cmptext(const SQObject& o) {
     }
 }
 
-void SQVM::Raise_CompareError(const SQObject& a, const SQObject& b) {
+void SQVM::FailCompare(const SQObject& a, const SQObject& b) {
     std::string x = cmptext(a), y = cmptext(b);
-    Raise_Error("comparison between '%s' and '%s'", x.c_str(), y.c_str());
+    FailWith("comparison between '%s' and '%s'", x.c_str(), y.c_str());
 }
 
-void SQVM::Raise_ArithError(const char* op, const SQObject& a, const SQObject& b) {
-    Raise_Error("arith op %s on between '%s' and '%s'", op, sq_typename_ascii(sq_type(a)), sq_typename_ascii(sq_type(b)));
+void SQVM::FailArith(const char* op, const SQObject& a, const SQObject& b) {
+    FailWith("arith op %s on between '%s' and '%s'", op, sq_typename_ascii(sq_type(a)), sq_typename_ascii(sq_type(b)));
 }
 
 static std::string typemask_names(SQInteger mask) {
@@ -143,9 +148,9 @@ static std::string typemask_names(SQInteger mask) {
     return s;
 }
 
-void SQVM::Raise_ParamTypeError(SQInteger nparam, SQInteger typemask, SQInteger t) {
+void SQVM::FailParamType(SQInteger nparam, SQInteger typemask, SQInteger t) {
     std::string exp = typemask_names(typemask);
-    Raise_Error("parameter %d has an invalid type '%s' ; expected: '%s'", (int)nparam,
+    FailWith("parameter %d has an invalid type '%s' ; expected: '%s'", (int)nparam,
                 sq_typename_ascii((SQObjectType)t), exp.c_str());
 }
 
@@ -177,8 +182,9 @@ void SQVM::CloseOuters(SQObjectPtr* stackpos) {
 // ---------------------------------------------------------------- frames
 bool SQVM::EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall) {
     (void)tailcall;
-    if (_callstack.size() >= SQ_MAX_FRAMES || newtop + 16 >= _stackcap) {
-        Raise_Error("stack overflow");
+    SQInteger maxframes = _errorreported ? SQ_MAX_FRAMES + SQ_HANDLER_FRAMES : SQ_MAX_FRAMES;
+    if ((SQInteger)_callstack.size() >= maxframes || newtop + 16 >= SlotLimit()) {
+        FailWith("stack overflow");
         return false;
     }
     _callstack.emplace_back();
@@ -216,14 +222,14 @@ bool SQVM::StartCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQIn
     if (nargs != nparams) {
         SQInteger ndef = f->_ndefaults;
         if (f->_varparams) {
-            if (nargs < nparams) { Raise_Error("wrong number of parameters"); return false; }
+            if (nargs < nparams) { FailWith("wrong number of parameters"); return false; }
         } else if (nargs < nparams && nparams - nargs <= ndef) {
             EnsureInit(stackbase + nparams + 1);
             for (SQInteger i = nargs; i < nparams; i++)
                 _stack[stackbase + i] = closure->_defaults[ndef - (nparams - i)];
             if (stackbase + nparams > _top) _top = stackbase + nparams;
         } else {
-            Raise_Error("wrong number of parameters");
+            FailWith("wrong number of parameters");
             return false;
         }
     }
@@ -293,8 +299,8 @@ bool SQCStackGuard::Exhausted() {
 
 bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval, bool& suspend) {
     suspend = false;
-    if (_nnativecalls + 1 > SQ_MAX_NATIVE_DEPTH || _callstack.size() >= SQ_MAX_FRAMES || SQCStackGuard::Exhausted()) {
-        Raise_Error("stack overflow");
+    if (NativeDepthExhausted()) {
+        FailWith("Native stack overflow");
         return false;
     }
     SQCStackGuard cstack;
@@ -309,9 +315,20 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
     for (auto& o : nc->_outers) Push(o);
     if (sq_type(nc->_env) == OT_WEAKREF) _stack[stackbase] = _weakref(nc->_env)->_obj;
     _stackbase = stackbase;
-    _nnativecalls++;
-    SQInteger ret = nc->_function(this);
-    _nnativecalls--;
+    _cdepth++;
+    SQInteger ret;
+    try {
+        ret = nc->_function(this);
+    } catch (const std::bad_alloc&) {
+        ret = FailMemory();
+    } catch (const std::length_error&) {
+        ret = FailMemory();
+    } catch (const std::exception& e) {
+        // no C++ exception crosses into the interpreter
+        FailWith("%s", e.what());
+        ret = SQ_ERROR;
+    }
+    _cdepth--;
     if (ret == SQ_SUSPEND_FLAG) {
         suspend = true;
         if (_top > ntop + (SQInteger)nc->_outers.size()) retval = Top(); else retval.Null();
@@ -339,8 +356,8 @@ bool SQVM::Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQOb
     case OT_NATIVECLOSURE: {
         bool suspend;
         bool ok = CallNative(_nativeclosure(closure), nargs, stackbase, outres, suspend);
-        if (ok && suspend) { Raise_Error("cannot suspend through native calls/metamethods"); ok = false; }
-        if (!ok && raiseerror) CallErrorHandler(_lasterror);
+        if (ok && suspend) { FailWith("cannot suspend through native calls/metamethods"); ok = false; }
+        if (!ok && raiseerror) ReportCallFailure();
         return ok;
     }
     case OT_CLASS: {
@@ -357,16 +374,16 @@ bool SQVM::Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQOb
     default: {
         SQObjectPtr mm;
         if ((sq_type(closure) == OT_TABLE || sq_type(closure) == OT_INSTANCE || sq_type(closure) == OT_USERDATA) &&
-            GetDelegateMeta(closure, MT_CALL, mm)) {
+            FindMetaMethod(closure, MT_CALL, mm)) {
             SQInteger nb = _top;
-            if (!CheckStack(nargs + 2)) { Raise_Error("stack overflow"); return false; }
+            if (!CheckStack(nargs + 2)) { FailWith("stack overflow"); return false; }
             Push(closure);
             for (SQInteger i = 0; i < nargs; i++) Push(_stack[stackbase + i]);
             bool ok = Call(mm, nargs + 1, nb, outres, raiseerror);
             while (_top > nb) Pop();
             return ok;
         }
-        Raise_Error("attempt to call '%s'", sq_typename_ascii(sq_type(closure)));
+        FailWith("attempt to call '%s'", sq_typename_ascii(sq_type(closure)));
         return false;
     }
     }
@@ -389,17 +406,25 @@ bool SQVM::CallMetaMethod(SQObjectPtr& closure, SQMetaMethod, SQInteger nparams,
     return ok;
 }
 
-void SQVM::CallErrorHandler(SQObjectPtr& error) {
+// A call that fails before any script code of it runs (wrong number of parameters, a native
+// raising, no room) is reported here only when nothing called it from this VM; otherwise the
+// error goes back to the caller, and the script frame it reaches decides: a try there handles
+// it, unreported.
+void SQVM::ReportCallFailure() {
+    if (_callstack.empty() || _sharedstate->_notifyallexceptions) ReportToHandler(_lasterror);
+}
+
+void SQVM::ReportToHandler(SQObjectPtr& error) {
     SQObjectPtr h = _sharedstate->_errorhandler;
     if (sq_type(h) != OT_CLOSURE && sq_type(h) != OT_NATIVECLOSURE) return;
     if (_errorreported) return;
     SQObjectPtr err = error;
     SQInteger nb = _top;
-    if (!CheckStack(4)) return;
+    _errorreported++;   // opens the reserve of frames, slots and native depth
+    if (!CheckStack(4)) { _errorreported--; return; }
     Push(_roottable);
     Push(err);
     SQObjectPtr ret;
-    _errorreported++;
     Call(h, 2, nb, ret, false);
     _errorreported--;
     while (_top > nb) Pop();
@@ -442,7 +467,7 @@ void SQVM::CallDebugHook(SQInteger evtype, SQInteger forcedline) {
 }
 
 // ---------------------------------------------------------------- object protocol
-bool SQVM::GetDelegateMeta(const SQObjectPtr& o, SQMetaMethod mm, SQObjectPtr& closure) {
+bool SQVM::FindMetaMethod(const SQObjectPtr& o, SQMetaMethod mm, SQObjectPtr& closure) {
     switch (sq_type(o)) {
     case OT_TABLE: case OT_USERDATA: {
         SQTable* d = static_cast<SQDelegable*>(_refcounted(o))->_delegate;
@@ -474,14 +499,14 @@ static bool default_delegate_for(SQSharedState* ss, const SQObject& o, SQObjectP
     }
 }
 
-bool SQVM::InvokeDefaultDelegate(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
+bool SQVM::GetFromTypeDelegate(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
     SQObjectPtr dd;
     if (!default_delegate_for(_sharedstate, self, dd) || sq_type(dd) != OT_TABLE) return false;
     return _table(dd)->Get(key, dest);
 }
 
 // 0 = not found, 1 = found, 2 = error raised by _get
-int SQVM::FallBackGet(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
+int SQVM::GetThroughMeta(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
     switch (sq_type(self)) {
     case OT_TABLE: case OT_USERDATA: {
         SQTable* d = static_cast<SQDelegable*>(_refcounted(self))->_delegate;
@@ -493,8 +518,8 @@ int SQVM::FallBackGet(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectP
     [[fallthrough]];
     case OT_INSTANCE: {
         SQObjectPtr closure;
-        if (GetDelegateMeta(self, MT_GET, closure)) {
-            if (!CheckStack(3)) { Raise_Error("stack overflow"); return 2; }
+        if (FindMetaMethod(self, MT_GET, closure)) {
+            if (!CheckStack(3)) { FailWith("stack overflow"); return 2; }
             Push(self);
             Push(key);
             SQObjectPtr saved = _lasterror;
@@ -527,7 +552,7 @@ bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& des
             SQInteger i = tointeger(key);
             SQArray* a = _array(self);
             if (i >= 0 && i < a->Size()) { dest = a->_values[i]; REALVAL(dest); return true; }
-            if (raiseerror) Raise_IdxError(key);
+            if (raiseerror) FailNoIndex(key);
             return false;
         }
         break;
@@ -542,29 +567,33 @@ bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& des
             SQInteger i = tointeger(key);
             SQString* s = _string(self);
             if (i >= 0 && i < s->_len) { dest = SQObjectPtr((SQInteger)s->_val[i]); return true; }
-            if (raiseerror) Raise_IdxError(key);
+            if (raiseerror) FailNoIndex(key);
             return false;
         }
         break;
     default: break;
     }
     if (!raw) {
-        int r = FallBackGet(self, key, dest);
+        int r = GetThroughMeta(self, key, dest);
         if (r == 1) return true;
-        if (r == 2) return false;
+        if (r == 2) { _getraised = true; return false; }
     }
-    if (InvokeDefaultDelegate(self, key, dest)) return true;
-    if (raiseerror) Raise_IdxError(key);
+    if (GetFromTypeDelegate(self, key, dest)) return true;
+    if (raiseerror) FailNoIndex(key);
     return false;
 }
 
 // Identifier lookup: `this` first, then the root table.
 bool SQVM::GetVar(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
     if (sq_type(self) == OT_TABLE && _table(self)->Get(key, dest)) { REALVAL(dest); return true; }
-    if (sq_type(self) != OT_NULL && Get(self, key, dest, false, false)) return true;
-    if (sq_type(_lasterror) == OT_STRING && false) return false;
+    if (sq_type(self) != OT_NULL) {
+        // an error raised by _get propagates instead of falling back to the root table
+        _getraised = false;
+        if (Get(self, key, dest, false, false)) return true;
+        if (_getraised) return false;
+    }
     if (sq_type(_roottable) == OT_TABLE && _table(_roottable)->Get(key, dest)) { REALVAL(dest); return true; }
-    Raise_IdxError(key);
+    FailNoIndex(key);
     return false;
 }
 
@@ -584,29 +613,29 @@ bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPt
         break;
     }
     case OT_ARRAY:
-        if (!sq_isnumber(key)) { Raise_Error("indexing array with %s", sq_typename_ascii(sq_type(key))); return false; }
+        if (!sq_isnumber(key)) { FailWith("indexing array with %s", sq_typename_ascii(sq_type(key))); return false; }
         {
             SQInteger i = tointeger(key);
             SQArray* a = _array(self);
             if (i >= 0 && i < a->Size()) { a->_values[i] = val; return true; }
-            Raise_IdxError(key);
+            FailNoIndex(key);
             return false;
         }
     case OT_INSTANCE:
         if (_instance(self)->Set(key, val)) return true;
         break;
     case OT_CLASS:
-        Raise_Error("trying to set 'class'");
+        FailWith("trying to set 'class'");
         return false;
     case OT_USERDATA: break;
     default:
-        Raise_Error("trying to set '%s'", sq_typename_ascii(sq_type(self)));
+        FailWith("trying to set '%s'", sq_typename_ascii(sq_type(self)));
         return false;
     }
     if (!raw) {
         SQObjectPtr closure;
-        if (GetDelegateMeta(self, MT_SET, closure)) {
-            if (!CheckStack(4)) { Raise_Error("stack overflow"); return false; }
+        if (FindMetaMethod(self, MT_SET, closure)) {
+            if (!CheckStack(4)) { FailWith("stack overflow"); return false; }
             Push(self); Push(key); Push(val);
             SQObjectPtr saved = _lasterror;
             SQObjectPtr res;
@@ -615,24 +644,24 @@ bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPt
             _lasterror = saved;
         }
     }
-    Raise_IdxError(key);
+    FailNoIndex(key);
     return false;
 }
 
-bool SQVM::NewSlotA(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val,
+bool SQVM::NewSlotWithAttributes(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val,
                     const SQObjectPtr& attrs, bool bstatic, bool raw) {
     if (sq_type(self) != OT_CLASS) return NewSlot(self, key, val, bstatic, raw);
-    if (sq_type(key) == OT_NULL) { Raise_Error("null cannot be used as index"); return false; }
+    if (sq_type(key) == OT_NULL) { FailWith("null cannot be used as index"); return false; }
     SQClass* c = _class(self);
     if (!raw && sq_type(c->_metamethods[MT_NEWMEMBER]) != OT_NULL) {
         SQObjectPtr mm = c->_metamethods[MT_NEWMEMBER];
-        if (!CheckStack(6)) { Raise_Error("stack overflow"); return false; }
+        if (!CheckStack(6)) { FailWith("stack overflow"); return false; }
         Push(self); Push(key); Push(val); Push(attrs); Push(SQObjectPtr(bstatic));
         SQObjectPtr res;
         return CallMetaMethod(mm, MT_NEWMEMBER, 5, res);
     }
     if (!c->NewSlot(_sharedstate, key, val, bstatic)) {
-        Raise_Error("trying to modify a class that has already been instantiated");
+        FailWith("trying to modify a class that has already been instantiated");
         return false;
     }
     if (sq_type(attrs) != OT_NULL) c->SetAttributes(key, attrs);
@@ -640,13 +669,13 @@ bool SQVM::NewSlotA(const SQObjectPtr& self, const SQObjectPtr& key, const SQObj
 }
 
 bool SQVM::NewSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool bstatic, bool raw) {
-    if (sq_type(key) == OT_NULL) { Raise_Error("null cannot be used as index"); return false; }
+    if (sq_type(key) == OT_NULL) { FailWith("null cannot be used as index"); return false; }
     switch (sq_type(self)) {
     case OT_TABLE: {
         if (!raw) {
             SQObjectPtr closure;
-            if (!_table(self)->FindNode(key) && GetDelegateMeta(self, MT_NEWSLOT, closure)) {
-                if (!CheckStack(4)) { Raise_Error("stack overflow"); return false; }
+            if (!_table(self)->FindNode(key) && FindMetaMethod(self, MT_NEWSLOT, closure)) {
+                if (!CheckStack(4)) { FailWith("stack overflow"); return false; }
                 Push(self); Push(key); Push(val);
                 SQObjectPtr res;
                 return CallMetaMethod(closure, MT_NEWSLOT, 3, res);
@@ -657,21 +686,21 @@ bool SQVM::NewSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObje
     }
     case OT_INSTANCE: {
         SQObjectPtr closure;
-        if (!raw && GetDelegateMeta(self, MT_NEWSLOT, closure)) {
-            if (!CheckStack(4)) { Raise_Error("stack overflow"); return false; }
+        if (!raw && FindMetaMethod(self, MT_NEWSLOT, closure)) {
+            if (!CheckStack(4)) { FailWith("stack overflow"); return false; }
             Push(self); Push(key); Push(val);
             SQObjectPtr res;
             return CallMetaMethod(closure, MT_NEWSLOT, 3, res);
         }
-        Raise_Error("class instances do not support the new slot operator");
+        FailWith("class instances do not support the new slot operator");
         return false;
     }
     case OT_CLASS: {
         SQObjectPtr nul;
-        return NewSlotA(self, key, val, nul, bstatic, raw);
+        return NewSlotWithAttributes(self, key, val, nul, bstatic, raw);
     }
     default:
-        Raise_Error("indexing %s with %s", sq_typename_ascii(sq_type(self)), sq_typename_ascii(sq_type(key)));
+        FailWith("indexing %s with %s", sq_typename_ascii(sq_type(self)), sq_typename_ascii(sq_type(key)));
         return false;
     }
 }
@@ -680,8 +709,8 @@ bool SQVM::DeleteSlot(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectP
     switch (sq_type(self)) {
     case OT_TABLE: case OT_INSTANCE: case OT_USERDATA: {
         SQObjectPtr closure;
-        if (!raw && GetDelegateMeta(self, MT_DELSLOT, closure)) {
-            if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
+        if (!raw && FindMetaMethod(self, MT_DELSLOT, closure)) {
+            if (!CheckStack(3)) { FailWith("stack overflow"); return false; }
             Push(self); Push(key);
             return CallMetaMethod(closure, MT_DELSLOT, 2, res);
         }
@@ -692,14 +721,14 @@ bool SQVM::DeleteSlot(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectP
                 res = v;
                 return true;
             }
-            Raise_IdxError(key);
+            FailNoIndex(key);
             return false;
         }
-        Raise_Error("cannot delete a slot from %s", sq_typename_ascii(sq_type(self)));
+        FailWith("cannot delete a slot from %s", sq_typename_ascii(sq_type(self)));
         return false;
     }
     default:
-        Raise_Error("attempt to delete a slot from a %s", sq_typename_ascii(sq_type(self)));
+        FailWith("attempt to delete a slot from a %s", sq_typename_ascii(sq_type(self)));
         return false;
     }
 }
@@ -727,13 +756,13 @@ bool SQVM::ArithMeta(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const 
     }
     if (sq_type(a) == OT_TABLE || sq_type(a) == OT_INSTANCE || sq_type(a) == OT_USERDATA) {
         SQObjectPtr closure;
-        if (GetDelegateMeta(a, mm, closure)) {
-            if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
+        if (FindMetaMethod(a, mm, closure)) {
+            if (!CheckStack(3)) { FailWith("stack overflow"); return false; }
             Push(a); Push(b);
             return CallMetaMethod(closure, mm, 2, res);
         }
     }
-    Raise_ArithError(arith_opname(op), a, b);
+    FailArith(arith_opname(op), a, b);
     return false;
 }
 
@@ -745,11 +774,11 @@ bool SQVM::ArithOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQ
         case OP_SUB: res = isub(x, y); return true;
         case OP_MUL: res = imul(x, y); return true;
         case OP_DIV:
-            if (y == 0) { Raise_Error("division by zero"); return false; }
+            if (y == 0) { FailWith("division by zero"); return false; }
             if (y == -1) { res = isub(0, x); return true; }
             res = x / y; return true;
         case OP_MOD:
-            if (y == 0) { Raise_Error("modulo by zero"); return false; }
+            if (y == 0) { FailWith("modulo by zero"); return false; }
             if (y == -1) { res = (SQInteger)0; return true; }
             res = x % y; return true;
         default: break;
@@ -775,6 +804,7 @@ bool SQVM::StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& re
     if (!ToString(a, sa) || !ToString(b, sb)) return false;
     SQString* x = _string(sa);
     SQString* y = _string(sb);
+    if (x->_len > SQLimits::maxstring - y->_len) { FailWith("not enough memory"); return false; }
     SQInteger n = x->_len + y->_len;
     sqstring buf;
     buf.reserve(n);
@@ -786,7 +816,7 @@ bool SQVM::StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& re
 
 bool SQVM::BitwOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b) {
     if (sq_type(a) != OT_INTEGER || sq_type(b) != OT_INTEGER) {
-        Raise_Error("bitwise op between '%s' and '%s'", sq_typename_ascii(sq_type(a)), sq_typename_ascii(sq_type(b)));
+        FailWith("bitwise op between '%s' and '%s'", sq_typename_ascii(sq_type(a)), sq_typename_ascii(sq_type(b)));
         return false;
     }
     SQInteger x = _integer(a), y = _integer(b);
@@ -808,8 +838,8 @@ bool SQVM::NegOp(SQObjectPtr& res, const SQObjectPtr& o) {
     case OT_FLOAT: res = -_float(o); return true;
     case OT_TABLE: case OT_USERDATA: case OT_INSTANCE: {
         SQObjectPtr closure;
-        if (GetDelegateMeta(o, MT_UNM, closure)) {
-            if (!CheckStack(2)) { Raise_Error("stack overflow"); return false; }
+        if (FindMetaMethod(o, MT_UNM, closure)) {
+            if (!CheckStack(2)) { FailWith("stack overflow"); return false; }
             Push(o);
             return CallMetaMethod(closure, MT_UNM, 1, res);
         }
@@ -817,12 +847,17 @@ bool SQVM::NegOp(SQObjectPtr& res, const SQObjectPtr& o) {
     }
     default: break;
     }
-    Raise_Error("attempt to negate a %s", sq_typename_ascii(sq_type(o)));
+    FailWith("attempt to negate a %s", sq_typename_ascii(sq_type(o)));
     return false;
 }
 
 // ---------------------------------------------------------------- comparison
-bool SQVM::ObjCmp(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) {
+// The one three-way compare behind <, <=, >, >=, <=> and sort. null is below every other
+// value; a float compare involving NaN counts as "greater"; values of one type without an
+// order of their own (arrays, tables without _cmp, functions ...) compare by identity.
+static inline SQInteger cmp_floats(SQFloat x, SQFloat y) { return x < y ? -1 : (x == y ? 0 : 1); }
+
+bool SQVM::Compare3(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) {
     SQObjectType ta = sq_type(a), tb = sq_type(b);
     if (ta == tb) {
         switch (ta) {
@@ -837,59 +872,46 @@ bool SQVM::ObjCmp(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) {
             return true;
         }
         case OT_INTEGER: res = _integer(a) == _integer(b) ? 0 : (_integer(a) < _integer(b) ? -1 : 1); return true;
-        case OT_FLOAT: res = _float(a) == _float(b) ? 0 : (_float(a) < _float(b) ? -1 : 1); return true;
+        case OT_FLOAT: res = cmp_floats(_float(a), _float(b)); return true;
+        case OT_BOOL: res = (SQInteger)(_integer(a) != 0) - (SQInteger)(_integer(b) != 0); return true;
+        case OT_NULL: res = 0; return true;
         case OT_TABLE: case OT_USERDATA: case OT_INSTANCE: {
             SQObjectPtr closure;
-            if (GetDelegateMeta(a, MT_CMP, closure)) {
-                if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
+            if (FindMetaMethod(a, MT_CMP, closure)) {
+                if (!CheckStack(3)) { FailWith("stack overflow"); return false; }
                 Push(a); Push(b);
                 SQObjectPtr r;
                 if (!CallMetaMethod(closure, MT_CMP, 2, r)) return false;
-                if (sq_type(r) != OT_INTEGER) { Raise_Error("_cmp must return an integer"); return false; }
+                if (sq_type(r) != OT_INTEGER) { FailWith("_cmp must return an integer"); return false; }
                 res = _integer(r);
                 return true;
             }
-            res = _rawval(a) == _rawval(b) ? 0 : (_rawval(a) < _rawval(b) ? -1 : 1);
-            return true;
+            break;
         }
-        default:
-            if (_rawval(a) == _rawval(b)) { res = 0; return true; }
-            Raise_CompareError(a, b);
-            return false;
+        default: break;
         }
-    }
-    if (sq_isnumber(a) && sq_isnumber(b)) {
-        SQFloat x = tofloat(a), y = tofloat(b);
-        res = x == y ? 0 : (x < y ? -1 : 1);
+        res = _rawval(a) == _rawval(b) ? 0 : (_rawval(a) < _rawval(b) ? -1 : 1);
         return true;
     }
-    Raise_CompareError(a, b);
+    if (sq_isnumber(a) && sq_isnumber(b)) {
+        res = cmp_floats(tofloat(a), tofloat(b));
+        return true;
+    }
+    if (ta == OT_NULL) { res = -1; return true; }
+    if (tb == OT_NULL) { res = 1; return true; }
+    FailCompare(a, b);
     return false;
 }
 
 bool SQVM::CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& res) {
-    if (sq_type(a) == OT_INTEGER && sq_type(b) == OT_INTEGER) {
-        SQInteger x = _integer(a), y = _integer(b);
-        switch (op) {
-        case OP_LT: res = x < y; return true;
-        case OP_LE: res = x <= y; return true;
-        case OP_GT: res = x > y; return true;
-        case OP_GE: res = x >= y; return true;
-        default: break;
-        }
-    }
-    if (sq_isnumber(a) && sq_isnumber(b)) {
-        SQFloat x = tofloat(a), y = tofloat(b);
-        switch (op) {
-        case OP_LT: res = x < y; return true;
-        case OP_LE: res = x <= y; return true;
-        case OP_GT: res = x > y; return true;
-        case OP_GE: res = x >= y; return true;
-        default: break;
-        }
-    }
     SQInteger r;
-    if (!ObjCmp(a, b, r)) return false;
+    if (sq_type(a) == OT_INTEGER && sq_type(b) == OT_INTEGER) {
+        r = _integer(a) == _integer(b) ? 0 : (_integer(a) < _integer(b) ? -1 : 1);
+    } else if (sq_isnumber(a) && sq_isnumber(b)) {
+        r = cmp_floats(tofloat(a), tofloat(b));
+    } else if (!Compare3(a, b, r)) {
+        return false;
+    }
     switch (op) {
     case OP_LT: res = r < 0; break;
     case OP_LE: res = r <= 0; break;
@@ -915,13 +937,13 @@ bool SQVM::ToString(const SQObjectPtr& o, SQObjectPtr& res) {
     case OT_BOOL: res = _sharedstate->Str(_integer(o) ? "true" : "false"); return true;
     case OT_TABLE: case OT_USERDATA: case OT_INSTANCE: {
         SQObjectPtr closure;
-        if (GetDelegateMeta(o, MT_TOSTRING, closure)) {
-            if (!CheckStack(2)) { Raise_Error("stack overflow"); return false; }
+        if (FindMetaMethod(o, MT_TOSTRING, closure)) {
+            if (!CheckStack(2)) { FailWith("stack overflow"); return false; }
             Push(o);
             SQObjectPtr r;
             if (!CallMetaMethod(closure, MT_TOSTRING, 1, r)) return false;
             if (sq_type(r) == OT_STRING) { res = r; return true; }
-            return ToString(r, res);
+            // a _tostring that answers something else is ignored: the default text stands
         }
         break;
     }
@@ -935,8 +957,8 @@ bool SQVM::ToString(const SQObjectPtr& o, SQObjectPtr& res) {
 bool SQVM::TypeOf(const SQObjectPtr& o, SQObjectPtr& res) {
     if (sq_type(o) == OT_TABLE || sq_type(o) == OT_INSTANCE || sq_type(o) == OT_USERDATA) {
         SQObjectPtr closure;
-        if (GetDelegateMeta(o, MT_TYPEOF, closure)) {
-            if (!CheckStack(2)) { Raise_Error("stack overflow"); return false; }
+        if (FindMetaMethod(o, MT_TYPEOF, closure)) {
+            if (!CheckStack(2)) { FailWith("stack overflow"); return false; }
             Push(o);
             return CallMetaMethod(closure, MT_TYPEOF, 1, res);
         }
@@ -952,8 +974,8 @@ bool SQVM::Clone(const SQObjectPtr& self, SQObjectPtr& target) {
         target = sq_type(self) == OT_TABLE ? SQObjectPtr(_table(self)->Clone(_sharedstate))
                                            : SQObjectPtr(_instance(self)->Clone(_sharedstate));
         SQObjectPtr closure;
-        if (GetDelegateMeta(target, MT_CLONED, closure)) {
-            if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
+        if (FindMetaMethod(target, MT_CLONED, closure)) {
+            if (!CheckStack(3)) { FailWith("stack overflow"); return false; }
             Push(target); Push(self);
             SQObjectPtr r;
             return CallMetaMethod(closure, MT_CLONED, 2, r);
@@ -967,14 +989,14 @@ bool SQVM::Clone(const SQObjectPtr& self, SQObjectPtr& target) {
         return true;
     }
     default:
-        Raise_Error("cloning a %s", sq_typename_ascii(sq_type(self)));
+        FailWith("cloning a %s", sq_typename_ascii(sq_type(self)));
         return false;
     }
 }
 
 // ---------------------------------------------------------------- foreach
 // o1 container, o2 key, o3 value, o4 iterator; finished = no more items.
-bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjectPtr& o4, bool& finished) {
+bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjectPtr& o4, bool& finished) {
     finished = false;
     switch (sq_type(o1)) {
     case OT_TABLE: {
@@ -1021,19 +1043,23 @@ bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjec
     }
     case OT_INSTANCE: case OT_USERDATA: {
         SQObjectPtr closure;
-        if (GetDelegateMeta(o1, MT_NEXTI, closure)) {
-            if (!CheckStack(3)) { Raise_Error("stack overflow"); return false; }
+        if (FindMetaMethod(o1, MT_NEXTI, closure)) {
+            if (!CheckStack(3)) { FailWith("stack overflow"); return false; }
             Push(o1); Push(o4);
             SQObjectPtr itr;
             if (!CallMetaMethod(closure, MT_NEXTI, 2, itr)) return false;
             if (sq_type(itr) == OT_NULL) { finished = true; return true; }
             o4 = itr;
             o2 = itr;
-            if (!Get(o1, itr, o3, false)) return false;
+            _getraised = false;
+            if (!Get(o1, itr, o3, false, false)) {
+                if (!_getraised) FailWith("_nexti returned an invalid idx");
+                return false;
+            }
             return true;
         }
         if (sq_type(o1) == OT_INSTANCE) {
-            Raise_Error("_nexti failed");
+            FailWith("_nexti failed");
             return false;
         }
         if (false) {
@@ -1049,7 +1075,7 @@ bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjec
             o4 = (SQInteger)(n + 1);
             return true;
         }
-        Raise_Error("cannot iterate %s", sq_typename_ascii(sq_type(o1)));
+        FailWith("cannot iterate %s", sq_typename_ascii(sq_type(o1)));
         return false;
     }
     case OT_GENERATOR: {
@@ -1058,7 +1084,7 @@ bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjec
         SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
         SQObjectPtr gen = o1;
         SQInteger nb = _top;
-        if (!CheckStack(2)) { Raise_Error("stack overflow"); return false; }
+        if (!CheckStack(2)) { FailWith("stack overflow"); return false; }
         PushNull();
         if (!Resume(g, nb)) { while (_top > nb) Pop(); return false; }
         SQObjectPtr val = _stack[nb];
@@ -1070,7 +1096,7 @@ bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjec
         return true;
     }
     default:
-        Raise_Error("cannot iterate %s", sq_typename_ascii(sq_type(o1)));
+        FailWith("cannot iterate %s", sq_typename_ascii(sq_type(o1)));
         return false;
     }
 }
@@ -1078,8 +1104,8 @@ bool SQVM::FOREACH_OP(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjec
 // ---------------------------------------------------------------- generators
 // Runs the generator until it yields or returns; the value lands in _stack[target].
 bool SQVM::Resume(SQGenerator* gen, SQInteger target) {
-    if (gen->_state == SQGenerator::eDead) { Raise_Error("resuming dead generator"); return false; }
-    if (gen->_state == SQGenerator::eRunning) { Raise_Error("resuming active generator"); return false; }
+    if (gen->_state == SQGenerator::eDead) { FailWith("resuming dead generator"); return false; }
+    if (gen->_state == SQGenerator::eRunning) { FailWith("resuming active generator"); return false; }
     SQObjectPtr genobj(gen);
     SQClosure* c = _closure(gen->_closure);
     SQInteger base = _top;

@@ -184,6 +184,42 @@ TEST(ApiStack, NativeClosureParamsCheck) {
     EXPECT_EQ(t.lasterror(), "parameter 2 has an invalid type 'string' ; expected: 'integer'");
 }
 
+static SQInteger native_ok(HSQUIRRELVM v) { sq_pushinteger(v, sq_gettop(v)); return 1; }
+
+// Registers `name` with the type mask; false if the mask is refused.
+static bool define_checked(TestVM& t, const char16_t* name, SQInteger nparams, const char16_t* mask) {
+    HSQUIRRELVM v = t.v;
+    sq_pushroottable(v);
+    sq_pushstring(v, name, -1);
+    sq_newclosure(v, native_ok, 0);
+    bool ok = SQ_SUCCEEDED(sq_setparamscheck(v, nparams, mask));
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+    return ok;
+}
+
+TEST(ApiStack, TypeMasksJoinAlternativesAndSkipSpaces) {
+    TestVM t;
+    ASSERT_TRUE(define_checked(t, u"f", SQ_MATCHTYPEMASKSTRING, u". n|s  t|a"));
+    TestVM::out.clear();
+    ASSERT_TRUE(t.run("print(f(1, {}) + f(\"x\", []) + f(1.5, []));"));
+    EXPECT_EQ(TestVM::out, "9");
+    EXPECT_FALSE(t.run("f({}, {});"));
+    EXPECT_EQ(t.lasterror(), "parameter 1 has an invalid type 'table' ; expected: 'integer|float|string'");
+    EXPECT_FALSE(t.run("f(1);"));
+    EXPECT_EQ(t.lasterror(), "wrong number of parameters");
+    // a space may follow '|'; '.' takes anything, also as an alternative
+    ASSERT_TRUE(define_checked(t, u"g", -2, u".b| i x|."));
+    TestVM::out.clear();
+    ASSERT_TRUE(t.run("print(g(true) + g(2, null));"));
+    EXPECT_EQ(TestVM::out, "5");
+    EXPECT_FALSE(t.run("g(\"s\");"));
+    // refused masks: unknown letters, a trailing '|', '|' after '.'
+    EXPECT_FALSE(define_checked(t, u"h1", 2, u".q"));
+    EXPECT_FALSE(define_checked(t, u"h2", 2, u".n|"));
+    EXPECT_FALSE(define_checked(t, u"h3", 2, u"..|n"));
+}
+
 static SQInteger native_fail(HSQUIRRELVM v) { return sq_throwerror(v, u"native failure"); }
 
 TEST(ApiStack, NativeErrorsBecomeScriptExceptions) {
