@@ -16,7 +16,8 @@ void showErrorReport(IWindow* owner, const std::u16string& text) {
     }
     SDL_Window* handle = owner && !owner->isDestroyed() ? owner->getHandle() : nullptr;
     std::string utf8 = KoIO::toUtf8(text);
-    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "スクリプトエラー", utf8.c_str(), handle) != 0)
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, "スクリプトエラー", utf8.c_str(), handle) !=
+        0)
         std::fprintf(stderr, "koframe: cannot show the error report (%s)\n", SDL_GetError());
 }
 

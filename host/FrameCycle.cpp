@@ -53,9 +53,10 @@ HSQUIRRELVM openVm() {
 
 bool gScreenshotFailed = false;
 
-void saveScreenshot(const std::vector<std::shared_ptr<Library>>& all, const std::u16string& path) {
+void saveScreenshot(const std::vector<std::shared_ptr<KoScript::Library>>& all,
+                    const std::u16string& path) {
     for (auto& library : all) {
-        if (auto* screen = dynamic_cast<ScreenCapture*>(library.get())) {
+        if (auto* screen = dynamic_cast<KoScript::ScreenCapture*>(library.get())) {
             if (screen->saveScreen(path)) return;
             break;
         }
@@ -72,13 +73,13 @@ bool running(const ScriptRunner& runner) {
 // Everything between VM start and VM close; returns when the loop ends or set-up fails.
 void runVm(HSQUIRRELVM v, const Setup& setup, const std::vector<std::u16string>& cmdline,
            const RunOptions& options) {
-    if (!runText(v, buildPrelude(setup.debug, cmdline))) return;
+    if (!KoScript::runText(v, buildPrelude(setup.debug, cmdline))) return;
 
-    LibraryList libraries(v);
+    KoScript::LibraryList libraries(v);
     auto all = options.makeLibraries ? options.makeLibraries() : createLibraries(options.clock);
     for (auto& library : all) libraries.add(library);
     sq_enabledebuginfo(v, setup.debug ? SQTrue : SQFalse);
-    if (!runText(v, buildSetupLoadText(setup))) return; // the list unloads on the way out
+    if (!KoScript::runText(v, buildSetupLoadText(setup))) return; // the list unloads on the way out
 
     ScriptRunner runner(v);
     if (runner.compile(u"start.nut")) {
@@ -92,7 +93,7 @@ void runVm(HSQUIRRELVM v, const Setup& setup, const std::vector<std::u16string>&
             frames = KoFrame::pumpMessages();
         }
         if (!options.screenshot.empty()) saveScreenshot(all, options.screenshot);
-        runText(v, u"if (\"_on_exit_\" in getroottable()) { _on_exit_(); }");
+        KoScript::runText(v, u"if (\"_on_exit_\" in getroottable()) { _on_exit_(); }");
     }
     runner.release();
     libraries.clear();

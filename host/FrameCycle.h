@@ -12,7 +12,7 @@
 namespace KoPlayhost {
 
 // Makes the libraries of a run (after the prelude); tests give their own to watch the cycle.
-using LibraryFactory = std::function<std::vector<std::shared_ptr<Library>>()>;
+using LibraryFactory = std::function<std::vector<std::shared_ptr<KoScript::Library>>()>;
 
 // How a run is driven beyond setup.nut (the command line's options).
 struct RunOptions {

@@ -13,6 +13,9 @@
 #include "script/ScUtil.h"
 
 namespace KoPlayhost {
+
+using namespace KoScript;
+
 namespace {
 
 // The System library's view of the runner: plugins get the current window, quit goes through

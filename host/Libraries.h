@@ -8,6 +8,7 @@
 namespace KoPlayhost {
 
 // Every native library, in registration order. Util's timers and frame keepers run on `clock`.
-std::vector<std::shared_ptr<Library>> createLibraries(std::shared_ptr<KoTimer::IClock> clock);
+std::vector<std::shared_ptr<KoScript::Library>>
+createLibraries(std::shared_ptr<KoTimer::IClock> clock);
 
 } // namespace KoPlayhost

@@ -24,8 +24,10 @@ std::u16string buildPrelude(bool debug, const std::vector<std::u16string>& cmdli
 
 std::u16string buildSetupLoadText(const Setup& setup) {
     std::u16string s;
-    for (const auto& p : setup.plugins) s += u"import(" + UtilText::stringLiteral(p) + u");";
-    for (const auto& p : setup.scripts) s += u"include(" + UtilText::stringLiteral(p) + u");";
+    for (const auto& p : setup.plugins)
+        s += u"import(" + KoScript::UtilText::stringLiteral(p) + u");";
+    for (const auto& p : setup.scripts)
+        s += u"include(" + KoScript::UtilText::stringLiteral(p) + u");";
     return s;
 }
 

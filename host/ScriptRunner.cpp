@@ -14,7 +14,7 @@ void ScriptRunner::release() {
 
 bool ScriptRunner::compile(const std::u16string& fileName) {
     release();
-    auto text = readScriptFile(fileName);
+    auto text = KoScript::readScriptFile(fileName);
     if (!text) return false;
     if (SQ_FAILED(sq_compilebuffer(vm_, text->data(), SQInteger(text->size()), fileName.c_str(),
                                    SQTrue))) {

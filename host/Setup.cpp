@@ -98,7 +98,7 @@ bool readSetupText(const std::u16string& text, Setup& setup, std::u16string* pro
 }
 
 SetupResult readSetup(const std::u16string& fileName, Setup& setup, std::u16string* problem) {
-    auto text = readScriptFile(fileName);
+    auto text = KoScript::readScriptFile(fileName);
     if (!text) {
         auto fm = KoIO::getFileManager();
         if (!fm || !fm->exists(fileName)) return SetupResult::Missing;

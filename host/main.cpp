@@ -23,8 +23,9 @@ using namespace KoPlayhost;
 namespace {
 
 // The game is the executable's own folder when that looks like one: it holds start.nut or
-// setup.nut (also inside an archive beside it or appended to it), or a .koa archive; otherwise the first argument names the game folder, so one
-// installed runner can start any game. The folder argument is not part of cmdline.
+// setup.nut (also inside an archive beside it or appended to it), or a .koa archive; otherwise the
+// first argument names the game folder, so one installed runner can start any game. The folder
+// argument is not part of cmdline.
 struct Game {
     std::u16string directory;
     std::vector<std::u16string> cmdline;

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace KoPlayhost {
+namespace KoScript {
 
 // A native library of the script VM. load() registers its natives and runs its built-in
 // script; the frame hooks run around every slice of the game script.
@@ -60,4 +60,4 @@ private:
     std::vector<std::shared_ptr<Library>> libraries_;
 };
 
-} // namespace KoPlayhost
+} // namespace KoScript

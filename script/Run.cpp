@@ -6,7 +6,7 @@
 #include "io/Reader.h"
 #include "script/bind/Bind.h"
 
-namespace KoPlayhost {
+namespace KoScript {
 std::u16string decodeScript(std::string_view bytes) {
     size_t mark = 0;
     int encoding = KoIO::detectScriptEncoding(bytes, mark);
@@ -31,8 +31,8 @@ std::optional<std::u16string> readScriptFile(const std::u16string& path) {
 
 bool runText(HSQUIRRELVM v, std::u16string_view text, const char16_t* sourceName) {
     SQInteger top = sq_gettop(v);
-    bool ok = SQ_SUCCEEDED(
-        sq_compilebuffer(v, text.data(), SQInteger(text.size()), sourceName, SQTrue));
+    bool ok =
+        SQ_SUCCEEDED(sq_compilebuffer(v, text.data(), SQInteger(text.size()), sourceName, SQTrue));
     if (ok) {
         sq_pushroottable(v);
         ok = SQ_SUCCEEDED(sq_call(v, 1, SQFalse, SQTrue));
@@ -60,17 +60,17 @@ SQInteger runNamedScript(HSQUIRRELVM v, std::u16string_view text, const std::u16
     return 1;
 }
 
-} // namespace KoPlayhost
+} // namespace KoScript
 
-namespace KoPlayhost::Builtin {
+namespace KoScript::Builtin {
 std::string_view embeddedFile(int id);
 }
 
-std::string_view KoPlayhost::builtinScriptBytes(int id) {
+std::string_view KoScript::builtinScriptBytes(int id) {
     return Builtin::embeddedFile(id);
 }
 
-bool KoPlayhost::loadScriptTable(HSQUIRRELVM v, std::u16string_view table, int id) {
+bool KoScript::loadScriptTable(HSQUIRRELVM v, std::u16string_view table, int id) {
     sq_pushroottable(v);
     KoScript::pushNewTable(v, -1, table);
     sq_pop(v, 2);

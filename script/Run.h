@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace KoPlayhost {
+namespace KoScript {
 
 // Script bytes to text. A UTF-8 byte-order mark, or valid UTF-8 with non-ASCII bytes, reads
 // as UTF-8 (authors on Linux write that); anything else as Shift_JIS, the encoding scripts
@@ -32,4 +32,4 @@ std::string_view builtinScriptBytes(int id);
 // on success returns 1 (the value is on the stack).
 SQInteger runNamedScript(HSQUIRRELVM v, std::u16string_view text, const std::u16string& name);
 
-} // namespace KoPlayhost
+} // namespace KoScript

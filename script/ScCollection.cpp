@@ -2,10 +2,10 @@
 
 #include "script/Run.h"
 
-namespace KoPlayhost {
+namespace KoScript {
 
 bool CollectionLibrary::load(HSQUIRRELVM v) {
     return loadScriptTable(v, u"Collection", 110);
 }
 
-} // namespace KoPlayhost
+} // namespace KoScript

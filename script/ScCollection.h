@@ -1,7 +1,7 @@
 #pragma once
 #include "script/Library.h"
 
-namespace KoPlayhost {
+namespace KoScript {
 
 // The Collection table: copies and filters of arrays and tables, all in its built-in script.
 class CollectionLibrary final : public Library {
@@ -9,4 +9,4 @@ public:
     bool load(HSQUIRRELVM v) override;
 };
 
-} // namespace KoPlayhost
+} // namespace KoScript

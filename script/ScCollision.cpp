@@ -5,7 +5,7 @@
 
 #include <array>
 
-namespace KoPlayhost {
+namespace KoScript {
 namespace {
 
 using namespace KoScript;
@@ -179,4 +179,4 @@ bool CollisionLibrary::load(HSQUIRRELVM v) {
     return bound;
 }
 
-} // namespace KoPlayhost
+} // namespace KoScript

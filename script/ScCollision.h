@@ -1,7 +1,7 @@
 #pragma once
 #include "script/Library.h"
 
-namespace KoPlayhost {
+namespace KoScript {
 
 // The Collision table: integer points, segments, rectangles and circles, and
 // Collision.intersects. No frame hooks, no built-in script.
@@ -10,4 +10,4 @@ public:
     bool load(HSQUIRRELVM v) override;
 };
 
-} // namespace KoPlayhost
+} // namespace KoScript

@@ -5,7 +5,7 @@
 #include "script/Run.h"
 #include "script/ScIOClasses.h"
 
-namespace KoPlayhost {
+namespace KoScript {
 
 namespace IOClasses {
 
@@ -61,4 +61,4 @@ bool IOLibrary::load(HSQUIRRELVM v) {
     return bound && runBuiltinScript(v, 107);
 }
 
-} // namespace KoPlayhost
+} // namespace KoScript

@@ -1,7 +1,7 @@
 #pragma once
 #include "script/Library.h"
 
-namespace KoPlayhost {
+namespace KoScript {
 
 // The IO table: blobs, binary and text readers and writers over the file manager, string
 // readers and writers, files, the encoding and open-option numbers, and the helpers of its
@@ -11,4 +11,4 @@ public:
     bool load(HSQUIRRELVM v) override;
 };
 
-} // namespace KoPlayhost
+} // namespace KoScript

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <new>
 
-namespace KoPlayhost::IOClasses {
+namespace KoScript::IOClasses {
 
 const ClassTag blobTag{"IO.Blob"};
 const ClassTag binaryReaderTag{"IO.BinaryReader"};
@@ -500,4 +500,4 @@ void registerBinaryClasses(HSQUIRRELVM v, SQInteger tableIdx) {
         .done();
 }
 
-} // namespace KoPlayhost::IOClasses
+} // namespace KoScript::IOClasses

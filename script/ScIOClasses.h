@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace KoPlayhost::IOClasses {
+namespace KoScript::IOClasses {
 
 using KoScript::ClassTag;
 using KoScript::String;
@@ -103,4 +103,4 @@ SQInteger constructIoObject(HSQUIRRELVM v, std::u16string_view name, PushArgs pu
     return 1;
 }
 
-} // namespace KoPlayhost::IOClasses
+} // namespace KoScript::IOClasses

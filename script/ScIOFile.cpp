@@ -4,7 +4,7 @@
 
 #include "io/Path.h"
 
-namespace KoPlayhost::IOClasses {
+namespace KoScript::IOClasses {
 
 const ClassTag fileTag{"IO.File"};
 
@@ -188,4 +188,4 @@ void registerFileClass(HSQUIRRELVM v, SQInteger tableIdx) {
         .done();
 }
 
-} // namespace KoPlayhost::IOClasses
+} // namespace KoScript::IOClasses

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace KoPlayhost::IOClasses {
+namespace KoScript::IOClasses {
 
 const ClassTag textReaderTag{"IO.TextReader"};
 const ClassTag textWriterTag{"IO.TextWriter"};
@@ -277,4 +277,4 @@ void registerTextClasses(HSQUIRRELVM v, SQInteger tableIdx) {
     }
 }
 
-} // namespace KoPlayhost::IOClasses
+} // namespace KoScript::IOClasses

@@ -7,7 +7,7 @@
 #include "script/Run.h"
 #include "script/bind/Bind.h"
 
-namespace KoPlayhost {
+namespace KoScript {
 
 namespace {
 
@@ -204,4 +204,4 @@ void InputLibrary::endFrame(HSQUIRRELVM) {
     KoInput::showCursor(!inside);
 }
 
-} // namespace KoPlayhost
+} // namespace KoScript

@@ -2,7 +2,7 @@
 #include "input/IInput.h"
 #include "script/Library.h"
 
-namespace KoPlayhost {
+namespace KoScript {
 
 // The Input table: the cursor functions and the native controller class Controller_, and (in
 // its built-in script) the configurable Input.Controller, the key-name tables and the
@@ -20,4 +20,4 @@ private:
     KoInput::WindowHandle window_;
 };
 
-} // namespace KoPlayhost
+} // namespace KoScript

@@ -2,10 +2,10 @@
 
 #include "script/Run.h"
 
-namespace KoPlayhost {
+namespace KoScript {
 
 bool LogLibrary::load(HSQUIRRELVM v) {
     return loadScriptTable(v, u"Log", 113);
 }
 
-} // namespace KoPlayhost
+} // namespace KoScript

@@ -1,7 +1,7 @@
 #pragma once
 #include "script/Library.h"
 
-namespace KoPlayhost {
+namespace KoScript {
 
 // The Log table: levelled, tagged lines to a file and/or the console when DEBUG is set, all
 // in its built-in script (which writes through the IO table).
@@ -10,4 +10,4 @@ public:
     bool load(HSQUIRRELVM v) override;
 };
 
-} // namespace KoPlayhost
+} // namespace KoScript

@@ -5,7 +5,7 @@
 
 #include <ctime>
 
-namespace KoPlayhost {
+namespace KoScript {
 
 namespace MathCore {
 
@@ -189,7 +189,8 @@ bool MathLibrary::load(HSQUIRRELVM v) {
         .ctor(randomCtor)
         .method(u"_cloned", randomCloned)
         .method(u"getSeed", randomGetSeed)
-        .overloads(u"nextInt", {{0, randomNextInt<0>}, {1, randomNextInt<1>}, {2, randomNextInt<2>}})
+        .overloads(u"nextInt",
+                   {{0, randomNextInt<0>}, {1, randomNextInt<1>}, {2, randomNextInt<2>}})
         .overloads(u"nextFloat",
                    {{0, randomNextFloat<0>}, {1, randomNextFloat<1>}, {2, randomNextFloat<2>}})
         .done();
@@ -207,4 +208,4 @@ bool MathLibrary::load(HSQUIRRELVM v) {
     return runBuiltinScript(v, 108);
 }
 
-} // namespace KoPlayhost
+} // namespace KoScript

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace KoPlayhost {
+namespace KoScript {
 
 // The Math table: angle conversion, the seeded generator Math.Random, Bezier curves, and (in
 // its built-in script) element-wise arithmetic and helpers.
@@ -40,7 +40,8 @@ struct Random {
 class Bezier {
 public:
     using Point = std::pair<float, float>;
-    explicit Bezier(std::vector<Point> points) : points_(std::move(points)), scratch_(points_.size()) {}
+    explicit Bezier(std::vector<Point> points)
+        : points_(std::move(points)), scratch_(points_.size()) {}
     std::optional<Point> get(float t);
     size_t size() const { return points_.size(); }
 
@@ -51,4 +52,4 @@ private:
 
 } // namespace MathCore
 
-} // namespace KoPlayhost
+} // namespace KoScript

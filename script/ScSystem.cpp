@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-namespace KoPlayhost {
+namespace KoScript {
 namespace {
 
 using KoScript::format;
@@ -149,4 +149,4 @@ void SystemLibrary::endFrame(HSQUIRRELVM v) {
     sq_settop(v, top);
 }
 
-} // namespace KoPlayhost
+} // namespace KoScript

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-namespace KoPlayhost {
+namespace KoScript {
 
 // One loaded plugin library and its optional hooks (the host loads them, host/plugin/).
 class Plugin {
@@ -44,4 +44,4 @@ private:
     std::shared_ptr<SystemHost> host_;
 };
 
-} // namespace KoPlayhost
+} // namespace KoScript

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <set>
 
-namespace KoPlayhost {
+namespace KoScript {
 
 namespace UtilText {
 
@@ -30,10 +30,17 @@ std::u16string stringLiteral(std::u16string_view s) {
     text += u'"';
     for (char16_t c : s) {
         switch (c) {
-        case u'"': text += u"\\\""; break;
-        case u'\n': text += u"\\n"; break;
-        case u'\\': text += u"\\\\"; break;
-        default: text += c;
+        case u'"':
+            text += u"\\\"";
+            break;
+        case u'\n':
+            text += u"\\n";
+            break;
+        case u'\\':
+            text += u"\\\\";
+            break;
+        default:
+            text += c;
         }
     }
     text += u'"';
@@ -49,8 +56,10 @@ int32_t loopCounterStep(int32_t value, int32_t min, int32_t max, int32_t step) {
     // The first move brings any value (even one set out of range) into [min, max]; from
     // there the moves cycle through the range with period max - min + 1.
     int64_t v = int64_t(value) + dir;
-    if (v < min) v = max;
-    else if (v > max) v = min;
+    if (v < min)
+        v = max;
+    else if (v > max)
+        v = min;
     int64_t n = int64_t(max) - min + 1;
     int64_t pos = ((v - min + dir * ((moves - 1) % n)) % n + n) % n;
     return int32_t(min + pos);
@@ -68,7 +77,7 @@ const ClassTag fpsTag{"Util.Fps"};
 
 // The library's clock lives in the registry, owned by a userdata, so the constructors find it
 // even after the library object is gone.
-constexpr std::u16string_view kClockKey = u"KoPlayhost.Util.clock";
+constexpr std::u16string_view kClockKey = u"KoScript.Util.clock";
 
 SQInteger releaseClock(SQUserPointer p, SQInteger) {
     delete *static_cast<std::shared_ptr<IClock>**>(p);
@@ -246,13 +255,24 @@ bool LiteralWriter::write(SQInteger idx, int depth) {
     idx = absIndex(v_, idx);
     SQObjectType type = sq_gettype(v_, idx);
     switch (type) {
-    case OT_NULL: text += u"null"; return true;
-    case OT_INTEGER: text += fromAscii(std::to_string(*getInt(v_, idx))); return true;
-    case OT_FLOAT: text += UtilText::floatLiteral(*getFloat(v_, idx)); return true;
-    case OT_BOOL: text += *getBool(v_, idx) ? u"true" : u"false"; return true;
-    case OT_STRING: text += UtilText::stringLiteral(*getString(v_, idx)); return true;
+    case OT_NULL:
+        text += u"null";
+        return true;
+    case OT_INTEGER:
+        text += fromAscii(std::to_string(*getInt(v_, idx)));
+        return true;
+    case OT_FLOAT:
+        text += UtilText::floatLiteral(*getFloat(v_, idx));
+        return true;
+    case OT_BOOL:
+        text += *getBool(v_, idx) ? u"true" : u"false";
+        return true;
+    case OT_STRING:
+        text += UtilText::stringLiteral(*getString(v_, idx));
+        return true;
     case OT_ARRAY:
-    case OT_TABLE: break;
+    case OT_TABLE:
+        break;
     default:
         return fail(format(u"Util.serialize_: a value of type '%s' cannot be written",
                            {typeName(v_, idx)}));
@@ -295,15 +315,19 @@ SQInteger loopStep(HSQUIRRELVM v) {
     bool integers = true;
     for (SQInteger i = 2; i <= 5; ++i) integers = integers && sq_gettype(v, i) == OT_INTEGER;
     if (integers) {
-        push(v, SQInteger(loopCounterStep(*getInt(v, 2), *getInt(v, 3), *getInt(v, 4), *getInt(v, 5))));
+        push(v, SQInteger(
+                    loopCounterStep(*getInt(v, 2), *getInt(v, 3), *getInt(v, 4), *getInt(v, 5))));
         return 1;
     }
-    SQFloat value = *getFloat(v, 2), min = *getFloat(v, 3), max = *getFloat(v, 4), step = *getFloat(v, 5);
+    SQFloat value = *getFloat(v, 2), min = *getFloat(v, 3), max = *getFloat(v, 4),
+            step = *getFloat(v, 5);
     SQFloat dir = step > 0 ? 1.0f : -1.0f;
     for (SQFloat i = 0; i < std::fabs(step); i += 1.0f) {
         value += dir;
-        if (value < min) value = max;
-        else if (value > max) value = min;
+        if (value < min)
+            value = max;
+        else if (value > max)
+            value = min;
     }
     push(v, value);
     return 1;
@@ -343,4 +367,4 @@ bool UtilLibrary::load(HSQUIRRELVM v) {
     return runBuiltinScript(v, 102);
 }
 
-} // namespace KoPlayhost
+} // namespace KoScript

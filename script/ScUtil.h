@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace KoPlayhost {
+namespace KoScript {
 
 // The Util table: timers and frame keepers over one clock, the literal writer behind the
 // serializer, and (in its built-in script) the frame wait, serializer, counters and ring
@@ -37,4 +37,4 @@ std::u16string stringLiteral(std::u16string_view s);
 // max and above max to min), computed without looping. min <= max.
 int32_t loopCounterStep(int32_t value, int32_t min, int32_t max, int32_t step);
 
-} // namespace KoPlayhost
+} // namespace KoScript

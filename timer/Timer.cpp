@@ -55,7 +55,9 @@ bool Timer::set(uint32_t ms) {
     return true;
 }
 
-uint32_t Timer::get() { return stopped_ ? held_ : clock_->now() - startTick_; }
+uint32_t Timer::get() {
+    return stopped_ ? held_ : clock_->now() - startTick_;
+}
 
 bool Timer::start() {
     if (!stopped_) return false;

@@ -1,7 +1,7 @@
 #include "host/plugin/Plugin.h"
 
-#include "io/Path.h"
 #include "host/plugin/koplugin.h"
+#include "io/Path.h"
 
 #include <dlfcn.h>
 

@@ -10,6 +10,8 @@ struct sq_api;
 
 namespace KoPlayhost {
 
+using Plugin = KoScript::Plugin;
+
 // Loads `name` with the platform loader (as given, then with ".so" added), calls its onSetup
 // with the window handle, `vm` and the entry-point table. Empty when the library cannot be
 // loaded, has no onSetup, or onSetup refuses.

@@ -22,7 +22,8 @@ typedef struct PluginSetupInfo {
 // Every VM entry point once, in this fixed order (the table layout is part of the ABI).
 #define KO_SQ_API_ENTRIES(X)                                                                          \
     X(open)                                                                                           \
-    X(newthread) X(seterrorhandler) X(close) X(setforeignptr) X(getforeignptr) X(setprintfunc) X(     \
+    X(newthread)                                                                                      \
+    X(seterrorhandler) X(close) X(setforeignptr) X(getforeignptr) X(setprintfunc) X(                  \
         getprintfunc) X(geterrorfunc) X(suspendvm) X(wakeupvm) X(getvmstate) X(getversion)            \
         X(compile) X(compilebuffer) X(enabledebuginfo) X(notifyallexceptions) X(                      \
             setcompilererrorhandler) X(push) X(pop) X(poptop) X(remove) X(gettop) X(settop)           \

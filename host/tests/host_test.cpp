@@ -13,7 +13,8 @@ namespace {
 KoPlayhost::Setup setupFrom(const char16_t* text, bool expectOk = true) {
     KoPlayhost::Setup s;
     std::u16string problem;
-    EXPECT_EQ(readSetupText(text, s, &problem), expectOk) << std::string(problem.begin(), problem.end());
+    EXPECT_EQ(readSetupText(text, s, &problem), expectOk)
+        << std::string(problem.begin(), problem.end());
     return s;
 }
 
@@ -32,11 +33,12 @@ TEST(Setup, EmptyTextGivesDefaults) {
 }
 
 TEST(Setup, SlotConversions) {
-    KoPlayhost::Setup s = setupFrom(u"title = 12; width = 70000; height = 300.9; single = true; debug <- true;"
-                        u"ID = \"game\"; scripts = [\"a.nut\", 3, \"b\\\\c.nut\"]; plugins = \"p\";");
+    KoPlayhost::Setup s =
+        setupFrom(u"title = 12; width = 70000; height = 300.9; single = true; debug <- true;"
+                  u"ID = \"game\"; scripts = [\"a.nut\", 3, \"b\\\\c.nut\"]; plugins = \"p\";");
     EXPECT_EQ(s.title, u"12");
-    EXPECT_EQ(s.width, 4464);  // kept in 16 bits
-    EXPECT_EQ(s.height, 300);  // truncated
+    EXPECT_EQ(s.width, 4464); // kept in 16 bits
+    EXPECT_EQ(s.height, 300); // truncated
     EXPECT_TRUE(s.single);
     EXPECT_TRUE(s.debug);
     EXPECT_EQ(s.ID, u"game");
@@ -57,10 +59,11 @@ TEST(Setup, BrokenTextFailsWithReasonAndKeepsRecord) {
 
 TEST(Prelude, ArgumentsAndNamesSurviveAnyText) {
     // Every awkward argument must come back exactly, and nothing can inject script text.
-    std::vector<std::u16string> args{u"/path/koplayhost", u"a b", u"q\"uote", u"back\\slash",
-                                     u"\"]; injected <- 1; //", u"日本語", u"line\nbreak"};
+    std::vector<std::u16string> args{
+        u"/path/koplayhost",       u"a b",    u"q\"uote",    u"back\\slash",
+        u"\"]; injected <- 1; //", u"日本語", u"line\nbreak"};
     KoTest::ScriptVm vm;
-    ASSERT_TRUE(runText(vm.vm(), buildPrelude(true, args)));
+    ASSERT_TRUE(KoScript::runText(vm.vm(), buildPrelude(true, args)));
     EXPECT_EQ(vm.eval("cmdline.len()"), std::to_string(args.size()));
     for (size_t i = 0; i < args.size(); ++i) {
         std::string expr = "cmdline[" + std::to_string(i) + "]";
@@ -76,25 +79,27 @@ TEST(Prelude, SetupLoadTextImportsThenIncludesWithEscapedNames) {
     KoPlayhost::Setup s;
     s.plugins = {u"p1", u"p\"2"};
     s.scripts = {u"dir\\a.nut"};
-    EXPECT_EQ(buildSetupLoadText(s), u"import(\"p1\");import(\"p\\\"2\");include(\"dir\\\\a.nut\");");
+    EXPECT_EQ(buildSetupLoadText(s),
+              u"import(\"p1\");import(\"p\\\"2\");include(\"dir\\\\a.nut\");");
     EXPECT_EQ(buildSetupLoadText(KoPlayhost::Setup{}), u"");
     KoTest::ScriptVm vm;
-    ASSERT_TRUE(vm.run("seen <- []; function import(n) { seen.append(n); } function include(n) { seen.append(n); }"));
-    ASSERT_TRUE(runText(vm.vm(), buildSetupLoadText(s)));
+    ASSERT_TRUE(vm.run("seen <- []; function import(n) { seen.append(n); } function include(n) { "
+                       "seen.append(n); }"));
+    ASSERT_TRUE(KoScript::runText(vm.vm(), buildSetupLoadText(s)));
     EXPECT_EQ(vm.eval("seen[1]"), "p\"2");
     EXPECT_EQ(vm.eval("seen[2]"), "dir\\a.nut");
 }
 
 TEST(ScriptText, Utf8AndShiftJisReadAlike) {
-    const char utf8[] = "s <- \"\xE6\x97\xA5\xE6\x9C\xAC\";";       // 日本
-    const char sjis[] = "s <- \"\x93\xFA\x96\x7B\";";               // 日本 in code page 932
+    const char utf8[] = "s <- \"\xE6\x97\xA5\xE6\x9C\xAC\";"; // 日本
+    const char sjis[] = "s <- \"\x93\xFA\x96\x7B\";";         // 日本 in code page 932
     const char bom[] = "\xEF\xBB\xBFs <- \"\xE6\x97\xA5\xE6\x9C\xAC\";";
     std::u16string expected = u"s <- \"日本\";";
-    EXPECT_EQ(decodeScript(utf8), expected);
-    EXPECT_EQ(decodeScript(sjis), expected);
-    EXPECT_EQ(decodeScript(bom), expected);
-    EXPECT_EQ(decodeScript("a\r\nb"), u"a\nb");
-    EXPECT_EQ(decodeScript(""), u"");
+    EXPECT_EQ(KoScript::decodeScript(utf8), expected);
+    EXPECT_EQ(KoScript::decodeScript(sjis), expected);
+    EXPECT_EQ(KoScript::decodeScript(bom), expected);
+    EXPECT_EQ(KoScript::decodeScript("a\r\nb"), u"a\nb");
+    EXPECT_EQ(KoScript::decodeScript(""), u"");
     // Half-width katakana is one byte in Shift_JIS and never valid UTF-8 on its own.
-    EXPECT_EQ(decodeScript("\xB6\xC0"), u"ｶﾀ");
+    EXPECT_EQ(KoScript::decodeScript("\xB6\xC0"), u"ｶﾀ");
 }

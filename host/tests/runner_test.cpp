@@ -140,7 +140,7 @@ SQInteger markNative(HSQUIRRELVM v) {
     return 0;
 }
 
-class Recorder : public Library {
+class Recorder : public KoScript::Library {
 public:
     Recorder(std::string name, bool accept = true) : name_(std::move(name)), accept_(accept) {}
     bool load(HSQUIRRELVM v) override {
@@ -183,7 +183,7 @@ protected:
     // Runs the cycle with libraries A, a refusing one, and B.
     void run(const KoPlayhost::Setup& setup = KoPlayhost::Setup{}) {
         runFrameCycle(window, setup, {u"koplayhost"}, [this] {
-            return std::vector<std::shared_ptr<Library>>{
+            return std::vector<std::shared_ptr<KoScript::Library>>{
                 a, std::make_shared<Recorder>("refused", false), b};
         });
     }

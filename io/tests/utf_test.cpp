@@ -16,7 +16,7 @@ TEST(Utf, RoundTripsEveryPlane) {
 TEST(Utf, MalformedInputBecomesReplacementCharacters) {
     // Lone surrogates on the way out.
     EXPECT_EQ(KoIO::toUtf8(std::u16string(1, char16_t(0xDC00)) + u"a"), "\xEF\xBF\xBD"
-                                                                          "a");
+                                                                        "a");
     EXPECT_EQ(KoIO::toUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
     // Overlong, surrogate, out-of-range, truncated and stray bytes on the way in.
     EXPECT_EQ(KoIO::fromUtf8("\xC0\x80"), u"\uFFFD\uFFFD");

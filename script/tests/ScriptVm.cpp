@@ -51,9 +51,9 @@ ScriptVm::ScriptVm(bool debug) : vm_(sq_open(1024)) {
     sqstd_register_systemlib(vm_);
     sqstd_register_stringlib(vm_);
     sq_poptop(vm_);
-    KoPlayhost::runText(vm_, std::u16string(u"const KOPLAYHOST_VERSION = 10105;const SQUIRREL_VERSION = 30004;DEBUG <- ") +
+    KoScript::runText(vm_, std::u16string(u"const KOPLAYHOST_VERSION = 10105;const SQUIRREL_VERSION = 30004;DEBUG <- ") +
                                  (debug ? u"true" : u"false") + u";cmdline <- [@\"koplayhost\", ];");
-    libraries_ = std::make_unique<KoPlayhost::LibraryList>(vm_);
+    libraries_ = std::make_unique<KoScript::LibraryList>(vm_);
 }
 
 ScriptVm::~ScriptVm() {
@@ -61,12 +61,12 @@ ScriptVm::~ScriptVm() {
     sq_close(vm_);
 }
 
-bool ScriptVm::load(std::shared_ptr<KoPlayhost::Library> library) {
+bool ScriptVm::load(std::shared_ptr<KoScript::Library> library) {
     return libraries_->add(std::move(library));
 }
 
 bool ScriptVm::run(std::string_view code) {
-    return KoPlayhost::runText(vm_, KoIO::fromUtf8(code), u"test");
+    return KoScript::runText(vm_, KoIO::fromUtf8(code), u"test");
 }
 
 std::string ScriptVm::eval(std::string_view expression) {

@@ -21,7 +21,7 @@ public:
     ScriptVm& operator=(const ScriptVm&) = delete;
 
     // Loads a library as the runner would (natives and built-in script); false if it refused.
-    bool load(std::shared_ptr<KoPlayhost::Library> library);
+    bool load(std::shared_ptr<KoScript::Library> library);
     // Compiles and runs `code` (UTF-8) with the root table as this; false on any error.
     bool run(std::string_view code);
     // Runs `expression` and returns its value's string form ("" on error).
@@ -38,7 +38,7 @@ public:
 
 private:
     HSQUIRRELVM vm_;
-    std::unique_ptr<KoPlayhost::LibraryList> libraries_;
+    std::unique_ptr<KoScript::LibraryList> libraries_;
 };
 
 } // namespace KoTest

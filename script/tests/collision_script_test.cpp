@@ -15,7 +15,7 @@ namespace {
 class CollisionScript : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(vm.load(std::make_shared<KoPlayhost::CollisionLibrary>()));
+        ASSERT_TRUE(vm.load(std::make_shared<KoScript::CollisionLibrary>()));
         ASSERT_TRUE(
             vm.run("function err(f) { try { f(); } catch (e) { return e; } return \"no error\"; }"
                    "P <- Collision.Point; L <- Collision.Line;"

@@ -21,7 +21,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(KoInput::Testing::startEvents());
         KoInput::Testing::resetState();
-        ASSERT_TRUE(vm.load(std::make_shared<KoPlayhost::InputLibrary>(nullptr))) << vm.takeErr();
+        ASSERT_TRUE(vm.load(std::make_shared<KoScript::InputLibrary>(nullptr))) << vm.takeErr();
         run("function err(f) { try { f(); } catch (e) { return e; } return \"no error\"; }"
             "function show(a) { if (a == null) return \"null\"; local s = \"\";"
             "  foreach (i, e in a) s += (i ? \",\" : \"\") + e; return \"[\" + s + \"]\"; }");
@@ -141,7 +141,7 @@ TEST(InputJoystick, ReadyMadeJoystickReadsTheVirtualDevice) {
     const int joy = KoInput::Testing::attachJoystick();
     ASSERT_EQ(joy, 0);
     KoTest::ScriptVm vm;
-    ASSERT_TRUE(vm.load(std::make_shared<KoPlayhost::InputLibrary>(nullptr))) << vm.takeErr();
+    ASSERT_TRUE(vm.load(std::make_shared<KoScript::InputLibrary>(nullptr))) << vm.takeErr();
     ASSERT_TRUE(
         vm.run("function show(a) { if (a == null) return \"null\"; local s = \"\";"
                "  foreach (i, e in a) s += (i ? \",\" : \"\") + e; return \"[\" + s + \"]\"; }"));

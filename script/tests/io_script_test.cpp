@@ -43,7 +43,7 @@ protected:
         writeFile("data.koa", archive);
         writeFile("shadow.txt", "from the disk");
         KoIO::setFileManager(KoIO::buildFileManager(KoIO::fromPosixPath(dir.string()), u"", true));
-        ASSERT_TRUE(vm.load(std::make_shared<KoPlayhost::IOLibrary>())) << vm.takeErr();
+        ASSERT_TRUE(vm.load(std::make_shared<KoScript::IOLibrary>())) << vm.takeErr();
         ASSERT_TRUE(vm.run(
             "function err(f) { try { f(); } catch (e) { return e; } return \"no error\"; }"));
     }

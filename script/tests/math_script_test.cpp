@@ -22,7 +22,7 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using namespace KoPlayhost;
+using namespace KoScript;
 
 namespace {
 

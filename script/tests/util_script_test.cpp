@@ -21,7 +21,7 @@ public:
 class UtilScript : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(vm.load(std::make_shared<KoPlayhost::UtilLibrary>(clock))) << vm.takeErr();
+        ASSERT_TRUE(vm.load(std::make_shared<KoScript::UtilLibrary>(clock))) << vm.takeErr();
         run("function err(f) { try { f(); } catch (e) { return e; } return \"no error\"; }"
             "function show(v) {"
             "  switch (typeof v) {"
@@ -42,8 +42,8 @@ protected:
 };
 
 TEST(UtilText, LiteralsReadBackAsTheSameValue) {
-    using KoPlayhost::UtilText::floatLiteral;
-    using KoPlayhost::UtilText::stringLiteral;
+    using KoScript::UtilText::floatLiteral;
+    using KoScript::UtilText::stringLiteral;
     EXPECT_EQ(floatLiteral(2.0f), u"2");
     EXPECT_EQ(floatLiteral(-0.5f), u"-0.5");
     EXPECT_EQ(floatLiteral(0.1f), u"0.10000000149012");
@@ -69,13 +69,13 @@ TEST(UtilText, LoopCounterStepMatchesTheStepwiseRule) {
         // Values set out of range come in through fields the script may assign directly.
         int32_t value = min + int32_t(gen() % uint32_t(max - min + 9)) - 4;
         int32_t step = int32_t(gen() % 81) - 40;
-        EXPECT_EQ(KoPlayhost::loopCounterStep(value, min, max, step), stepwise(value, min, max, step))
+        EXPECT_EQ(KoScript::loopCounterStep(value, min, max, step), stepwise(value, min, max, step))
             << value << " in [" << min << "," << max << "] by " << step;
     }
     // Whole integer range and extreme steps: no overflow.
-    EXPECT_EQ(KoPlayhost::loopCounterStep(INT32_MAX, INT32_MIN, INT32_MAX, 1), INT32_MIN);
-    EXPECT_EQ(KoPlayhost::loopCounterStep(0, 0, 2, INT32_MIN), stepwise(0, 0, 2, INT32_MIN % 3));
-    EXPECT_EQ(KoPlayhost::loopCounterStep(1, 0, 2, INT32_MAX), stepwise(1, 0, 2, INT32_MAX % 3));
+    EXPECT_EQ(KoScript::loopCounterStep(INT32_MAX, INT32_MIN, INT32_MAX, 1), INT32_MIN);
+    EXPECT_EQ(KoScript::loopCounterStep(0, 0, 2, INT32_MIN), stepwise(0, 0, 2, INT32_MIN % 3));
+    EXPECT_EQ(KoScript::loopCounterStep(1, 0, 2, INT32_MAX), stepwise(1, 0, 2, INT32_MAX % 3));
 }
 
 TEST_F(UtilScript, SerializeRoundTrips) {

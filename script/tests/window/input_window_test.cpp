@@ -37,7 +37,7 @@ protected:
         window = KoFrame::createWindow(u"input-window", 320, 240);
         ASSERT_TRUE(window);
         KoFrame::setCurrentWindow(window);
-        ASSERT_TRUE(vm.load(std::make_shared<KoPlayhost::InputLibrary>(window->getHandle())))
+        ASSERT_TRUE(vm.load(std::make_shared<KoScript::InputLibrary>(window->getHandle())))
             << vm.takeErr();
         pumpUntil([] { return false; });
     }
