@@ -1,5 +1,5 @@
 // A game's frame loop paced by Util.fwait, with a save round trip and a log, as a game uses them.
-local timer = Util.Timer();
+Util.fwait(30); local timer = Util.Timer(); // the keeper's cycle began at start-up; 60 restarts it
 for (local i = 0; i < 30; ++i) Util.fwait(60);
 // 30 frames at 60 fps are due 500 ms after the keeper's cycle began (the run's clock moves by
 // the keeper's sleeps alone, so this is exact on any machine).

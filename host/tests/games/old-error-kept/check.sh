@@ -1,1 +1,0 @@
-[ "$(cat error.txt)" = "an error of an earlier run" ]
