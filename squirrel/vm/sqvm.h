@@ -39,6 +39,7 @@ struct SQSharedState {
     std::vector<SQChar> _scratch;
     SQVM* _rootvm = nullptr;
     bool _closing = false;
+    SQInteger _maxframes = SQ_MAX_FRAMES;   // lowered by the fuzz harness (slow builds)
     SQSharedState();
     ~SQSharedState();
     void Init(SQVM* root);

@@ -182,7 +182,7 @@ void SQVM::CloseOuters(SQObjectPtr* stackpos) {
 // ---------------------------------------------------------------- frames
 bool SQVM::EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall) {
     (void)tailcall;
-    SQInteger maxframes = _errorreported ? SQ_MAX_FRAMES + SQ_HANDLER_FRAMES : SQ_MAX_FRAMES;
+    SQInteger maxframes = _sharedstate->_maxframes + (_errorreported ? SQ_HANDLER_FRAMES : 0);
     if ((SQInteger)_callstack.size() >= maxframes || newtop + 16 >= SlotLimit()) {
         FailWith("stack overflow");
         return false;
