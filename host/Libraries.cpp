@@ -1,5 +1,6 @@
 #include "host/Libraries.h"
 
+#include "script/ScAudio.h"
 #include "script/ScCollection.h"
 #include "script/ScCollision.h"
 #include "script/ScIO.h"
@@ -15,6 +16,7 @@ std::vector<std::shared_ptr<Library>> createLibraries() {
         std::make_shared<SystemLibrary>(),
         std::make_shared<MathLibrary>(),
         std::make_shared<IOLibrary>(),
+        std::make_shared<AudioLibrary>(),
         std::make_shared<UtilLibrary>(),
         std::make_shared<CollisionLibrary>(),
         std::make_shared<CollectionLibrary>(),

@@ -454,9 +454,9 @@ std::shared_ptr<Engine> makeEngine(ALCdevice* device, const ALCint* attributes,
 } // namespace
 
 std::shared_ptr<AlEngine> AlEngine::create() {
-    // Mix in 10 ms steps so a sound starts within one 60 Hz frame of play().
-    const ALCint attributes[] = {ALC_REFRESH, 100, 0};
-    auto engine = makeEngine(alcOpenDevice(nullptr), attributes, nullptr);
+    // The mixing period (and with it most of the start latency) is OpenAL Soft's own setting,
+    // "period_size" in its configuration; 1.19 ignores ALC_REFRESH.
+    auto engine = makeEngine(alcOpenDevice(nullptr), nullptr, nullptr);
     if (engine) engine->startFeeder();
     return engine;
 }
