@@ -63,15 +63,18 @@ public:
         format_ = data->getFormat();
         alFormat_ = alFormat(format_);
         if (!alFormat_ || format_.samplesPerSecond == 0) return false;
-        alGetError();
+        // The error state is shared with the feeder thread: check the names, not alGetError.
+        source_ = 0;
         alGenSources(1, &source_);
-        if (alGetError() != AL_NO_ERROR) {
+        if (!source_ || !alIsSource(source_)) {
             source_ = 0;
             return false;
         }
         std::array<ALuint, kBlocks> ids{};
         alGenBuffers(kBlocks, ids.data());
-        if (alGetError() != AL_NO_ERROR) {
+        if (!std::all_of(ids.begin(), ids.end(), [](ALuint id) { return id && alIsBuffer(id); })) {
+            for (ALuint id : ids)
+                if (id && alIsBuffer(id)) alDeleteBuffers(1, &id);
             alDeleteSources(1, &source_);
             source_ = 0;
             return false;
