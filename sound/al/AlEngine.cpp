@@ -112,9 +112,10 @@ public:
 
     // The feeder's work: take back played blocks, refill and queue them, start the source when
     // it has data and should play, and notice the end.
-    void feed() {
+    // True while the buffer still needs the feeder.
+    bool feed() {
         std::lock_guard lock(mutex_);
-        if (!source_ || !playing_) return;
+        if (!source_ || !playing_) return false;
         ALint processed = 0;
         alGetSourcei(source_, AL_BUFFERS_PROCESSED, &processed);
         for (; processed > 0 && queued_ > 0; --processed) {
@@ -140,13 +141,14 @@ public:
         if (queued_ == 0) {
             // Everything queued has been heard and nothing is left: the sound has ended.
             if (dataEnded_) stopLocked();
-            return;
+            return playing_;
         }
         if (!paused_) {
             ALint state = 0;
             alGetSourcei(source_, AL_SOURCE_STATE, &state);
             if (state != AL_PLAYING) alSourcePlay(source_); // first start, or after running dry
         }
+        return true;
     }
 
     bool play(uint32_t start) override { return begin(start, false, 0, 0); }
@@ -349,15 +351,20 @@ public:
     void startFeeder() {
         feeder_ = std::thread([this] {
             pthread_setname_np(pthread_self(), "ko-sound-feed"); // found by name in profiles
+            bool busy = false;
             for (;;) {
                 {
+                    // With nothing playing, sleep until a play, seek or restart wakes us.
                     std::unique_lock lock(signal_->mutex);
-                    signal_->cv.wait_for(lock, kFeedInterval,
-                                         [this] { return signal_->woken || signal_->quit; });
+                    auto ready = [this] { return signal_->woken || signal_->quit; };
+                    if (busy)
+                        signal_->cv.wait_for(lock, kFeedInterval, ready);
+                    else
+                        signal_->cv.wait(lock, ready);
                     if (signal_->quit) return;
                     signal_->woken = false;
                 }
-                feed();
+                busy = feedAll();
             }
         });
     }
@@ -373,15 +380,20 @@ public:
         return buffer;
     }
 
-    void feed() override {
+    void feed() override { feedAll(); }
+
+    // True while any buffer still plays.
+    bool feedAll() {
         std::lock_guard feedLock(feedMutex_);
         {
             std::lock_guard lock(listMutex_);
             for (auto& w : buffers_)
                 if (auto b = w.lock()) live_.push_back(std::move(b));
         }
-        for (auto& b : live_) b->feed();
+        bool busy = false;
+        for (auto& b : live_) busy |= b->feed();
         live_.clear(); // may destroy a buffer whose last owner let go meanwhile
+        return busy;
     }
 
     bool render(float* out, uint32_t frames) override {
