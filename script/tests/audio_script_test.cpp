@@ -104,7 +104,7 @@ TEST_F(AudioScript, EmptyChannelsAndChannelLimits) {
     EXPECT_EQ(eval("Audio.Channel().fade(10, 0.5)"), "false");
     EXPECT_EQ(eval("Audio.Channel().fadeOut(10)"), "false");
     EXPECT_EQ(eval("err(@() Audio.Channel(1))"), "wrong number of parameters");
-    ASSERT_TRUE(vm.run("s <- Audio.Sound(\"tone.wav\"); c <- s.play();"));
+    ASSERT_TRUE(vm.run("s <- Audio.Sound(\"tone.wav\"); c <- s.loop();"));
     EXPECT_EQ(eval("c.setSpeed(0.4)"), "false");
     EXPECT_EQ(eval("c.setSpeed(0.5)"), "true");
     EXPECT_EQ(eval("c.getSpeed()"), "0.5");
@@ -126,7 +126,7 @@ TEST_F(AudioScript, GroupsMultiplyAndPlayTheirMembers) {
                        "a <- Audio.Sound(\"tone.wav\", inner); b <- Audio.Sound(\"sub/short.wav\", outer);"));
     EXPECT_EQ(eval("outer.getLength()"), "44100");
     EXPECT_EQ(eval("inner.getLength()"), "44100");
-    ASSERT_TRUE(vm.run("m <- outer.play();"));
+    ASSERT_TRUE(vm.run("m <- outer.loop();"));
     EXPECT_EQ(eval("m.isPlaying()"), "true");
     EXPECT_EQ(eval("m.setSpeed(1.5)"), "false");
     EXPECT_EQ(eval("m.setSpeed(1.0)"), "true");
@@ -161,7 +161,7 @@ TEST_F(AudioScript, FadesAndDelayedStopsStepAtTheEndOfFrames) {
     frames(1);
     EXPECT_EQ(eval("c.isInvalid()"), "true");
     EXPECT_EQ(eval("s.getVolume()"), "0");
-    ASSERT_TRUE(vm.run("d <- s.play();"));
+    ASSERT_TRUE(vm.run("d <- s.loop();"));
     EXPECT_EQ(eval("d.isPlaying()"), "true");
 
     // A channel's own fade; a group's fadeOut stops its members.
