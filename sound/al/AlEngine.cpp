@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <pthread.h>
 #include <thread>
@@ -63,6 +64,10 @@ public:
         format_ = data->getFormat();
         alFormat_ = alFormat(format_);
         if (!alFormat_ || format_.samplesPerSecond == 0) return false;
+        // Mono is queued as stereo with both sides equal: a panned mono source would play each
+        // side at 0.6 of its level, quieter than the same sound recorded in stereo.
+        expand_ = directChannels && format_.channels == 1;
+        if (expand_) alFormat_ = format_.bitsPerSample == 8 ? AL_FORMAT_STEREO8 : AL_FORMAT_STEREO16;
         // The error state is shared with the feeder thread: check the names, not alGetError.
         source_ = 0;
         alGenSources(1, &source_);
@@ -84,10 +89,10 @@ public:
         alSourcei(source_, AL_SOURCE_RELATIVE, AL_TRUE);
         alSource3f(source_, AL_POSITION, 0, 0, 0);
         alSourcef(source_, AL_ROLLOFF_FACTOR, 0);
-        if (directChannels && format_.channels == 2) alSourcei(source_, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
+        if (directChannels) alSourcei(source_, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
         frameBytes_ = format_.frameBytes();
         blockFrames_ = std::max<uint32_t>(256, format_.samplesPerSecond / kBlocksPerSecond);
-        staging_.resize(size_t(blockFrames_) * frameBytes_);
+        staging_.resize(size_t(blockFrames_) * frameBytes_ * (expand_ ? 2 : 1));
         length_ = data->getLength();
         data_ = std::move(data);
         return true;
@@ -132,7 +137,8 @@ public:
                 dataEnded_ = true;
                 break;
             }
-            alBufferData(b.id, alFormat_, staging_.data(), ALsizei(b.frames * frameBytes_),
+            if (expand_) expandToStereo(b.frames);
+            alBufferData(b.id, alFormat_, staging_.data(), ALsizei(b.frames * frameBytes_ * (expand_ ? 2 : 1)),
                          ALsizei(format_.samplesPerSecond));
             alSourceQueueBuffers(source_, 1, &b.id);
             free_.pop_back();
@@ -294,6 +300,16 @@ private:
         return true;
     }
 
+    // Mono samples in place to left-right pairs, from the back so nothing is overwritten unread.
+    void expandToStereo(uint32_t frames) {
+        uint8_t* p = staging_.data();
+        uint32_t b = frameBytes_;
+        for (uint32_t i = frames; i-- > 0;) {
+            std::memmove(p + size_t(i) * 2 * b + b, p + size_t(i) * b, b);
+            std::memmove(p + size_t(i) * 2 * b, p + size_t(i) * b, b);
+        }
+    }
+
     // Reads the next block into the staging array, wrapping at the end while loops remain.
     // False when nothing was left.
     bool fillBlock(Block& b) {
@@ -335,6 +351,7 @@ private:
     bool playing_ = false;
     bool paused_ = false;
     bool dataEnded_ = false;
+    bool expand_ = false;
     float volume_ = 1.0f;
     float speed_ = 1.0f;
 };

@@ -257,6 +257,26 @@ TEST_F(Loopback, GroupChannelsAndEndedChannels) {
     EXPECT_EQ(g->getLength(), 1000u);
 }
 
+TEST_F(Loopback, MonoPlaysAtFullLevelOnBothSides) {
+    for (uint16_t bits : {uint16_t(8), uint16_t(16)}) {
+        Bytes pcm = bits == 16 ? pcm16(kRate, 1, [](uint32_t i) { return i % 2 ? 8192 : 16384; })
+                               : Bytes(kRate, 0xC0); // 8-bit unsigned: 0xC0 is half scale
+        auto d = WavSoundLoader().load(fileData(makeWav(pcm, {1, 1, kRate, bits})));
+        auto s = Sound::create(engine, d);
+        ASSERT_TRUE(s->play(0));
+        std::vector<float> lr(2 * 1000);
+        ASSERT_TRUE(engine->render(lr.data(), 1000));
+        EXPECT_EQ(lr[1998], lr[1999]) << bits;
+        if (bits == 16) {
+            EXPECT_NEAR(lr[1998], 0.25f, 1e-5); // frame 999 is odd
+            EXPECT_NEAR(lr[1996], 0.5f, 1e-5);
+        } else {
+            EXPECT_NEAR(lr[1998], 0.5f, 1e-2);
+        }
+        s->stop();
+    }
+}
+
 TEST_F(Loopback, ADroppedSoundStopsAndItsBuffersGo) {
     auto s = level(kRate);
     auto c = s->play(0);
