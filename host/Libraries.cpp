@@ -2,7 +2,7 @@
 
 #include "frame/IWindow.h"
 #include "host/plugin/Plugin.h"
-
+#include "script/ScAudio.h"
 #include "script/ScCollection.h"
 #include "script/ScCollision.h"
 #include "script/ScIO.h"
@@ -40,6 +40,7 @@ std::vector<std::shared_ptr<Library>> createLibraries(std::shared_ptr<KoTimer::I
         std::make_shared<SystemLibrary>(std::make_shared<RunnerSystemHost>()),
         std::make_shared<MathLibrary>(),
         std::make_shared<IOLibrary>(),
+        std::make_shared<AudioLibrary>(),
         std::make_shared<InputLibrary>(KoFrame::currentWindowHandle()),
         std::make_shared<UtilLibrary>(std::move(clock)),
         std::make_shared<CollisionLibrary>(),
