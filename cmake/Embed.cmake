@@ -1,7 +1,8 @@
-# ko_embed_files(OUT NAMESPACE ns FILES id=path...)
-# Generates OUT, defining `std::string_view ns::embeddedFile(int id)` over the files' bytes.
-function(ko_embed_files out)
-    cmake_parse_arguments(E "" "NAMESPACE" "FILES" ${ARGN})
+# ko_embed_files(SOURCE HEADER NAMESPACE ns ENUM Name FILES Key=path...)
+# Generates SOURCE and HEADER: `enum class ns::Name { Key, ... }` naming the files once, and
+# `std::string_view ns::embeddedFile(Name)` over their bytes.
+function(ko_embed_files source header)
+    cmake_parse_arguments(E "" "NAMESPACE;ENUM" "FILES" ${ARGN})
     set(paths "")
     foreach(entry IN LISTS E_FILES)
         string(REPLACE "=" ";" pair "${entry}")
@@ -9,8 +10,9 @@ function(ko_embed_files out)
         list(APPEND paths "${path}")
     endforeach()
     string(REPLACE ";" "\\;" files_arg "${E_FILES}")
-    add_custom_command(OUTPUT ${out}
-        COMMAND ${CMAKE_COMMAND} -DOUT=${out} -DNAMESPACE=${E_NAMESPACE} "-DFILES=${files_arg}"
+    add_custom_command(OUTPUT ${source} ${header}
+        COMMAND ${CMAKE_COMMAND} -DSOURCE=${source} -DHEADER=${header} -DNAMESPACE=${E_NAMESPACE}
+                -DENUM=${E_ENUM} "-DFILES=${files_arg}"
                 -P ${PROJECT_SOURCE_DIR}/cmake/EmbedFiles.cmake
         DEPENDS ${paths} ${PROJECT_SOURCE_DIR}/cmake/EmbedFiles.cmake
         VERBATIM)

@@ -41,8 +41,8 @@ bool runText(HSQUIRRELVM v, std::u16string_view text, const char16_t* sourceName
     return ok;
 }
 
-bool runBuiltinScript(HSQUIRRELVM v, int id) {
-    std::string_view bytes = builtinScriptBytes(id);
+bool runBuiltinScript(HSQUIRRELVM v, BuiltinScript id) {
+    std::string_view bytes = embeddedFile(id);
     if (bytes.empty()) return false;
     return runText(v, decodeScript(bytes));
 }
@@ -62,15 +62,7 @@ SQInteger runNamedScript(HSQUIRRELVM v, std::u16string_view text, const std::u16
 
 } // namespace KoScript
 
-namespace KoScript::Builtin {
-std::string_view embeddedFile(int id);
-}
-
-std::string_view KoScript::builtinScriptBytes(int id) {
-    return Builtin::embeddedFile(id);
-}
-
-bool KoScript::loadScriptTable(HSQUIRRELVM v, std::u16string_view table, int id) {
+bool KoScript::loadScriptTable(HSQUIRRELVM v, std::u16string_view table, BuiltinScript id) {
     sq_pushroottable(v);
     KoScript::pushNewTable(v, -1, table);
     sq_pop(v, 2);

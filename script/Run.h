@@ -1,5 +1,7 @@
 #pragma once
 // Reading and running script text in the VM.
+#include "script/BuiltinScript.h"
+
 #include <squirrel.h>
 
 #include <optional>
@@ -21,11 +23,10 @@ std::optional<std::u16string> readScriptFile(const std::u16string& path);
 bool runText(HSQUIRRELVM v, std::u16string_view text, const char16_t* sourceName = u"");
 
 // The built-in script `id`, embedded in the executable, run like runText.
-bool runBuiltinScript(HSQUIRRELVM v, int id);
+bool runBuiltinScript(HSQUIRRELVM v, BuiltinScript id);
 // A library written wholly in script: an empty root-table slot `table`, then built-in script
 // `id` to fill it.
-bool loadScriptTable(HSQUIRRELVM v, std::u16string_view table, int id);
-std::string_view builtinScriptBytes(int id);
+bool loadScriptTable(HSQUIRRELVM v, std::u16string_view table, BuiltinScript id);
 
 // For natives running a named script: compiles and calls it, pushing the return value.
 // On failure raises "'name' compile error" or "'name' execute error" and returns SQ_ERROR;

@@ -331,7 +331,7 @@ bool AudioLibrary::load(HSQUIRRELVM v) {
     sq_push(v, audio);
     sq_newslot(v, root, SQFalse);
     sq_settop(v, root - 1);
-    if (runBuiltinScript(v, 104)) return true;
+    if (runBuiltinScript(v, BuiltinScript::Audio)) return true;
     state.reset();
     return false;
 }

@@ -5,7 +5,7 @@
 namespace KoScript {
 
 bool CollectionLibrary::load(HSQUIRRELVM v) {
-    return loadScriptTable(v, u"Collection", 110);
+    return loadScriptTable(v, u"Collection", BuiltinScript::Collection);
 }
 
 } // namespace KoScript

@@ -58,7 +58,7 @@ bool IOLibrary::load(HSQUIRRELVM v) {
                    {{u"TRUNCATE", KoIO::TRUNCATE}, {u"END", KoIO::END}, {u"APPEND", KoIO::APPEND}});
     bool bound = SQ_SUCCEEDED(sq_newslot(v, -3, SQFalse));
     sq_settop(v, top);
-    return bound && runBuiltinScript(v, 107);
+    return bound && runBuiltinScript(v, BuiltinScript::IO);
 }
 
 } // namespace KoScript

@@ -190,7 +190,7 @@ bool InputLibrary::load(HSQUIRRELVM v) {
     sq_push(v, input);
     sq_newslot(v, root, SQFalse);
     sq_settop(v, root - 1);
-    return runBuiltinScript(v, 106);
+    return runBuiltinScript(v, BuiltinScript::Input);
 }
 
 void InputLibrary::endFrame(HSQUIRRELVM) {

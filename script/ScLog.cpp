@@ -5,7 +5,7 @@
 namespace KoScript {
 
 bool LogLibrary::load(HSQUIRRELVM v) {
-    return loadScriptTable(v, u"Log", 113);
+    return loadScriptTable(v, u"Log", BuiltinScript::Log);
 }
 
 } // namespace KoScript

@@ -205,7 +205,7 @@ bool MathLibrary::load(HSQUIRRELVM v) {
     sq_push(v, math);
     sq_newslot(v, root, SQFalse);
     sq_settop(v, root - 1);
-    return runBuiltinScript(v, 108);
+    return runBuiltinScript(v, BuiltinScript::Math);
 }
 
 } // namespace KoScript

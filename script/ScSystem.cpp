@@ -123,7 +123,7 @@ bool SystemLibrary::load(HSQUIRRELVM v) {
     KoScript::setFunction(v, -1, u"sleep", sysSleep);
     KoScript::setFunction(v, -1, u"quit", sysQuit);
     sq_poptop(v);
-    return runBuiltinScript(v, 109);
+    return runBuiltinScript(v, BuiltinScript::System);
 }
 
 void SystemLibrary::unload(HSQUIRRELVM) {

@@ -364,7 +364,7 @@ bool UtilLibrary::load(HSQUIRRELVM v) {
     sq_push(v, util);
     sq_newslot(v, root, SQFalse);
     sq_settop(v, root - 1);
-    return runBuiltinScript(v, 102);
+    return runBuiltinScript(v, BuiltinScript::Util);
 }
 
 } // namespace KoScript
