@@ -257,8 +257,9 @@ SQInteger pushBox(HSQUIRRELVM v, bool ok, float l, float t, float r, float b) {
         return 1;
     }
     sq_newarray(v, 0);
-    for (float f : {std::floor(l), std::floor(t), std::ceil(r), std::ceil(b)}) {
-        sq_pushinteger(v, SQInteger(f));
+    // Rounded: a quarter turn leaves coordinates a few ulps off whole numbers.
+    for (float f : {l, t, r, b}) {
+        sq_pushinteger(v, SQInteger(std::lround(f)));
         sq_arrayappend(v, -2);
     }
     return 1;

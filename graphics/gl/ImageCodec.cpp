@@ -58,10 +58,56 @@ int sinkClose(SDL_RWops* rw) {
     return 0;
 }
 
+// A PNG whose chunks run past the end of the data: libpng would skip a corrupt length of up to
+// 2 GiB in small reads of nothing, which takes minutes. Such a file is broken anyway.
+bool brokenPng(const uint8_t* p, size_t size) {
+    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    if (size < 8 || std::memcmp(p, signature, 8) != 0) return false;
+    size_t pos = 8;
+    while (pos + 12 <= size) {
+        uint32_t len = uint32_t(p[pos]) << 24 | uint32_t(p[pos + 1]) << 16 |
+                       uint32_t(p[pos + 2]) << 8 | p[pos + 3];
+        if (len > size - pos - 12) return true;
+        bool end = std::memcmp(p + pos + 4, "IEND", 4) == 0;
+        pos += 12 + size_t(len);
+        if (end) return false;
+    }
+    return true; // no IEND: truncated
+}
+
+uint32_t le16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+uint32_t le32(const uint8_t* p) { return le16(p) | le16(p + 2) << 16; }
+uint32_t be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
+
+// Sizes no texture can hold. The decoders would allocate (and clear) the whole picture first,
+// gigabytes for a corrupt header, before noticing the data is missing.
+constexpr uint32_t kMaxSide = 16384;
+bool tooLarge(uint32_t w, uint32_t h) {
+    return w > kMaxSide || h > kMaxSide;
+}
+
+// The picture size from the header of the formats that state it up front; false when it is
+// beyond any texture.
+bool plausibleSize(const uint8_t* p, size_t size) {
+    if (size >= 24 && std::memcmp(p, "\x89PNG", 4) == 0) return !tooLarge(be32(p + 16), be32(p + 20));
+    if (size >= 10 && (std::memcmp(p, "GIF87a", 6) == 0 || std::memcmp(p, "GIF89a", 6) == 0))
+        return !tooLarge(le16(p + 6), le16(p + 8));
+    if (size >= 26 && p[0] == 'B' && p[1] == 'M') {
+        uint32_t header = le32(p + 14);
+        if (header == 12) return true; // OS/2 headers have 16-bit sizes
+        int32_t w = int32_t(le32(p + 18)), h = int32_t(le32(p + 22));
+        if (h == INT32_MIN) return false;
+        return w > 0 && !tooLarge(uint32_t(w), uint32_t(h < 0 ? -h : h));
+    }
+    return true;
+}
+
 } // namespace
 
 bool decodeImage(const uint8_t* bytes, size_t size, Bitmap& out) {
-    if (!bytes || !size || size > 0x7FFFFFFF || !initDecoders()) return false;
+    if (!bytes || !size || size > 0x7FFFFFFF || brokenPng(bytes, size) ||
+        !plausibleSize(bytes, size) || !initDecoders())
+        return false;
     SDL_RWops* rw = SDL_RWFromConstMem(bytes, int(size));
     if (!rw) return false;
     // TGA has no signature: SDL2_image only tries it when told.
