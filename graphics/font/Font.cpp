@@ -15,6 +15,8 @@ FontBase::FontBase(std::shared_ptr<IEngine> engine, std::unique_ptr<Ft::FaceSet>
 uint32_t FontBase::getTextWidth(const std::u16string& text) {
     return measureTextWidth(text, [this](char32_t ch) {
         uint32_t w = 0;
+        if (isBlankControl(ch))
+            return 0;
         auto it = widths_.find(ch);
         if (it != widths_.end())
             return int(it->second);
@@ -26,7 +28,7 @@ uint32_t FontBase::getTextWidth(const std::u16string& text) {
 }
 
 uint32_t FontBase::getCharWidth(char32_t ch) {
-    if (ch == 10)
+    if (ch == 10 || isBlankControl(ch))
         return 0;
     auto it = widths_.find(ch);
     if (it != widths_.end())
@@ -49,6 +51,8 @@ bool FontBase::getGlyph(char32_t ch, Glyph& out) {
         out.lineBreak = true;
         return true;
     }
+    if (isBlankControl(ch))
+        return true;
     auto it = glyphs_.find(ch);
     if (it == glyphs_.end()) {
         // A glyph as tall as a page could never be cached: do not render it at all.

@@ -43,6 +43,11 @@ uint32_t measureTextWidth(const std::u16string& text, const std::function<int(ch
 // size * (1 + number of line feeds).
 uint32_t measureTextHeight(const std::u16string& text, uint32_t size);
 
+// Control characters other than the line feed (C0 and DEL): drawn as nothing, zero wide. The
+// installed faces would draw their missing-glyph box for them, which shows up at the end of
+// every line of text read from a file with CR LF line ends.
+constexpr bool isBlankControl(char32_t ch) { return (ch < 0x20 && ch != 10) || ch == 0x7F; }
+
 // The next code point of `text` at `index`, which moves past it. Needs index < text.size().
 char32_t nextCodePoint(const std::u16string& text, size_t& index);
 

@@ -187,6 +187,15 @@ TEST(Font, LineFeedAndMeasurement) {
     EXPECT_EQ(font->getTextHeight(u"AB\nA"), 32u);
     EXPECT_EQ(font->getTextHeight(u"AAA"), 16u);
     EXPECT_EQ(font->getTextHeight(u"\n\n"), 48u);
+    // Other control characters (CR of CR LF, tab) draw nothing and take no room.
+    Glyph cr;
+    ASSERT_TRUE(font->getGlyph(13, cr));
+    EXPECT_EQ(cr.count, 0u);
+    EXPECT_EQ(cr.width, 0);
+    EXPECT_FALSE(cr.lineBreak);
+    EXPECT_EQ(font->getTextWidth(u"AB\r\nA\t\x7f"), 32u);
+    EXPECT_EQ(font->getTextHeight(u"AB\r\nA"), 32u);
+    EXPECT_EQ(font->getCharWidth(0), 0u);
     // Advances agree with what getGlyph reports.
     Glyph a;
     ASSERT_TRUE(font->getGlyph(U'A', a));
