@@ -98,7 +98,9 @@ std::shared_ptr<Font> Font::create(std::shared_ptr<IEngine> engine, const std::u
 
 uint32_t Font::renderLayers(char32_t ch, GlyphBitmap* layers, uint32_t max) {
     Coverage c;
-    if (max < 1 || !faces_->render(ch, c))
+    // Only what can fit a page once downsampled is drawn.
+    const uint32_t maxWidth = uint32_t(getCache().getPageWidth()) * 3;
+    if (max < 1 || !faces_->render(ch, c, maxWidth))
         return 0;
     layers[0] = downsample3(c);
     return 1;
@@ -127,7 +129,7 @@ std::shared_ptr<GradationFont> GradationFont::create(std::shared_ptr<IEngine> en
 
 uint32_t GradationFont::renderLayers(char32_t ch, GlyphBitmap* layers, uint32_t max) {
     Coverage c;
-    if (max < 2 || !faces_->render(ch, c))
+    if (max < 2 || !faces_->render(ch, c, getCache().getPageWidth()))
         return 0;
     layers[0] = whiteLayer(c);
     layers[1] = gradientLayer(c, top_, bottom_, start_);

@@ -385,6 +385,24 @@ std::unique_ptr<FaceSet> FaceSet::open(const std::u16string& name, uint32_t cell
     return std::unique_ptr<FaceSet>(new FaceSet(std::move(impl)));
 }
 
+std::unique_ptr<FaceSet> FaceSet::openData(std::vector<uint8_t> data, uint32_t cellHeight,
+                                           bool bold, bool italic) {
+    if (cellHeight == 0 || cellHeight > kMaxCellHeight || data.empty() ||
+        data.size() > size_t(INT32_MAX))
+        return nullptr;
+    auto impl = std::make_unique<Impl>();
+    impl->cellHeight = cellHeight;
+    impl->bold = bold;
+    impl->italic = italic;
+    auto bytes = std::make_shared<const std::vector<uint8_t>>(std::move(data));
+    impl->main = Face::open({}, bytes, 0, cellHeight, bold, italic, true);
+    if (!impl->main || impl->main->face->num_glyphs <= 0)
+        return nullptr;
+    if (impl->main->face->family_name)
+        impl->family = fromUtf8(impl->main->face->family_name);
+    return std::unique_ptr<FaceSet>(new FaceSet(std::move(impl)));
+}
+
 std::u16string FaceSet::familyName() const { return impl_->family; }
 uint32_t FaceSet::cellHeight() const { return impl_->cellHeight; }
 
@@ -397,13 +415,13 @@ bool FaceSet::measure(char32_t ch, CharMetrics& out) {
     return true;
 }
 
-bool FaceSet::render(char32_t ch, Coverage& out) {
+bool FaceSet::render(char32_t ch, Coverage& out, uint32_t maxWidth) {
     Face* face = impl_->faceFor(ch);
     if (!face->load(ch))
         return false;
     const uint32_t width = face->advance();
     const uint32_t height = impl_->cellHeight;
-    if (uint64_t(width) * height > kMaxCellPixels)
+    if (width > maxWidth || uint64_t(width) * height > kMaxCellPixels)
         return false;
     out.width = width;
     out.height = height;

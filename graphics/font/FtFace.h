@@ -24,6 +24,10 @@ public:
     // Null when no face can be found or the name or height is unusable (0, or over 16384).
     static std::unique_ptr<FaceSet> open(const std::u16string& name, uint32_t cellHeight, bool bold,
                                          bool italic);
+    // The first usable face of font bytes, unregistered and without fallbacks (for checking a
+    // file's faces). Null when the bytes hold none.
+    static std::unique_ptr<FaceSet> openData(std::vector<uint8_t> bytes, uint32_t cellHeight,
+                                             bool bold, bool italic);
     ~FaceSet();
     FaceSet(const FaceSet&) = delete;
     FaceSet& operator=(const FaceSet&) = delete;
@@ -36,8 +40,9 @@ public:
     // metrics (no face open or FreeType fails).
     bool measure(char32_t ch, CharMetrics& out);
     // The character drawn white on black at the pen (0, ascent) into a cell advance x cell
-    // height; ink outside the cell is clipped.
-    bool render(char32_t ch, Coverage& out);
+    // height; ink outside the cell is clipped. False also when the advance exceeds maxWidth
+    // (nothing is drawn then).
+    bool render(char32_t ch, Coverage& out, uint32_t maxWidth = UINT32_MAX);
 
     struct Impl;
 

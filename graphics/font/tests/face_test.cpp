@@ -177,3 +177,18 @@ TEST(Register, TruncatedAndCorruptFontsNeverCrash) {
         }
     }
 }
+
+TEST(Register, FontBytesCanBeCheckedWithoutRegistering) {
+    auto set = Ft::FaceSet::openData(readBytes(kSquare), 30, false, false);
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->familyName(), u"KoTest Square");
+    Coverage c;
+    ASSERT_TRUE(set->render(U'A', c));
+    EXPECT_EQ(inked(c), 900u);
+    // Without fallbacks, a character the face lacks is its missing-glyph shape (empty here).
+    ASSERT_TRUE(set->render(U'あ', c));
+    EXPECT_EQ(inked(c), 0u);
+    EXPECT_FALSE(Ft::FaceSet::openData({'n', 'o', 't', ' ', 'a', ' ', 'f', 'o', 'n', 't'}, 30,
+                                       false, false));
+    EXPECT_FALSE(Ft::FaceSet::openData(readBytes(kSquare), 0, false, false));
+}

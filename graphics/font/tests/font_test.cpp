@@ -283,3 +283,21 @@ TEST(Font, RegisterFontFileReadsThroughTheFileManager) {
     EXPECT_FALSE(registerFontFile(std::u16string(dir.begin(), dir.end()) + u"/make_test_font.py"));
     EXPECT_FALSE(registerFontFile(u"/no/such/font.ttf"));
 }
+
+TEST(Font, GlyphWiderThanAPageFailsWithoutStartingAPage) {
+    registerSquare();
+    auto engine = std::make_shared<FakeEngine>(16, 64);
+    auto font = createFont(engine, u"KoTest Square", 20, false, false);
+    auto fontG = createGradationFont(engine, u"KoTest Square", 20, false, false);
+    ASSERT_TRUE(font && fontG);
+    Glyph g;
+    EXPECT_FALSE(font->getGlyph(U'A', g));
+    EXPECT_FALSE(fontG->getGlyph(U'A', g));
+    EXPECT_FALSE(font->getGlyph(U'A', g)); // remembered, still false
+    EXPECT_TRUE(engine->textures.empty());
+    // Measuring needs no page.
+    EXPECT_EQ(font->getTextWidth(u"AA"), 40u);
+    // A narrow glyph of the same font fits.
+    EXPECT_TRUE(font->getGlyph(U' ', g));
+    EXPECT_EQ(g.width, 10);
+}
