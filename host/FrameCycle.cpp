@@ -42,7 +42,11 @@ void runVm(HSQUIRRELVM v, const Setup& setup, const std::vector<std::u16string>&
     if (!runText(v, buildPrelude(setup.debug, cmdline))) return;
 
     LibraryList libraries(v);
-    for (auto& library : createLibraries()) libraries.add(std::move(library));
+    HostObjects host;
+    if (auto window = KoFrame::currentWindow()) host.window = window->getHandle();
+    host.width = setup.width;
+    host.height = setup.height;
+    for (auto& library : createLibraries(host)) libraries.add(std::move(library));
     sq_enabledebuginfo(v, setup.debug ? SQTrue : SQFalse);
     if (!runText(v, buildSetupLoadText(setup))) return; // the list unloads on the way out
 

@@ -2,6 +2,7 @@
 
 #include "script/ScCollection.h"
 #include "script/ScCollision.h"
+#include "script/ScGraphics.h"
 #include "script/ScIO.h"
 #include "script/ScLog.h"
 #include "script/ScMath.h"
@@ -10,11 +11,12 @@
 
 namespace KoPlayhost {
 
-std::vector<std::shared_ptr<Library>> createLibraries() {
+std::vector<std::shared_ptr<Library>> createLibraries(const HostObjects& host) {
     return {
         std::make_shared<SystemLibrary>(),
         std::make_shared<MathLibrary>(),
         std::make_shared<IOLibrary>(),
+        std::make_shared<GraphicsLibrary>(host.window, host.width, host.height),
         std::make_shared<UtilLibrary>(),
         std::make_shared<CollisionLibrary>(),
         std::make_shared<CollectionLibrary>(),

@@ -866,4 +866,13 @@ std::shared_ptr<IEngine> createEngine(SDL_Window* window, uint16_t width, uint16
     return createNullEngine(width, height);
 }
 
+bool getDisplaySize(uint16_t& width, uint16_t& height) {
+    width = height = 0;
+    SDL_DisplayMode mode;
+    if (!SDL_WasInit(SDL_INIT_VIDEO) || SDL_GetDesktopDisplayMode(0, &mode) != 0) return false;
+    width = uint16_t(std::clamp(mode.w, 0, 65535));
+    height = uint16_t(std::clamp(mode.h, 0, 65535));
+    return true;
+}
+
 } // namespace KoGraphics

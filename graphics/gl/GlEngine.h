@@ -21,4 +21,7 @@ namespace KoGraphics {
 // environment says KO_GRAPHICS=null, when there is no window or when OpenGL cannot start.
 std::shared_ptr<IEngine> createEngine(SDL_Window* window, uint16_t width, uint16_t height);
 
+// Size of the primary display; false (zeros) when no display is known.
+bool getDisplaySize(uint16_t& width, uint16_t& height);
+
 } // namespace KoGraphics
