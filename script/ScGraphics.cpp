@@ -5,6 +5,7 @@
 #include "graphics/IEffect2d.h"
 #include "graphics/IFont.h"
 #include "graphics/Image.h"
+#include "graphics/font/Font.h"
 #include "graphics/gl/GlEngine.h"
 #include "script/Run.h"
 #include "script/bind/Bind.h"
@@ -31,6 +32,8 @@ State g;
 const ClassTag imageTag{"Graphics.Image"};
 const ClassTag canvasTag{"Graphics.Canvas"};
 const ClassTag transformTag{"Graphics.Transform2D"};
+const ClassTag fontTag{"Graphics.Font"};
+const ClassTag fontGTag{"Graphics.FontG"};
 const ClassTag fillTag{"Graphics.Effect2D.Fill"};
 const ClassTag grayTag{"Graphics.Effect2D.Gray"};
 const ClassTag negaTag{"Graphics.Effect2D.Nega"};
@@ -840,10 +843,116 @@ SQInteger alphamaskGetRate(HSQUIRRELVM v) {
     return 1;
 }
 
-// --- fonts (classes bound by the font part when present) -------------------------------------
+// --- Graphics.Font and Graphics.FontG ---------------------------------------------------------
 
-std::shared_ptr<IFont> fontAt(HSQUIRRELVM, SQInteger) {
-    return nullptr;
+std::shared_ptr<IFont> fontAt(HSQUIRRELVM v, SQInteger idx) {
+    if (auto f = getInstance<IFont>(v, idx, fontTag)) return f;
+    return getInstance<IFont>(v, idx, fontGTag);
+}
+
+// Font(name, size) or Font(name, size, bold, italic)
+SQInteger fontCtor(HSQUIRRELVM v) {
+    SQInteger n = argCount(v);
+    if (!(n == 2 && checkParams(v, "si")) && !(n == 4 && checkParams(v, "sibb")))
+        return throwWrongParams(v);
+    SQInteger size = *getInt(v, 3);
+    bool bold = n == 4 && *getBool(v, 4), italic = n == 4 && *getBool(v, 5);
+    std::shared_ptr<IFont> font;
+    if (g.context && size > 0 && size <= 0xFFFF)
+        font = createFont(g.context->getEngine(), *getString(v, 2), uint16_t(size), bold, italic);
+    if (!font) return throwScriptError(v, kCreateFailed);
+    setInstance(v, 1, std::move(font));
+    return 0;
+}
+
+// FontG(name, size [, bold, italic] [, top, bottom [, start]])
+SQInteger fontGCtor(HSQUIRRELVM v) {
+    SQInteger n = argCount(v);
+    bool flags = (n == 4 && checkParams(v, "sibb")) || (n == 6 && checkParams(v, "sibbii")) ||
+                 (n == 7 && checkParams(v, "sibbiif"));
+    bool plain = (n == 2 && checkParams(v, "si")) || (n == 4 && checkParams(v, "siii")) ||
+                 (n == 5 && checkParams(v, "siiif"));
+    if (!flags && !plain) return throwWrongParams(v);
+    SQInteger size = *getInt(v, 3);
+    bool bold = flags && *getBool(v, 4), italic = flags && *getBool(v, 5);
+    SQInteger at = flags ? 6 : 4; // stack index of top
+    SQInteger top = 255, bottom = 0;
+    float start = 0.0f;
+    if (n >= at) {
+        top = *getInt(v, at);
+        bottom = *getInt(v, at + 1);
+    }
+    if (n >= at + 2) start = *getFloat(v, at + 2);
+    std::shared_ptr<IFont> font;
+    if (g.context && size > 0 && size <= 0xFFFF)
+        font = createGradationFont(g.context->getEngine(), *getString(v, 2), uint16_t(size), bold,
+                                   italic, uint8_t(byte(top)), uint8_t(byte(bottom)), start);
+    if (!font) return throwScriptError(v, kCreateFailed);
+    setInstance(v, 1, std::move(font));
+    return 0;
+}
+
+template <const ClassTag& Tag>
+std::shared_ptr<IFont> selfFont(HSQUIRRELVM v) {
+    return getInstance<IFont>(v, 1, Tag);
+}
+template <const ClassTag& Tag>
+SQInteger fontGetName(HSQUIRRELVM v) {
+    auto f = selfFont<Tag>(v);
+    if (!f) return throwWrongParams(v);
+    push(v, f->getName());
+    return 1;
+}
+template <const ClassTag& Tag>
+SQInteger fontGetSize(HSQUIRRELVM v) {
+    auto f = selfFont<Tag>(v);
+    if (!f) return throwWrongParams(v);
+    sq_pushinteger(v, f->getSize());
+    return 1;
+}
+template <const ClassTag& Tag>
+SQInteger fontIsBold(HSQUIRRELVM v) {
+    auto f = selfFont<Tag>(v);
+    if (!f) return throwWrongParams(v);
+    return pushBool(v, f->isBold());
+}
+template <const ClassTag& Tag>
+SQInteger fontIsItalic(HSQUIRRELVM v) {
+    auto f = selfFont<Tag>(v);
+    if (!f) return throwWrongParams(v);
+    return pushBool(v, f->isItalic());
+}
+template <const ClassTag& Tag>
+SQInteger fontGetWidth(HSQUIRRELVM v) {
+    auto f = selfFont<Tag>(v);
+    if (!f || !checkParams(v, "s")) return throwWrongParams(v);
+    sq_pushinteger(v, SQInteger(f->getTextWidth(*getString(v, 2))));
+    return 1;
+}
+template <const ClassTag& Tag>
+SQInteger fontGetHeight(HSQUIRRELVM v) {
+    auto f = selfFont<Tag>(v);
+    if (!f || !checkParams(v, "s")) return throwWrongParams(v);
+    sq_pushinteger(v, SQInteger(f->getTextHeight(*getString(v, 2))));
+    return 1;
+}
+
+template <const ClassTag& Tag>
+void bindFont(HSQUIRRELVM v, SQInteger table, std::u16string_view name, SQFUNCTION ctor) {
+    ClassBuilder(v, table, name, Tag)
+        .ctor(ctor)
+        .method(u"getName", fontGetName<Tag>)
+        .method(u"getSize", fontGetSize<Tag>)
+        .method(u"isBold", fontIsBold<Tag>)
+        .method(u"isItalic", fontIsItalic<Tag>)
+        .method(u"getWidth", fontGetWidth<Tag>)
+        .method(u"getHeight", fontGetHeight<Tag>)
+        .done();
+}
+
+SQInteger registerFontNative(HSQUIRRELVM v) {
+    if (argCount(v) != 1 || sq_gettype(v, 2) != OT_STRING) return pushBool(v, false);
+    return pushBool(v, registerFontFile(*getString(v, 2)));
 }
 
 // --- functions -------------------------------------------------------------------------------
@@ -974,6 +1083,8 @@ bool GraphicsLibrary::load(HSQUIRRELVM v) {
     image.ctor(imageCtor);
     imageMembers<imageTag>(image);
     image.done();
+    bindFont<fontTag>(v, t, u"Font", fontCtor);
+    bindFont<fontGTag>(v, t, u"FontG", fontGCtor);
 
     ClassBuilder(v, t, u"Transform2D", transformTag)
         .ctor(transformCtor)
@@ -1019,6 +1130,7 @@ bool GraphicsLibrary::load(HSQUIRRELVM v) {
     setFunction(v, t, u"getDisplayWidth", getDisplayWidth);
     setFunction(v, t, u"getDisplayHeight", getDisplayHeight);
     setFunction(v, t, u"saveImage", saveImage);
+    setFunction(v, t, u"registerFont", registerFontNative);
 
     pushNewTable(v, t, u"Effect2D");
     SQInteger fx = sq_gettop(v);
