@@ -83,15 +83,36 @@ uint32_t be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) <
 // gigabytes for a corrupt header, before noticing the data is missing.
 constexpr uint32_t kMaxSide = 16384;
 bool tooLarge(uint32_t w, uint32_t h) {
-    return w > kMaxSide || h > kMaxSide;
+    return w > kMaxSide || h > kMaxSide || uint64_t(w) * h > (uint64_t(1) << 26);
+}
+
+// The first frame's descriptor of a GIF, which may be larger than the screen it claims.
+bool gifFrameTooLarge(const uint8_t* p, size_t size) {
+    size_t pos = 13;
+    if (p[10] & 0x80) pos += size_t(3) << ((p[10] & 7) + 1);
+    while (pos < size) {
+        if (p[pos] == 0x2C) {
+            if (pos + 9 > size) return false;
+            return tooLarge(le16(p + pos + 5), le16(p + pos + 7));
+        }
+        if (p[pos] == 0x3B) return false; // trailer
+        if (p[pos] != 0x21) { // the decoder skips stray bytes
+            ++pos;
+            continue;
+        }
+        pos += 2; // introducer and label, then sub-blocks up to an empty one
+        while (pos < size && p[pos]) pos += size_t(p[pos]) + 1;
+        ++pos;
+    }
+    return false;
 }
 
 // The picture size from the header of the formats that state it up front; false when it is
 // beyond any texture.
 bool plausibleSize(const uint8_t* p, size_t size) {
     if (size >= 24 && std::memcmp(p, "\x89PNG", 4) == 0) return !tooLarge(be32(p + 16), be32(p + 20));
-    if (size >= 10 && (std::memcmp(p, "GIF87a", 6) == 0 || std::memcmp(p, "GIF89a", 6) == 0))
-        return !tooLarge(le16(p + 6), le16(p + 8));
+    if (size >= 13 && (std::memcmp(p, "GIF87a", 6) == 0 || std::memcmp(p, "GIF89a", 6) == 0))
+        return !tooLarge(le16(p + 6), le16(p + 8)) && !gifFrameTooLarge(p, size);
     if (size >= 26 && p[0] == 'B' && p[1] == 'M') {
         uint32_t header = le32(p + 14);
         if (header == 12) return true; // OS/2 headers have 16-bit sizes

@@ -117,6 +117,15 @@ TEST(ImageCodec, BrokenDataIsRefusedWithoutCrashing) {
     EXPECT_FALSE(decodeImage(bytes.data(), bytes.size(), b));
 }
 
+// Inputs that once made the decoders allocate gigabytes: refused up front.
+TEST(ImageCodec, FuzzRegressionsAreRefused) {
+    for (auto& entry : fs::directory_iterator(images.parent_path() / "regressions")) {
+        auto bytes = readAll(entry.path());
+        Bitmap b;
+        EXPECT_FALSE(decodeImage(bytes.data(), bytes.size(), b)) << entry.path();
+    }
+}
+
 TEST(ImageCodec, EncodedFilesDecodeToTheSamePixels) {
     auto bytes = readAll(images / "rgba.png");
     Bitmap b;
