@@ -5,6 +5,7 @@
 #include "script/ScAudio.h"
 #include "script/ScCollection.h"
 #include "script/ScCollision.h"
+#include "script/ScGraphics.h"
 #include "script/ScIO.h"
 #include "script/ScInput.h"
 #include "script/ScLog.h"
@@ -35,14 +36,15 @@ public:
 
 } // namespace
 
-std::vector<std::shared_ptr<Library>> createLibraries(std::shared_ptr<KoTimer::IClock> clock) {
+std::vector<std::shared_ptr<Library>> createLibraries(const HostObjects& host) {
     return {
         std::make_shared<SystemLibrary>(std::make_shared<RunnerSystemHost>()),
         std::make_shared<MathLibrary>(),
         std::make_shared<IOLibrary>(),
+        std::make_shared<GraphicsLibrary>(host.window, host.width, host.height),
         std::make_shared<AudioLibrary>(),
-        std::make_shared<InputLibrary>(KoFrame::currentWindowHandle()),
-        std::make_shared<UtilLibrary>(std::move(clock)),
+        std::make_shared<InputLibrary>(host.window),
+        std::make_shared<UtilLibrary>(host.clock),
         std::make_shared<CollisionLibrary>(),
         std::make_shared<CollectionLibrary>(),
         std::make_shared<LogLibrary>(),
