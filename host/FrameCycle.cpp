@@ -75,7 +75,11 @@ void runVm(HSQUIRRELVM v, const Setup& setup, const std::vector<std::u16string>&
     if (!runText(v, buildPrelude(setup.debug, cmdline))) return;
 
     LibraryList libraries(v);
-    auto all = options.makeLibraries ? options.makeLibraries() : createLibraries(options.clock);
+    HostObjects host;
+    if (auto window = KoFrame::currentWindow()) host.window = window->getHandle();
+    host.width = setup.width;
+    host.height = setup.height;
+    auto all = options.makeLibraries ? options.makeLibraries() : createLibraries(options.clock, host);
     for (auto& library : all) libraries.add(library);
     sq_enabledebuginfo(v, setup.debug ? SQTrue : SQFalse);
     if (!runText(v, buildSetupLoadText(setup))) return; // the list unloads on the way out

@@ -5,6 +5,7 @@
 
 #include "script/ScCollection.h"
 #include "script/ScCollision.h"
+#include "script/ScGraphics.h"
 #include "script/ScIO.h"
 #include "script/ScInput.h"
 #include "script/ScLog.h"
@@ -32,11 +33,13 @@ public:
 
 } // namespace
 
-std::vector<std::shared_ptr<Library>> createLibraries(std::shared_ptr<KoTimer::IClock> clock) {
+std::vector<std::shared_ptr<Library>> createLibraries(std::shared_ptr<KoTimer::IClock> clock,
+                                                     const HostObjects& host) {
     return {
         std::make_shared<SystemLibrary>(std::make_shared<RunnerSystemHost>()),
         std::make_shared<MathLibrary>(),
         std::make_shared<IOLibrary>(),
+        std::make_shared<GraphicsLibrary>(host.window, host.width, host.height),
         std::make_shared<InputLibrary>(KoFrame::currentWindowHandle()),
         std::make_shared<UtilLibrary>(std::move(clock)),
         std::make_shared<CollisionLibrary>(),

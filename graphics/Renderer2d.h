@@ -1,0 +1,51 @@
+#pragma once
+// Turns canvas draws into as few draw calls as possible: one per run of equal texture, effect,
+// blend mode and primitive family.
+#include "graphics/IEffect2d.h"
+#include "graphics/IEngine.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace KoGraphics {
+
+// Compiled shaders by effect type, shared by the renderers of one engine.
+class ShaderCache {
+public:
+    // The shader for the effect's type, compiled on first use; empty when it cannot be made
+    // (a failure is remembered, so a broken effect is not recompiled every batch).
+    std::shared_ptr<IShader> get(IEngine& engine, IEffect2d& effect);
+
+private:
+    std::map<uint32_t, std::shared_ptr<IShader>> shaders_;
+};
+
+class Renderer2d {
+public:
+    Renderer2d(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget> target,
+               std::shared_ptr<ShaderCache> cache);
+    // Adds n vertices of a primitive of `type` (1-6). False for an unknown type or too few
+    // vertices.
+    bool draw(uint32_t type, uint32_t blend, const std::shared_ptr<ITexture>& texture,
+              const std::shared_ptr<IEffect2d>& effect, const Vertex2d* vertices, uint32_t n);
+    // Draws the pending batch. False when its shader cannot be made; the batch is dropped
+    // either way.
+    bool flush();
+    // The pending batch, for tests.
+    uint32_t pendingType() const { return type_; }
+    uint32_t pendingCount() const { return count_; }
+
+private:
+    std::shared_ptr<IEngine> engine_;
+    std::shared_ptr<ITarget> target_;
+    std::shared_ptr<ShaderCache> cache_;
+    std::shared_ptr<IVertexBuffer> buffer_;
+    uint32_t type_ = 0, blend_ = 0, count_ = 0;
+    std::shared_ptr<ITexture> texture_;
+    std::shared_ptr<IEffect2d> effect_;
+    std::vector<Vertex2d> scratch_;
+};
+
+} // namespace KoGraphics
