@@ -3,6 +3,7 @@
 #include "frame/IWindow.h"
 #include "host/plugin/Plugin.h"
 
+#include "script/ScAudio.h"
 #include "script/ScCollection.h"
 #include "script/ScCollision.h"
 #include "script/ScGraphics.h"
@@ -40,6 +41,7 @@ std::vector<std::shared_ptr<Library>> createLibraries(std::shared_ptr<KoTimer::I
         std::make_shared<MathLibrary>(),
         std::make_shared<IOLibrary>(),
         std::make_shared<GraphicsLibrary>(host.window, host.width, host.height),
+        std::make_shared<AudioLibrary>(),
         std::make_shared<InputLibrary>(KoFrame::currentWindowHandle()),
         std::make_shared<UtilLibrary>(std::move(clock)),
         std::make_shared<CollisionLibrary>(),

@@ -1,0 +1,40 @@
+#pragma once
+#include "sound/Engine.h"
+#include "sound/SoundData.h"
+
+#include <memory>
+
+namespace KoSound {
+
+// The process's one sound context: the engine and the loaders.
+class Context {
+public:
+    // Empty while another context exists, or when an argument is missing.
+    static std::shared_ptr<Context> create(EnginePtr engine, std::shared_ptr<IFileLoader> files,
+                                           std::shared_ptr<ISoundLoader> sounds);
+    ~Context();
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+
+    EnginePtr getEngine() { return engine_; }
+    bool setFileLoader(std::shared_ptr<IFileLoader> loader);
+    std::shared_ptr<IFileLoader> getFileLoader() { return files_; }
+    bool setSoundLoader(std::shared_ptr<ISoundLoader> loader);
+    std::shared_ptr<ISoundLoader> getSoundLoader() { return sounds_; }
+    // The sound data of a file through both loaders; empty when either fails.
+    SoundDataPtr load(const std::u16string& path);
+
+private:
+    Context(EnginePtr engine, std::shared_ptr<IFileLoader> files,
+            std::shared_ptr<ISoundLoader> sounds)
+        : engine_(std::move(engine)), files_(std::move(files)), sounds_(std::move(sounds)) {}
+    EnginePtr engine_;
+    std::shared_ptr<IFileLoader> files_;
+    std::shared_ptr<ISoundLoader> sounds_;
+};
+
+// The engine to use: the platform's device unless KO_SOUND=null asks for silence, and the
+// silent clock-driven engine when no device opens. Never empty.
+EnginePtr createDefaultEngine();
+
+} // namespace KoSound
