@@ -443,7 +443,8 @@ public:
         gl.DeleteBuffers(1, &streamVbo_);
         gl.DeleteBuffers(1, &streamIbo_);
         d_->alive = false;
-        SDL_GL_MakeCurrent(d_->window, nullptr);
+        // Without naming the window, which may be gone by now.
+        SDL_GL_MakeCurrent(nullptr, nullptr);
         SDL_GL_DeleteContext(d_->context);
     }
 
