@@ -136,7 +136,8 @@ SQInteger fadeTarget(HSQUIRRELVM v, const Target& target) {
         ok = target && state && state->callbacks.fade(target, frames(v, 2), float(*getFloat(v, 3)));
     } else if (n == 3 && checkParams(v, "iff")) {
         ok = target && state &&
-             state->callbacks.fade(target, frames(v, 2), float(*getFloat(v, 3)), float(*getFloat(v, 4)));
+             state->callbacks.fade(target, frames(v, 2), float(*getFloat(v, 3)),
+                                   float(*getFloat(v, 4)));
     } else {
         return throwWrongParams(v);
     }
@@ -192,7 +193,8 @@ SQInteger soundCtor(HSQUIRRELVM v) {
     SQInteger n = argCount(v);
     KoSound::GroupPtr group;
     if (n == 2 && checkParams(v, "sx")) {
-        group = std::dynamic_pointer_cast<KoSound::IGroup>(getInstance<KoSound::ISound>(v, 3, groupTag));
+        group = std::dynamic_pointer_cast<KoSound::IGroup>(
+            getInstance<KoSound::ISound>(v, 3, groupTag));
         if (!group) return throwWrongParams(v);
     } else if (!(n == 1 && checkParams(v, "s"))) {
         return throwWrongParams(v);
@@ -216,7 +218,8 @@ SQInteger groupCtor(HSQUIRRELVM v) {
     SQInteger n = argCount(v);
     KoSound::GroupPtr parent;
     if (n == 1 && checkParams(v, "x")) {
-        parent = std::dynamic_pointer_cast<KoSound::IGroup>(getInstance<KoSound::ISound>(v, 2, groupTag));
+        parent = std::dynamic_pointer_cast<KoSound::IGroup>(
+            getInstance<KoSound::ISound>(v, 2, groupTag));
         if (!parent) return throwWrongParams(v);
     } else if (n != 0) {
         return throwWrongParams(v);

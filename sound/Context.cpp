@@ -17,7 +17,8 @@ std::shared_ptr<Context> Context::create(EnginePtr engine, std::shared_ptr<IFile
                                          std::shared_ptr<ISoundLoader> sounds) {
     if (!engine || !files || !sounds) return nullptr;
     if (contextExists.exchange(true)) return nullptr;
-    return std::shared_ptr<Context>(new Context(std::move(engine), std::move(files), std::move(sounds)));
+    return std::shared_ptr<Context>(
+        new Context(std::move(engine), std::move(files), std::move(sounds)));
 }
 
 // Script objects may keep sounds (and so the engine) a while longer; the output goes now.

@@ -163,4 +163,3 @@ void NullEngine::shutdown() {
 }
 
 } // namespace KoSound
-

@@ -117,7 +117,8 @@ class Sound final : public ISound {
 public:
     // Empty unless both are given.
     static std::shared_ptr<Sound> create(EnginePtr engine, SoundDataPtr data);
-    Sound(EnginePtr engine, SoundDataPtr data) : engine_(std::move(engine)), data_(std::move(data)) {}
+    Sound(EnginePtr engine, SoundDataPtr data)
+        : engine_(std::move(engine)), data_(std::move(data)) {}
     ~Sound() override; // stops every channel
 
     ChannelPtr play(uint32_t startFrame) override;

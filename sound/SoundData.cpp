@@ -95,7 +95,8 @@ bool WavSoundLoader::parse(IFileData& file, WavSoundInfo& info) {
             info.blockAlign = le16(fmt + 12);
             info.bitsPerSample = le16(fmt + 14);
             // Extensible headers name the real encoding in their sub-format's first two bytes.
-            if (info.formatTag == kFormatExtensible && chunkSize >= 26) info.formatTag = le16(fmt + 24);
+            if (info.formatTag == kFormatExtensible && chunkSize >= 26)
+                info.formatTag = le16(fmt + 24);
             haveFormat = true;
         } else if (std::memcmp(chunk, "data", 4) == 0 && !haveData) {
             if (body + chunkSize > size) return false; // data past the end of the file

@@ -68,7 +68,8 @@ TEST_F(AudioScript, SoundsLoadFromTheDiskAndArchivesOrRaiseTheLoadFailure) {
     EXPECT_EQ(eval("err(@() Audio.Sound())"), "wrong number of parameters");
     EXPECT_EQ(eval("err(@() Audio.Sound(1))"), "wrong number of parameters");
     EXPECT_EQ(eval("err(@() Audio.Sound(\"tone.wav\", 3))"), "wrong number of parameters");
-    EXPECT_EQ(eval("err(@() Audio.Sound(\"tone.wav\", Audio.Channel()))"), "wrong number of parameters");
+    EXPECT_EQ(eval("err(@() Audio.Sound(\"tone.wav\", Audio.Channel()))"),
+              "wrong number of parameters");
 }
 
 TEST_F(AudioScript, PlayAndLoopArgumentsAndResults) {
@@ -122,8 +123,9 @@ TEST_F(AudioScript, GroupsMultiplyAndPlayTheirMembers) {
     EXPECT_EQ(eval("Audio.Group().getLength()"), "0");
     EXPECT_EQ(eval("err(@() Audio.Group(1))"), "wrong number of parameters");
     EXPECT_EQ(eval("err(@() Audio.Group(Audio.Group(), 1))"), "wrong number of parameters");
-    ASSERT_TRUE(vm.run("outer <- Audio.Group(); inner <- Audio.Group(outer);"
-                       "a <- Audio.Sound(\"tone.wav\", inner); b <- Audio.Sound(\"sub/short.wav\", outer);"));
+    ASSERT_TRUE(vm.run(
+        "outer <- Audio.Group(); inner <- Audio.Group(outer);"
+        "a <- Audio.Sound(\"tone.wav\", inner); b <- Audio.Sound(\"sub/short.wav\", outer);"));
     EXPECT_EQ(eval("outer.getLength()"), "44100");
     EXPECT_EQ(eval("inner.getLength()"), "44100");
     ASSERT_TRUE(vm.run("m <- outer.loop();"));

@@ -67,7 +67,8 @@ public:
         // Mono is queued as stereo with both sides equal: a panned mono source would play each
         // side at 0.6 of its level, quieter than the same sound recorded in stereo.
         expand_ = directChannels && format_.channels == 1;
-        if (expand_) alFormat_ = format_.bitsPerSample == 8 ? AL_FORMAT_STEREO8 : AL_FORMAT_STEREO16;
+        if (expand_)
+            alFormat_ = format_.bitsPerSample == 8 ? AL_FORMAT_STEREO8 : AL_FORMAT_STEREO16;
         // The error state is shared with the feeder thread: check the names, not alGetError.
         source_ = 0;
         alGenSources(1, &source_);
@@ -138,7 +139,8 @@ public:
                 break;
             }
             if (expand_) expandToStereo(b.frames);
-            alBufferData(b.id, alFormat_, staging_.data(), ALsizei(b.frames * frameBytes_ * (expand_ ? 2 : 1)),
+            alBufferData(b.id, alFormat_, staging_.data(),
+                         ALsizei(b.frames * frameBytes_ * (expand_ ? 2 : 1)),
                          ALsizei(format_.samplesPerSecond));
             alSourceQueueBuffers(source_, 1, &b.id);
             free_.pop_back();
@@ -288,7 +290,8 @@ private:
     void flushLocked() {
         alSourceStop(source_);
         alSourcei(source_, AL_BUFFER, 0);
-        for (; queued_ > 0; --queued_, head_ = (head_ + 1) % kBlocks) free_.push_back(queue_[head_].id);
+        for (; queued_ > 0; --queued_, head_ = (head_ + 1) % kBlocks)
+            free_.push_back(queue_[head_].id);
         head_ = 0;
     }
 
@@ -318,8 +321,9 @@ private:
         b.runs = 0;
         b.run[b.runs++] = {0, data_->tell()};
         while (got < blockFrames_) {
-            uint32_t n = data_->read(out + size_t(got) * frameBytes_, (blockFrames_ - got) * frameBytes_) /
-                         frameBytes_;
+            uint32_t n =
+                data_->read(out + size_t(got) * frameBytes_, (blockFrames_ - got) * frameBytes_) /
+                frameBytes_;
             got += n;
             if (got == blockFrames_ || loopCount_ == 0 || b.runs == kMaxRuns) break;
             // A wrap that reads nothing (a damaged stream) would spin forever: end instead.
@@ -359,8 +363,7 @@ private:
 class Engine final : public AlEngine {
 public:
     Engine(ALCdevice* device, ALCcontext* context, LPALCRENDERSAMPLESSOFT render)
-        : device_(device), context_(context), render_(render),
-          signal_(std::make_shared<Signal>()) {
+        : device_(device), context_(context), render_(render), signal_(std::make_shared<Signal>()) {
         directChannels_ = alIsExtensionPresent("AL_SOFT_direct_channels");
     }
     ~Engine() override { shutdown(); }
@@ -427,7 +430,8 @@ public:
 
     size_t bufferCount() override {
         std::lock_guard lock(listMutex_);
-        return size_t(std::count_if(buffers_.begin(), buffers_.end(), [](auto& b) { return !b.expired(); }));
+        return size_t(
+            std::count_if(buffers_.begin(), buffers_.end(), [](auto& b) { return !b.expired(); }));
     }
 
     void shutdown() override {
@@ -500,9 +504,12 @@ std::shared_ptr<AlEngine> AlEngine::createLoopback(uint32_t rate) {
     auto render = reinterpret_cast<LPALCRENDERSAMPLESSOFT>(
         alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
     if (!open || !render) return nullptr;
-    const ALCint attributes[] = {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT,
-                                 ALC_FORMAT_TYPE_SOFT,     ALC_FLOAT_SOFT,
-                                 ALC_FREQUENCY,            ALCint(rate),
+    const ALCint attributes[] = {ALC_FORMAT_CHANNELS_SOFT,
+                                 ALC_STEREO_SOFT,
+                                 ALC_FORMAT_TYPE_SOFT,
+                                 ALC_FLOAT_SOFT,
+                                 ALC_FREQUENCY,
+                                 ALCint(rate),
                                  0};
     return makeEngine(open(nullptr), attributes, render);
 }

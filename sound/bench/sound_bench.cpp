@@ -35,7 +35,8 @@ double threadCpu(const std::string& name) {
         std::getline(std::ifstream(task + "/stat"), stat);
         auto fields = stat.substr(stat.rfind(')') + 2);
         unsigned long utime = 0, stime = 0;
-        std::sscanf(fields.c_str(), "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime);
+        std::sscanf(fields.c_str(), "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime,
+                    &stime);
         total = double(utime + stime) / double(sysconf(_SC_CLK_TCK));
     }
     if (d) closedir(d);
@@ -72,19 +73,23 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(7 * (i % 3))); // vary the phase
     }
     std::sort(latencies.begin(), latencies.end());
-    std::printf("play() to first mixed sample over %zu plays: median %.1f ms, 90%% %.1f ms, max %.1f ms\n",
-                latencies.size(), latencies[latencies.size() / 2], latencies[latencies.size() * 9 / 10],
-                latencies.back());
+    std::printf(
+        "play() to first mixed sample over %zu plays: median %.1f ms, 90%% %.1f ms, max %.1f ms\n",
+        latencies.size(), latencies[latencies.size() / 2], latencies[latencies.size() * 9 / 10],
+        latencies.back());
 
     std::vector<ChannelPtr> channels;
-    for (int i = 0; i < 16; ++i) channels.push_back(sound->loop(uint32_t(i * 997) % sound->getLength(), 0, 0));
+    for (int i = 0; i < 16; ++i)
+        channels.push_back(sound->loop(uint32_t(i * 997) % sound->getLength(), 0, 0));
     double cpu0 = threadCpu("ko-sound-feed");
     auto t0 = Clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     double wall = std::chrono::duration<double>(Clock::now() - t0).count();
     double cpu = threadCpu("ko-sound-feed") - cpu0;
-    std::printf("feeder with 16 looping Ogg Vorbis channels (%u Hz, %u ch): %.2f%% of one core over %.1f s\n",
-                data->getFormat().samplesPerSecond, data->getFormat().channels, 100.0 * cpu / wall, wall);
+    std::printf("feeder with 16 looping Ogg Vorbis channels (%u Hz, %u ch): %.2f%% of one core "
+                "over %.1f s\n",
+                data->getFormat().samplesPerSecond, data->getFormat().channels, 100.0 * cpu / wall,
+                wall);
     engine->shutdown();
     return 0;
 }

@@ -31,10 +31,17 @@ int seekCallback(void* source, ogg_int64_t offset, int whence) {
     int64_t total = c->file->size();
     int64_t target;
     switch (whence) {
-    case SEEK_SET: target = offset; break;
-    case SEEK_CUR: target = int64_t(c->position) + offset; break;
-    case SEEK_END: target = total + offset; break;
-    default: return -1;
+    case SEEK_SET:
+        target = offset;
+        break;
+    case SEEK_CUR:
+        target = int64_t(c->position) + offset;
+        break;
+    case SEEK_END:
+        target = total + offset;
+        break;
+    default:
+        return -1;
     }
     if (target < 0) return -1;
     if (target > total) {

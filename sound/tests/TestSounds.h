@@ -36,10 +36,10 @@ struct WavShape {
     uint16_t channels = 2;
     uint32_t rate = 44100;
     uint16_t bits = 16;
-    uint32_t fmtSize = 16;       // 16, 18, 40 …
-    bool listBefore = false;     // a LIST chunk between "fmt " and "data"
-    bool listAfter = false;      // a LIST chunk after "data"
-    int64_t dataSizeField = -1;  // what the data chunk claims; -1: the true size
+    uint32_t fmtSize = 16;      // 16, 18, 40 …
+    bool listBefore = false;    // a LIST chunk between "fmt " and "data"
+    bool listAfter = false;     // a LIST chunk after "data"
+    int64_t dataSizeField = -1; // what the data chunk claims; -1: the true size
 };
 
 // A RIFF WAVE file around `pcm`.

@@ -172,7 +172,8 @@ TEST(OggLoader, DamagedDataNeverCrashes) {
     ASSERT_GT(good.size(), 1000u);
     EXPECT_FALSE(Ogg::SoundLoader().load(fileData({})));
     EXPECT_FALSE(Ogg::SoundLoader().load(nullptr));
-    EXPECT_FALSE(Ogg::SoundLoader().load(fileData(makeWav(pcm16(10, 2, [](uint32_t) { return 0; })))));
+    EXPECT_FALSE(
+        Ogg::SoundLoader().load(fileData(makeWav(pcm16(10, 2, [](uint32_t) { return 0; })))));
     // Cut anywhere: refused, or read to wherever the data stops.
     for (size_t n = 0; n < good.size(); n += 97) {
         if (auto d = Ogg::SoundLoader().load(fileData(Bytes(good.begin(), good.begin() + n))))
