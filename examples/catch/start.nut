@@ -189,7 +189,8 @@ function updatePlay() {
         t.y += t.vy;
         t.angle += t.spin;
         local shape = Collision.Circle(t.x, t.y.tointeger(), t.kind == "star" ? 12 : 11);
-        if (Collision.intersects(shape, basket)) {
+        // After a hit the basket blinks for half a second and rocks pass through it.
+        if (Collision.intersects(shape, basket) && (t.kind == "star" || player.flash == 0)) {
             if (t.kind == "star") {
                 score += 10;
                 playEffect(snd.catchStar);
