@@ -884,7 +884,7 @@ SQInteger fontGCtor(HSQUIRRELVM v) {
         top = *getInt(v, at);
         bottom = *getInt(v, at + 1);
     }
-    if (n >= at + 2) start = *getFloat(v, at + 2);
+    if (n >= at + 1) start = *getFloat(v, at + 2); // start is the argument after bottom
     std::shared_ptr<IFont> font;
     if (g.context && size > 0 && size <= 0xFFFF)
         font = createGradationFont(g.context->getEngine(), *getString(v, 2), uint16_t(size), bold,
