@@ -1,5 +1,7 @@
 #include "graphics/font/FtFace.h"
 
+#include "io/Utf.h"
+
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -53,50 +55,9 @@ constexpr uint64_t kMaxCellPixels = 64ull << 20;
 // Slant of a synthesised italic (x += 0.2 y), as the platform's synthetic italics lean.
 constexpr FT_Fixed kItalicShear = 0x3333;
 
-std::string toUtf8(const std::u16string& s) {
-    std::string out;
-    for (size_t i = 0; i < s.size();) {
-        char32_t c = nextCodePoint(s, i);
-        if (c >= 0xD800 && c < 0xE000)
-            c = 0xFFFD;
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
+// Face names come from FreeType and fontconfig as UTF-8 (null for a face without one).
 std::u16string fromUtf8(const char* s) {
-    std::u16string out;
-    const auto* p = reinterpret_cast<const unsigned char*>(s);
-    while (*p) {
-        char32_t c = *p++;
-        int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-        if (more)
-            c &= 0x3F >> more;
-        for (; more > 0 && (*p & 0xC0) == 0x80; --more)
-            c = (c << 6) | (*p++ & 0x3F);
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += char16_t(0xD800 + (c >> 10));
-            out += char16_t(0xDC00 + (c & 0x3FF));
-        } else {
-            out += char16_t(c);
-        }
-    }
-    return out;
+    return s ? KoIO::fromUtf8(s) : std::u16string();
 }
 
 // Face names compare without regard to ASCII case, as on the platform of origin.
@@ -357,7 +318,7 @@ std::unique_ptr<FaceSet> FaceSet::open(const std::u16string& name, uint32_t cell
     // faces that supply missing characters.
     if (FcConfig* config = fontConfig()) {
         impl->pattern = FcPatternCreate();
-        const std::string utf8 = toUtf8(name);
+        const std::string utf8 = KoIO::toUtf8(name);
         FcPatternAddString(impl->pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(utf8.c_str()));
         FcPatternAddString(impl->pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
         FcPatternAddInteger(impl->pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
