@@ -38,7 +38,7 @@ std::u16string formatf(const SQChar* fmt, ...);
  * invalid bytes become U+FFFD. */
 std::string to_utf8(std::u16string_view s);
 std::u16string from_utf8(std::string_view s);
-}  // namespace sqstd
+} // namespace sqstd
 #endif
 
 #endif /* KO_SQSTDPRINTF_H */

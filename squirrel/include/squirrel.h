@@ -60,7 +60,7 @@ typedef uint_least16_t SQChar;
 #define SQOBJECT_CANBEFALSE 0x01000000
 
 #define _RT_MASK 0x00FFFFFF
-#define _RAW_TYPE(type) ((type) & _RT_MASK)
+#define _RAW_TYPE(type) ((type)&_RT_MASK)
 
 #define _RT_NULL 0x00000001
 #define _RT_INTEGER 0x00000002
@@ -102,7 +102,7 @@ typedef enum tagSQObjectType {
     OT_OUTER = (_RT_OUTER | SQOBJECT_REF_COUNTED)
 } SQObjectType;
 
-#define ISREFCOUNTED(t) ((t) & SQOBJECT_REF_COUNTED)
+#define ISREFCOUNTED(t) ((t)&SQOBJECT_REF_COUNTED)
 
 /* Internal object types; opaque outside the VM. */
 struct SQVM;
@@ -278,10 +278,8 @@ SQUIRREL_API SQRESULT sq_getclass(HSQUIRRELVM v, SQInteger idx);
 SQUIRREL_API void sq_weakref(HSQUIRRELVM v, SQInteger idx);
 SQUIRREL_API SQRESULT sq_getdefaultdelegate(HSQUIRRELVM v, SQObjectType t);
 SQUIRREL_API SQRESULT sq_getmemberhandle(HSQUIRRELVM v, SQInteger idx, HSQMEMBERHANDLE* handle);
-SQUIRREL_API SQRESULT sq_getbyhandle(HSQUIRRELVM v, SQInteger idx,
-                                     const HSQMEMBERHANDLE* handle);
-SQUIRREL_API SQRESULT sq_setbyhandle(HSQUIRRELVM v, SQInteger idx,
-                                     const HSQMEMBERHANDLE* handle);
+SQUIRREL_API SQRESULT sq_getbyhandle(HSQUIRRELVM v, SQInteger idx, const HSQMEMBERHANDLE* handle);
+SQUIRREL_API SQRESULT sq_setbyhandle(HSQUIRRELVM v, SQInteger idx, const HSQMEMBERHANDLE* handle);
 
 /* object manipulation */
 SQUIRREL_API void sq_pushroottable(HSQUIRRELVM v);
@@ -318,8 +316,7 @@ SQUIRREL_API SQRESULT sq_resume(HSQUIRRELVM v, SQBool retval, SQBool raiseerror)
 SQUIRREL_API const SQChar* sq_getlocal(HSQUIRRELVM v, SQUnsignedInteger level,
                                        SQUnsignedInteger idx);
 SQUIRREL_API SQRESULT sq_getcallee(HSQUIRRELVM v);
-SQUIRREL_API const SQChar* sq_getfreevariable(HSQUIRRELVM v, SQInteger idx,
-                                              SQUnsignedInteger nval);
+SQUIRREL_API const SQChar* sq_getfreevariable(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger nval);
 SQUIRREL_API SQRESULT sq_throwerror(HSQUIRRELVM v, const SQChar* err);
 SQUIRREL_API SQRESULT sq_throwobject(HSQUIRRELVM v);
 SQUIRREL_API void sq_reseterror(HSQUIRRELVM v);

@@ -11,9 +11,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <string>
 #include <vector>
-#include <iostream>
 
 namespace {
 
@@ -25,9 +25,12 @@ std::string to_utf8(const SQChar* s, size_t n) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             i++;
         }
-        if (c < 0x80) out.push_back((char)c);
-        else if (c < 0x800) { out.push_back((char)(0xC0 | (c >> 6))); out.push_back((char)(0x80 | (c & 63))); }
-        else if (c < 0x10000) {
+        if (c < 0x80)
+            out.push_back((char)c);
+        else if (c < 0x800) {
+            out.push_back((char)(0xC0 | (c >> 6)));
+            out.push_back((char)(0x80 | (c & 63)));
+        } else if (c < 0x10000) {
             out.push_back((char)(0xE0 | (c >> 12)));
             out.push_back((char)(0x80 | ((c >> 6) & 63)));
             out.push_back((char)(0x80 | (c & 63)));
@@ -47,35 +50,62 @@ std::u16string from_utf8(const std::string& s) {
     const unsigned char* u = (const unsigned char*)s.data();
     while (i < s.size()) {
         uint32_t c = u[i];
-        int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
+        int extra = c < 0x80             ? 0
+                    : (c & 0xE0) == 0xC0 ? 1
+                    : (c & 0xF0) == 0xE0 ? 2
+                    : (c & 0xF8) == 0xF0 ? 3
+                                         : -1;
         if (extra < 0 || i + extra >= s.size() + (extra == 0 ? 1 : 0)) {
-            if (extra != 0) { out.push_back((SQChar)c); i++; continue; }
+            if (extra != 0) {
+                out.push_back((SQChar)c);
+                i++;
+                continue;
+            }
         }
-        if (extra == 0) { out.push_back((SQChar)c); i++; continue; }
+        if (extra == 0) {
+            out.push_back((SQChar)c);
+            i++;
+            continue;
+        }
         c &= (0x3F >> extra);
         bool ok = true;
         for (int k = 1; k <= extra; k++) {
-            if (i + k >= s.size() || (u[i + k] & 0xC0) != 0x80) { ok = false; break; }
+            if (i + k >= s.size() || (u[i + k] & 0xC0) != 0x80) {
+                ok = false;
+                break;
+            }
             c = (c << 6) | (u[i + k] & 0x3F);
         }
-        if (!ok) { out.push_back((SQChar)u[i]); i++; continue; }
+        if (!ok) {
+            out.push_back((SQChar)u[i]);
+            i++;
+            continue;
+        }
         i += extra + 1;
         if (c >= 0x10000) {
             c -= 0x10000;
             out.push_back((SQChar)(0xD800 + (c >> 10)));
             out.push_back((SQChar)(0xDC00 + (c & 0x3FF)));
-        } else out.push_back((SQChar)c);
+        } else
+            out.push_back((SQChar)c);
     }
     return out;
 }
 
-size_t ulen(const SQChar* s) { size_t n = 0; while (s[n]) n++; return n; }
+size_t ulen(const SQChar* s) {
+    size_t n = 0;
+    while (s[n]) n++;
+    return n;
+}
 
 // Small printf for SQChar formats: %s %d %i %c %x %g %f %e with flags, width and precision.
 std::string format16(const SQChar* fmt, va_list ap) {
     std::string out;
     for (size_t i = 0; fmt[i]; i++) {
-        if (fmt[i] != '%') { out += to_utf8(&fmt[i], 1); continue; }
+        if (fmt[i] != '%') {
+            out += to_utf8(&fmt[i], 1);
+            continue;
+        }
         std::string spec = "%";
         i++;
         while (fmt[i] && strchr("-+ #0123456789.", (char)fmt[i])) spec.push_back((char)fmt[i++]);
@@ -87,20 +117,38 @@ std::string format16(const SQChar* fmt, va_list ap) {
             out += s ? to_utf8(s, ulen(s)) : "(null)";
             break;
         }
-        case 'd': case 'i': case 'x': case 'X': case 'c': case 'u': case 'o':
+        case 'd':
+        case 'i':
+        case 'x':
+        case 'X':
+        case 'c':
+        case 'u':
+        case 'o':
             spec.push_back(conv);
             snprintf(buf, sizeof buf, spec.c_str(), va_arg(ap, int));
             out += buf;
             break;
-        case 'g': case 'f': case 'e': case 'G': case 'E':
+        case 'g':
+        case 'f':
+        case 'e':
+        case 'G':
+        case 'E':
             spec.push_back(conv);
             snprintf(buf, sizeof buf, spec.c_str(), va_arg(ap, double));
             out += buf;
             break;
-        case 'p': snprintf(buf, sizeof buf, "%p", va_arg(ap, void*)); out += buf; break;
-        case '%': out.push_back('%'); break;
-        case 0: return out;
-        default: out.push_back(conv); break;
+        case 'p':
+            snprintf(buf, sizeof buf, "%p", va_arg(ap, void*));
+            out += buf;
+            break;
+        case '%':
+            out.push_back('%');
+            break;
+        case 0:
+            return out;
+        default:
+            out.push_back(conv);
+            break;
         }
     }
     return out;
@@ -134,7 +182,8 @@ SQInteger basic_errorhandler(HSQUIRRELVM v) {
     }
     return 0;
 }
-void basic_compilererror(HSQUIRRELVM v, const SQChar* desc, const SQChar* src, SQInteger line, SQInteger col) {
+void basic_compilererror(HSQUIRRELVM v, const SQChar* desc, const SQChar* src, SQInteger line,
+                         SQInteger col) {
     errorfunc(v, u"%s line = (%d) column = (%d) : error %s\n", src, (int)line, (int)col, desc);
 }
 #endif
@@ -166,17 +215,24 @@ bool read_source(const char* path, std::u16string& out, std::vector<unsigned cha
     fclose(f);
     std::string s(raw.begin(), raw.end());
     if (s.size() >= 2 && (unsigned char)s[0] == 0xFF && (unsigned char)s[1] == 0xFE) {
-        for (size_t i = 2; i + 1 < s.size(); i += 2) out.push_back((SQChar)((unsigned char)s[i] | ((unsigned char)s[i + 1] << 8)));
+        for (size_t i = 2; i + 1 < s.size(); i += 2)
+            out.push_back((SQChar)((unsigned char)s[i] | ((unsigned char)s[i + 1] << 8)));
     } else if (s.size() >= 2 && (unsigned char)s[0] == 0xFE && (unsigned char)s[1] == 0xFF) {
-        for (size_t i = 2; i + 1 < s.size(); i += 2) out.push_back((SQChar)(((unsigned char)s[i] << 8) | (unsigned char)s[i + 1]));
+        for (size_t i = 2; i + 1 < s.size(); i += 2)
+            out.push_back((SQChar)(((unsigned char)s[i] << 8) | (unsigned char)s[i + 1]));
     } else {
-        if (s.size() >= 3 && (unsigned char)s[0] == 0xEF && (unsigned char)s[1] == 0xBB && (unsigned char)s[2] == 0xBF) s = s.substr(3);
+        if (s.size() >= 3 && (unsigned char)s[0] == 0xEF && (unsigned char)s[1] == 0xBB &&
+            (unsigned char)s[2] == 0xBF)
+            s = s.substr(3);
         out = from_utf8(s);
     }
     return true;
 }
 
-struct ReadState { const std::vector<unsigned char>* data; size_t pos; };
+struct ReadState {
+    const std::vector<unsigned char>* data;
+    size_t pos;
+};
 SQInteger read_bytes(SQUserPointer up, SQUserPointer buf, SQInteger size) {
     ReadState* r = (ReadState*)up;
     size_t n = (size_t)size;
@@ -208,7 +264,8 @@ int run_file(HSQUIRRELVM v, int argc, char** argv) {
             print_last_error(v);
             return 1;
         }
-    } else if (SQ_FAILED(sq_compilebuffer(v, src.data(), (SQInteger)src.size(), name.c_str(), SQTrue))) {
+    } else if (SQ_FAILED(
+                   sq_compilebuffer(v, src.data(), (SQInteger)src.size(), name.c_str(), SQTrue))) {
         print_last_error(v);
         return 1;
     }
@@ -223,7 +280,8 @@ int run_file(HSQUIRRELVM v, int argc, char** argv) {
     }
     SQInteger ret = 0;
     int status = 0;
-    if (sq_gettype(v, -1) == OT_INTEGER && SQ_SUCCEEDED(sq_getinteger(v, -1, &ret))) status = (int)ret;
+    if (sq_gettype(v, -1) == OT_INTEGER && SQ_SUCCEEDED(sq_getinteger(v, -1, &ret)))
+        status = (int)ret;
     sq_pop(v, 2);
     fflush(stdout);
     return status;
@@ -250,8 +308,10 @@ void interactive(HSQUIRRELVM v) {
         std::u16string expr = from_utf8("return (" + code + ")");
         std::u16string stmt = from_utf8(code);
         SQInteger top = sq_gettop(v);
-        bool isexpr = SQ_SUCCEEDED(sq_compilebuffer(v, expr.data(), (SQInteger)expr.size(), u"interactive console", SQFalse));
-        if (!isexpr && SQ_FAILED(sq_compilebuffer(v, stmt.data(), (SQInteger)stmt.size(), u"interactive console", SQTrue))) {
+        bool isexpr = SQ_SUCCEEDED(sq_compilebuffer(v, expr.data(), (SQInteger)expr.size(),
+                                                    u"interactive console", SQFalse));
+        if (!isexpr && SQ_FAILED(sq_compilebuffer(v, stmt.data(), (SQInteger)stmt.size(),
+                                                  u"interactive console", SQTrue))) {
             sq_settop(v, top);
             continue;
         }
@@ -268,11 +328,14 @@ void interactive(HSQUIRRELVM v) {
     printf("\n");
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     HSQUIRRELVM v = sq_open(1024);
-    if (!v) { fprintf(stderr, "sq: cannot create the VM\n"); return 1; }
+    if (!v) {
+        fprintf(stderr, "sq: cannot create the VM\n");
+        return 1;
+    }
     register_libs(v);
     int status = 0;
     if (argc >= 2) {

@@ -8,14 +8,12 @@
 
 namespace sqstd {
 
-MsRand& script_rand()
-{
+MsRand& script_rand() {
     static thread_local MsRand r;
     return r;
 }
 
-bool date_parts(int64_t t, bool utc, DateParts& out)
-{
+bool date_parts(int64_t t, bool utc, DateParts& out) {
     if (t < 0) return false;
     time_t tt = static_cast<time_t>(t);
     struct tm tm;
@@ -31,8 +29,7 @@ bool date_parts(int64_t t, bool utc, DateParts& out)
     return true;
 }
 
-size_t ByteBuffer::read(void* dst, size_t n)
-{
+size_t ByteBuffer::read(void* dst, size_t n) {
     size_t avail = pos_ < data_.size() ? data_.size() - pos_ : 0;
     n = std::min(n, avail);
     if (n) std::memcpy(dst, data_.data() + pos_, n);
@@ -40,8 +37,7 @@ size_t ByteBuffer::read(void* dst, size_t n)
     return n;
 }
 
-bool ByteBuffer::write(const void* src, size_t n)
-{
+bool ByteBuffer::write(const void* src, size_t n) {
     if (n == 0) return true;
     if (n > kMaxSize || pos_ + n > kMaxSize) return false;
     // A blob written into itself: growing moves the bytes, so find them again afterwards.
@@ -67,8 +63,7 @@ bool ByteBuffer::write(const void* src, size_t n)
     return true;
 }
 
-bool ByteBuffer::seek(int64_t offset, SeekOrigin origin)
-{
+bool ByteBuffer::seek(int64_t offset, SeekOrigin origin) {
     int64_t base = origin == SeekOrigin::Begin     ? 0
                    : origin == SeekOrigin::Current ? static_cast<int64_t>(pos_)
                                                    : static_cast<int64_t>(data_.size());
@@ -78,8 +73,7 @@ bool ByteBuffer::seek(int64_t offset, SeekOrigin origin)
     return true;
 }
 
-bool ByteBuffer::resize(size_t n)
-{
+bool ByteBuffer::resize(size_t n) {
     if (n > kMaxSize) return false;
     try {
         if (n < data_.size()) {
@@ -98,17 +92,15 @@ bool ByteBuffer::resize(size_t n)
     return true;
 }
 
-void ByteBuffer::swap2()
-{
+void ByteBuffer::swap2() {
     for (size_t i = 0; i + 1 < data_.size(); i += 2) std::swap(data_[i], data_[i + 1]);
 }
 
-void ByteBuffer::swap4()
-{
+void ByteBuffer::swap4() {
     for (size_t i = 0; i + 3 < data_.size(); i += 4) {
         std::swap(data_[i], data_[i + 3]);
         std::swap(data_[i + 1], data_[i + 2]);
     }
 }
 
-}  // namespace sqstd
+} // namespace sqstd

@@ -15,8 +15,7 @@ class MsRand {
 public:
     static constexpr int kMax = 32767;
     void seed(uint32_t s) { state_ = s; }
-    int next()
-    {
+    int next() {
         state_ = state_ * 214013u + 2531011u;
         return static_cast<int>((state_ >> 16) & 0x7FFF);
     }
@@ -68,8 +67,7 @@ public:
     void swap4();
 
 private:
-    static size_t checked(size_t n)
-    {
+    static size_t checked(size_t n) {
         if (n > kMaxSize) throw std::bad_alloc();
         return n;
     }
@@ -79,4 +77,4 @@ private:
     size_t pos_ = 0;
 };
 
-}  // namespace sqstd
+} // namespace sqstd

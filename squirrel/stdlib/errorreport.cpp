@@ -12,24 +12,24 @@ constexpr SQInteger kInnerFrames = 40;
 constexpr SQInteger kOuterFrames = 10;
 
 // Number of frames below the handler (levels 1..n answer).
-SQInteger count_levels(HSQUIRRELVM v)
-{
+SQInteger count_levels(HSQUIRRELVM v) {
     SQStackInfos si;
-    SQInteger lo = 0, hi = 1;  // level lo exists (0 trivially), hi is the first probe
+    SQInteger lo = 0, hi = 1; // level lo exists (0 trivially), hi is the first probe
     while (SQ_SUCCEEDED(sq_stackinfos(v, hi, &si))) {
         lo = hi;
         hi *= 2;
     }
     while (hi - lo > 1) {
         SQInteger mid = lo + (hi - lo) / 2;
-        if (SQ_SUCCEEDED(sq_stackinfos(v, mid, &si))) lo = mid;
-        else hi = mid;
+        if (SQ_SUCCEEDED(sq_stackinfos(v, mid, &si)))
+            lo = mid;
+        else
+            hi = mid;
     }
     return lo;
 }
 
-void print_value(HSQUIRRELVM v, SQPRINTFUNCTION pf, const SQChar* name)
-{
+void print_value(HSQUIRRELVM v, SQPRINTFUNCTION pf, const SQChar* name) {
     switch (sq_gettype(v, -1)) {
     case OT_NULL:
         pf(v, _SC("[%s] NULL\n"), name);
@@ -58,23 +58,45 @@ void print_value(HSQUIRRELVM v, SQPRINTFUNCTION pf, const SQChar* name)
         pf(v, _SC("[%s] %s\n"), name, b ? _SC("true") : _SC("false"));
         break;
     }
-    case OT_TABLE: pf(v, _SC("[%s] TABLE\n"), name); break;
-    case OT_ARRAY: pf(v, _SC("[%s] ARRAY\n"), name); break;
-    case OT_CLOSURE: pf(v, _SC("[%s] CLOSURE\n"), name); break;
-    case OT_NATIVECLOSURE: pf(v, _SC("[%s] NATIVECLOSURE\n"), name); break;
-    case OT_GENERATOR: pf(v, _SC("[%s] GENERATOR\n"), name); break;
-    case OT_USERDATA: pf(v, _SC("[%s] USERDATA\n"), name); break;
-    case OT_USERPOINTER: pf(v, _SC("[%s] USERPOINTER\n"), name); break;
-    case OT_THREAD: pf(v, _SC("[%s] THREAD\n"), name); break;
-    case OT_CLASS: pf(v, _SC("[%s] CLASS\n"), name); break;
-    case OT_INSTANCE: pf(v, _SC("[%s] INSTANCE\n"), name); break;
-    case OT_WEAKREF: pf(v, _SC("[%s] WEAKREF\n"), name); break;
-    default: break;
+    case OT_TABLE:
+        pf(v, _SC("[%s] TABLE\n"), name);
+        break;
+    case OT_ARRAY:
+        pf(v, _SC("[%s] ARRAY\n"), name);
+        break;
+    case OT_CLOSURE:
+        pf(v, _SC("[%s] CLOSURE\n"), name);
+        break;
+    case OT_NATIVECLOSURE:
+        pf(v, _SC("[%s] NATIVECLOSURE\n"), name);
+        break;
+    case OT_GENERATOR:
+        pf(v, _SC("[%s] GENERATOR\n"), name);
+        break;
+    case OT_USERDATA:
+        pf(v, _SC("[%s] USERDATA\n"), name);
+        break;
+    case OT_USERPOINTER:
+        pf(v, _SC("[%s] USERPOINTER\n"), name);
+        break;
+    case OT_THREAD:
+        pf(v, _SC("[%s] THREAD\n"), name);
+        break;
+    case OT_CLASS:
+        pf(v, _SC("[%s] CLASS\n"), name);
+        break;
+    case OT_INSTANCE:
+        pf(v, _SC("[%s] INSTANCE\n"), name);
+        break;
+    case OT_WEAKREF:
+        pf(v, _SC("[%s] WEAKREF\n"), name);
+        break;
+    default:
+        break;
     }
 }
 
-SQInteger runtime_error_handler(HSQUIRRELVM v)
-{
+SQInteger runtime_error_handler(HSQUIRRELVM v) {
     SQPRINTFUNCTION pf = sq_geterrorfunc(v);
     if (!pf) return 0;
     const SQChar* msg = nullptr;
@@ -84,19 +106,17 @@ SQInteger runtime_error_handler(HSQUIRRELVM v)
     return 0;
 }
 
-void compiler_error_handler(HSQUIRRELVM v, const SQChar* desc, const SQChar* source,
-                            SQInteger line, SQInteger column)
-{
+void compiler_error_handler(HSQUIRRELVM v, const SQChar* desc, const SQChar* source, SQInteger line,
+                            SQInteger column) {
     SQPRINTFUNCTION pf = sq_geterrorfunc(v);
     if (!pf) return;
     pf(v, _SC("%s line = (%d) column = (%d) : error %s\n"), source ? source : _SC(""),
        static_cast<int>(line), static_cast<int>(column), desc ? desc : _SC(""));
 }
 
-}  // namespace
+} // namespace
 
-extern "C" void sqstd_printcallstack(HSQUIRRELVM v)
-{
+extern "C" void sqstd_printcallstack(HSQUIRRELVM v) {
     SQPRINTFUNCTION pf = sq_geterrorfunc(v);
     if (!pf) return;
     pf(v, _SC("\nCALLSTACK\n"));
@@ -104,7 +124,8 @@ extern "C" void sqstd_printcallstack(HSQUIRRELVM v)
     const SQInteger levels = count_levels(v);
     for (SQInteger level = 1; SQ_SUCCEEDED(sq_stackinfos(v, level, &si)); ++level) {
         if (level == kInnerFrames + 1 && levels > kInnerFrames + kOuterFrames) {
-            pf(v, _SC("*... %d more frames ...\n"), static_cast<int>(levels - kInnerFrames - kOuterFrames));
+            pf(v, _SC("*... %d more frames ...\n"),
+               static_cast<int>(levels - kInnerFrames - kOuterFrames));
             level = levels - kOuterFrames;
             continue;
         }
@@ -116,15 +137,15 @@ extern "C" void sqstd_printcallstack(HSQUIRRELVM v)
     for (SQInteger level = 0; level < kLocalLevels; ++level) {
         const SQChar* name;
         for (SQUnsignedInteger seq = 0;
-             (name = sq_getlocal(v, static_cast<SQUnsignedInteger>(level), seq)) != nullptr; ++seq) {
+             (name = sq_getlocal(v, static_cast<SQUnsignedInteger>(level), seq)) != nullptr;
+             ++seq) {
             print_value(v, pf, name);
             sq_pop(v, 1);
         }
     }
 }
 
-extern "C" void sqstd_seterrorhandlers(HSQUIRRELVM v)
-{
+extern "C" void sqstd_seterrorhandlers(HSQUIRRELVM v) {
     sq_setcompilererrorhandler(v, compiler_error_handler);
     sq_newclosure(v, runtime_error_handler, 0);
     sq_seterrorhandler(v);

@@ -7,8 +7,7 @@
 
 namespace sqstd {
 
-void append_ascii(std::u16string& out, const char* s)
-{
+void append_ascii(std::u16string& out, const char* s) {
     while (*s) out.push_back(static_cast<char16_t>(static_cast<unsigned char>(*s++)));
 }
 
@@ -16,8 +15,7 @@ namespace {
 
 // Lays out [sign/prefix][zeros][body] in the field width.
 void pad_field(std::u16string& out, const FmtSpec& spec, const std::string& prefix,
-               const std::u16string& body, bool zero_pad)
-{
+               const std::u16string& body, bool zero_pad) {
     size_t len = prefix.size() + body.size();
     size_t fill = spec.width > 0 && static_cast<size_t>(spec.width) > len
                       ? static_cast<size_t>(spec.width) - len
@@ -37,8 +35,7 @@ void pad_field(std::u16string& out, const FmtSpec& spec, const std::string& pref
     }
 }
 
-std::u16string widen(const std::string& s)
-{
+std::u16string widen(const std::string& s) {
     std::u16string r;
     r.reserve(s.size());
     for (char c : s) r.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
@@ -53,10 +50,9 @@ struct Decimal {
 };
 
 // The 17 significant digits the runtime works from.
-Decimal digits17(double v)
-{
+Decimal digits17(double v) {
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%.16e", v);  // d.dddddddddddddddde[+-]XX
+    std::snprintf(buf, sizeof buf, "%.16e", v); // d.dddddddddddddddde[+-]XX
     Decimal d;
     d.digits.push_back(buf[0]);
     d.digits.append(buf + 2, 16);
@@ -66,8 +62,7 @@ Decimal digits17(double v)
 
 // Keeps `n` significant digits, rounding half up on the digit string.
 // n may be 0 or negative (everything is rounded away) or more than 17 (zeros).
-Decimal round_to(const Decimal& in, int n)
-{
+Decimal round_to(const Decimal& in, int n) {
     Decimal d = in;
     if (n < 0) {
         d.digits.clear();
@@ -97,15 +92,13 @@ Decimal round_to(const Decimal& in, int n)
 }
 
 // Digit of weight 10^w.
-char digit_at(const Decimal& d, int w)
-{
+char digit_at(const Decimal& d, int w) {
     long idx = static_cast<long>(d.exp) - w;
     if (idx < 0 || idx >= static_cast<long>(d.digits.size())) return '0';
     return d.digits[static_cast<size_t>(idx)];
 }
 
-std::string fixed_text(const Decimal& d, int prec, bool alt)
-{
+std::string fixed_text(const Decimal& d, int prec, bool alt) {
     std::string s;
     int top = d.exp > 0 ? d.exp : 0;
     for (int w = top; w >= 0; --w) s.push_back(digit_at(d, w));
@@ -114,14 +107,13 @@ std::string fixed_text(const Decimal& d, int prec, bool alt)
     return s;
 }
 
-std::string exp_text(const Decimal& d, int prec, bool alt, bool upper)
-{
+std::string exp_text(const Decimal& d, int prec, bool alt, bool upper) {
     std::string s;
     s.push_back(d.digits.empty() ? '0' : d.digits[0]);
     if (prec > 0 || alt) s.push_back('.');
     for (int i = 1; i <= prec; ++i)
         s.push_back(static_cast<size_t>(i) < d.digits.size() ? d.digits[static_cast<size_t>(i)]
-                                                              : '0');
+                                                             : '0');
     bool zero = d.digits.empty() || d.digits.find_first_not_of('0') == std::string::npos;
     int e = zero ? 0 : d.exp;
     char buf[16];
@@ -131,8 +123,7 @@ std::string exp_text(const Decimal& d, int prec, bool alt, bool upper)
     return s;
 }
 
-void strip_zeros(std::string& s)
-{
+void strip_zeros(std::string& s) {
     size_t dot = s.find('.');
     if (dot == std::string::npos) return;
     size_t end = s.find_first_of("eE", dot);
@@ -143,17 +134,24 @@ void strip_zeros(std::string& s)
     s = head + tail;
 }
 
-}  // namespace
+} // namespace
 
-void put_int(std::u16string& out, const FmtSpec& spec, bool neg, uint64_t mag)
-{
+void put_int(std::u16string& out, const FmtSpec& spec, bool neg, uint64_t mag) {
     unsigned base = 10;
     const char* dig = "0123456789abcdef";
     switch (spec.conv) {
-    case 'o': base = 8; break;
-    case 'x': base = 16; break;
-    case 'X': base = 16; dig = "0123456789ABCDEF"; break;
-    default: break;
+    case 'o':
+        base = 8;
+        break;
+    case 'x':
+        base = 16;
+        break;
+    case 'X':
+        base = 16;
+        dig = "0123456789ABCDEF";
+        break;
+    default:
+        break;
     }
     std::string digits;
     for (uint64_t m = mag; m != 0; m /= base) digits.insert(digits.begin(), dig[m % base]);
@@ -165,21 +163,26 @@ void put_int(std::u16string& out, const FmtSpec& spec, bool neg, uint64_t mag)
     std::string prefix;
     bool is_signed = spec.conv == 'd' || spec.conv == 'i';
     if (is_signed) {
-        if (neg) prefix = "-";
-        else if (spec.plus) prefix = "+";
-        else if (spec.space) prefix = " ";
+        if (neg)
+            prefix = "-";
+        else if (spec.plus)
+            prefix = "+";
+        else if (spec.space)
+            prefix = " ";
     }
     if (spec.alt && base == 16 && mag != 0) prefix += spec.conv == 'X' ? "0X" : "0x";
     pad_field(out, spec, prefix, widen(digits), spec.zero && !spec.left && spec.prec < 0);
 }
 
-void put_float(std::u16string& out, const FmtSpec& spec, double value)
-{
+void put_float(std::u16string& out, const FmtSpec& spec, double value) {
     bool neg = std::signbit(value);
     std::string prefix;
-    if (neg) prefix = "-";
-    else if (spec.plus) prefix = "+";
-    else if (spec.space) prefix = " ";
+    if (neg)
+        prefix = "-";
+    else if (spec.plus)
+        prefix = "+";
+    else if (spec.space)
+        prefix = " ";
 
     if (!std::isfinite(value)) {
         std::string body = std::isinf(value) ? "1.#INF" : neg ? "1.#IND" : "1.#QNAN";
@@ -203,12 +206,14 @@ void put_float(std::u16string& out, const FmtSpec& spec, double value)
         Decimal r = round_to(d, p);
         bool zero = mag == 0.0;
         int x = zero ? 0 : r.exp;
-        if (x < -4 || x >= p) body = exp_text(r, p - 1, spec.alt, upper);
-        else body = fixed_text(r, p - 1 - x, spec.alt);
+        if (x < -4 || x >= p)
+            body = exp_text(r, p - 1, spec.alt, upper);
+        else
+            body = fixed_text(r, p - 1 - x, spec.alt);
         if (!spec.alt) strip_zeros(body);
         break;
     }
-    default:  // f F
+    default: // f F
         body = fixed_text(mag == 0.0 ? Decimal{std::string(), 0} : round_to(d, d.exp + 1 + prec),
                           prec, spec.alt);
         break;
@@ -216,10 +221,9 @@ void put_float(std::u16string& out, const FmtSpec& spec, double value)
     pad_field(out, spec, prefix, widen(body), spec.zero && !spec.left);
 }
 
-void put_text(std::u16string& out, const FmtSpec& spec, const char16_t* s, size_t n)
-{
+void put_text(std::u16string& out, const FmtSpec& spec, const char16_t* s, size_t n) {
     if (spec.prec >= 0 && n > static_cast<size_t>(spec.prec)) n = static_cast<size_t>(spec.prec);
     pad_field(out, spec, std::string(), std::u16string(s, n), spec.zero && !spec.left);
 }
 
-}  // namespace sqstd
+} // namespace sqstd

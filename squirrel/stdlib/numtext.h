@@ -11,14 +11,14 @@
 namespace sqstd {
 
 struct FmtSpec {
-    bool left = false;   // '-'
-    bool plus = false;   // '+'
-    bool space = false;  // ' '
-    bool alt = false;    // '#'
-    bool zero = false;   // '0'
+    bool left = false;  // '-'
+    bool plus = false;  // '+'
+    bool space = false; // ' '
+    bool alt = false;   // '#'
+    bool zero = false;  // '0'
     int width = 0;
-    int prec = -1;       // -1: not given
-    char conv = 0;       // conversion letter
+    int prec = -1; // -1: not given
+    char conv = 0; // conversion letter
 };
 
 // d i u o x X. `neg` and `mag` give the value; u/o/x/X callers pass neg=false
@@ -32,4 +32,4 @@ void put_text(std::u16string& out, const FmtSpec& spec, const char16_t* s, size_
 // Appends an ASCII string.
 void append_ascii(std::u16string& out, const char* s);
 
-}  // namespace sqstd
+} // namespace sqstd

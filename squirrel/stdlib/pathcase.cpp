@@ -11,14 +11,12 @@ namespace sqstd {
 
 namespace {
 
-bool exists(const std::string& p)
-{
+bool exists(const std::string& p) {
     struct stat st;
     return ::stat(p.empty() ? "." : p.c_str(), &st) == 0;
 }
 
-bool same_ignoring_case(const std::string& a, const char* b)
-{
+bool same_ignoring_case(const std::string& a, const char* b) {
     size_t i = 0;
     for (; i < a.size() && b[i]; ++i) {
         unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
@@ -30,8 +28,7 @@ bool same_ignoring_case(const std::string& a, const char* b)
 }
 
 // Entry of folder `dir` matching `name` without regard to case, or "".
-std::string find_entry(const std::string& dir, const std::string& name)
-{
+std::string find_entry(const std::string& dir, const std::string& name) {
     DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
     if (!d) return std::string();
     std::string found;
@@ -48,10 +45,9 @@ SQFILENAMERESOLVER g_resolver = nullptr;
 
 std::string builtin_resolve(const std::string& path, bool may_be_new);
 
-}  // namespace
+} // namespace
 
-std::string resolve_path(const std::string& path, bool may_be_new)
-{
+std::string resolve_path(const std::string& path, bool may_be_new) {
     if (SQFILENAMERESOLVER r = g_resolver) {
         std::string out(path.size() + 256, '\0');
         while (true) {
@@ -60,7 +56,7 @@ std::string resolve_path(const std::string& path, bool may_be_new)
                 out.resize(std::char_traits<char>::length(out.data()));
                 return out;
             }
-            if (out.size() > (1u << 20)) return path;  // a resolver that never fits
+            if (out.size() > (1u << 20)) return path; // a resolver that never fits
             out.resize(out.size() * 2);
         }
     }
@@ -69,8 +65,7 @@ std::string resolve_path(const std::string& path, bool may_be_new)
 
 namespace {
 
-std::string builtin_resolve(const std::string& path, bool may_be_new)
-{
+std::string builtin_resolve(const std::string& path, bool may_be_new) {
     std::string p = path;
     for (char& c : p)
         if (c == '\\') c = '/';
@@ -93,8 +88,8 @@ std::string builtin_resolve(const std::string& path, bool may_be_new)
         if (part != "." && part != ".." && !exists(next)) {
             std::string alt = find_entry(cur, part);
             if (alt.empty()) {
-                if (last && may_be_new) return next;  // a file about to be created
-                return p;  // nothing to find: the caller reports the failure
+                if (last && may_be_new) return next; // a file about to be created
+                return p; // nothing to find: the caller reports the failure
             }
             next = cur.empty() || cur.back() == '/' ? cur + alt : cur + "/" + alt;
         }
@@ -103,11 +98,10 @@ std::string builtin_resolve(const std::string& path, bool may_be_new)
     return cur;
 }
 
-}  // namespace
+} // namespace
 
-}  // namespace sqstd
+} // namespace sqstd
 
-extern "C" void sqstd_setfilenameresolver(SQFILENAMERESOLVER resolver)
-{
+extern "C" void sqstd_setfilenameresolver(SQFILENAMERESOLVER resolver) {
     sqstd::g_resolver = resolver;
 }

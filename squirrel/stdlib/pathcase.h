@@ -12,4 +12,4 @@ namespace sqstd {
 // as written (a file about to be created). Returns the path to use.
 std::string resolve_path(const std::string& path, bool may_be_new);
 
-}  // namespace sqstd
+} // namespace sqstd

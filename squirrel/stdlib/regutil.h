@@ -8,8 +8,7 @@
 namespace sqstd {
 
 // Adds each function of a null-terminated list to the table or class at -1.
-inline void register_functions(HSQUIRRELVM v, const SQRegFunction* f)
-{
+inline void register_functions(HSQUIRRELVM v, const SQRegFunction* f) {
     for (; f->name; ++f) {
         sq_pushstring(v, f->name, -1);
         sq_newclosure(v, f->f, 0);
@@ -20,11 +19,10 @@ inline void register_functions(HSQUIRRELVM v, const SQRegFunction* f)
 }
 
 // sq_throwerror with an ASCII message.
-inline SQRESULT throw_ascii(HSQUIRRELVM v, const char* msg)
-{
+inline SQRESULT throw_ascii(HSQUIRRELVM v, const char* msg) {
     std::u16string w;
     while (*msg) w.push_back(static_cast<char16_t>(static_cast<unsigned char>(*msg++)));
     return sq_throwerror(v, w.c_str());
 }
 
-}  // namespace sqstd
+} // namespace sqstd

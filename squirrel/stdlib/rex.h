@@ -14,9 +14,9 @@ constexpr long kRexStepBudget = 50'000'000;
 
 bool rex_budget_exceeded(const SQRex* exp);
 
-}  // namespace sqstd
+} // namespace sqstd
 
 namespace sqstd {
 // Whole-text match of [begin, end); the text may hold zero characters.
 bool rex_match_range(SQRex* exp, const SQChar* begin, const SQChar* end);
-}  // namespace sqstd
+} // namespace sqstd

@@ -6,15 +6,13 @@
 
 namespace sqstd {
 
-int32_t float_to_int32(double f)
-{
+int32_t float_to_int32(double f) {
     if (!(f > -2147483649.0 && f < 2147483648.0)) return INT32_MIN;
     return static_cast<int32_t>(f);
 }
 
 const char* script_format(const char16_t* fmt, size_t len, FormatArgFn get, void* ctx,
-                          std::u16string& out)
-{
+                          std::u16string& out) {
     for (size_t z = 0; z < len; ++z)
         if (fmt[z] == 0) {
             len = z;
@@ -42,12 +40,18 @@ const char* script_format(const char16_t* fmt, size_t len, FormatArgFn get, void
         FmtSpec spec;
         for (; i < len; ++i) {
             char16_t c = fmt[i];
-            if (c == u'-') spec.left = true;
-            else if (c == u'+') spec.plus = true;
-            else if (c == u' ') spec.space = true;
-            else if (c == u'#') spec.alt = true;
-            else if (c == u'0') spec.zero = true;
-            else break;
+            if (c == u'-')
+                spec.left = true;
+            else if (c == u'+')
+                spec.plus = true;
+            else if (c == u' ')
+                spec.space = true;
+            else if (c == u'#')
+                spec.alt = true;
+            else if (c == u'0')
+                spec.zero = true;
+            else
+                break;
         }
         size_t nd = 0;
         while (i < len && fmt[i] >= u'0' && fmt[i] <= u'9') {
@@ -77,12 +81,15 @@ const char* script_format(const char16_t* fmt, size_t len, FormatArgFn get, void
         case u'x':
         case u'X': {
             int32_t v;
-            if (arg.kind == FormatArg::Integer) v = arg.i;
-            else if (arg.kind == FormatArg::Float) v = float_to_int32(arg.f);
-            else return "integer expected for the specified format";
+            if (arg.kind == FormatArg::Integer)
+                v = arg.i;
+            else if (arg.kind == FormatArg::Float)
+                v = float_to_int32(arg.f);
+            else
+                return "integer expected for the specified format";
             if (conv == u'c') {
                 char16_t ch = static_cast<char16_t>(v);
-                spec.prec = -1;  // a precision does not cut a character
+                spec.prec = -1; // a precision does not cut a character
                 put_text(out, spec, &ch, 1);
             } else if (conv == u'd' || conv == u'i') {
                 put_int(out, spec, v < 0,
@@ -99,9 +106,12 @@ const char* script_format(const char16_t* fmt, size_t len, FormatArgFn get, void
         case u'g':
         case u'G': {
             double v;
-            if (arg.kind == FormatArg::Float) v = arg.f;
-            else if (arg.kind == FormatArg::Integer) v = arg.i;
-            else return "float expected for the specified format";
+            if (arg.kind == FormatArg::Float)
+                v = arg.f;
+            else if (arg.kind == FormatArg::Integer)
+                v = arg.i;
+            else
+                return "float expected for the specified format";
             put_float(out, spec, v);
             break;
         }
@@ -122,4 +132,4 @@ const char* script_format(const char16_t* fmt, size_t len, FormatArgFn get, void
     return nullptr;
 }
 
-}  // namespace sqstd
+} // namespace sqstd

@@ -29,4 +29,4 @@ const char* script_format(const char16_t* fmt, size_t len, FormatArgFn get, void
 // 0x80000000 for NaN and values out of range.
 int32_t float_to_int32(double f);
 
-}  // namespace sqstd
+} // namespace sqstd

@@ -15,8 +15,7 @@ using sqstd::Blob;
 
 const SQChar* const kBlobRegName = _SC("std_blob");
 
-SQInteger num_arg(HSQUIRRELVM v, SQInteger idx)
-{
+SQInteger num_arg(HSQUIRRELVM v, SQInteger idx) {
     if (sq_gettype(v, idx) == OT_FLOAT) {
         SQFloat f = 0;
         sq_getfloat(v, idx, &f);
@@ -27,8 +26,7 @@ SQInteger num_arg(HSQUIRRELVM v, SQInteger idx)
     return i;
 }
 
-Blob* this_blob(HSQUIRRELVM v, SQRESULT& err)
-{
+Blob* this_blob(HSQUIRRELVM v, SQRESULT& err) {
     SQUserPointer p = nullptr;
     if (SQ_FAILED(sq_getinstanceup(v, 1, &p, sqstd::type_tag(SQSTD_BLOB_TYPE_TAG))) || !p) {
         err = sq_throwerror(v, _SC("invalid type tag"));
@@ -37,19 +35,17 @@ Blob* this_blob(HSQUIRRELVM v, SQRESULT& err)
     return static_cast<Blob*>(p);
 }
 
-#define SETUP_BLOB(v)                       \
-    SQRESULT err_ = SQ_ERROR;               \
-    Blob* self = this_blob(v, err_);        \
+#define SETUP_BLOB(v)                                                                              \
+    SQRESULT err_ = SQ_ERROR;                                                                      \
+    Blob* self = this_blob(v, err_);                                                               \
     if (!self) return err_
 
-SQInteger blob_release(SQUserPointer p, SQInteger)
-{
+SQInteger blob_release(SQUserPointer p, SQInteger) {
     delete static_cast<Blob*>(p);
     return 1;
 }
 
-SQInteger blob_constructor(HSQUIRRELVM v)
-{
+SQInteger blob_constructor(HSQUIRRELVM v) {
     SQInteger size = sq_gettop(v) > 1 ? num_arg(v, 2) : 0;
     if (size < 0) return sq_throwerror(v, _SC("cannot create blob with negative size"));
     Blob* b = nullptr;
@@ -66,8 +62,7 @@ SQInteger blob_constructor(HSQUIRRELVM v)
     return 0;
 }
 
-SQInteger blob_resize(HSQUIRRELVM v)
-{
+SQInteger blob_resize(HSQUIRRELVM v) {
     SETUP_BLOB(v);
     SQInteger size = num_arg(v, 2);
     if (size < 0) return sq_throwerror(v, _SC("negative size"));
@@ -76,22 +71,19 @@ SQInteger blob_resize(HSQUIRRELVM v)
     return 0;
 }
 
-SQInteger blob_swap2(HSQUIRRELVM v)
-{
+SQInteger blob_swap2(HSQUIRRELVM v) {
     SETUP_BLOB(v);
     self->buffer().swap2();
     return 0;
 }
 
-SQInteger blob_swap4(HSQUIRRELVM v)
-{
+SQInteger blob_swap4(HSQUIRRELVM v) {
     SETUP_BLOB(v);
     self->buffer().swap4();
     return 0;
 }
 
-SQInteger blob_set(HSQUIRRELVM v)
-{
+SQInteger blob_set(HSQUIRRELVM v) {
     SETUP_BLOB(v);
     SQInteger idx = num_arg(v, 2);
     SQInteger val = num_arg(v, 3);
@@ -101,8 +93,7 @@ SQInteger blob_set(HSQUIRRELVM v)
     return 1;
 }
 
-SQInteger blob_get(HSQUIRRELVM v)
-{
+SQInteger blob_get(HSQUIRRELVM v) {
     SETUP_BLOB(v);
     SQInteger idx = num_arg(v, 2);
     if (idx < 0 || idx >= self->Len()) return sq_throwerror(v, _SC("index out of range"));
@@ -110,31 +101,32 @@ SQInteger blob_get(HSQUIRRELVM v)
     return 1;
 }
 
-SQInteger blob_nexti(HSQUIRRELVM v)
-{
+SQInteger blob_nexti(HSQUIRRELVM v) {
     SETUP_BLOB(v);
     if (sq_gettype(v, 2) == OT_NULL) {
-        if (self->Len() > 0) sq_pushinteger(v, 0);
-        else sq_pushnull(v);
+        if (self->Len() > 0)
+            sq_pushinteger(v, 0);
+        else
+            sq_pushnull(v);
         return 1;
     }
     SQInteger idx = 0;
     if (SQ_SUCCEEDED(sq_getinteger(v, 2, &idx))) {
-        if (idx + 1 < self->Len()) sq_pushinteger(v, idx + 1);
-        else sq_pushnull(v);
+        if (idx + 1 < self->Len())
+            sq_pushinteger(v, idx + 1);
+        else
+            sq_pushnull(v);
         return 1;
     }
     return sq_throwerror(v, _SC("internal error (_nexti) wrong argument type"));
 }
 
-SQInteger blob_typeof(HSQUIRRELVM v)
-{
+SQInteger blob_typeof(HSQUIRRELVM v) {
     sq_pushstring(v, _SC("blob"), -1);
     return 1;
 }
 
-SQInteger blob_cloned(HSQUIRRELVM v)
-{
+SQInteger blob_cloned(HSQUIRRELVM v) {
     SQUserPointer p = nullptr;
     if (SQ_FAILED(sq_getinstanceup(v, 2, &p, sqstd::type_tag(SQSTD_BLOB_TYPE_TAG))) || !p)
         return SQ_ERROR;
@@ -155,20 +147,18 @@ SQInteger blob_cloned(HSQUIRRELVM v)
     return 0;
 }
 
-const SQRegFunction kBlobMethods[] = {
-    {_SC("constructor"), blob_constructor, -1, _SC("xn")},
-    {_SC("resize"), blob_resize, 2, _SC("xn")},
-    {_SC("swap2"), blob_swap2, 1, _SC("x")},
-    {_SC("swap4"), blob_swap4, 1, _SC("x")},
-    {_SC("_set"), blob_set, 3, _SC("xnn")},
-    {_SC("_get"), blob_get, 2, _SC("xn")},
-    {_SC("_typeof"), blob_typeof, 1, _SC("x")},
-    {_SC("_nexti"), blob_nexti, 2, _SC("x")},
-    {_SC("_cloned"), blob_cloned, 2, _SC("xx")},
-    {nullptr, nullptr, 0, nullptr}};
+const SQRegFunction kBlobMethods[] = {{_SC("constructor"), blob_constructor, -1, _SC("xn")},
+                                      {_SC("resize"), blob_resize, 2, _SC("xn")},
+                                      {_SC("swap2"), blob_swap2, 1, _SC("x")},
+                                      {_SC("swap4"), blob_swap4, 1, _SC("x")},
+                                      {_SC("_set"), blob_set, 3, _SC("xnn")},
+                                      {_SC("_get"), blob_get, 2, _SC("xn")},
+                                      {_SC("_typeof"), blob_typeof, 1, _SC("x")},
+                                      {_SC("_nexti"), blob_nexti, 2, _SC("x")},
+                                      {_SC("_cloned"), blob_cloned, 2, _SC("xx")},
+                                      {nullptr, nullptr, 0, nullptr}};
 
-SQInteger g_castf2i(HSQUIRRELVM v)
-{
+SQInteger g_castf2i(HSQUIRRELVM v) {
     SQFloat f = 0;
     sq_getfloat(v, 2, &f);
     SQInteger i;
@@ -177,8 +167,7 @@ SQInteger g_castf2i(HSQUIRRELVM v)
     return 1;
 }
 
-SQInteger g_casti2f(HSQUIRRELVM v)
-{
+SQInteger g_casti2f(HSQUIRRELVM v) {
     SQInteger i = num_arg(v, 2);
     SQFloat f;
     std::memcpy(&f, &i, sizeof f);
@@ -186,8 +175,7 @@ SQInteger g_casti2f(HSQUIRRELVM v)
     return 1;
 }
 
-SQInteger g_swap2(HSQUIRRELVM v)
-{
+SQInteger g_swap2(HSQUIRRELVM v) {
     // The low 16 bits as a signed value, shifted in 32 bits: swap2(0x1234) = 0x123412.
     int32_t s = static_cast<int16_t>(static_cast<uint16_t>(num_arg(v, 2)));
     uint32_t r = (static_cast<uint32_t>(s) << 8) | ((static_cast<uint32_t>(s) >> 8) & 0xFF);
@@ -195,16 +183,14 @@ SQInteger g_swap2(HSQUIRRELVM v)
     return 1;
 }
 
-SQInteger g_swap4(HSQUIRRELVM v)
-{
+SQInteger g_swap4(HSQUIRRELVM v) {
     uint32_t u = static_cast<uint32_t>(num_arg(v, 2));
     u = (u >> 24) | ((u >> 8) & 0xFF00) | ((u << 8) & 0xFF0000) | (u << 24);
     sq_pushinteger(v, static_cast<SQInteger>(u));
     return 1;
 }
 
-SQInteger g_swapfloat(HSQUIRRELVM v)
-{
+SQInteger g_swapfloat(HSQUIRRELVM v) {
     SQFloat f = 0;
     sq_getfloat(v, 2, &f);
     uint32_t u;
@@ -216,17 +202,13 @@ SQInteger g_swapfloat(HSQUIRRELVM v)
 }
 
 const SQRegFunction kBlobGlobals[] = {
-    {_SC("casti2f"), g_casti2f, 2, _SC(".n")},
-    {_SC("castf2i"), g_castf2i, 2, _SC(".n")},
-    {_SC("swap2"), g_swap2, 2, _SC(".n")},
-    {_SC("swap4"), g_swap4, 2, _SC(".n")},
-    {_SC("swapfloat"), g_swapfloat, 2, _SC(".n")},
-    {nullptr, nullptr, 0, nullptr}};
+    {_SC("casti2f"), g_casti2f, 2, _SC(".n")},     {_SC("castf2i"), g_castf2i, 2, _SC(".n")},
+    {_SC("swap2"), g_swap2, 2, _SC(".n")},         {_SC("swap4"), g_swap4, 2, _SC(".n")},
+    {_SC("swapfloat"), g_swapfloat, 2, _SC(".n")}, {nullptr, nullptr, 0, nullptr}};
 
-}  // namespace
+} // namespace
 
-extern "C" SQRESULT sqstd_getblob(HSQUIRRELVM v, SQInteger idx, SQUserPointer* ptr)
-{
+extern "C" SQRESULT sqstd_getblob(HSQUIRRELVM v, SQInteger idx, SQUserPointer* ptr) {
     SQUserPointer p = nullptr;
     if (SQ_FAILED(sq_getinstanceup(v, idx, &p, sqstd::type_tag(SQSTD_BLOB_TYPE_TAG))) || !p)
         return sq_throwerror(v, _SC("invalid type tag"));
@@ -234,34 +216,33 @@ extern "C" SQRESULT sqstd_getblob(HSQUIRRELVM v, SQInteger idx, SQUserPointer* p
     return SQ_OK;
 }
 
-extern "C" SQInteger sqstd_getblobsize(HSQUIRRELVM v, SQInteger idx)
-{
+extern "C" SQInteger sqstd_getblobsize(HSQUIRRELVM v, SQInteger idx) {
     SQUserPointer p = nullptr;
     if (SQ_FAILED(sq_getinstanceup(v, idx, &p, sqstd::type_tag(SQSTD_BLOB_TYPE_TAG))) || !p)
         return -1;
     return static_cast<Blob*>(p)->Len();
 }
 
-extern "C" SQUserPointer sqstd_createblob(HSQUIRRELVM v, SQInteger size)
-{
+extern "C" SQUserPointer sqstd_createblob(HSQUIRRELVM v, SQInteger size) {
     SQInteger top = sq_gettop(v);
     if (sqstd::push_registered_class(v, kBlobRegName)) {
         sq_pushroottable(v);
         sq_pushinteger(v, size);
         if (SQ_SUCCEEDED(sq_call(v, 2, SQTrue, SQFalse))) {
-            sq_remove(v, -2);  // the class
+            sq_remove(v, -2); // the class
             SQUserPointer p = nullptr;
-            if (SQ_SUCCEEDED(sq_getinstanceup(v, -1, &p, sqstd::type_tag(SQSTD_BLOB_TYPE_TAG))) && p)
-                return static_cast<Blob*>(p)->buffer().data() ? static_cast<Blob*>(p)->buffer().data()
-                                                               : reinterpret_cast<uint8_t*>(p);
+            if (SQ_SUCCEEDED(sq_getinstanceup(v, -1, &p, sqstd::type_tag(SQSTD_BLOB_TYPE_TAG))) &&
+                p)
+                return static_cast<Blob*>(p)->buffer().data()
+                           ? static_cast<Blob*>(p)->buffer().data()
+                           : reinterpret_cast<uint8_t*>(p);
         }
     }
     sq_settop(v, top);
     return nullptr;
 }
 
-extern "C" SQRESULT sqstd_register_bloblib(HSQUIRRELVM v)
-{
+extern "C" SQRESULT sqstd_register_bloblib(HSQUIRRELVM v) {
     sqstd::declare_stream(v, _SC("blob"), sqstd::type_tag(SQSTD_BLOB_TYPE_TAG), kBlobRegName,
                           kBlobMethods);
     sqstd::register_functions(v, kBlobGlobals);

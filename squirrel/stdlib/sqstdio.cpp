@@ -23,28 +23,29 @@ const SQChar* const kFileRegName = _SC("std_file");
 
 // The on-disk path of a script's file name; files to be created keep their
 // last component as written.
-std::string native_path(const SQChar* name, size_t n, bool creating = false)
-{
+std::string native_path(const SQChar* name, size_t n, bool creating = false) {
     return sqstd::resolve_path(sqstd::to_utf8(std::u16string_view(name, n)), creating);
 }
 
-std::string native_path(const SQChar* name, bool creating = false)
-{
+std::string native_path(const SQChar* name, bool creating = false) {
     return native_path(name, name ? std::char_traits<SQChar>::length(name) : 0, creating);
 }
 
 // fopen modes: r, w or a, then at most one each of '+', 'b', 't'.
-bool valid_mode(const std::string& m, std::string& out)
-{
+bool valid_mode(const std::string& m, std::string& out) {
     if (m.empty() || (m[0] != 'r' && m[0] != 'w' && m[0] != 'a')) return false;
     bool plus = false, b = false, t = false;
     out = m.substr(0, 1);
     for (size_t i = 1; i < m.size(); ++i) {
         char c = m[i];
-        if (c == '+' && !plus) plus = true;
-        else if (c == 'b' && !b && !t) b = true;
-        else if (c == 't' && !t && !b) t = true;
-        else return false;
+        if (c == '+' && !plus)
+            plus = true;
+        else if (c == 'b' && !b && !t)
+            b = true;
+        else if (c == 't' && !t && !b)
+            t = true;
+        else
+            return false;
     }
     if (plus) out += '+';
     if (b) out += 'b';
@@ -55,20 +56,17 @@ class File final : public sqstd::Stream {
 public:
     File(FILE* f, bool owns) : f_(f), owns_(owns) {}
     ~File() override { Close(); }
-    SQInteger Read(void* buffer, SQInteger size) override
-    {
+    SQInteger Read(void* buffer, SQInteger size) override {
         if (!f_ || size <= 0) return 0;
         return static_cast<SQInteger>(std::fread(buffer, 1, static_cast<size_t>(size), f_));
     }
-    SQInteger Write(const void* buffer, SQInteger size) override
-    {
+    SQInteger Write(const void* buffer, SQInteger size) override {
         if (!f_ || size <= 0) return 0;
         return static_cast<SQInteger>(std::fwrite(buffer, 1, static_cast<size_t>(size), f_));
     }
     SQInteger Flush() override { return f_ ? std::fflush(f_) : -1; }
     SQInteger Tell() override { return f_ ? static_cast<SQInteger>(std::ftell(f_)) : -1; }
-    SQInteger Len() override
-    {
+    SQInteger Len() override {
         if (!f_) return -1;
         long cur = std::ftell(f_);
         if (cur < 0 || std::fseek(f_, 0, SEEK_END) != 0) return -1;
@@ -76,8 +74,7 @@ public:
         std::fseek(f_, cur, SEEK_SET);
         return static_cast<SQInteger>(len);
     }
-    SQInteger Seek(SQInteger offset, sqstd::SeekOrigin origin) override
-    {
+    SQInteger Seek(SQInteger offset, sqstd::SeekOrigin origin) override {
         if (!f_) return -1;
         int o = origin == sqstd::SeekOrigin::Begin     ? SEEK_SET
                 : origin == sqstd::SeekOrigin::Current ? SEEK_CUR
@@ -88,8 +85,7 @@ public:
     // At the end once the cursor has reached the last byte, not only after a read failed, so
     // `while (!f.eos()) f.readn('b')` stops after the last byte. Pipes and terminals only
     // know it after a read.
-    bool EOS() override
-    {
+    bool EOS() override {
         if (!f_) return false;
         if (std::feof(f_)) return true;
         struct stat st;
@@ -97,8 +93,7 @@ public:
         long pos = std::ftell(f_);
         return pos >= 0 && pos >= st.st_size;
     }
-    void Close()
-    {
+    void Close() {
         if (f_ && owns_) std::fclose(f_);
         f_ = nullptr;
     }
@@ -109,14 +104,12 @@ private:
     bool owns_;
 };
 
-SQInteger file_release(SQUserPointer p, SQInteger)
-{
+SQInteger file_release(SQUserPointer p, SQInteger) {
     delete static_cast<File*>(p);
     return 1;
 }
 
-SQInteger file_constructor(HSQUIRRELVM v)
-{
+SQInteger file_constructor(HSQUIRRELVM v) {
     FILE* f = nullptr;
     bool owns = true;
     const SQChar *name = nullptr, *mode = nullptr;
@@ -124,7 +117,9 @@ SQInteger file_constructor(HSQUIRRELVM v)
         sq_getstring(v, 2, &name);
         sq_getstring(v, 3, &mode);
         std::string m;
-        if (!valid_mode(sqstd::to_utf8(std::u16string_view(mode, static_cast<size_t>(sq_getsize(v, 3)))), m))
+        if (!valid_mode(
+                sqstd::to_utf8(std::u16string_view(mode, static_cast<size_t>(sq_getsize(v, 3)))),
+                m))
             return sq_throwerror(v, _SC("cannot open file"));
         std::string path = native_path(name, static_cast<size_t>(sq_getsize(v, 2)), m[0] != 'r');
         if (path.find('\0') != std::string::npos || !(f = std::fopen(path.c_str(), m.c_str())))
@@ -148,8 +143,7 @@ SQInteger file_constructor(HSQUIRRELVM v)
     return 0;
 }
 
-SQInteger file_close(HSQUIRRELVM v)
-{
+SQInteger file_close(HSQUIRRELVM v) {
     SQUserPointer p = nullptr;
     if (SQ_FAILED(sq_getinstanceup(v, 1, &p, sqstd::type_tag(SQSTD_FILE_TYPE_TAG))))
         return sq_throwerror(v, _SC("invalid type tag"));
@@ -157,17 +151,15 @@ SQInteger file_close(HSQUIRRELVM v)
     return 0;
 }
 
-SQInteger file_typeof(HSQUIRRELVM v)
-{
+SQInteger file_typeof(HSQUIRRELVM v) {
     sq_pushstring(v, _SC("file"), -1);
     return 1;
 }
 
-const SQRegFunction kFileMethods[] = {
-    {_SC("constructor"), file_constructor, 3, _SC("x")},
-    {_SC("close"), file_close, 1, _SC("x")},
-    {_SC("_typeof"), file_typeof, 1, _SC("x")},
-    {nullptr, nullptr, 0, nullptr}};
+const SQRegFunction kFileMethods[] = {{_SC("constructor"), file_constructor, 3, _SC("x")},
+                                      {_SC("close"), file_close, 1, _SC("x")},
+                                      {_SC("_typeof"), file_typeof, 1, _SC("x")},
+                                      {nullptr, nullptr, 0, nullptr}};
 
 // Bytecode is read from memory: the whole file is loaded first.
 struct MemReader {
@@ -175,8 +167,7 @@ struct MemReader {
     size_t left;
 };
 
-SQInteger mem_read(SQUserPointer up, SQUserPointer buf, SQInteger size)
-{
+SQInteger mem_read(SQUserPointer up, SQUserPointer buf, SQInteger size) {
     MemReader& r = *static_cast<MemReader*>(up);
     if (size <= 0) return 0;
     size_t n = static_cast<size_t>(size) < r.left ? static_cast<size_t>(size) : r.left;
@@ -186,21 +177,21 @@ SQInteger mem_read(SQUserPointer up, SQUserPointer buf, SQInteger size)
     return static_cast<SQInteger>(n);
 }
 
-SQInteger file_write(SQUserPointer up, SQUserPointer buf, SQInteger size)
-{
+SQInteger file_write(SQUserPointer up, SQUserPointer buf, SQInteger size) {
     if (size <= 0) return 0;
-    return static_cast<SQInteger>(std::fwrite(buf, 1, static_cast<size_t>(size), static_cast<FILE*>(up)));
+    return static_cast<SQInteger>(
+        std::fwrite(buf, 1, static_cast<size_t>(size), static_cast<FILE*>(up)));
 }
 
-bool read_whole(const std::string& path, std::vector<uint8_t>& out)
-{
+bool read_whole(const std::string& path, std::vector<uint8_t>& out) {
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return false;
     uint8_t chunk[65536];
     size_t n;
     bool ok = true;
     try {
-        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) out.insert(out.end(), chunk, chunk + n);
+        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+            out.insert(out.end(), chunk, chunk + n);
     } catch (const std::bad_alloc&) {
         ok = false;
     }
@@ -211,22 +202,21 @@ bool read_whole(const std::string& path, std::vector<uint8_t>& out)
 
 // Script text of a file: UTF-16 with a byte-order mark, else UTF-8 (with or
 // without its mark).
-std::u16string decode_source(const std::vector<uint8_t>& b)
-{
+std::u16string decode_source(const std::vector<uint8_t>& b) {
     std::u16string s;
     if (b.size() >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF))) {
         bool le = b[0] == 0xFF;
         for (size_t i = 2; i + 1 < b.size(); i += 2)
-            s.push_back(static_cast<char16_t>(le ? b[i] | (b[i + 1] << 8) : (b[i] << 8) | b[i + 1]));
+            s.push_back(
+                static_cast<char16_t>(le ? b[i] | (b[i + 1] << 8) : (b[i] << 8) | b[i + 1]));
         return s;
     }
     size_t start = b.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF ? 3 : 0;
-    return sqstd::from_utf8(std::string_view(reinterpret_cast<const char*>(b.data()) + start,
-                                             b.size() - start));
+    return sqstd::from_utf8(
+        std::string_view(reinterpret_cast<const char*>(b.data()) + start, b.size() - start));
 }
 
-SQInteger io_loadfile(HSQUIRRELVM v)
-{
+SQInteger io_loadfile(HSQUIRRELVM v) {
     const SQChar* name = nullptr;
     sq_getstring(v, 2, &name);
     SQBool printerror = SQFalse;
@@ -235,88 +225,77 @@ SQInteger io_loadfile(HSQUIRRELVM v)
     return 1;
 }
 
-SQInteger io_dofile(HSQUIRRELVM v)
-{
+SQInteger io_dofile(HSQUIRRELVM v) {
     const SQChar* name = nullptr;
     sq_getstring(v, 2, &name);
     SQBool printerror = SQFalse;
     if (sq_gettop(v) >= 3) sq_getbool(v, 3, &printerror);
-    sq_push(v, 1);  // the caller's `this`
+    sq_push(v, 1); // the caller's `this`
     if (SQ_FAILED(sqstd_dofile(v, name, SQTrue, printerror))) return SQ_ERROR;
     return 1;
 }
 
-SQInteger io_writeclosuretofile(HSQUIRRELVM v)
-{
+SQInteger io_writeclosuretofile(HSQUIRRELVM v) {
     const SQChar* name = nullptr;
     sq_getstring(v, 2, &name);
     sq_push(v, 3);
     if (SQ_FAILED(sqstd_writeclosuretofile(v, name))) return SQ_ERROR;
-    return 1;  // the function itself
+    return 1; // the function itself
 }
 
-const SQRegFunction kIoFuncs[] = {
-    {_SC("dofile"), io_dofile, -2, _SC(".sb")},
-    {_SC("loadfile"), io_loadfile, -2, _SC(".sb")},
-    {_SC("writeclosuretofile"), io_writeclosuretofile, 3, _SC(".sc")},
-    {nullptr, nullptr, 0, nullptr}};
+const SQRegFunction kIoFuncs[] = {{_SC("dofile"), io_dofile, -2, _SC(".sb")},
+                                  {_SC("loadfile"), io_loadfile, -2, _SC(".sb")},
+                                  {_SC("writeclosuretofile"), io_writeclosuretofile, 3, _SC(".sc")},
+                                  {nullptr, nullptr, 0, nullptr}};
 
-}  // namespace
+} // namespace
 
 extern "C" {
 
-SQFILE sqstd_fopen(const SQChar* filename, const SQChar* mode)
-{
+SQFILE sqstd_fopen(const SQChar* filename, const SQChar* mode) {
     std::string m;
     if (!filename || !mode || !valid_mode(sqstd::to_utf8(mode), m)) return nullptr;
     return std::fopen(native_path(filename, m[0] != 'r').c_str(), m.c_str());
 }
 
-SQInteger sqstd_fread(SQUserPointer buffer, SQInteger size, SQInteger count, SQFILE file)
-{
+SQInteger sqstd_fread(SQUserPointer buffer, SQInteger size, SQInteger count, SQFILE file) {
     if (size <= 0 || count <= 0) return 0;
-    return static_cast<SQInteger>(std::fread(buffer, static_cast<size_t>(size), static_cast<size_t>(count),
-                                             static_cast<FILE*>(file)));
+    return static_cast<SQInteger>(std::fread(buffer, static_cast<size_t>(size),
+                                             static_cast<size_t>(count), static_cast<FILE*>(file)));
 }
 
-SQInteger sqstd_fwrite(const SQUserPointer buffer, SQInteger size, SQInteger count, SQFILE file)
-{
+SQInteger sqstd_fwrite(const SQUserPointer buffer, SQInteger size, SQInteger count, SQFILE file) {
     if (size <= 0 || count <= 0) return 0;
-    return static_cast<SQInteger>(std::fwrite(buffer, static_cast<size_t>(size), static_cast<size_t>(count),
-                                              static_cast<FILE*>(file)));
+    return static_cast<SQInteger>(std::fwrite(
+        buffer, static_cast<size_t>(size), static_cast<size_t>(count), static_cast<FILE*>(file)));
 }
 
-SQInteger sqstd_fseek(SQFILE file, SQInteger offset, SQInteger origin)
-{
+SQInteger sqstd_fseek(SQFILE file, SQInteger offset, SQInteger origin) {
     int o = origin == SQ_SEEK_SET ? SEEK_SET : origin == SQ_SEEK_END ? SEEK_END : SEEK_CUR;
     if (origin != SQ_SEEK_SET && origin != SQ_SEEK_END && origin != SQ_SEEK_CUR) return -1;
     return std::fseek(static_cast<FILE*>(file), offset, o);
 }
 
-SQInteger sqstd_ftell(SQFILE file)
-{
+SQInteger sqstd_ftell(SQFILE file) {
     return static_cast<SQInteger>(std::ftell(static_cast<FILE*>(file)));
 }
 
-SQInteger sqstd_fflush(SQFILE file)
-{
+SQInteger sqstd_fflush(SQFILE file) {
     return std::fflush(static_cast<FILE*>(file));
 }
 
-SQInteger sqstd_fclose(SQFILE file)
-{
+SQInteger sqstd_fclose(SQFILE file) {
     return std::fclose(static_cast<FILE*>(file));
 }
 
-SQInteger sqstd_feof(SQFILE file)
-{
+SQInteger sqstd_feof(SQFILE file) {
     return std::feof(static_cast<FILE*>(file));
 }
 
-SQRESULT sqstd_createfile(HSQUIRRELVM v, SQFILE file, SQBool own)
-{
+SQRESULT sqstd_createfile(HSQUIRRELVM v, SQFILE file, SQBool own) {
     SQInteger top = sq_gettop(v);
-    if (!sqstd::push_registered_class(v, kFileRegName)) return sq_throwerror(v, _SC("io library not registered"));
+    if (!sqstd::push_registered_class(v, kFileRegName))
+        return sq_throwerror(v, _SC("io library not registered"));
     sq_pushroottable(v);
     sq_pushuserpointer(v, file);
     sq_pushbool(v, own);
@@ -328,8 +307,7 @@ SQRESULT sqstd_createfile(HSQUIRRELVM v, SQFILE file, SQBool own)
     return SQ_OK;
 }
 
-SQRESULT sqstd_getfile(HSQUIRRELVM v, SQInteger idx, SQFILE* file)
-{
+SQRESULT sqstd_getfile(HSQUIRRELVM v, SQInteger idx, SQFILE* file) {
     SQUserPointer p = nullptr;
     if (SQ_SUCCEEDED(sq_getinstanceup(v, idx, &p, sqstd::type_tag(SQSTD_FILE_TYPE_TAG))) && p) {
         *file = static_cast<File*>(p)->handle();
@@ -338,37 +316,37 @@ SQRESULT sqstd_getfile(HSQUIRRELVM v, SQInteger idx, SQFILE* file)
     return sq_throwerror(v, _SC("not a file"));
 }
 
-SQRESULT sqstd_loadfile(HSQUIRRELVM v, const SQChar* filename, SQBool printerror)
-{
+SQRESULT sqstd_loadfile(HSQUIRRELVM v, const SQChar* filename, SQBool printerror) {
     if (!filename) return sq_throwerror(v, _SC("cannot open the file"));
     std::vector<uint8_t> bytes;
-    if (!read_whole(native_path(filename), bytes)) return sq_throwerror(v, _SC("cannot open the file"));
+    if (!read_whole(native_path(filename), bytes))
+        return sq_throwerror(v, _SC("cannot open the file"));
     if (bytes.size() >= 2 && bytes[0] == 0xFA && bytes[1] == 0xFA) {
         MemReader r{bytes.data(), bytes.size()};
         if (SQ_FAILED(sq_readclosure(v, mem_read, &r))) return SQ_ERROR;
         return SQ_OK;
     }
     std::u16string text = decode_source(bytes);
-    if (SQ_FAILED(sq_compilebuffer(v, text.data(), static_cast<SQInteger>(text.size()), filename, printerror)))
+    if (SQ_FAILED(sq_compilebuffer(v, text.data(), static_cast<SQInteger>(text.size()), filename,
+                                   printerror)))
         return SQ_ERROR;
     return SQ_OK;
 }
 
-SQRESULT sqstd_dofile(HSQUIRRELVM v, const SQChar* filename, SQBool retval, SQBool printerror)
-{
+SQRESULT sqstd_dofile(HSQUIRRELVM v, const SQChar* filename, SQBool retval, SQBool printerror) {
     if (SQ_FAILED(sqstd_loadfile(v, filename, printerror))) return SQ_ERROR;
-    sq_push(v, -2);  // `this`: the value that was on top before the load
+    sq_push(v, -2); // `this`: the value that was on top before the load
     if (SQ_FAILED(sq_call(v, 1, retval, SQTrue))) {
-        sq_pop(v, 1);  // the function
+        sq_pop(v, 1); // the function
         return SQ_ERROR;
     }
-    sq_remove(v, retval ? -2 : -1);  // the function
+    sq_remove(v, retval ? -2 : -1); // the function
     return 1;
 }
 
-SQRESULT sqstd_writeclosuretofile(HSQUIRRELVM v, const SQChar* filename)
-{
-    if (sq_gettype(v, -1) != OT_CLOSURE) return sq_throwerror(v, _SC("a native closure cannot be serialized"));
+SQRESULT sqstd_writeclosuretofile(HSQUIRRELVM v, const SQChar* filename) {
+    if (sq_gettype(v, -1) != OT_CLOSURE)
+        return sq_throwerror(v, _SC("a native closure cannot be serialized"));
     FILE* f = filename ? std::fopen(native_path(filename, true).c_str(), "wb") : nullptr;
     if (!f) return sq_throwerror(v, _SC("cannot open the file"));
     SQRESULT r = sq_writeclosure(v, file_write, f);
@@ -376,10 +354,10 @@ SQRESULT sqstd_writeclosuretofile(HSQUIRRELVM v, const SQChar* filename)
     return SQ_SUCCEEDED(r) ? SQ_OK : SQ_ERROR;
 }
 
-SQRESULT sqstd_register_iolib(HSQUIRRELVM v)
-{
+SQRESULT sqstd_register_iolib(HSQUIRRELVM v) {
     SQInteger top = sq_gettop(v);
-    sqstd::declare_stream(v, _SC("file"), sqstd::type_tag(SQSTD_FILE_TYPE_TAG), kFileRegName, kFileMethods);
+    sqstd::declare_stream(v, _SC("file"), sqstd::type_tag(SQSTD_FILE_TYPE_TAG), kFileRegName,
+                          kFileMethods);
     sqstd::register_functions(v, kIoFuncs);
     const struct {
         const SQChar* name;
@@ -387,11 +365,13 @@ SQRESULT sqstd_register_iolib(HSQUIRRELVM v)
     } streams[] = {{_SC("stdout"), stdout}, {_SC("stdin"), stdin}, {_SC("stderr"), stderr}};
     for (const auto& s : streams) {
         sq_pushstring(v, s.name, -1);
-        if (SQ_SUCCEEDED(sqstd_createfile(v, s.f, SQFalse))) sq_newslot(v, -3, SQFalse);
-        else sq_pop(v, 1);
+        if (SQ_SUCCEEDED(sqstd_createfile(v, s.f, SQFalse)))
+            sq_newslot(v, -3, SQFalse);
+        else
+            sq_pop(v, 1);
     }
     sq_settop(v, top);
     return SQ_OK;
 }
 
-}  // extern "C"
+} // extern "C"

@@ -13,15 +13,13 @@ namespace {
 // text anyone wants; they are clamped so that a bad '*' cannot exhaust memory.
 constexpr int kMaxField = 65536;
 
-int clamp_field(long v)
-{
+int clamp_field(long v) {
     return v > kMaxField ? kMaxField : static_cast<int>(v);
 }
 
-}  // namespace
+} // namespace
 
-void vappendf(std::u16string& out, const SQChar* fmt, va_list args)
-{
+void vappendf(std::u16string& out, const SQChar* fmt, va_list args) {
     if (!fmt) return;
     va_list ap;
     va_copy(ap, args);
@@ -34,12 +32,18 @@ void vappendf(std::u16string& out, const SQChar* fmt, va_list args)
         const SQChar* start = p++;
         FmtSpec spec;
         for (;; ++p) {
-            if (*p == u'-') spec.left = true;
-            else if (*p == u'+') spec.plus = true;
-            else if (*p == u' ') spec.space = true;
-            else if (*p == u'#') spec.alt = true;
-            else if (*p == u'0') spec.zero = true;
-            else break;
+            if (*p == u'-')
+                spec.left = true;
+            else if (*p == u'+')
+                spec.plus = true;
+            else if (*p == u' ')
+                spec.space = true;
+            else if (*p == u'#')
+                spec.alt = true;
+            else if (*p == u'0')
+                spec.zero = true;
+            else
+                break;
         }
         if (*p == u'*') {
             int w = va_arg(ap, int);
@@ -68,15 +72,36 @@ void vappendf(std::u16string& out, const SQChar* fmt, va_list args)
                 spec.prec = clamp_field(pr);
             }
         }
-        int len = 0;  // 0 int, 1 h, 2 hh, 3 l, 4 ll, 5 size_t, 6 intmax, 7 ptrdiff, 8 L
-        if (*p == u'h') { ++p; len = 1; if (*p == u'h') { ++p; len = 2; } }
-        else if (*p == u'l') { ++p; len = 3; if (*p == u'l') { ++p; len = 4; } }
-        else if (*p == u'z') { ++p; len = 5; }
-        else if (*p == u'j') { ++p; len = 6; }
-        else if (*p == u't') { ++p; len = 7; }
-        else if (*p == u'L') { ++p; len = 8; }
+        int len = 0; // 0 int, 1 h, 2 hh, 3 l, 4 ll, 5 size_t, 6 intmax, 7 ptrdiff, 8 L
+        if (*p == u'h') {
+            ++p;
+            len = 1;
+            if (*p == u'h') {
+                ++p;
+                len = 2;
+            }
+        } else if (*p == u'l') {
+            ++p;
+            len = 3;
+            if (*p == u'l') {
+                ++p;
+                len = 4;
+            }
+        } else if (*p == u'z') {
+            ++p;
+            len = 5;
+        } else if (*p == u'j') {
+            ++p;
+            len = 6;
+        } else if (*p == u't') {
+            ++p;
+            len = 7;
+        } else if (*p == u'L') {
+            ++p;
+            len = 8;
+        }
         SQChar c = *p;
-        if (c == 0) {  // format ends inside a specification: copy it
+        if (c == 0) { // format ends inside a specification: copy it
             out.append(start, p);
             break;
         }
@@ -87,14 +112,30 @@ void vappendf(std::u16string& out, const SQChar* fmt, va_list args)
         case u'i': {
             int64_t v;
             switch (len) {
-            case 1: v = static_cast<short>(va_arg(ap, int)); break;
-            case 2: v = static_cast<signed char>(va_arg(ap, int)); break;
-            case 3: v = va_arg(ap, long); break;
-            case 4: v = va_arg(ap, long long); break;
-            case 5: v = static_cast<int64_t>(va_arg(ap, ptrdiff_t)); break;
-            case 6: v = va_arg(ap, intmax_t); break;
-            case 7: v = va_arg(ap, ptrdiff_t); break;
-            default: v = va_arg(ap, int); break;
+            case 1:
+                v = static_cast<short>(va_arg(ap, int));
+                break;
+            case 2:
+                v = static_cast<signed char>(va_arg(ap, int));
+                break;
+            case 3:
+                v = va_arg(ap, long);
+                break;
+            case 4:
+                v = va_arg(ap, long long);
+                break;
+            case 5:
+                v = static_cast<int64_t>(va_arg(ap, ptrdiff_t));
+                break;
+            case 6:
+                v = va_arg(ap, intmax_t);
+                break;
+            case 7:
+                v = va_arg(ap, ptrdiff_t);
+                break;
+            default:
+                v = va_arg(ap, int);
+                break;
             }
             uint64_t mag = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
             put_int(out, spec, v < 0, mag);
@@ -106,21 +147,37 @@ void vappendf(std::u16string& out, const SQChar* fmt, va_list args)
         case u'X': {
             uint64_t v;
             switch (len) {
-            case 1: v = static_cast<unsigned short>(va_arg(ap, unsigned)); break;
-            case 2: v = static_cast<unsigned char>(va_arg(ap, unsigned)); break;
-            case 3: v = va_arg(ap, unsigned long); break;
-            case 4: v = va_arg(ap, unsigned long long); break;
-            case 5: v = va_arg(ap, size_t); break;
-            case 6: v = va_arg(ap, uintmax_t); break;
-            case 7: v = static_cast<uint64_t>(va_arg(ap, ptrdiff_t)); break;
-            default: v = va_arg(ap, unsigned); break;
+            case 1:
+                v = static_cast<unsigned short>(va_arg(ap, unsigned));
+                break;
+            case 2:
+                v = static_cast<unsigned char>(va_arg(ap, unsigned));
+                break;
+            case 3:
+                v = va_arg(ap, unsigned long);
+                break;
+            case 4:
+                v = va_arg(ap, unsigned long long);
+                break;
+            case 5:
+                v = va_arg(ap, size_t);
+                break;
+            case 6:
+                v = va_arg(ap, uintmax_t);
+                break;
+            case 7:
+                v = static_cast<uint64_t>(va_arg(ap, ptrdiff_t));
+                break;
+            default:
+                v = va_arg(ap, unsigned);
+                break;
             }
             put_int(out, spec, false, v);
             break;
         }
         case u'c': {
             char16_t ch = static_cast<char16_t>(va_arg(ap, int));
-            spec.prec = -1;  // a precision does not cut a character
+            spec.prec = -1; // a precision does not cut a character
             put_text(out, spec, &ch, 1);
             break;
         }
@@ -161,7 +218,7 @@ void vappendf(std::u16string& out, const SQChar* fmt, va_list args)
         case u'%':
             out.push_back(u'%');
             break;
-        default:  // unknown (including %n): copied, no argument taken
+        default: // unknown (including %n): copied, no argument taken
             out.append(start, p);
             break;
         }
@@ -169,8 +226,7 @@ void vappendf(std::u16string& out, const SQChar* fmt, va_list args)
     va_end(ap);
 }
 
-std::u16string formatf(const SQChar* fmt, ...)
-{
+std::u16string formatf(const SQChar* fmt, ...) {
     std::u16string out;
     va_list ap;
     va_start(ap, fmt);
@@ -179,23 +235,21 @@ std::u16string formatf(const SQChar* fmt, ...)
     return out;
 }
 
-}  // namespace sqstd
+} // namespace sqstd
 
-extern "C" SQInteger sqstd_vsnprintf(SQChar* buf, SQInteger size, const SQChar* fmt, va_list args)
-{
+extern "C" SQInteger sqstd_vsnprintf(SQChar* buf, SQInteger size, const SQChar* fmt, va_list args) {
     std::u16string out;
     sqstd::vappendf(out, fmt, args);
     if (buf && size > 0) {
-        size_t n = out.size() < static_cast<size_t>(size) ? out.size()
-                                                           : static_cast<size_t>(size) - 1;
+        size_t n =
+            out.size() < static_cast<size_t>(size) ? out.size() : static_cast<size_t>(size) - 1;
         std::memcpy(buf, out.data(), n * sizeof(SQChar));
         buf[n] = 0;
     }
     return out.size() > INT32_MAX ? INT32_MAX : static_cast<SQInteger>(out.size());
 }
 
-extern "C" SQInteger sqstd_snprintf(SQChar* buf, SQInteger size, const SQChar* fmt, ...)
-{
+extern "C" SQInteger sqstd_snprintf(SQChar* buf, SQInteger size, const SQChar* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
     SQInteger r = sqstd_vsnprintf(buf, size, fmt, ap);

@@ -22,69 +22,119 @@ struct Range {
 
 struct Node {
     Op op = Op::Char;
-    char16_t ch = 0;           // Char; Class: the escape letter
-    bool negated = false;      // Set
-    std::vector<Range> ranges;  // Set: single characters are lo == hi
-    std::u16string classes;    // Set: escape letters (\d, \s ...) inside the set
-    int cap = -1;              // Group: capture slot, -1 for (?: )
-    std::vector<std::vector<int>> alts;  // Group: alternatives, each a sequence
-    int child = -1;            // Repeat
-    int min = 0, max = 0;      // Repeat: max -1 = unbounded
-    bool has_caps = false;     // a capturing group at or below this node
+    char16_t ch = 0;                    // Char; Class: the escape letter
+    bool negated = false;               // Set
+    std::vector<Range> ranges;          // Set: single characters are lo == hi
+    std::u16string classes;             // Set: escape letters (\d, \s ...) inside the set
+    int cap = -1;                       // Group: capture slot, -1 for (?: )
+    std::vector<std::vector<int>> alts; // Group: alternatives, each a sequence
+    int child = -1;                     // Repeat
+    int min = 0, max = 0;               // Repeat: max -1 = unbounded
+    bool has_caps = false;              // a capturing group at or below this node
 };
 
-bool is_space(char16_t c) { return c == ' ' || (c >= 9 && c <= 13); }
-bool is_digit(char16_t c) { return c >= '0' && c <= '9'; }
-bool is_lower(char16_t c) { return c >= 'a' && c <= 'z'; }
-bool is_upper(char16_t c) { return c >= 'A' && c <= 'Z'; }
-bool is_alpha(char16_t c) { return is_lower(c) || is_upper(c); }
-bool is_xdigit(char16_t c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-bool is_cntrl(char16_t c) { return c < 32 || c == 127; }
-bool is_punct(char16_t c) { return c > 32 && c < 127 && !is_alpha(c) && !is_digit(c); }
+bool is_space(char16_t c) {
+    return c == ' ' || (c >= 9 && c <= 13);
+}
+bool is_digit(char16_t c) {
+    return c >= '0' && c <= '9';
+}
+bool is_lower(char16_t c) {
+    return c >= 'a' && c <= 'z';
+}
+bool is_upper(char16_t c) {
+    return c >= 'A' && c <= 'Z';
+}
+bool is_alpha(char16_t c) {
+    return is_lower(c) || is_upper(c);
+}
+bool is_xdigit(char16_t c) {
+    return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+bool is_cntrl(char16_t c) {
+    return c < 32 || c == 127;
+}
+bool is_punct(char16_t c) {
+    return c > 32 && c < 127 && !is_alpha(c) && !is_digit(c);
+}
 
-bool is_class_letter(char16_t e)
-{
+bool is_class_letter(char16_t e) {
     switch (e) {
-    case 'a': case 'A': case 'w': case 'W': case 's': case 'S': case 'd': case 'D':
-    case 'x': case 'X': case 'c': case 'C': case 'p': case 'P': case 'l': case 'u':
+    case 'a':
+    case 'A':
+    case 'w':
+    case 'W':
+    case 's':
+    case 'S':
+    case 'd':
+    case 'D':
+    case 'x':
+    case 'X':
+    case 'c':
+    case 'C':
+    case 'p':
+    case 'P':
+    case 'l':
+    case 'u':
         return true;
     default:
         return false;
     }
 }
 
-bool class_test(char16_t cls, char16_t c)
-{
+bool class_test(char16_t cls, char16_t c) {
     switch (cls) {
-    case 'a': return is_alpha(c);
-    case 'A': return !is_alpha(c);
-    case 'w': return is_alpha(c) || is_digit(c) || c == '_';
-    case 'W': return !(is_alpha(c) || is_digit(c) || c == '_');
-    case 's': return is_space(c);
-    case 'S': return !is_space(c);
-    case 'd': return is_digit(c);
-    case 'D': return !is_digit(c);
-    case 'x': return is_xdigit(c);
-    case 'X': return !is_xdigit(c);
-    case 'c': return is_cntrl(c);
-    case 'C': return !is_cntrl(c);
-    case 'p': return is_punct(c);
-    case 'P': return !is_punct(c);
-    case 'l': return is_lower(c);
-    case 'u': return is_upper(c);
-    default: return false;
+    case 'a':
+        return is_alpha(c);
+    case 'A':
+        return !is_alpha(c);
+    case 'w':
+        return is_alpha(c) || is_digit(c) || c == '_';
+    case 'W':
+        return !(is_alpha(c) || is_digit(c) || c == '_');
+    case 's':
+        return is_space(c);
+    case 'S':
+        return !is_space(c);
+    case 'd':
+        return is_digit(c);
+    case 'D':
+        return !is_digit(c);
+    case 'x':
+        return is_xdigit(c);
+    case 'X':
+        return !is_xdigit(c);
+    case 'c':
+        return is_cntrl(c);
+    case 'C':
+        return !is_cntrl(c);
+    case 'p':
+        return is_punct(c);
+    case 'P':
+        return !is_punct(c);
+    case 'l':
+        return is_lower(c);
+    case 'u':
+        return is_upper(c);
+    default:
+        return false;
     }
 }
 
-char16_t escaped_char(char16_t e)
-{
+char16_t escaped_char(char16_t e) {
     switch (e) {
-    case 't': return '\t';
-    case 'n': return '\n';
-    case 'r': return '\r';
-    case 'f': return '\f';
-    case 'v': return '\v';
-    default: return e;
+    case 't':
+        return '\t';
+    case 'n':
+        return '\n';
+    case 'r':
+        return '\r';
+    case 'f':
+        return '\f';
+    case 'v':
+        return '\v';
+    default:
+        return e;
     }
 }
 
@@ -92,12 +142,12 @@ struct CompileError {
     const SQChar* msg;
 };
 
-}  // namespace
+} // namespace
 
 struct SQRex {
     std::vector<Node> nodes;
     int root = -1;
-    int ncaps = 1;  // whole match + groups
+    int ncaps = 1; // whole match + groups
     // Match state
     const SQChar* bol = nullptr;
     const SQChar* eol = nullptr;
@@ -108,8 +158,8 @@ struct SQRex {
     // minimum reached: it depends on the position only, so one search pays
     // for it once. Per repeat node and "has a following element"; -1 unknown.
     std::vector<std::vector<int32_t>> memo;
-    size_t memo_entries = 0;  // allocated in this call
-    std::vector<int32_t> seen;  // positions a running repetition passed, innermost last
+    size_t memo_entries = 0;   // allocated in this call
+    std::vector<int32_t> seen; // positions a running repetition passed, innermost last
 };
 
 namespace {
@@ -118,8 +168,7 @@ class Parser {
 public:
     Parser(SQRex& rex, const SQChar* pat) : rex_(rex), p_(pat) {}
 
-    void parse()
-    {
+    void parse() {
         Node g;
         g.op = Op::Group;
         g.cap = 0;
@@ -129,7 +178,8 @@ public:
         // Children are added before their parents.
         for (Node& n : rex_.nodes) {
             n.has_caps = n.op == Op::Group && n.cap > 0;
-            if (n.op == Op::Repeat && rex_.nodes[static_cast<size_t>(n.child)].has_caps) n.has_caps = true;
+            if (n.op == Op::Repeat && rex_.nodes[static_cast<size_t>(n.child)].has_caps)
+                n.has_caps = true;
             for (const auto& seq : n.alts)
                 for (int id : seq)
                     if (rex_.nodes[static_cast<size_t>(id)].has_caps) n.has_caps = true;
@@ -138,14 +188,12 @@ public:
     }
 
 private:
-    int add(Node n)
-    {
+    int add(Node n) {
         rex_.nodes.push_back(std::move(n));
         return static_cast<int>(rex_.nodes.size()) - 1;
     }
 
-    std::vector<std::vector<int>> list(int depth)
-    {
+    std::vector<std::vector<int>> list(int depth) {
         std::vector<std::vector<int>> alts;
         for (;;) {
             std::vector<int> seq;
@@ -173,8 +221,7 @@ private:
         return alts;
     }
 
-    int number()
-    {
+    int number() {
         long n = 0;
         while (is_digit(*p_)) {
             n = n * 10 + (*p_ - '0');
@@ -184,8 +231,7 @@ private:
         return static_cast<int>(n);
     }
 
-    int element(int depth)
-    {
+    int element(int depth) {
         if (depth >= sqstd::kRexMaxDepth) throw CompileError{u"expression too complex"};
         Node n;
         SQChar c = *p_++;
@@ -214,7 +260,7 @@ private:
             n.op = Op::Any;
             break;
         case '\\':
-            if (!*p_) {  // a trailing backslash stands for itself
+            if (!*p_) { // a trailing backslash stands for itself
                 n.ch = '\\';
                 break;
             }
@@ -238,9 +284,21 @@ private:
 
         int min = 0, max = 0;
         switch (*p_) {
-        case '*': min = 0; max = -1; ++p_; break;
-        case '+': min = 1; max = -1; ++p_; break;
-        case '?': min = 0; max = 1; ++p_; break;
+        case '*':
+            min = 0;
+            max = -1;
+            ++p_;
+            break;
+        case '+':
+            min = 1;
+            max = -1;
+            ++p_;
+            break;
+        case '?':
+            min = 0;
+            max = 1;
+            ++p_;
+            break;
         case '{':
             ++p_;
             if (!is_digit(*p_)) throw CompileError{u"number expected"};
@@ -267,8 +325,7 @@ private:
         return add(std::move(r));
     }
 
-    void set(Node& n)
-    {
+    void set(Node& n) {
         n.op = Op::Set;
         if (*p_ == '^') {
             n.negated = true;
@@ -322,8 +379,7 @@ public:
 
     // End of the match of node `id` at `s`, or nullptr. `next` is the element
     // that follows it in its sequence (-1 if none).
-    const SQChar* node(int id, const SQChar* s, int next)
-    {
+    const SQChar* node(int id, const SQChar* s, int next) {
         if (++rex_.steps > sqstd::kRexStepBudget) {
             rex_.exhausted = true;
             return nullptr;
@@ -362,7 +418,8 @@ public:
                 const SQChar* r = sequence(seq, s);
                 if (rex_.exhausted) return nullptr;
                 if (r) {
-                    if (n.cap >= 0) rex_.caps[static_cast<size_t>(n.cap)] = {s, static_cast<SQInteger>(r - s)};
+                    if (n.cap >= 0)
+                        rex_.caps[static_cast<size_t>(n.cap)] = {s, static_cast<SQInteger>(r - s)};
                     return r;
                 }
             }
@@ -374,8 +431,7 @@ public:
     }
 
 private:
-    bool boundary(const SQChar* s) const
-    {
+    bool boundary(const SQChar* s) const {
         const SQChar* b = rex_.bol;
         const SQChar* e = rex_.eol;
         // The character just past the subject reads as 0, which is not white space.
@@ -387,8 +443,7 @@ private:
         return false;
     }
 
-    const SQChar* sequence(const std::vector<int>& seq, const SQChar* s)
-    {
+    const SQChar* sequence(const std::vector<int>& seq, const SQChar* s) {
         for (size_t i = 0; i < seq.size(); ++i) {
             int next = i + 1 < seq.size() ? seq[i + 1] : -1;
             s = node(seq[i], s, next);
@@ -397,8 +452,7 @@ private:
         return s;
     }
 
-    std::vector<int32_t>* memo_for(const Node& n, bool followed)
-    {
+    std::vector<int32_t>* memo_for(const Node& n, bool followed) {
         size_t len = static_cast<size_t>(rex_.eol - rex_.bol) + 1;
         size_t id = static_cast<size_t>(&n - rex_.nodes.data());
         std::vector<int32_t>& m = rex_.memo[id * 2 + (followed ? 1 : 0)];
@@ -414,8 +468,7 @@ private:
         return &m;
     }
 
-    const SQChar* repeat(const Node& n, const SQChar* s, int next)
-    {
+    const SQChar* repeat(const Node& n, const SQChar* s, int next) {
         bool early_stop = next >= 0;
         if (early_stop) {
             const Node& f = rex_.nodes[static_cast<size_t>(next)];
@@ -447,7 +500,7 @@ private:
             if (!r) break;
             // a group repeated reports its first repetition
             if (++count == 1 && n.has_caps) first = rex_.caps;
-            if (r == s) {  // an empty match would repeat forever; it fills any minimum
+            if (r == s) { // an empty match would repeat forever; it fills any minimum
                 empty = true;
                 break;
             }
@@ -472,60 +525,55 @@ private:
     SQRex& rex_;
 };
 
-void reset_caps(SQRex& rex)
-{
+void reset_caps(SQRex& rex) {
     rex.caps.assign(static_cast<size_t>(rex.ncaps), SQRexMatch{nullptr, 0});
 }
 
-void begin_call(SQRex& rex, const SQChar* b, const SQChar* e)
-{
+void begin_call(SQRex& rex, const SQChar* b, const SQChar* e) {
     rex.steps = 0;
     rex.exhausted = false;
     rex.bol = b;
     rex.eol = e;
     for (auto& m : rex.memo) {
         // Keep small tables for the next call; give big ones back.
-        if (m.capacity() > 4096) std::vector<int32_t>().swap(m);
-        else m.clear();
+        if (m.capacity() > 4096)
+            std::vector<int32_t>().swap(m);
+        else
+            m.clear();
     }
     rex.memo_entries = 0;
     rex.seen.clear();
 }
 
-const SQChar* match_at(SQRex& rex, const SQChar* s)
-{
+const SQChar* match_at(SQRex& rex, const SQChar* s) {
     Matcher m(rex);
     reset_caps(rex);
     return m.node(rex.root, s, -1);
 }
 
-const SQChar* text_end(const SQChar* t)
-{
+const SQChar* text_end(const SQChar* t) {
     while (*t) ++t;
     return t;
 }
 
-}  // namespace
+} // namespace
 
 namespace sqstd {
-bool rex_budget_exceeded(const SQRex* exp)
-{
+bool rex_budget_exceeded(const SQRex* exp) {
     return exp && exp->exhausted;
 }
 
-bool rex_match_range(SQRex* exp, const SQChar* begin, const SQChar* end)
-{
+bool rex_match_range(SQRex* exp, const SQChar* begin, const SQChar* end) {
     if (!exp || !begin || end < begin) return false;
     begin_call(*exp, begin, end);
     const SQChar* r = match_at(*exp, begin);
     return r && r == end;
 }
-}  // namespace sqstd
+} // namespace sqstd
 
 extern "C" {
 
-SQRex* sqstd_rex_compile(const SQChar* pattern, const SQChar** error)
-{
+SQRex* sqstd_rex_compile(const SQChar* pattern, const SQChar** error) {
     if (error) *error = nullptr;
     SQRex* rex = new (std::nothrow) SQRex;
     if (!rex) {
@@ -547,20 +595,17 @@ SQRex* sqstd_rex_compile(const SQChar* pattern, const SQChar** error)
     return rex;
 }
 
-void sqstd_rex_free(SQRex* exp)
-{
+void sqstd_rex_free(SQRex* exp) {
     delete exp;
 }
 
-SQBool sqstd_rex_match(SQRex* exp, const SQChar* text)
-{
+SQBool sqstd_rex_match(SQRex* exp, const SQChar* text) {
     if (!exp || !text) return SQFalse;
     return sqstd::rex_match_range(exp, text, text_end(text)) ? SQTrue : SQFalse;
 }
 
 SQBool sqstd_rex_searchrange(SQRex* exp, const SQChar* text_begin, const SQChar* text_end,
-                             const SQChar** out_begin, const SQChar** out_end)
-{
+                             const SQChar** out_begin, const SQChar** out_end) {
     if (!exp || !text_begin || !text_end || text_end < text_begin) return SQFalse;
     begin_call(*exp, text_begin, text_end);
     for (const SQChar* s = text_begin; s < text_end; ++s) {
@@ -577,22 +622,19 @@ SQBool sqstd_rex_searchrange(SQRex* exp, const SQChar* text_begin, const SQChar*
 }
 
 SQBool sqstd_rex_search(SQRex* exp, const SQChar* text, const SQChar** out_begin,
-                        const SQChar** out_end)
-{
+                        const SQChar** out_end) {
     if (!text) return SQFalse;
     return sqstd_rex_searchrange(exp, text, text_end(text), out_begin, out_end);
 }
 
-SQInteger sqstd_rex_getsubexpcount(SQRex* exp)
-{
+SQInteger sqstd_rex_getsubexpcount(SQRex* exp) {
     return exp ? exp->ncaps : 0;
 }
 
-SQBool sqstd_rex_getsubexp(SQRex* exp, SQInteger n, SQRexMatch* subexp)
-{
+SQBool sqstd_rex_getsubexp(SQRex* exp, SQInteger n, SQRexMatch* subexp) {
     if (!exp || n < 0 || n >= exp->ncaps || !subexp) return SQFalse;
     *subexp = exp->caps[static_cast<size_t>(n)];
     return SQTrue;
 }
 
-}  // extern "C"
+} // extern "C"

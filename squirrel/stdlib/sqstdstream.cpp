@@ -11,8 +11,7 @@
 
 namespace sqstd {
 
-Stream* this_stream(HSQUIRRELVM v, SQRESULT& err)
-{
+Stream* this_stream(HSQUIRRELVM v, SQRESULT& err) {
     SQUserPointer p = nullptr;
     if (SQ_FAILED(sq_getinstanceup(v, 1, &p, type_tag(SQSTD_STREAM_TYPE_TAG)))) {
         err = sq_throwerror(v, _SC("invalid type tag"));
@@ -26,19 +25,18 @@ Stream* this_stream(HSQUIRRELVM v, SQRESULT& err)
     return s;
 }
 
-}  // namespace sqstd
+} // namespace sqstd
 
 namespace {
 
 using sqstd::Stream;
 
-#define SETUP_STREAM(v)                            \
-    SQRESULT err_ = SQ_ERROR;                      \
-    Stream* self = sqstd::this_stream(v, err_);    \
+#define SETUP_STREAM(v)                                                                            \
+    SQRESULT err_ = SQ_ERROR;                                                                      \
+    Stream* self = sqstd::this_stream(v, err_);                                                    \
     if (!self) return err_
 
-SQInteger int_arg(HSQUIRRELVM v, SQInteger idx)
-{
+SQInteger int_arg(HSQUIRRELVM v, SQInteger idx) {
     if (sq_gettype(v, idx) == OT_FLOAT) {
         SQFloat f = 0;
         sq_getfloat(v, idx, &f);
@@ -49,8 +47,7 @@ SQInteger int_arg(HSQUIRRELVM v, SQInteger idx)
     return i;
 }
 
-SQInteger stream_readblob(HSQUIRRELVM v)
-{
+SQInteger stream_readblob(HSQUIRRELVM v) {
     SETUP_STREAM(v);
     SQInteger size = int_arg(v, 2);
     if (size <= 0) return sq_throwerror(v, _SC("no data left to read"));
@@ -73,15 +70,13 @@ SQInteger stream_readblob(HSQUIRRELVM v)
 }
 
 template <typename T>
-SQInteger read_value(HSQUIRRELVM v, Stream* s, T& out)
-{
+SQInteger read_value(HSQUIRRELVM v, Stream* s, T& out) {
     if (s->Read(&out, sizeof(T)) != static_cast<SQInteger>(sizeof(T)))
         return sq_throwerror(v, _SC("io error"));
     return 0;
 }
 
-SQInteger stream_readn(HSQUIRRELVM v)
-{
+SQInteger stream_readn(HSQUIRRELVM v) {
     SETUP_STREAM(v);
     SQInteger format = int_arg(v, 2);
     switch (format) {
@@ -134,8 +129,7 @@ SQInteger stream_readn(HSQUIRRELVM v)
     return 1;
 }
 
-SQInteger stream_writen(HSQUIRRELVM v)
-{
+SQInteger stream_writen(HSQUIRRELVM v) {
     SETUP_STREAM(v);
     SQInteger format = int_arg(v, 3);
     SQFloat f = 0;
@@ -184,8 +178,7 @@ SQInteger stream_writen(HSQUIRRELVM v)
     return 0;
 }
 
-SQInteger stream_writeblob(HSQUIRRELVM v)
-{
+SQInteger stream_writeblob(HSQUIRRELVM v) {
     SETUP_STREAM(v);
     SQUserPointer data = nullptr;
     if (sq_gettop(v) < 2 || SQ_FAILED(sqstd_getblob(v, 2, &data)))
@@ -197,8 +190,7 @@ SQInteger stream_writeblob(HSQUIRRELVM v)
 }
 
 // The origin a seek letter names: 'b'egin, 'c'urrent position, 'e'nd.
-bool seek_origin(SQInteger letter, sqstd::SeekOrigin& origin)
-{
+bool seek_origin(SQInteger letter, sqstd::SeekOrigin& origin) {
     static const struct {
         SQInteger letter;
         sqstd::SeekOrigin origin;
@@ -214,25 +206,24 @@ bool seek_origin(SQInteger letter, sqstd::SeekOrigin& origin)
 }
 
 // Yes/no answers of streams are 1 or null.
-SQInteger answer(HSQUIRRELVM v, bool yes)
-{
-    if (yes) sq_pushinteger(v, 1);
-    else sq_pushnull(v);
+SQInteger answer(HSQUIRRELVM v, bool yes) {
+    if (yes)
+        sq_pushinteger(v, 1);
+    else
+        sq_pushnull(v);
     return 1;
 }
 
 // Answers the number a query of the stream gives (position, length).
 template <SQInteger (Stream::*Query)()>
-SQInteger stream_number(HSQUIRRELVM v)
-{
+SQInteger stream_number(HSQUIRRELVM v) {
     SETUP_STREAM(v);
     sq_pushinteger(v, (self->*Query)());
     return 1;
 }
 
 // seek(offset[, origin]) answers 0 when the cursor moved, -1 when the target was refused.
-SQInteger stream_seek(HSQUIRRELVM v)
-{
+SQInteger stream_seek(HSQUIRRELVM v) {
     SETUP_STREAM(v);
     const SQInteger offset = int_arg(v, 2);
     sqstd::SeekOrigin origin = sqstd::SeekOrigin::Begin;
@@ -242,50 +233,44 @@ SQInteger stream_seek(HSQUIRRELVM v)
     return 1;
 }
 
-SQInteger stream_flush(HSQUIRRELVM v)
-{
+SQInteger stream_flush(HSQUIRRELVM v) {
     SETUP_STREAM(v);
     return answer(v, self->Flush() == 0);
 }
 
-SQInteger stream_eos(HSQUIRRELVM v)
-{
+SQInteger stream_eos(HSQUIRRELVM v) {
     SETUP_STREAM(v);
     return answer(v, self->EOS());
 }
 
-const SQRegFunction kStreamMethods[] = {
-    {_SC("readblob"), stream_readblob, 2, _SC("xn")},
-    {_SC("readn"), stream_readn, 2, _SC("xn")},
-    {_SC("writeblob"), stream_writeblob, -2, _SC("xx")},
-    {_SC("writen"), stream_writen, 3, _SC("xnn")},
-    {_SC("seek"), stream_seek, -2, _SC("xnn")},
-    {_SC("tell"), stream_number<&Stream::Tell>, 1, _SC("x")},
-    {_SC("len"), stream_number<&Stream::Len>, 1, _SC("x")},
-    {_SC("eos"), stream_eos, 1, _SC("x")},
-    {_SC("flush"), stream_flush, 1, _SC("x")},
-    {nullptr, nullptr, 0, nullptr}};
+const SQRegFunction kStreamMethods[] = {{_SC("readblob"), stream_readblob, 2, _SC("xn")},
+                                        {_SC("readn"), stream_readn, 2, _SC("xn")},
+                                        {_SC("writeblob"), stream_writeblob, -2, _SC("xx")},
+                                        {_SC("writen"), stream_writen, 3, _SC("xnn")},
+                                        {_SC("seek"), stream_seek, -2, _SC("xnn")},
+                                        {_SC("tell"), stream_number<&Stream::Tell>, 1, _SC("x")},
+                                        {_SC("len"), stream_number<&Stream::Len>, 1, _SC("x")},
+                                        {_SC("eos"), stream_eos, 1, _SC("x")},
+                                        {_SC("flush"), stream_flush, 1, _SC("x")},
+                                        {nullptr, nullptr, 0, nullptr}};
 
 const SQChar* const kStreamRegName = _SC("std_stream");
 
-}  // namespace
+} // namespace
 
 namespace sqstd {
 
-SQInteger Blob::Read(void* buffer, SQInteger size)
-{
+SQInteger Blob::Read(void* buffer, SQInteger size) {
     if (size <= 0) return 0;
     return static_cast<SQInteger>(buf_.read(buffer, static_cast<size_t>(size)));
 }
 
-SQInteger Blob::Write(const void* buffer, SQInteger size)
-{
+SQInteger Blob::Write(const void* buffer, SQInteger size) {
     if (size <= 0) return 0;
     return buf_.write(buffer, static_cast<size_t>(size)) ? size : 0;
 }
 
-bool push_registered_class(HSQUIRRELVM v, const SQChar* regname)
-{
+bool push_registered_class(HSQUIRRELVM v, const SQChar* regname) {
     sq_pushregistrytable(v);
     sq_pushstring(v, regname, -1);
     if (SQ_FAILED(sq_rawget(v, -2))) {
@@ -301,8 +286,7 @@ bool push_registered_class(HSQUIRRELVM v, const SQChar* regname)
 }
 
 void declare_stream(HSQUIRRELVM v, const SQChar* name, SQUserPointer tag, const SQChar* regname,
-                    const SQRegFunction* methods)
-{
+                    const SQRegFunction* methods) {
     SQInteger top = sq_gettop(v);
     if (!push_registered_class(v, kStreamRegName)) {
         sq_pushregistrytable(v);
@@ -327,7 +311,7 @@ void declare_stream(HSQUIRRELVM v, const SQChar* name, SQUserPointer tag, const 
     sq_settypetag(v, -1, tag);
     register_functions(v, methods);
     sq_newslot(v, -3, SQFalse);
-    sq_pop(v, 1);  // registry
+    sq_pop(v, 1); // registry
 
     sq_pushstring(v, name, -1);
     push_registered_class(v, regname);
@@ -335,4 +319,4 @@ void declare_stream(HSQUIRRELVM v, const SQChar* name, SQUserPointer tag, const 
     sq_settop(v, top);
 }
 
-}  // namespace sqstd
+} // namespace sqstd

@@ -13,12 +13,11 @@ namespace {
 
 struct FormatCtx {
     HSQUIRRELVM v;
-    SQInteger first;  // stack index of the first value after the format
+    SQInteger first; // stack index of the first value after the format
     SQInteger top;
 };
 
-bool format_arg(void* p, int k, sqstd::FormatArg& arg)
-{
+bool format_arg(void* p, int k, sqstd::FormatArg& arg) {
     FormatCtx& c = *static_cast<FormatCtx*>(p);
     SQInteger idx = c.first + k;
     if (idx > c.top) return false;
@@ -46,10 +45,11 @@ bool format_arg(void* p, int k, sqstd::FormatArg& arg)
     return true;
 }
 
-bool is_space(SQChar c) { return c == ' ' || (c >= 9 && c <= 13); }
+bool is_space(SQChar c) {
+    return c == ' ' || (c >= 9 && c <= 13);
+}
 
-SQInteger string_format(HSQUIRRELVM v)
-{
+SQInteger string_format(HSQUIRRELVM v) {
     SQChar* out = nullptr;
     SQInteger len = 0;
     if (SQ_FAILED(sqstd_format(v, 2, &len, &out))) return SQ_ERROR;
@@ -57,8 +57,7 @@ SQInteger string_format(HSQUIRRELVM v)
     return 1;
 }
 
-SQInteger string_strip_impl(HSQUIRRELVM v, bool left, bool right)
-{
+SQInteger string_strip_impl(HSQUIRRELVM v, bool left, bool right) {
     const SQChar* s = nullptr;
     sq_getstring(v, 2, &s);
     size_t n = static_cast<size_t>(sq_getsize(v, 2));
@@ -71,12 +70,17 @@ SQInteger string_strip_impl(HSQUIRRELVM v, bool left, bool right)
     return 1;
 }
 
-SQInteger string_strip(HSQUIRRELVM v) { return string_strip_impl(v, true, true); }
-SQInteger string_lstrip(HSQUIRRELVM v) { return string_strip_impl(v, true, false); }
-SQInteger string_rstrip(HSQUIRRELVM v) { return string_strip_impl(v, false, true); }
+SQInteger string_strip(HSQUIRRELVM v) {
+    return string_strip_impl(v, true, true);
+}
+SQInteger string_lstrip(HSQUIRRELVM v) {
+    return string_strip_impl(v, true, false);
+}
+SQInteger string_rstrip(HSQUIRRELVM v) {
+    return string_strip_impl(v, false, true);
+}
 
-SQInteger string_split(HSQUIRRELVM v)
-{
+SQInteger string_split(HSQUIRRELVM v) {
     const SQChar* s = nullptr;
     const SQChar* seps = nullptr;
     sq_getstring(v, 2, &s);
@@ -103,23 +107,20 @@ SQInteger string_split(HSQUIRRELVM v)
 
 // regexp class
 
-int regexp_tag;  // its address tags the class
+int regexp_tag; // its address tags the class
 
-SQInteger rex_release(SQUserPointer p, SQInteger)
-{
+SQInteger rex_release(SQUserPointer p, SQInteger) {
     sqstd_rex_free(static_cast<SQRex*>(p));
     return 1;
 }
 
-SQRex* get_rex(HSQUIRRELVM v)
-{
+SQRex* get_rex(HSQUIRRELVM v) {
     SQUserPointer p = nullptr;
     if (SQ_FAILED(sq_getinstanceup(v, 1, &p, &regexp_tag))) return nullptr;
     return static_cast<SQRex*>(p);
 }
 
-SQInteger regexp_constructor(HSQUIRRELVM v)
-{
+SQInteger regexp_constructor(HSQUIRRELVM v) {
     const SQChar* pat = nullptr;
     sq_getstring(v, 2, &pat);
     // A zero character would end the pattern early; such patterns are refused.
@@ -136,17 +137,15 @@ SQInteger regexp_constructor(HSQUIRRELVM v)
     return 0;
 }
 
-#define GET_REX(v, rex)                                              \
-    SQRex* rex = get_rex(v);                                         \
+#define GET_REX(v, rex)                                                                            \
+    SQRex* rex = get_rex(v);                                                                       \
     if (!rex) return sq_throwerror(v, _SC("invalid type tag"))
 
-SQInteger too_complex(HSQUIRRELVM v)
-{
+SQInteger too_complex(HSQUIRRELVM v) {
     return sq_throwerror(v, _SC("the expression is too complex for this text"));
 }
 
-SQInteger regexp_match(HSQUIRRELVM v)
-{
+SQInteger regexp_match(HSQUIRRELVM v) {
     GET_REX(v, rex);
     const SQChar* s = nullptr;
     sq_getstring(v, 2, &s);
@@ -157,8 +156,7 @@ SQInteger regexp_match(HSQUIRRELVM v)
     return 1;
 }
 
-void push_span(HSQUIRRELVM v, SQInteger begin, SQInteger end)
-{
+void push_span(HSQUIRRELVM v, SQInteger begin, SQInteger end) {
     sq_newtable(v);
     sq_pushstring(v, _SC("begin"), -1);
     sq_pushinteger(v, begin);
@@ -170,8 +168,7 @@ void push_span(HSQUIRRELVM v, SQInteger begin, SQInteger end)
 
 // Runs a search from the optional start argument; false when there is no match.
 SQInteger search_from(HSQUIRRELVM v, SQRex* rex, const SQChar*& s, const SQChar*& b,
-                      const SQChar*& e)
-{
+                      const SQChar*& e) {
     sq_getstring(v, 2, &s);
     SQInteger n = sq_getsize(v, 2);
     SQInteger start = 0;
@@ -184,8 +181,7 @@ SQInteger search_from(HSQUIRRELVM v, SQRex* rex, const SQChar*& s, const SQChar*
     return 1;
 }
 
-SQInteger regexp_search(HSQUIRRELVM v)
-{
+SQInteger regexp_search(HSQUIRRELVM v) {
     GET_REX(v, rex);
     const SQChar *s = nullptr, *b = nullptr, *e = nullptr;
     SQInteger r = search_from(v, rex, s, b, e);
@@ -198,8 +194,7 @@ SQInteger regexp_search(HSQUIRRELVM v)
     return 1;
 }
 
-SQInteger regexp_capture(HSQUIRRELVM v)
-{
+SQInteger regexp_capture(HSQUIRRELVM v) {
     GET_REX(v, rex);
     const SQChar *s = nullptr, *b = nullptr, *e = nullptr;
     SQInteger r = search_from(v, rex, s, b, e);
@@ -213,49 +208,44 @@ SQInteger regexp_capture(HSQUIRRELVM v)
     for (SQInteger i = 0; i < n; ++i) {
         SQRexMatch m{nullptr, 0};
         sqstd_rex_getsubexp(rex, i, &m);
-        if (m.begin) push_span(v, static_cast<SQInteger>(m.begin - s),
-                               static_cast<SQInteger>(m.begin - s) + m.len);
-        else push_span(v, 0, 0);
+        if (m.begin)
+            push_span(v, static_cast<SQInteger>(m.begin - s),
+                      static_cast<SQInteger>(m.begin - s) + m.len);
+        else
+            push_span(v, 0, 0);
         sq_arrayappend(v, -2);
     }
     return 1;
 }
 
-SQInteger regexp_subexpcount(HSQUIRRELVM v)
-{
+SQInteger regexp_subexpcount(HSQUIRRELVM v) {
     GET_REX(v, rex);
     sq_pushinteger(v, sqstd_rex_getsubexpcount(rex));
     return 1;
 }
 
-SQInteger regexp_typeof(HSQUIRRELVM v)
-{
+SQInteger regexp_typeof(HSQUIRRELVM v) {
     sq_pushstring(v, _SC("regexp"), -1);
     return 1;
 }
 
-const SQRegFunction kRexMethods[] = {
-    {_SC("constructor"), regexp_constructor, 2, _SC(".s")},
-    {_SC("search"), regexp_search, -2, _SC("xsn")},
-    {_SC("match"), regexp_match, 2, _SC("xs")},
-    {_SC("capture"), regexp_capture, -2, _SC("xsn")},
-    {_SC("subexpcount"), regexp_subexpcount, 1, _SC("x")},
-    {_SC("_typeof"), regexp_typeof, 1, _SC("x")},
-    {nullptr, nullptr, 0, nullptr}};
+const SQRegFunction kRexMethods[] = {{_SC("constructor"), regexp_constructor, 2, _SC(".s")},
+                                     {_SC("search"), regexp_search, -2, _SC("xsn")},
+                                     {_SC("match"), regexp_match, 2, _SC("xs")},
+                                     {_SC("capture"), regexp_capture, -2, _SC("xsn")},
+                                     {_SC("subexpcount"), regexp_subexpcount, 1, _SC("x")},
+                                     {_SC("_typeof"), regexp_typeof, 1, _SC("x")},
+                                     {nullptr, nullptr, 0, nullptr}};
 
 const SQRegFunction kStringFuncs[] = {
-    {_SC("format"), string_format, -2, _SC(".s")},
-    {_SC("strip"), string_strip, 2, _SC(".s")},
-    {_SC("lstrip"), string_lstrip, 2, _SC(".s")},
-    {_SC("rstrip"), string_rstrip, 2, _SC(".s")},
-    {_SC("split"), string_split, 3, _SC(".ss")},
-    {nullptr, nullptr, 0, nullptr}};
+    {_SC("format"), string_format, -2, _SC(".s")}, {_SC("strip"), string_strip, 2, _SC(".s")},
+    {_SC("lstrip"), string_lstrip, 2, _SC(".s")},  {_SC("rstrip"), string_rstrip, 2, _SC(".s")},
+    {_SC("split"), string_split, 3, _SC(".ss")},   {nullptr, nullptr, 0, nullptr}};
 
-}  // namespace
+} // namespace
 
 extern "C" SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQInteger* outlen,
-                                 SQChar** output)
-{
+                                 SQChar** output) {
     const SQChar* fmt = nullptr;
     if (SQ_FAILED(sq_getstring(v, nformatstringidx, &fmt)))
         return sq_throwerror(v, _SC("string expected for the specified format"));
@@ -278,8 +268,7 @@ extern "C" SQRESULT sqstd_format(HSQUIRRELVM v, SQInteger nformatstringidx, SQIn
     return SQ_OK;
 }
 
-extern "C" SQRESULT sqstd_register_stringlib(HSQUIRRELVM v)
-{
+extern "C" SQRESULT sqstd_register_stringlib(HSQUIRRELVM v) {
     sq_pushstring(v, _SC("regexp"), -1);
     sq_newclass(v, SQFalse);
     sq_settypetag(v, -1, &regexp_tag);

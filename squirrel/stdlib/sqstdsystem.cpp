@@ -17,16 +17,14 @@
 
 namespace {
 
-std::string utf8_arg(HSQUIRRELVM v, SQInteger idx)
-{
+std::string utf8_arg(HSQUIRRELVM v, SQInteger idx) {
     const SQChar* s = nullptr;
     sq_getstring(v, idx, &s);
     return s ? sqstd::to_utf8(std::u16string_view(s, static_cast<size_t>(sq_getsize(v, idx))))
              : std::string();
 }
 
-SQInteger system_getenv(HSQUIRRELVM v)
-{
+SQInteger system_getenv(HSQUIRRELVM v) {
     std::string name = utf8_arg(v, 2);
     const char* val = name.find('\0') == std::string::npos ? std::getenv(name.c_str()) : nullptr;
     if (!val) {
@@ -38,19 +36,20 @@ SQInteger system_getenv(HSQUIRRELVM v)
     return 1;
 }
 
-SQInteger system_system(HSQUIRRELVM v)
-{
+SQInteger system_system(HSQUIRRELVM v) {
     std::string cmd = utf8_arg(v, 2);
     std::fflush(nullptr);
     int st = std::system(cmd.c_str());
     // The command's own exit code, as on the original platform.
-    int code = st == -1 ? -1 : WIFEXITED(st) ? WEXITSTATUS(st) : WIFSIGNALED(st) ? 128 + WTERMSIG(st) : st;
+    int code = st == -1          ? -1
+               : WIFEXITED(st)   ? WEXITSTATUS(st)
+               : WIFSIGNALED(st) ? 128 + WTERMSIG(st)
+                                 : st;
     sq_pushinteger(v, code);
     return 1;
 }
 
-SQInteger system_clock(HSQUIRRELVM v)
-{
+SQInteger system_clock(HSQUIRRELVM v) {
     // Wall time since start, as the original runtime's clock() measures it.
     static const auto start = std::chrono::steady_clock::now();
     std::chrono::duration<double> d = std::chrono::steady_clock::now() - start;
@@ -58,35 +57,31 @@ SQInteger system_clock(HSQUIRRELVM v)
     return 1;
 }
 
-SQInteger system_time(HSQUIRRELVM v)
-{
+SQInteger system_time(HSQUIRRELVM v) {
     sq_pushinteger(v, static_cast<SQInteger>(std::time(nullptr)));
     return 1;
 }
 
-SQInteger system_remove(HSQUIRRELVM v)
-{
-    if (std::remove(sqstd::resolve_path(utf8_arg(v, 2), false).c_str()) != 0) return sq_throwerror(v, _SC("remove() failed"));
+SQInteger system_remove(HSQUIRRELVM v) {
+    if (std::remove(sqstd::resolve_path(utf8_arg(v, 2), false).c_str()) != 0)
+        return sq_throwerror(v, _SC("remove() failed"));
     return 0;
 }
 
-SQInteger system_rename(HSQUIRRELVM v)
-{
+SQInteger system_rename(HSQUIRRELVM v) {
     if (std::rename(sqstd::resolve_path(utf8_arg(v, 2), false).c_str(),
                     sqstd::resolve_path(utf8_arg(v, 3), true).c_str()) != 0)
         return sq_throwerror(v, _SC("rename() failed"));
     return 0;
 }
 
-void set_int(HSQUIRRELVM v, const SQChar* key, SQInteger val)
-{
+void set_int(HSQUIRRELVM v, const SQChar* key, SQInteger val) {
     sq_pushstring(v, key, -1);
     sq_pushinteger(v, val);
     sq_newslot(v, -3, SQFalse);
 }
 
-SQInteger system_date(HSQUIRRELVM v)
-{
+SQInteger system_date(HSQUIRRELVM v) {
     int64_t t = static_cast<int64_t>(std::time(nullptr));
     bool utc = false;
     SQInteger top = sq_gettop(v);
@@ -118,19 +113,14 @@ SQInteger system_date(HSQUIRRELVM v)
 }
 
 const SQRegFunction kSystemFuncs[] = {
-    {_SC("getenv"), system_getenv, 2, _SC(".s")},
-    {_SC("system"), system_system, 2, _SC(".s")},
-    {_SC("date"), system_date, -1, _SC(".nn")},
-    {_SC("clock"), system_clock, 0, nullptr},
-    {_SC("time"), system_time, 1, nullptr},
-    {_SC("remove"), system_remove, 2, _SC(".s")},
-    {_SC("rename"), system_rename, 3, _SC(".ss")},
-    {nullptr, nullptr, 0, nullptr}};
+    {_SC("getenv"), system_getenv, 2, _SC(".s")},  {_SC("system"), system_system, 2, _SC(".s")},
+    {_SC("date"), system_date, -1, _SC(".nn")},    {_SC("clock"), system_clock, 0, nullptr},
+    {_SC("time"), system_time, 1, nullptr},        {_SC("remove"), system_remove, 2, _SC(".s")},
+    {_SC("rename"), system_rename, 3, _SC(".ss")}, {nullptr, nullptr, 0, nullptr}};
 
-}  // namespace
+} // namespace
 
-extern "C" SQInteger sqstd_register_systemlib(HSQUIRRELVM v)
-{
+extern "C" SQInteger sqstd_register_systemlib(HSQUIRRELVM v) {
     sqstd::register_functions(v, kSystemFuncs);
     return SQ_OK;
 }

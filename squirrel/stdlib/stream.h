@@ -34,8 +34,7 @@ public:
     SQInteger Flush() override { return 0; }
     SQInteger Tell() override { return static_cast<SQInteger>(buf_.tell()); }
     SQInteger Len() override { return static_cast<SQInteger>(buf_.len()); }
-    SQInteger Seek(SQInteger offset, SeekOrigin origin) override
-    {
+    SQInteger Seek(SQInteger offset, SeekOrigin origin) override {
         return buf_.seek(offset, origin) ? 0 : -1;
     }
     bool IsValid() override { return true; }
@@ -46,7 +45,9 @@ private:
     ByteBuffer buf_;
 };
 
-inline SQUserPointer type_tag(uintptr_t t) { return reinterpret_cast<SQUserPointer>(t); }
+inline SQUserPointer type_tag(uintptr_t t) {
+    return reinterpret_cast<SQUserPointer>(t);
+}
 
 // Creates (once per VM) the `stream` base class, then the class `name` derived
 // from it with `methods` and type tag `tag`; the new class is stored in the
@@ -61,4 +62,4 @@ bool push_registered_class(HSQUIRRELVM v, const SQChar* regname);
 // The stream behind `this` of a stream method, or an error already raised.
 Stream* this_stream(HSQUIRRELVM v, SQRESULT& err);
 
-}  // namespace sqstd
+} // namespace sqstd

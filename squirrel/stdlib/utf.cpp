@@ -2,8 +2,7 @@
 
 namespace sqstd {
 
-std::string to_utf8(std::u16string_view s)
-{
+std::string to_utf8(std::u16string_view s) {
     std::string out;
     out.reserve(s.size());
     for (size_t i = 0; i < s.size(); ++i) {
@@ -13,7 +12,7 @@ std::string to_utf8(std::u16string_view s)
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;  // a lone surrogate has no UTF-8 form
+            c = 0xFFFD; // a lone surrogate has no UTF-8 form
         }
         if (c < 0x80) {
             out.push_back(static_cast<char>(c));
@@ -34,8 +33,7 @@ std::string to_utf8(std::u16string_view s)
     return out;
 }
 
-std::u16string from_utf8(std::string_view s)
-{
+std::u16string from_utf8(std::string_view s) {
     std::u16string out;
     out.reserve(s.size());
     size_t i = 0;
@@ -43,11 +41,23 @@ std::u16string from_utf8(std::string_view s)
         unsigned char b = static_cast<unsigned char>(s[i]);
         uint32_t c;
         size_t need;
-        if (b < 0x80) { c = b; need = 0; }
-        else if (b >= 0xC2 && b < 0xE0) { c = b & 0x1F; need = 1; }
-        else if (b >= 0xE0 && b < 0xF0) { c = b & 0x0F; need = 2; }
-        else if (b >= 0xF0 && b < 0xF5) { c = b & 0x07; need = 3; }
-        else { out.push_back(0xFFFD); ++i; continue; }
+        if (b < 0x80) {
+            c = b;
+            need = 0;
+        } else if (b >= 0xC2 && b < 0xE0) {
+            c = b & 0x1F;
+            need = 1;
+        } else if (b >= 0xE0 && b < 0xF0) {
+            c = b & 0x0F;
+            need = 2;
+        } else if (b >= 0xF0 && b < 0xF5) {
+            c = b & 0x07;
+            need = 3;
+        } else {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
         bool ok = true;
         for (size_t k = 1; k <= need; ++k) {
             if (i + k >= s.size() || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) {
@@ -77,4 +87,4 @@ std::u16string from_utf8(std::string_view s)
     return out;
 }
 
-}  // namespace sqstd
+} // namespace sqstd

@@ -13,9 +13,13 @@ static SQRESULT api_error(HSQUIRRELVM v, const char* msg) {
 HSQUIRRELVM sq_open(SQInteger initialstacksize) {
     SQSharedState* ss = new SQSharedState();
     SQVM* v = new SQVM(ss);
-    v->_uiRef = 1;   // held by the shared state
+    v->_uiRef = 1; // held by the shared state
     ss->Init(v);
-    if (!v->Init(nullptr, initialstacksize)) { delete v; delete ss; return nullptr; }
+    if (!v->Init(nullptr, initialstacksize)) {
+        delete v;
+        delete ss;
+        return nullptr;
+    }
     v->GCLink(ss);
     sq_init_default_delegates(v);
     sq_base_register(v);
@@ -25,7 +29,10 @@ HSQUIRRELVM sq_open(SQInteger initialstacksize) {
 HSQUIRRELVM sq_newthread(HSQUIRRELVM friendvm, SQInteger initialstacksize) {
     SQSharedState* ss = friendvm->_sharedstate;
     SQVM* v = new SQVM(ss);
-    if (!v->Init(friendvm, initialstacksize)) { delete v; return nullptr; }
+    if (!v->Init(friendvm, initialstacksize)) {
+        delete v;
+        return nullptr;
+    }
     v->GCLink(ss);
     friendvm->Push(SQObjectPtr(v));
     return v;
@@ -42,15 +49,31 @@ void sq_close(HSQUIRRELVM v) {
     SQSharedState* ss = v->_sharedstate;
     SQVM* root = ss->_rootvm;
     std::vector<SQRefCounted*> all;
-    for (SQRefCounted* o = ss->_gchead; o; o = o->_gcnext) { o->_uiRef++; all.push_back(o); }
+    for (SQRefCounted* o = ss->_gchead; o; o = o->_gcnext) {
+        o->_uiRef++;
+        all.push_back(o);
+    }
     for (SQRefCounted* o : all) o->Finalize();
-    ss->_registry.Null(); ss->_consttable.Null(); ss->_errorhandler.Null(); ss->_debughook.Null();
-    ss->_table_dd.Null(); ss->_array_dd.Null(); ss->_string_dd.Null(); ss->_number_dd.Null();
-    ss->_closure_dd.Null(); ss->_generator_dd.Null(); ss->_thread_dd.Null(); ss->_class_dd.Null();
-    ss->_instance_dd.Null(); ss->_weakref_dd.Null();
+    ss->_registry.Null();
+    ss->_consttable.Null();
+    ss->_errorhandler.Null();
+    ss->_debughook.Null();
+    ss->_table_dd.Null();
+    ss->_array_dd.Null();
+    ss->_string_dd.Null();
+    ss->_number_dd.Null();
+    ss->_closure_dd.Null();
+    ss->_generator_dd.Null();
+    ss->_thread_dd.Null();
+    ss->_class_dd.Null();
+    ss->_instance_dd.Null();
+    ss->_weakref_dd.Null();
     for (auto& m : ss->_metanames) m.Null();
-    ss->_constructorname.Null(); ss->_thisname.Null(); ss->_vargvname.Null();
-    for (SQRefCounted* o : all) if (--o->_uiRef == 0) sq_destroy(o);
+    ss->_constructorname.Null();
+    ss->_thisname.Null();
+    ss->_vargvname.Null();
+    for (SQRefCounted* o : all)
+        if (--o->_uiRef == 0) sq_destroy(o);
     if (root->_uiRef > 0 && --root->_uiRef == 0) sq_destroy(root);
     // whatever a host still holds is freed now
     while (ss->_gchead) {
@@ -61,30 +84,51 @@ void sq_close(HSQUIRRELVM v) {
     ss->_closing = true;
     for (SQUnsignedInteger i = 0; i < ss->_strings._size; i++) {
         SQString* s = ss->_strings._buckets[i];
-        while (s) { SQString* n = s->_next; s->~SQString(); free(s); s = n; }
+        while (s) {
+            SQString* n = s->_next;
+            s->~SQString();
+            free(s);
+            s = n;
+        }
         ss->_strings._buckets[i] = nullptr;
     }
     delete ss;
 }
 
-void sq_setforeignptr(HSQUIRRELVM v, SQUserPointer p) { v->_foreignptr = p; }
-SQUserPointer sq_getforeignptr(HSQUIRRELVM v) { return v->_foreignptr; }
+void sq_setforeignptr(HSQUIRRELVM v, SQUserPointer p) {
+    v->_foreignptr = p;
+}
+SQUserPointer sq_getforeignptr(HSQUIRRELVM v) {
+    return v->_foreignptr;
+}
 void sq_setprintfunc(HSQUIRRELVM v, SQPRINTFUNCTION printfunc, SQPRINTFUNCTION errfunc) {
     v->_sharedstate->_printfunc = printfunc;
     v->_sharedstate->_errorfunc = errfunc;
 }
-SQPRINTFUNCTION sq_getprintfunc(HSQUIRRELVM v) { return v->_sharedstate->_printfunc; }
-SQPRINTFUNCTION sq_geterrorfunc(HSQUIRRELVM v) { return v->_sharedstate->_errorfunc; }
+SQPRINTFUNCTION sq_getprintfunc(HSQUIRRELVM v) {
+    return v->_sharedstate->_printfunc;
+}
+SQPRINTFUNCTION sq_geterrorfunc(HSQUIRRELVM v) {
+    return v->_sharedstate->_errorfunc;
+}
 
-SQRESULT sq_suspendvm(HSQUIRRELVM v) { (void)v; return SQ_SUSPEND_FLAG; }
+SQRESULT sq_suspendvm(HSQUIRRELVM v) {
+    (void)v;
+    return SQ_SUSPEND_FLAG;
+}
 
-SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool resumedret, SQBool retval, SQBool raiseerror, SQBool throwerror) {
+SQRESULT sq_wakeupvm(HSQUIRRELVM v, SQBool resumedret, SQBool retval, SQBool raiseerror,
+                     SQBool throwerror) {
     if (!v->_suspended) return api_error(v, "cannot resume a vm that is not running any code");
     SQObjectPtr val;
-    if (resumedret) { val = v->Top(); v->Pop(); }
+    if (resumedret) {
+        val = v->Top();
+        v->Pop();
+    }
     if (v->_suspended_target >= 0) v->_stack[v->_suspended_target] = val;
     SQObjectPtr res, nul;
-    if (!v->Execute(nul, 0, v->_top, res, raiseerror != 0, throwerror ? ET_RESUME_THROW_VM : ET_RESUME_VM))
+    if (!v->Execute(nul, 0, v->_top, res, raiseerror != 0,
+                    throwerror ? ET_RESUME_THROW_VM : ET_RESUME_VM))
         return SQ_ERROR;
     if (retval) v->Push(res);
     return SQ_OK;
@@ -96,50 +140,75 @@ SQInteger sq_getvmstate(HSQUIRRELVM v) {
     return SQ_VMSTATE_IDLE;
 }
 
-SQInteger sq_getversion(void) { return SQUIRREL_VERSION_NUMBER; }
+SQInteger sq_getversion(void) {
+    return SQUIRREL_VERSION_NUMBER;
+}
 
 // ---------------------------------------------------------------- compiler
-SQRESULT sq_compile(HSQUIRRELVM v, SQLEXREADFUNC read, SQUserPointer p, const SQChar* sourcename, SQBool raiseerror) {
+SQRESULT sq_compile(HSQUIRRELVM v, SQLEXREADFUNC read, SQUserPointer p, const SQChar* sourcename,
+                    SQBool raiseerror) {
     SQObjectPtr out;
     const SQChar empty[] = {0};
-    if (!sq_compile_source(v, read, p, sourcename ? sourcename : empty, out, raiseerror != 0, v->_sharedstate->_debuginfo))
+    if (!sq_compile_source(v, read, p, sourcename ? sourcename : empty, out, raiseerror != 0,
+                           v->_sharedstate->_debuginfo))
         return SQ_ERROR;
     SQClosure* c = SQClosure::Create(v->_sharedstate, _funcproto(out));
     v->Push(SQObjectPtr(c));
     return SQ_OK;
 }
 
-struct BufState { const SQChar* s; SQInteger size, pos; };
+struct BufState {
+    const SQChar* s;
+    SQInteger size, pos;
+};
 static SQInteger buf_lexfeed(SQUserPointer p) {
     BufState* b = (BufState*)p;
     if (b->pos >= b->size) return 0;
     SQInteger c = b->s[b->pos++];
-    return c ? c : 0xFFFF;   // an embedded zero must not end the source early: treat as unknown char
+    return c ? c : 0xFFFF; // an embedded zero must not end the source early: treat as unknown char
 }
 
-SQRESULT sq_compilebuffer(HSQUIRRELVM v, const SQChar* s, SQInteger size, const SQChar* sourcename, SQBool raiseerror) {
+SQRESULT sq_compilebuffer(HSQUIRRELVM v, const SQChar* s, SQInteger size, const SQChar* sourcename,
+                          SQBool raiseerror) {
     BufState b{s, size, 0};
     return sq_compile(v, buf_lexfeed, &b, sourcename, raiseerror);
 }
 
-void sq_enabledebuginfo(HSQUIRRELVM v, SQBool enable) { v->_sharedstate->_debuginfo = enable != 0; }
-void sq_notifyallexceptions(HSQUIRRELVM v, SQBool enable) { v->_sharedstate->_notifyallexceptions = enable != 0; }
-void sq_setcompilererrorhandler(HSQUIRRELVM v, SQCOMPILERERROR f) { v->_sharedstate->_compilererrorhandler = f; }
+void sq_enabledebuginfo(HSQUIRRELVM v, SQBool enable) {
+    v->_sharedstate->_debuginfo = enable != 0;
+}
+void sq_notifyallexceptions(HSQUIRRELVM v, SQBool enable) {
+    v->_sharedstate->_notifyallexceptions = enable != 0;
+}
+void sq_setcompilererrorhandler(HSQUIRRELVM v, SQCOMPILERERROR f) {
+    v->_sharedstate->_compilererrorhandler = f;
+}
 
 // ---------------------------------------------------------------- stack
-void sq_push(HSQUIRRELVM v, SQInteger idx) { SQObjectPtr o = API_STACK(v, idx); v->Push(o); }
-void sq_pop(HSQUIRRELVM v, SQInteger n) { v->Pop(n); }
-void sq_poptop(HSQUIRRELVM v) { v->Pop(); }
+void sq_push(HSQUIRRELVM v, SQInteger idx) {
+    SQObjectPtr o = API_STACK(v, idx);
+    v->Push(o);
+}
+void sq_pop(HSQUIRRELVM v, SQInteger n) {
+    v->Pop(n);
+}
+void sq_poptop(HSQUIRRELVM v) {
+    v->Pop();
+}
 void sq_remove(HSQUIRRELVM v, SQInteger idx) {
     SQInteger a = v->AbsIdx(idx);
     for (SQInteger i = a; i < v->_top - 1; i++) v->_stack[i] = std::move(v->_stack[i + 1]);
     v->Pop();
 }
-SQInteger sq_gettop(HSQUIRRELVM v) { return v->_top - v->_stackbase; }
+SQInteger sq_gettop(HSQUIRRELVM v) {
+    return v->_top - v->_stackbase;
+}
 void sq_settop(HSQUIRRELVM v, SQInteger newtop) {
     SQInteger t = sq_gettop(v);
-    if (t > newtop) v->Pop(t - newtop);
-    else while (t++ < newtop) v->PushNull();
+    if (t > newtop)
+        v->Pop(t - newtop);
+    else
+        while (t++ < newtop) v->PushNull();
 }
 SQRESULT sq_reservestack(HSQUIRRELVM v, SQInteger nsize) {
     if (!v->CheckStack(nsize)) return api_error(v, "stack overflow");
@@ -150,7 +219,10 @@ SQInteger sq_cmp(HSQUIRRELVM v) {
     v->Compare3(API_STACK(v, -1), API_STACK(v, -2), r);
     return r;
 }
-void sq_move(HSQUIRRELVM dest, HSQUIRRELVM src, SQInteger idx) { SQObjectPtr o = API_STACK(src, idx); dest->Push(o); }
+void sq_move(HSQUIRRELVM dest, HSQUIRRELVM src, SQInteger idx) {
+    SQObjectPtr o = API_STACK(src, idx);
+    dest->Push(o);
+}
 
 // ---------------------------------------------------------------- creation
 SQUserPointer sq_newuserdata(HSQUIRRELVM v, SQUnsignedInteger size) {
@@ -158,25 +230,46 @@ SQUserPointer sq_newuserdata(HSQUIRRELVM v, SQUnsignedInteger size) {
     v->Push(SQObjectPtr(u));
     return (SQUserPointer)u->_data;
 }
-void sq_newtable(HSQUIRRELVM v) { v->Push(SQObjectPtr(SQTable::Create(v->_sharedstate, 0))); }
-void sq_newtableex(HSQUIRRELVM v, SQInteger n) { v->Push(SQObjectPtr(SQTable::Create(v->_sharedstate, n))); }
-void sq_newarray(HSQUIRRELVM v, SQInteger size) { v->Push(SQObjectPtr(SQArray::Create(v->_sharedstate, size < 0 ? 0 : size))); }
+void sq_newtable(HSQUIRRELVM v) {
+    v->Push(SQObjectPtr(SQTable::Create(v->_sharedstate, 0)));
+}
+void sq_newtableex(HSQUIRRELVM v, SQInteger n) {
+    v->Push(SQObjectPtr(SQTable::Create(v->_sharedstate, n)));
+}
+void sq_newarray(HSQUIRRELVM v, SQInteger size) {
+    v->Push(SQObjectPtr(SQArray::Create(v->_sharedstate, size < 0 ? 0 : size)));
+}
 
 void sq_newclosure(HSQUIRRELVM v, SQFUNCTION func, SQUnsignedInteger nfreevars) {
     SQNativeClosure* nc = SQNativeClosure::Create(v->_sharedstate, func, (SQInteger)nfreevars);
-    for (SQUnsignedInteger i = 0; i < nfreevars; i++) nc->_outers[i] = v->_stack[v->_top - nfreevars + i];
+    for (SQUnsignedInteger i = 0; i < nfreevars; i++)
+        nc->_outers[i] = v->_stack[v->_top - nfreevars + i];
     v->Pop((SQInteger)nfreevars);
     v->Push(SQObjectPtr(nc));
 }
 
 // The parameter types a letter of a type mask accepts; 0 for a character that is no type.
 static SQInteger typemask_bits(SQChar letter) {
-    static const struct { char letter; SQInteger bits; } kLetters[] = {
-        {'o', _RT_NULL},     {'i', _RT_INTEGER},  {'f', _RT_FLOAT},       {'n', _RT_INTEGER | _RT_FLOAT},
-        {'s', _RT_STRING},   {'t', _RT_TABLE},    {'a', _RT_ARRAY},       {'u', _RT_USERDATA},
-        {'c', _RT_CLOSURE | _RT_NATIVECLOSURE},   {'b', _RT_BOOL},        {'g', _RT_GENERATOR},
-        {'p', _RT_USERPOINTER},                   {'v', _RT_THREAD},      {'x', _RT_INSTANCE},
-        {'y', _RT_CLASS},    {'r', _RT_WEAKREF},
+    static const struct {
+        char letter;
+        SQInteger bits;
+    } kLetters[] = {
+        {'o', _RT_NULL},
+        {'i', _RT_INTEGER},
+        {'f', _RT_FLOAT},
+        {'n', _RT_INTEGER | _RT_FLOAT},
+        {'s', _RT_STRING},
+        {'t', _RT_TABLE},
+        {'a', _RT_ARRAY},
+        {'u', _RT_USERDATA},
+        {'c', _RT_CLOSURE | _RT_NATIVECLOSURE},
+        {'b', _RT_BOOL},
+        {'g', _RT_GENERATOR},
+        {'p', _RT_USERPOINTER},
+        {'v', _RT_THREAD},
+        {'x', _RT_INSTANCE},
+        {'y', _RT_CLASS},
+        {'r', _RT_WEAKREF},
     };
     for (const auto& l : kLetters)
         if (letter == (SQChar)l.letter) return l.bits;
@@ -189,12 +282,23 @@ static SQInteger typemask_bits(SQChar letter) {
 static bool parse_typemask(const SQChar* text, std::vector<SQInteger>& entries) {
     const SQChar* p = text;
     while (*p) {
-        if (*p == ' ') { ++p; continue; }
-        if (*p == '.') { entries.push_back(-1); ++p; continue; }
+        if (*p == ' ') {
+            ++p;
+            continue;
+        }
+        if (*p == '.') {
+            entries.push_back(-1);
+            ++p;
+            continue;
+        }
         SQInteger accepted = 0;
         for (;;) {
             while (*p == ' ' && accepted) ++p;
-            if (*p == '.') { accepted = -1; ++p; break; }
+            if (*p == '.') {
+                accepted = -1;
+                ++p;
+                break;
+            }
             SQInteger bits = typemask_bits(*p);
             if (!bits) return false;
             accepted |= bits;
@@ -217,7 +321,8 @@ SQRESULT sq_setparamscheck(HSQUIRRELVM v, SQInteger nparamscheck, const SQChar* 
         if (!parse_typemask(typemask, res)) return api_error(v, "invalid typemask");
         nc->_typecheck = res;
     }
-    if (nparamscheck == SQ_MATCHTYPEMASKSTRING) nc->_nparamscheck = (SQInteger)nc->_typecheck.size();
+    if (nparamscheck == SQ_MATCHTYPEMASKSTRING)
+        nc->_nparamscheck = (SQInteger)nc->_typecheck.size();
     return SQ_OK;
 }
 
@@ -246,22 +351,38 @@ SQRESULT sq_bindenv(HSQUIRRELVM v, SQInteger idx) {
         SQNativeClosure* c = _nativeclosure(o)->Clone(v->_sharedstate);
         c->_env = w;
         res = SQObjectPtr(c);
-    } else return api_error(v, "the target is not a closure");
+    } else
+        return api_error(v, "the target is not a closure");
     v->Pop();
     v->Push(res);
     return SQ_OK;
 }
 
 void sq_pushstring(HSQUIRRELVM v, const SQChar* s, SQInteger len) {
-    if (!s) { v->PushNull(); return; }
+    if (!s) {
+        v->PushNull();
+        return;
+    }
     v->Push(SQObjectPtr(SQString::Create(v->_sharedstate, s, len)));
 }
-void sq_pushfloat(HSQUIRRELVM v, SQFloat f) { v->Push(SQObjectPtr(f)); }
-void sq_pushinteger(HSQUIRRELVM v, SQInteger n) { v->Push(SQObjectPtr(n)); }
-void sq_pushbool(HSQUIRRELVM v, SQBool b) { v->Push(SQObjectPtr(b != 0)); }
-void sq_pushuserpointer(HSQUIRRELVM v, SQUserPointer p) { v->Push(SQObjectPtr(p)); }
-void sq_pushnull(HSQUIRRELVM v) { v->PushNull(); }
-SQObjectType sq_gettype(HSQUIRRELVM v, SQInteger idx) { return sq_type(API_STACK(v, idx)); }
+void sq_pushfloat(HSQUIRRELVM v, SQFloat f) {
+    v->Push(SQObjectPtr(f));
+}
+void sq_pushinteger(HSQUIRRELVM v, SQInteger n) {
+    v->Push(SQObjectPtr(n));
+}
+void sq_pushbool(HSQUIRRELVM v, SQBool b) {
+    v->Push(SQObjectPtr(b != 0));
+}
+void sq_pushuserpointer(HSQUIRRELVM v, SQUserPointer p) {
+    v->Push(SQObjectPtr(p));
+}
+void sq_pushnull(HSQUIRRELVM v) {
+    v->PushNull();
+}
+SQObjectType sq_gettype(HSQUIRRELVM v, SQInteger idx) {
+    return sq_type(API_STACK(v, idx));
+}
 
 SQRESULT sq_typeof(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr o = API_STACK(v, idx), res;
@@ -286,19 +407,25 @@ SQInteger sq_getsize(HSQUIRRELVM v, SQInteger idx) {
     return api_error(v, "type not supported");
 }
 
-SQHash sq_gethash(HSQUIRRELVM v, SQInteger idx) { return sq_hashkey(API_STACK(v, idx)); }
+SQHash sq_gethash(HSQUIRRELVM v, SQInteger idx) {
+    return sq_hashkey(API_STACK(v, idx));
+}
 
 SQRESULT sq_getbase(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr& o = API_STACK(v, idx);
     if (sq_type(o) != OT_CLASS) return api_error(v, "the object is not a class");
-    if (_class(o)->_base) v->Push(SQObjectPtr(_class(o)->_base)); else v->PushNull();
+    if (_class(o)->_base)
+        v->Push(SQObjectPtr(_class(o)->_base));
+    else
+        v->PushNull();
     return SQ_OK;
 }
 
 SQBool sq_instanceof(HSQUIRRELVM v) {
     SQObjectPtr& inst = API_STACK(v, -2);
     SQObjectPtr& cl = API_STACK(v, -1);
-    if (sq_type(inst) != OT_INSTANCE || sq_type(cl) != OT_CLASS) return api_error(v, "invalid param type") == 0;
+    if (sq_type(inst) != OT_INSTANCE || sq_type(cl) != OT_CLASS)
+        return api_error(v, "invalid param type") == 0;
     return _instance(inst)->InstanceOf(_class(cl)) ? SQTrue : SQFalse;
 }
 
@@ -309,7 +436,9 @@ SQRESULT sq_tostring(HSQUIRRELVM v, SQInteger idx) {
     return SQ_OK;
 }
 
-void sq_tobool(HSQUIRRELVM v, SQInteger idx, SQBool* b) { *b = sq_isfalse(API_STACK(v, idx)) ? SQFalse : SQTrue; }
+void sq_tobool(HSQUIRRELVM v, SQInteger idx, SQBool* b) {
+    *b = sq_isfalse(API_STACK(v, idx)) ? SQFalse : SQTrue;
+}
 
 SQRESULT sq_getstring(HSQUIRRELVM v, SQInteger idx, const SQChar** c) {
     SQObjectPtr& o = API_STACK(v, idx);
@@ -356,30 +485,51 @@ SQRESULT sq_getuserdata(HSQUIRRELVM v, SQInteger idx, SQUserPointer* p, SQUserPo
 }
 SQRESULT sq_settypetag(HSQUIRRELVM v, SQInteger idx, SQUserPointer typetag) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (sq_type(o) == OT_USERDATA) { _userdata(o)->_typetag = typetag; return SQ_OK; }
-    if (sq_type(o) == OT_CLASS) { _class(o)->_typetag = typetag; return SQ_OK; }
+    if (sq_type(o) == OT_USERDATA) {
+        _userdata(o)->_typetag = typetag;
+        return SQ_OK;
+    }
+    if (sq_type(o) == OT_CLASS) {
+        _class(o)->_typetag = typetag;
+        return SQ_OK;
+    }
     return api_error(v, "invalid object type");
 }
 SQRESULT sq_getobjtypetag(const HSQOBJECT* o, SQUserPointer* typetag) {
     switch (sq_type(*o)) {
-    case OT_INSTANCE: *typetag = _instance(*o)->_class->_typetag; return SQ_OK;
-    case OT_USERDATA: *typetag = _userdata(*o)->_typetag; return SQ_OK;
-    case OT_CLASS: *typetag = _class(*o)->_typetag; return SQ_OK;
-    default: return SQ_ERROR;
+    case OT_INSTANCE:
+        *typetag = _instance(*o)->_class->_typetag;
+        return SQ_OK;
+    case OT_USERDATA:
+        *typetag = _userdata(*o)->_typetag;
+        return SQ_OK;
+    case OT_CLASS:
+        *typetag = _class(*o)->_typetag;
+        return SQ_OK;
+    default:
+        return SQ_ERROR;
     }
 }
 SQRESULT sq_gettypetag(HSQUIRRELVM v, SQInteger idx, SQUserPointer* typetag) {
-    if (SQ_FAILED(sq_getobjtypetag(&API_STACK(v, idx), typetag))) return api_error(v, "invalid object type");
+    if (SQ_FAILED(sq_getobjtypetag(&API_STACK(v, idx), typetag)))
+        return api_error(v, "invalid object type");
     return SQ_OK;
 }
 
 void sq_setreleasehook(HSQUIRRELVM v, SQInteger idx, SQRELEASEHOOK hook) {
     SQObjectPtr& o = API_STACK(v, idx);
     switch (sq_type(o)) {
-    case OT_USERDATA: _userdata(o)->_hook = hook; break;
-    case OT_INSTANCE: _instance(o)->_hook = hook; break;
-    case OT_CLASS: _class(o)->_hook = hook; break;
-    default: break;
+    case OT_USERDATA:
+        _userdata(o)->_hook = hook;
+        break;
+    case OT_INSTANCE:
+        _instance(o)->_hook = hook;
+        break;
+    case OT_CLASS:
+        _class(o)->_hook = hook;
+        break;
+    default:
+        break;
     }
 }
 
@@ -390,7 +540,8 @@ SQChar* sq_getscratchpad(HSQUIRRELVM v, SQInteger minsize) {
     return s.data();
 }
 
-SQRESULT sq_getclosureinfo(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger* nparams, SQUnsignedInteger* nfreevars) {
+SQRESULT sq_getclosureinfo(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger* nparams,
+                           SQUnsignedInteger* nfreevars) {
     SQObjectPtr& o = API_STACK(v, idx);
     if (sq_type(o) == OT_CLOSURE) {
         SQFunctionProto* f = _closure(o)->_function;
@@ -408,8 +559,16 @@ SQRESULT sq_getclosureinfo(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger* npar
 
 SQRESULT sq_getclosurename(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (sq_type(o) == OT_CLOSURE) { SQObjectPtr n = _closure(o)->_function->_name; v->Push(n); return SQ_OK; }
-    if (sq_type(o) == OT_NATIVECLOSURE) { SQObjectPtr n = _nativeclosure(o)->_name; v->Push(n); return SQ_OK; }
+    if (sq_type(o) == OT_CLOSURE) {
+        SQObjectPtr n = _closure(o)->_function->_name;
+        v->Push(n);
+        return SQ_OK;
+    }
+    if (sq_type(o) == OT_NATIVECLOSURE) {
+        SQObjectPtr n = _nativeclosure(o)->_name;
+        v->Push(n);
+        return SQ_OK;
+    }
     return api_error(v, "the target is not a closure");
 }
 
@@ -432,7 +591,8 @@ SQRESULT sq_getinstanceup(HSQUIRRELVM v, SQInteger idx, SQUserPointer* p, SQUser
     if (sq_type(o) != OT_INSTANCE) return api_error(v, "the object is not a class instance");
     *p = _instance(o)->_userpointer;
     if (typetag) {
-        for (SQClass* c = _instance(o)->_class; c; c = c->_base) if (c->_typetag == typetag) return SQ_OK;
+        for (SQClass* c = _instance(o)->_class; c; c = c->_base)
+            if (c->_typetag == typetag) return SQ_OK;
         return api_error(v, "invalid type tag");
     }
     return SQ_OK;
@@ -476,7 +636,10 @@ SQRESULT sq_setattributes(HSQUIRRELVM v, SQInteger idx) {
         old = _class(o)->_attributes;
         _class(o)->_attributes = val;
     } else {
-        if (!_class(o)->GetAttributes(key, old)) { v->Pop(2); return api_error(v, "wrong index"); }
+        if (!_class(o)->GetAttributes(key, old)) {
+            v->Pop(2);
+            return api_error(v, "wrong index");
+        }
         _class(o)->SetAttributes(key, val);
     }
     v->Pop(2);
@@ -489,8 +652,12 @@ SQRESULT sq_getattributes(HSQUIRRELVM v, SQInteger idx) {
     if (sq_type(o) != OT_CLASS) return api_error(v, "the object is not a class");
     SQObjectPtr key = API_STACK(v, -1);
     SQObjectPtr res;
-    if (sq_type(key) == OT_NULL) res = _class(o)->_attributes;
-    else if (!_class(o)->GetAttributes(key, res)) { v->Pop(); return api_error(v, "wrong index"); }
+    if (sq_type(key) == OT_NULL)
+        res = _class(o)->_attributes;
+    else if (!_class(o)->GetAttributes(key, res)) {
+        v->Pop();
+        return api_error(v, "wrong index");
+    }
     v->Pop();
     v->Push(res);
     return SQ_OK;
@@ -505,12 +672,15 @@ SQRESULT sq_getclass(HSQUIRRELVM v, SQInteger idx) {
 
 void sq_weakref(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr o = API_STACK(v, idx);
-    if (!ISREFCOUNTED(sq_type(o))) { v->Push(o); return; }
+    if (!ISREFCOUNTED(sq_type(o))) {
+        v->Push(o);
+        return;
+    }
     SQRefCounted* r = _refcounted(o);
     if (!r->_weakref) {
         SQWeakRef* w = new SQWeakRef();
         w->_obj = o;
-        w->_uiRef = 1;   // held by the target
+        w->_uiRef = 1; // held by the target
         r->_weakref = w;
     }
     v->Push(SQObjectPtr(r->_weakref));
@@ -519,17 +689,41 @@ void sq_weakref(HSQUIRRELVM v, SQInteger idx) {
 SQRESULT sq_getdefaultdelegate(HSQUIRRELVM v, SQObjectType t) {
     SQSharedState* ss = v->_sharedstate;
     switch (t) {
-    case OT_TABLE: v->Push(ss->_table_dd); break;
-    case OT_ARRAY: v->Push(ss->_array_dd); break;
-    case OT_STRING: v->Push(ss->_string_dd); break;
-    case OT_INTEGER: case OT_FLOAT: case OT_BOOL: v->Push(ss->_number_dd); break;
-    case OT_GENERATOR: v->Push(ss->_generator_dd); break;
-    case OT_CLOSURE: case OT_NATIVECLOSURE: v->Push(ss->_closure_dd); break;
-    case OT_THREAD: v->Push(ss->_thread_dd); break;
-    case OT_CLASS: v->Push(ss->_class_dd); break;
-    case OT_INSTANCE: v->Push(ss->_instance_dd); break;
-    case OT_WEAKREF: v->Push(ss->_weakref_dd); break;
-    default: return api_error(v, "the type doesn't have a default delegate");
+    case OT_TABLE:
+        v->Push(ss->_table_dd);
+        break;
+    case OT_ARRAY:
+        v->Push(ss->_array_dd);
+        break;
+    case OT_STRING:
+        v->Push(ss->_string_dd);
+        break;
+    case OT_INTEGER:
+    case OT_FLOAT:
+    case OT_BOOL:
+        v->Push(ss->_number_dd);
+        break;
+    case OT_GENERATOR:
+        v->Push(ss->_generator_dd);
+        break;
+    case OT_CLOSURE:
+    case OT_NATIVECLOSURE:
+        v->Push(ss->_closure_dd);
+        break;
+    case OT_THREAD:
+        v->Push(ss->_thread_dd);
+        break;
+    case OT_CLASS:
+        v->Push(ss->_class_dd);
+        break;
+    case OT_INSTANCE:
+        v->Push(ss->_instance_dd);
+        break;
+    case OT_WEAKREF:
+        v->Push(ss->_weakref_dd);
+        break;
+    default:
+        return api_error(v, "the type doesn't have a default delegate");
     }
     return SQ_OK;
 }
@@ -537,9 +731,12 @@ SQRESULT sq_getdefaultdelegate(HSQUIRRELVM v, SQObjectType t) {
 SQRESULT sq_getmemberhandle(HSQUIRRELVM v, SQInteger idx, HSQMEMBERHANDLE* handle) {
     SQObjectPtr o = API_STACK(v, idx);
     SQClass* c;
-    if (sq_type(o) == OT_CLASS) c = _class(o);
-    else if (sq_type(o) == OT_INSTANCE) c = _instance(o)->_class;
-    else return api_error(v, "wrong type");
+    if (sq_type(o) == OT_CLASS)
+        c = _class(o);
+    else if (sq_type(o) == OT_INSTANCE)
+        c = _instance(o)->_class;
+    else
+        return api_error(v, "wrong type");
     SQObjectPtr key = API_STACK(v, -1);
     v->Pop();
     SQTable::Node* n = c->_members->FindNode(key);
@@ -569,7 +766,8 @@ static SQObjectPtr* member_by_handle(HSQUIRRELVM v, SQObjectPtr& o, const HSQMEM
         if (h->_index < 0 || h->_index >= (SQInteger)c->_defaultvalues.size()) break;
         return &c->_defaultvalues[h->_index].val;
     }
-    default: break;
+    default:
+        break;
     }
     v->FailWith("wrong index");
     return nullptr;
@@ -594,9 +792,16 @@ SQRESULT sq_setbyhandle(HSQUIRRELVM v, SQInteger idx, const HSQMEMBERHANDLE* han
 }
 
 // ---------------------------------------------------------------- object manipulation
-void sq_pushroottable(HSQUIRRELVM v) { SQObjectPtr r = v->_roottable; v->Push(r); }
-void sq_pushregistrytable(HSQUIRRELVM v) { v->Push(v->_sharedstate->_registry); }
-void sq_pushconsttable(HSQUIRRELVM v) { v->Push(v->_sharedstate->_consttable); }
+void sq_pushroottable(HSQUIRRELVM v) {
+    SQObjectPtr r = v->_roottable;
+    v->Push(r);
+}
+void sq_pushregistrytable(HSQUIRRELVM v) {
+    v->Push(v->_sharedstate->_registry);
+}
+void sq_pushconsttable(HSQUIRRELVM v) {
+    v->Push(v->_sharedstate->_consttable);
+}
 
 SQRESULT sq_setroottable(HSQUIRRELVM v) {
     SQObjectPtr o = API_STACK(v, -1);
@@ -616,9 +821,15 @@ SQRESULT sq_setconsttable(HSQUIRRELVM v) {
 
 SQRESULT sq_newslot(HSQUIRRELVM v, SQInteger idx, SQBool bstatic) {
     SQObjectPtr self = API_STACK(v, idx);
-    if (sq_type(self) != OT_TABLE && sq_type(self) != OT_CLASS) { v->Pop(2); return api_error(v, "invalid type"); }
+    if (sq_type(self) != OT_TABLE && sq_type(self) != OT_CLASS) {
+        v->Pop(2);
+        return api_error(v, "invalid type");
+    }
     SQObjectPtr key = API_STACK(v, -2), val = API_STACK(v, -1);
-    if (sq_type(key) == OT_NULL) { v->Pop(2); return api_error(v, "null key"); }
+    if (sq_type(key) == OT_NULL) {
+        v->Pop(2);
+        return api_error(v, "null key");
+    }
     bool ok = v->NewSlot(self, key, val, bstatic != 0, false);
     v->Pop(2);
     return ok ? SQ_OK : SQ_ERROR;
@@ -659,16 +870,26 @@ SQRESULT sq_rawget(HSQUIRRELVM v, SQInteger idx) {
     v->Pop();
     bool ok = false;
     switch (sq_type(self)) {
-    case OT_TABLE: ok = _table(self)->Get(key, res); break;
-    case OT_CLASS: ok = _class(self)->Get(key, res); break;
-    case OT_INSTANCE: ok = _instance(self)->Get(key, res); break;
+    case OT_TABLE:
+        ok = _table(self)->Get(key, res);
+        break;
+    case OT_CLASS:
+        ok = _class(self)->Get(key, res);
+        break;
+    case OT_INSTANCE:
+        ok = _instance(self)->Get(key, res);
+        break;
     case OT_ARRAY:
         if (sq_isnumber(key)) {
             SQInteger i = tointeger(key);
-            if (i >= 0 && i < _array(self)->Size()) { res = _array(self)->_values[i]; ok = true; }
+            if (i >= 0 && i < _array(self)->Size()) {
+                res = _array(self)->_values[i];
+                ok = true;
+            }
         }
         break;
-    default: return api_error(v, "rawget works only on array/table/instance and class");
+    default:
+        return api_error(v, "rawget works only on array/table/instance and class");
     }
     if (!ok) return api_error(v, "the index doesn't exist");
     v->Push(res);
@@ -681,7 +902,9 @@ SQRESULT sq_rawset(HSQUIRRELVM v, SQInteger idx) {
     v->Pop(2);
     if (sq_type(key) == OT_NULL) return api_error(v, "null key");
     switch (sq_type(self)) {
-    case OT_TABLE: _table(self)->NewSlot(key, val); return SQ_OK;
+    case OT_TABLE:
+        _table(self)->NewSlot(key, val);
+        return SQ_OK;
     case OT_CLASS:
         if (!_class(self)->NewSlot(v->_sharedstate, key, val, false))
             return api_error(v, "trying to modify a class that has already been instantiated");
@@ -693,7 +916,8 @@ SQRESULT sq_rawset(HSQUIRRELVM v, SQInteger idx) {
     case OT_ARRAY:
         if (v->Set(self, key, val, true)) return SQ_OK;
         return SQ_ERROR;
-    default: return api_error(v, "rawset works only on array/table/class and instance");
+    default:
+        return api_error(v, "rawset works only on array/table/class and instance");
     }
 }
 
@@ -717,8 +941,12 @@ static SQRESULT newmember_impl(HSQUIRRELVM v, SQInteger idx, SQBool bstatic, boo
     if (!v->NewSlotWithAttributes(self, key, val, attrs, bstatic != 0, raw)) return SQ_ERROR;
     return SQ_OK;
 }
-SQRESULT sq_newmember(HSQUIRRELVM v, SQInteger idx, SQBool bstatic) { return newmember_impl(v, idx, bstatic, false); }
-SQRESULT sq_rawnewmember(HSQUIRRELVM v, SQInteger idx, SQBool bstatic) { return newmember_impl(v, idx, bstatic, true); }
+SQRESULT sq_newmember(HSQUIRRELVM v, SQInteger idx, SQBool bstatic) {
+    return newmember_impl(v, idx, bstatic, false);
+}
+SQRESULT sq_rawnewmember(HSQUIRRELVM v, SQInteger idx, SQBool bstatic) {
+    return newmember_impl(v, idx, bstatic, true);
+}
 
 SQRESULT sq_arrayappend(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr a = API_STACK(v, idx);
@@ -763,7 +991,10 @@ SQRESULT sq_arrayinsert(HSQUIRRELVM v, SQInteger idx, SQInteger destpos) {
     SQObjectPtr a = API_STACK(v, idx);
     if (sq_type(a) != OT_ARRAY) return api_error(v, "the object is not an array");
     auto& vals = _array(a)->_values;
-    if (destpos < 0 || destpos > (SQInteger)vals.size()) { v->Pop(); return api_error(v, "index out of range"); }
+    if (destpos < 0 || destpos > (SQInteger)vals.size()) {
+        v->Pop();
+        return api_error(v, "index out of range");
+    }
     vals.insert(vals.begin() + destpos, API_STACK(v, -1));
     v->Pop();
     return SQ_OK;
@@ -773,7 +1004,8 @@ SQRESULT sq_setdelegate(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr self = API_STACK(v, idx);
     SQObjectPtr d = API_STACK(v, -1);
     if (sq_type(d) != OT_TABLE && sq_type(d) != OT_NULL) return api_error(v, "invalid delegate");
-    if (sq_type(self) != OT_TABLE && sq_type(self) != OT_USERDATA) return api_error(v, "wrong type");
+    if (sq_type(self) != OT_TABLE && sq_type(self) != OT_USERDATA)
+        return api_error(v, "wrong type");
     SQTable* dt = sq_type(d) == OT_TABLE ? _table(d) : nullptr;
     for (SQTable* p = dt; p; p = p->_delegate)
         if ((SQRefCounted*)p == _refcounted(self)) return api_error(v, "delagate cycle");
@@ -784,9 +1016,13 @@ SQRESULT sq_setdelegate(HSQUIRRELVM v, SQInteger idx) {
 
 SQRESULT sq_getdelegate(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr self = API_STACK(v, idx);
-    if (sq_type(self) != OT_TABLE && sq_type(self) != OT_USERDATA) return api_error(v, "wrong type");
+    if (sq_type(self) != OT_TABLE && sq_type(self) != OT_USERDATA)
+        return api_error(v, "wrong type");
     SQTable* d = static_cast<SQDelegable*>(_refcounted(self))->_delegate;
-    if (d) v->Push(SQObjectPtr(d)); else v->PushNull();
+    if (d)
+        v->Push(SQObjectPtr(d));
+    else
+        v->PushNull();
     return SQ_OK;
 }
 
@@ -808,7 +1044,8 @@ SQRESULT sq_setfreevariable(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger nval
         auto& o = _nativeclosure(self)->_outers;
         if (nval >= o.size()) return api_error(v, "invalid free var index");
         o[nval] = val;
-    } else return api_error(v, "invalid closure");
+    } else
+        return api_error(v, "invalid closure");
     v->Pop();
     return SQ_OK;
 }
@@ -837,9 +1074,12 @@ SQRESULT sq_getweakrefval(HSQUIRRELVM v, SQInteger idx) {
 
 SQRESULT sq_clear(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr o = API_STACK(v, idx);
-    if (sq_type(o) == OT_TABLE) _table(o)->Clear();
-    else if (sq_type(o) == OT_ARRAY) _array(o)->_values.clear();
-    else return api_error(v, "clear only works on table and array");
+    if (sq_type(o) == OT_TABLE)
+        _table(o)->Clear();
+    else if (sq_type(o) == OT_ARRAY)
+        _array(o)->_values.clear();
+    else
+        return api_error(v, "clear only works on table and array");
     return SQ_OK;
 }
 
@@ -932,8 +1172,10 @@ const SQChar* sq_getfreevariable(HSQUIRRELVM v, SQInteger idx, SQUnsignedInteger
 }
 
 SQRESULT sq_throwerror(HSQUIRRELVM v, const SQChar* err) {
-    if (err) v->_lasterror = SQObjectPtr(SQString::Create(v->_sharedstate, err, -1));
-    else v->_lasterror.Null();
+    if (err)
+        v->_lasterror = SQObjectPtr(SQString::Create(v->_sharedstate, err, -1));
+    else
+        v->_lasterror.Null();
     return SQ_ERROR;
 }
 SQRESULT sq_throwobject(HSQUIRRELVM v) {
@@ -941,8 +1183,13 @@ SQRESULT sq_throwobject(HSQUIRRELVM v) {
     v->Pop();
     return SQ_ERROR;
 }
-void sq_reseterror(HSQUIRRELVM v) { v->_lasterror.Null(); }
-void sq_getlasterror(HSQUIRRELVM v) { SQObjectPtr e = v->_lasterror; v->Push(e); }
+void sq_reseterror(HSQUIRRELVM v) {
+    v->_lasterror.Null();
+}
+void sq_getlasterror(HSQUIRRELVM v) {
+    SQObjectPtr e = v->_lasterror;
+    v->Push(e);
+}
 
 // ---------------------------------------------------------------- raw objects
 SQRESULT sq_getstackobj(HSQUIRRELVM v, SQInteger idx, HSQOBJECT* po) {
@@ -951,29 +1198,52 @@ SQRESULT sq_getstackobj(HSQUIRRELVM v, SQInteger idx, HSQOBJECT* po) {
     po->_unVal = o._unVal;
     return SQ_OK;
 }
-void sq_pushobject(HSQUIRRELVM v, HSQOBJECT obj) { v->Push(obj); }
-void sq_addref(HSQUIRRELVM v, HSQOBJECT* po) { (void)v; sq_addref_raw(*po); }
+void sq_pushobject(HSQUIRRELVM v, HSQOBJECT obj) {
+    v->Push(obj);
+}
+void sq_addref(HSQUIRRELVM v, HSQOBJECT* po) {
+    (void)v;
+    sq_addref_raw(*po);
+}
 SQBool sq_release(HSQUIRRELVM v, HSQOBJECT* po) {
     (void)v;
     if (!ISREFCOUNTED(po->_type)) return SQTrue;
     bool last = po->_unVal.pRefCounted->_uiRef <= 1;
     sq_release_raw(*po);
-    if (last) { po->_type = OT_NULL; po->_unVal.raw = 0; }
+    if (last) {
+        po->_type = OT_NULL;
+        po->_unVal.raw = 0;
+    }
     return last ? SQTrue : SQFalse;
 }
 SQUnsignedInteger sq_getrefcount(HSQUIRRELVM v, HSQOBJECT* po) {
     (void)v;
     return ISREFCOUNTED(po->_type) ? po->_unVal.pRefCounted->_uiRef : 0;
 }
-void sq_resetobject(HSQOBJECT* po) { po->_type = OT_NULL; po->_unVal.raw = 0; }
-const SQChar* sq_objtostring(const HSQOBJECT* o) { return sq_type(*o) == OT_STRING ? _string(*o)->_val : nullptr; }
-SQBool sq_objtobool(const HSQOBJECT* o) { return sq_type(*o) == OT_BOOL && _integer(*o) ? SQTrue : SQFalse; }
-SQInteger sq_objtointeger(const HSQOBJECT* o) { return sq_isnumber(*o) ? tointeger(*o) : 0; }
-SQFloat sq_objtofloat(const HSQOBJECT* o) { return sq_isnumber(*o) ? tofloat(*o) : 0.0f; }
-SQUserPointer sq_objtouserpointer(const HSQOBJECT* o) { return sq_type(*o) == OT_USERPOINTER ? _userpointer(*o) : nullptr; }
+void sq_resetobject(HSQOBJECT* po) {
+    po->_type = OT_NULL;
+    po->_unVal.raw = 0;
+}
+const SQChar* sq_objtostring(const HSQOBJECT* o) {
+    return sq_type(*o) == OT_STRING ? _string(*o)->_val : nullptr;
+}
+SQBool sq_objtobool(const HSQOBJECT* o) {
+    return sq_type(*o) == OT_BOOL && _integer(*o) ? SQTrue : SQFalse;
+}
+SQInteger sq_objtointeger(const HSQOBJECT* o) {
+    return sq_isnumber(*o) ? tointeger(*o) : 0;
+}
+SQFloat sq_objtofloat(const HSQOBJECT* o) {
+    return sq_isnumber(*o) ? tofloat(*o) : 0.0f;
+}
+SQUserPointer sq_objtouserpointer(const HSQOBJECT* o) {
+    return sq_type(*o) == OT_USERPOINTER ? _userpointer(*o) : nullptr;
+}
 
 // ---------------------------------------------------------------- GC
-SQInteger sq_collectgarbage(HSQUIRRELVM v) { return v->_sharedstate->CollectGarbage(v, nullptr); }
+SQInteger sq_collectgarbage(HSQUIRRELVM v) {
+    return v->_sharedstate->CollectGarbage(v, nullptr);
+}
 SQRESULT sq_resurrectunreachable(HSQUIRRELVM v) {
     SQObjectPtr arr;
     v->_sharedstate->CollectGarbage(v, &arr);
@@ -1000,9 +1270,15 @@ SQRESULT sq_readclosure(HSQUIRRELVM v, SQREADFUNC readf, SQUserPointer up) {
 }
 
 // ---------------------------------------------------------------- memory
-void* sq_malloc(SQUnsignedInteger size) { return malloc(size ? size : 1); }
-void* sq_realloc(void* p, SQUnsignedInteger, SQUnsignedInteger newsize) { return realloc(p, newsize ? newsize : 1); }
-void sq_free(void* p, SQUnsignedInteger) { free(p); }
+void* sq_malloc(SQUnsignedInteger size) {
+    return malloc(size ? size : 1);
+}
+void* sq_realloc(void* p, SQUnsignedInteger, SQUnsignedInteger newsize) {
+    return realloc(p, newsize ? newsize : 1);
+}
+void sq_free(void* p, SQUnsignedInteger) {
+    free(p);
+}
 
 // ---------------------------------------------------------------- debug
 SQRESULT sq_stackinfos(HSQUIRRELVM v, SQInteger level, SQStackInfos* si) {
@@ -1032,7 +1308,8 @@ SQRESULT sq_stackinfos(HSQUIRRELVM v, SQInteger level, SQStackInfos* si) {
 SQRESULT sq_getfunctioninfo(HSQUIRRELVM v, SQInteger level, SQFunctionInfo* fi) {
     if (level < 0) return SQ_ERROR;
     SQCallInfo* c = frame_at_level(v, (SQUnsignedInteger)level);
-    if (!c || sq_type(c->_closure) != OT_CLOSURE) return api_error(v, "the object is not a closure");
+    if (!c || sq_type(c->_closure) != OT_CLOSURE)
+        return api_error(v, "the object is not a closure");
     SQFunctionProto* f = _closure(c->_closure)->_function;
     fi->funcid = (SQUserPointer)f;
     fi->name = sq_type(f->_name) == OT_STRING ? _string(f->_name)->_val : u"unknown";

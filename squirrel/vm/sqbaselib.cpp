@@ -1,15 +1,18 @@
 // Base library (root-table functions) and the default delegates of every type.
 #include "sqvm.h"
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cmath>
-#include <algorithm>
 
 #define SO(idx) stack_get(v, idx)
 
-static SQString* S(HSQUIRRELVM v, const char* a) { return v->Str(a); }
+static SQString* S(HSQUIRRELVM v, const char* a) {
+    return v->Str(a);
+}
 
-static void reg(HSQUIRRELVM v, SQTable* t, const char* name, SQFUNCTION f, SQInteger nparams, const char* mask) {
+static void reg(HSQUIRRELVM v, SQTable* t, const char* name, SQFUNCTION f, SQInteger nparams,
+                const char* mask) {
     SQNativeClosure* nc = SQNativeClosure::Create(v->_sharedstate, f, 0);
     SQObjectPtr nco(nc);
     nc->_name = S(v, name);
@@ -21,12 +24,20 @@ static void reg(HSQUIRRELVM v, SQTable* t, const char* name, SQFUNCTION f, SQInt
     t->NewSlot(SQObjectPtr(S(v, name)), nco);
 }
 
-SQInteger sq_typemask_of(const SQObject& o) { return _RAW_TYPE(sq_type(o)); }
+SQInteger sq_typemask_of(const SQObject& o) {
+    return _RAW_TYPE(sq_type(o));
+}
 
 bool sq_checkparams(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase) {
     SQInteger np = nc->_nparamscheck;
-    if (np > 0 && nargs != np) { v->FailWith("wrong number of parameters"); return false; }
-    if (np < 0 && nargs < -np) { v->FailWith("wrong number of parameters"); return false; }
+    if (np > 0 && nargs != np) {
+        v->FailWith("wrong number of parameters");
+        return false;
+    }
+    if (np < 0 && nargs < -np) {
+        v->FailWith("wrong number of parameters");
+        return false;
+    }
     SQInteger n = (SQInteger)nc->_typecheck.size();
     for (SQInteger i = 0; i < n && i < nargs; i++) {
         SQInteger mask = nc->_typecheck[i];
@@ -60,8 +71,14 @@ static SQInteger base_error(HSQUIRRELVM v) {
     return 0;
 }
 
-static SQInteger base_getroottable(HSQUIRRELVM v) { v->Push(v->_roottable); return 1; }
-static SQInteger base_getconsttable(HSQUIRRELVM v) { v->Push(v->_sharedstate->_consttable); return 1; }
+static SQInteger base_getroottable(HSQUIRRELVM v) {
+    v->Push(v->_roottable);
+    return 1;
+}
+static SQInteger base_getconsttable(HSQUIRRELVM v) {
+    v->Push(v->_sharedstate->_consttable);
+    return 1;
+}
 static SQInteger base_setroottable(HSQUIRRELVM v) {
     SQObjectPtr old = v->_roottable;
     if (SQ_FAILED(sq_setroottable(v))) return SQ_ERROR;
@@ -74,8 +91,14 @@ static SQInteger base_setconsttable(HSQUIRRELVM v) {
     v->Push(old);
     return 1;
 }
-static SQInteger base_seterrorhandler(HSQUIRRELVM v) { sq_seterrorhandler(v); return 0; }
-static SQInteger base_setdebughook(HSQUIRRELVM v) { sq_setdebughook(v); return 0; }
+static SQInteger base_seterrorhandler(HSQUIRRELVM v) {
+    sq_seterrorhandler(v);
+    return 0;
+}
+static SQInteger base_setdebughook(HSQUIRRELVM v) {
+    sq_setdebughook(v);
+    return 0;
+}
 static SQInteger base_enabledebuginfo(HSQUIRRELVM v) {
     sq_enabledebuginfo(v, sq_isfalse(SO(2)) ? SQFalse : SQTrue);
     return 0;
@@ -84,30 +107,48 @@ static SQInteger base_assert(HSQUIRRELVM v) {
     if (sq_isfalse(SO(2))) return sq_throwerror(v, u"assertion failed");
     return 0;
 }
-static SQInteger base_dummy(HSQUIRRELVM) { return 0; }
+static SQInteger base_dummy(HSQUIRRELVM) {
+    return 0;
+}
 
 static SQInteger base_compilestring(HSQUIRRELVM v) {
     SQObjectPtr src = SO(2);
     const SQChar* name = u"unnamedbuffer";
     if (sq_gettop(v) > 2) name = _string(SO(3))->_val;
-    if (SQ_FAILED(sq_compilebuffer(v, _string(src)->_val, _string(src)->_len, name, SQFalse))) return SQ_ERROR;
+    if (SQ_FAILED(sq_compilebuffer(v, _string(src)->_val, _string(src)->_len, name, SQFalse)))
+        return SQ_ERROR;
     return 1;
 }
 
-static SQInteger base_collectgarbage(HSQUIRRELVM v) { sq_pushinteger(v, sq_collectgarbage(v)); return 1; }
-static SQInteger base_resurrectunreachable(HSQUIRRELVM v) { sq_resurrectunreachable(v); return 1; }
+static SQInteger base_collectgarbage(HSQUIRRELVM v) {
+    sq_pushinteger(v, sq_collectgarbage(v));
+    return 1;
+}
+static SQInteger base_resurrectunreachable(HSQUIRRELVM v) {
+    sq_resurrectunreachable(v);
+    return 1;
+}
 
-static SQInteger base_type(HSQUIRRELVM v) { v->Push(SQObjectPtr(sq_typename(v->_sharedstate, SO(2)))); return 1; }
+static SQInteger base_type(HSQUIRRELVM v) {
+    v->Push(SQObjectPtr(sq_typename(v->_sharedstate, SO(2))));
+    return 1;
+}
 
 static SQInteger base_callee(HSQUIRRELVM v) {
     SQInteger n = (SQInteger)v->_callstack.size();
-    if (n >= 2) { v->Push(v->_callstack[n - 2]._closure); return 1; }
+    if (n >= 2) {
+        v->Push(v->_callstack[n - 2]._closure);
+        return 1;
+    }
     return sq_throwerror(v, u"no closure in the calls stack");
 }
 
 static SQInteger push_stackinfos(HSQUIRRELVM v, HSQUIRRELVM target, SQInteger level) {
     SQStackInfos si;
-    if (SQ_FAILED(sq_stackinfos(target, level, &si))) { v->PushNull(); return 1; }
+    if (SQ_FAILED(sq_stackinfos(target, level, &si))) {
+        v->PushNull();
+        return 1;
+    }
     SQTable* t = SQTable::Create(v->_sharedstate, 4);
     SQObjectPtr to(t);
     SQInteger n = (SQInteger)target->_callstack.size();
@@ -116,9 +157,11 @@ static SQInteger push_stackinfos(HSQUIRRELVM v, HSQUIRRELVM target, SQInteger le
     if (sq_type(c->_closure) == OT_CLOSURE) {
         SQObjectPtr nm = _closure(c->_closure)->_function->_name;
         fname = sq_type(nm) == OT_STRING ? nm : SQObjectPtr(S(v, "unknown"));
-    } else fname = SQString::Create(v->_sharedstate, si.funcname, -1);
+    } else
+        fname = SQString::Create(v->_sharedstate, si.funcname, -1);
     t->NewSlot(SQObjectPtr(S(v, "func")), fname);
-    t->NewSlot(SQObjectPtr(S(v, "src")), SQObjectPtr(SQString::Create(v->_sharedstate, si.source, -1)));
+    t->NewSlot(SQObjectPtr(S(v, "src")),
+               SQObjectPtr(SQString::Create(v->_sharedstate, si.source, -1)));
     t->NewSlot(SQObjectPtr(S(v, "line")), SQObjectPtr(si.line));
     SQTable* locals = SQTable::Create(v->_sharedstate, 0);
     SQObjectPtr lo(locals);
@@ -145,7 +188,10 @@ static SQInteger base_array(HSQUIRRELVM v) {
     if (n > SQLimits::maxelements) return sq_throwerror(v, u"size too big");
     SQArray* a = SQArray::Create(v->_sharedstate, n);
     SQObjectPtr ao(a);
-    if (sq_gettop(v) > 2) { SQObjectPtr fill = SO(3); for (auto& x : a->_values) x = fill; }
+    if (sq_gettop(v) > 2) {
+        SQObjectPtr fill = SO(3);
+        for (auto& x : a->_values) x = fill;
+    }
     v->Push(ao);
     return 1;
 }
@@ -158,21 +204,28 @@ static SQInteger base_newthread(HSQUIRRELVM v) {
 }
 
 static SQInteger base_suspend(HSQUIRRELVM v) {
-    if (sq_gettop(v) > 1) v->Push(SO(2)); else v->Push(SO(1));
+    if (sq_gettop(v) > 1)
+        v->Push(SO(2));
+    else
+        v->Push(SO(1));
     return sq_suspendvm(v);
 }
 
 // ---------------------------------------------------------------- number delegate
 static SQInteger number_tointeger(HSQUIRRELVM v) {
     SQObjectPtr& o = SO(1);
-    if (sq_type(o) == OT_BOOL) sq_pushinteger(v, _integer(o) ? 1 : 0);
-    else sq_pushinteger(v, tointeger(o));
+    if (sq_type(o) == OT_BOOL)
+        sq_pushinteger(v, _integer(o) ? 1 : 0);
+    else
+        sq_pushinteger(v, tointeger(o));
     return 1;
 }
 static SQInteger number_tofloat(HSQUIRRELVM v) {
     SQObjectPtr& o = SO(1);
-    if (sq_type(o) == OT_BOOL) sq_pushfloat(v, _integer(o) ? 1.0f : 0.0f);
-    else sq_pushfloat(v, tofloat(o));
+    if (sq_type(o) == OT_BOOL)
+        sq_pushfloat(v, _integer(o) ? 1.0f : 0.0f);
+    else
+        sq_pushfloat(v, tofloat(o));
     return 1;
 }
 static SQInteger default_tostring(HSQUIRRELVM v) {
@@ -186,7 +239,10 @@ static SQInteger number_tochar(HSQUIRRELVM v) {
     sq_pushstring(v, &ch, 1);
     return 1;
 }
-static SQInteger default_weakref(HSQUIRRELVM v) { sq_weakref(v, 1); return 1; }
+static SQInteger default_weakref(HSQUIRRELVM v) {
+    sq_weakref(v, 1);
+    return 1;
+}
 
 // ---------------------------------------------------------------- string delegate
 static bool str_to_number(const SQString* s, bool& isfloat, SQInteger& iv, SQFloat& fv) {
@@ -210,30 +266,49 @@ static bool str_to_number(const SQString* s, bool& isfloat, SQInteger& iv, SQFlo
     return true;
 }
 
-static SQInteger string_len(HSQUIRRELVM v) { sq_pushinteger(v, _string(SO(1))->_len); return 1; }
+static SQInteger string_len(HSQUIRRELVM v) {
+    sq_pushinteger(v, _string(SO(1))->_len);
+    return 1;
+}
 static SQInteger string_tointeger(HSQUIRRELVM v) {
-    bool isf; SQInteger i = 0; SQFloat f = 0;
-    if (!str_to_number(_string(SO(1)), isf, i, f)) return sq_throwerror(v, u"cannot convert the string");
+    bool isf;
+    SQInteger i = 0;
+    SQFloat f = 0;
+    if (!str_to_number(_string(SO(1)), isf, i, f))
+        return sq_throwerror(v, u"cannot convert the string");
     sq_pushinteger(v, isf ? sq_ftoi(f) : i);
     return 1;
 }
 static SQInteger string_tofloat(HSQUIRRELVM v) {
-    bool isf; SQInteger i = 0; SQFloat f = 0;
-    if (!str_to_number(_string(SO(1)), isf, i, f)) return sq_throwerror(v, u"cannot convert the string");
+    bool isf;
+    SQInteger i = 0;
+    SQFloat f = 0;
+    if (!str_to_number(_string(SO(1)), isf, i, f))
+        return sq_throwerror(v, u"cannot convert the string");
     sq_pushfloat(v, isf ? f : (SQFloat)i);
     return 1;
 }
 
 // Strings call a start before the beginning out of range; arrays call it a wrong index.
-static bool slice_args(HSQUIRRELVM v, SQInteger len, SQInteger& s, SQInteger& e, bool text = false) {
+static bool slice_args(HSQUIRRELVM v, SQInteger len, SQInteger& s, SQInteger& e,
+                       bool text = false) {
     SQInteger top = sq_gettop(v);
     s = top > 1 ? tointeger(SO(2)) : 0;
     e = top > 2 ? tointeger(SO(3)) : len;
     if (s < 0) s += len;
     if (e < 0) e += len;
-    if (text && s < 0) { v->FailWith("slice out of range"); return false; }
-    if (s < 0 || s > e) { v->FailWith("wrong indexes"); return false; }
-    if (e > len) { v->FailWith("slice out of range"); return false; }
+    if (text && s < 0) {
+        v->FailWith("slice out of range");
+        return false;
+    }
+    if (s < 0 || s > e) {
+        v->FailWith("wrong indexes");
+        return false;
+    }
+    if (e > len) {
+        v->FailWith("slice out of range");
+        return false;
+    }
     return true;
 }
 
@@ -248,14 +323,23 @@ static SQInteger string_find(HSQUIRRELVM v) {
     SQString* str = _string(SO(1));
     SQString* sub = _string(SO(2));
     SQInteger start = sq_gettop(v) > 2 ? tointeger(SO(3)) : 0;
-    if (start < 0 || start > str->_len) { v->PushNull(); return 1; }
+    if (start < 0 || start > str->_len) {
+        v->PushNull();
+        return 1;
+    }
     if (sub->_len == 0) {
-        if (start >= str->_len) { v->PushNull(); return 1; }
+        if (start >= str->_len) {
+            v->PushNull();
+            return 1;
+        }
         sq_pushinteger(v, start);
         return 1;
     }
     for (SQInteger i = start; i + sub->_len <= str->_len; i++) {
-        if (memcmp(str->_val + i, sub->_val, sub->_len * sizeof(SQChar)) == 0) { sq_pushinteger(v, i); return 1; }
+        if (memcmp(str->_val + i, sub->_val, sub->_len * sizeof(SQChar)) == 0) {
+            sq_pushinteger(v, i);
+            return 1;
+        }
     }
     v->PushNull();
     return 1;
@@ -270,11 +354,18 @@ static SQInteger string_case(HSQUIRRELVM v, bool upper) {
     sq_pushstring(v, r.data(), (SQInteger)r.size());
     return 1;
 }
-static SQInteger string_tolower(HSQUIRRELVM v) { return string_case(v, false); }
-static SQInteger string_toupper(HSQUIRRELVM v) { return string_case(v, true); }
+static SQInteger string_tolower(HSQUIRRELVM v) {
+    return string_case(v, false);
+}
+static SQInteger string_toupper(HSQUIRRELVM v) {
+    return string_case(v, true);
+}
 
 // ---------------------------------------------------------------- table delegate
-static SQInteger table_len(HSQUIRRELVM v) { sq_pushinteger(v, sq_getsize(v, 1)); return 1; }
+static SQInteger table_len(HSQUIRRELVM v) {
+    sq_pushinteger(v, sq_getsize(v, 1));
+    return 1;
+}
 static SQInteger container_rawget(HSQUIRRELVM v) {
     if (SQ_FAILED(sq_rawget(v, 1))) return SQ_ERROR;
     return 1;
@@ -291,15 +382,25 @@ static SQInteger container_rawin(HSQUIRRELVM v) {
     SQObjectPtr self = SO(1), key = SO(2), res;
     bool found = false;
     switch (sq_type(self)) {
-    case OT_TABLE: found = _table(self)->Get(key, res); break;
-    case OT_CLASS: found = _class(self)->Get(key, res); break;
-    case OT_INSTANCE: found = _instance(self)->Get(key, res); break;
-    default: break;
+    case OT_TABLE:
+        found = _table(self)->Get(key, res);
+        break;
+    case OT_CLASS:
+        found = _class(self)->Get(key, res);
+        break;
+    case OT_INSTANCE:
+        found = _instance(self)->Get(key, res);
+        break;
+    default:
+        break;
     }
     sq_pushbool(v, found);
     return 1;
 }
-static SQInteger obj_clear(HSQUIRRELVM v) { if (SQ_FAILED(sq_clear(v, 1))) return SQ_ERROR; return 0; }
+static SQInteger obj_clear(HSQUIRRELVM v) {
+    if (SQ_FAILED(sq_clear(v, 1))) return SQ_ERROR;
+    return 0;
+}
 static SQInteger table_setdelegate(HSQUIRRELVM v) {
     if (SQ_FAILED(sq_setdelegate(v, 1))) return SQ_ERROR;
     sq_push(v, 1);
@@ -311,8 +412,13 @@ static SQInteger table_getdelegate(HSQUIRRELVM v) {
 }
 
 // ---------------------------------------------------------------- array delegate
-static std::vector<SQObjectPtr>& AV(HSQUIRRELVM v) { return _array(SO(1))->_values; }
-static SQInteger array_len(HSQUIRRELVM v) { sq_pushinteger(v, (SQInteger)AV(v).size()); return 1; }
+static std::vector<SQObjectPtr>& AV(HSQUIRRELVM v) {
+    return _array(SO(1))->_values;
+}
+static SQInteger array_len(HSQUIRRELVM v) {
+    sq_pushinteger(v, (SQInteger)AV(v).size());
+    return 1;
+}
 // Growth past the element limit fails like an allocation: "not enough memory".
 static bool room_for(HSQUIRRELVM v, SQInteger more) {
     if ((SQInteger)AV(v).size() <= SQLimits::maxelements - more) return true;
@@ -374,7 +480,10 @@ static SQInteger array_resize(HSQUIRRELVM v) {
     for (size_t k = old; k < a.size(); k++) a[k] = fill;
     return 0;
 }
-static SQInteger array_reverse(HSQUIRRELVM v) { sq_arrayreverse(v, 1); return 0; }
+static SQInteger array_reverse(HSQUIRRELVM v) {
+    sq_arrayreverse(v, 1);
+    return 0;
+}
 static SQInteger array_slice(HSQUIRRELVM v) {
     auto& a = AV(v);
     SQInteger s, e;
@@ -389,16 +498,23 @@ static SQInteger array_find(HSQUIRRELVM v) {
     auto& a = AV(v);
     SQObjectPtr x = SO(2);
     for (size_t k = 0; k < a.size(); k++) {
-        if (v->IsEqual(a[k], x)) { sq_pushinteger(v, (SQInteger)k); return 1; }
+        if (v->IsEqual(a[k], x)) {
+            sq_pushinteger(v, (SQInteger)k);
+            return 1;
+        }
     }
     v->PushNull();
     return 1;
 }
 
 // calls f with `this` and the given arguments; result in res
-static bool call_fn(HSQUIRRELVM v, const SQObjectPtr& f, const SQObjectPtr& self, std::initializer_list<SQObjectPtr> args, SQObjectPtr& res) {
+static bool call_fn(HSQUIRRELVM v, const SQObjectPtr& f, const SQObjectPtr& self,
+                    std::initializer_list<SQObjectPtr> args, SQObjectPtr& res) {
     SQInteger nb = v->_top;
-    if (!v->CheckStack((SQInteger)args.size() + 2)) { v->FailWith("stack overflow"); return false; }
+    if (!v->CheckStack((SQInteger)args.size() + 2)) {
+        v->FailWith("stack overflow");
+        return false;
+    }
     v->Push(self);
     for (auto& a : args) v->Push(a);
     SQObjectPtr fn = f;
@@ -433,7 +549,10 @@ static SQInteger array_apply(HSQUIRRELVM v) {
 static SQInteger array_reduce(HSQUIRRELVM v) {
     SQObjectPtr self = SO(1), f = SO(2);
     auto& a = _array(self)->_values;
-    if (a.empty()) { v->PushNull(); return 1; }
+    if (a.empty()) {
+        v->PushNull();
+        return 1;
+    }
     SQObjectPtr acc = a[0];
     for (SQInteger k = 1; k < _array(self)->Size(); k++) {
         SQObjectPtr item = _array(self)->_values[k], res;
@@ -456,20 +575,27 @@ static SQInteger array_filter(HSQUIRRELVM v) {
     return 1;
 }
 
-static bool sort_compare(HSQUIRRELVM v, const SQObjectPtr& a, const SQObjectPtr& b, const SQObjectPtr* f, SQInteger& ret) {
+static bool sort_compare(HSQUIRRELVM v, const SQObjectPtr& a, const SQObjectPtr& b,
+                         const SQObjectPtr* f, SQInteger& ret) {
     if (!f) return v->Compare3(a, b, ret);
     SQObjectPtr res;
     if (!call_fn(v, *f, v->_roottable, {a, b}, res)) return false;
-    if (sq_type(res) == OT_INTEGER) { ret = _integer(res); return true; }
-    if (sq_type(res) == OT_FLOAT) { ret = _float(res) < 0 ? -1 : (_float(res) > 0 ? 1 : 0); return true; }
+    if (sq_type(res) == OT_INTEGER) {
+        ret = _integer(res);
+        return true;
+    }
+    if (sq_type(res) == OT_FLOAT) {
+        ret = _float(res) < 0 ? -1 : (_float(res) > 0 ? 1 : 0);
+        return true;
+    }
     v->FailWith("numeric value expected as return value of the compare function");
     return false;
 }
 
 // The heap sort scripts observe (the order of equal keys and the comparator calls are part of
 // the behaviour): the children of i are 2i and 2i+1, so the root is its own first child.
-static bool sift_down(HSQUIRRELVM v, std::vector<SQObjectPtr>& arr, SQInteger root, SQInteger bottom,
-                      const SQObjectPtr* f) {
+static bool sift_down(HSQUIRRELVM v, std::vector<SQObjectPtr>& arr, SQInteger root,
+                      SQInteger bottom, const SQObjectPtr* f) {
     while (root * 2 <= bottom) {
         SQInteger child = root * 2;
         if (child < bottom) {
@@ -494,11 +620,15 @@ static SQInteger array_sort(HSQUIRRELVM v) {
     SQObjectPtr self = SO(1);
     SQObjectPtr fn;
     const SQObjectPtr* f = nullptr;
-    if (sq_gettop(v) > 1) { fn = SO(2); f = &fn; }
+    if (sq_gettop(v) > 1) {
+        fn = SO(2);
+        f = &fn;
+    }
     std::vector<SQObjectPtr> arr = _array(self)->_values;
     SQInteger n = (SQInteger)arr.size();
     if (n > 1) {
-        for (SQInteger i = n / 2; i >= 0; i--) if (!sift_down(v, arr, i, n - 1, f)) return SQ_ERROR;
+        for (SQInteger i = n / 2; i >= 0; i--)
+            if (!sift_down(v, arr, i, n - 1, f)) return SQ_ERROR;
         for (SQInteger i = n - 1; i >= 1; i--) {
             std::swap(arr[0], arr[i]);
             if (!sift_down(v, arr, 0, i - 1, f)) return SQ_ERROR;
@@ -524,8 +654,12 @@ static SQInteger closure_call_impl(HSQUIRRELVM v, bool raise) {
     v->Push(res);
     return 1;
 }
-static SQInteger closure_call(HSQUIRRELVM v) { return closure_call_impl(v, true); }
-static SQInteger closure_pcall(HSQUIRRELVM v) { return closure_call_impl(v, false); }
+static SQInteger closure_call(HSQUIRRELVM v) {
+    return closure_call_impl(v, true);
+}
+static SQInteger closure_pcall(HSQUIRRELVM v) {
+    return closure_call_impl(v, false);
+}
 static SQInteger closure_acall_impl(HSQUIRRELVM v, bool raise) {
     SQObjectPtr f = SO(1);
     SQObjectPtr arr = SO(2);
@@ -541,8 +675,12 @@ static SQInteger closure_acall_impl(HSQUIRRELVM v, bool raise) {
     v->Push(res);
     return 1;
 }
-static SQInteger closure_acall(HSQUIRRELVM v) { return closure_acall_impl(v, true); }
-static SQInteger closure_pacall(HSQUIRRELVM v) { return closure_acall_impl(v, false); }
+static SQInteger closure_acall(HSQUIRRELVM v) {
+    return closure_acall_impl(v, true);
+}
+static SQInteger closure_pacall(HSQUIRRELVM v) {
+    return closure_acall_impl(v, false);
+}
 static SQInteger closure_bindenv(HSQUIRRELVM v) {
     if (SQ_FAILED(sq_bindenv(v, 1))) return SQ_ERROR;
     return 1;
@@ -587,7 +725,9 @@ static SQInteger closure_getinfos(HSQUIRRELVM v) {
 // ---------------------------------------------------------------- generator delegate
 static SQInteger generator_getstatus(HSQUIRRELVM v) {
     SQGenerator* g = _generator(SO(1));
-    const char* s = g->_state == SQGenerator::eRunning ? "running" : g->_state == SQGenerator::eDead ? "dead" : "suspended";
+    const char* s = g->_state == SQGenerator::eRunning ? "running"
+                    : g->_state == SQGenerator::eDead  ? "dead"
+                                                       : "suspended";
     v->Push(SQObjectPtr(S(v, s)));
     return 1;
 }
@@ -601,8 +741,10 @@ static SQInteger thread_finish(HSQUIRRELVM v, HSQUIRRELVM t, SQRESULT r) {
         return SQ_ERROR;
     }
     SQObjectPtr res = t->Top();
-    if (!t->_suspended) sq_settop(t, 1);
-    else t->Pop();
+    if (!t->_suspended)
+        sq_settop(t, 1);
+    else
+        t->Pop();
     v->Push(res);
     return 1;
 }
@@ -625,7 +767,10 @@ static SQInteger thread_wakeup(HSQUIRRELVM v) {
         if (!t->_callstack.empty()) return sq_throwerror(v, u"cannot wakeup a running thread");
         return sq_throwerror(v, u"cannot wakeup a idle thread");
     }
-    if (sq_gettop(v) > 1) t->Push(SO(2)); else t->PushNull();
+    if (sq_gettop(v) > 1)
+        t->Push(SO(2));
+    else
+        t->PushNull();
     SQRESULT r = sq_wakeupvm(t, SQTrue, SQTrue, SQTrue, SQFalse);
     return thread_finish(v, t, r);
 }
@@ -643,10 +788,18 @@ static SQInteger thread_getstackinfos(HSQUIRRELVM v) {
 }
 
 // ---------------------------------------------------------------- class / instance delegates
-static SQInteger class_instance(HSQUIRRELVM v) { return SQ_SUCCEEDED(sq_createinstance(v, 1)) ? 1 : SQ_ERROR; }
-static SQInteger class_getattributes(HSQUIRRELVM v) { return SQ_SUCCEEDED(sq_getattributes(v, 1)) ? 1 : SQ_ERROR; }
-static SQInteger class_setattributes(HSQUIRRELVM v) { return SQ_SUCCEEDED(sq_setattributes(v, 1)) ? 1 : SQ_ERROR; }
-static SQInteger class_getbase(HSQUIRRELVM v) { return SQ_SUCCEEDED(sq_getbase(v, 1)) ? 1 : SQ_ERROR; }
+static SQInteger class_instance(HSQUIRRELVM v) {
+    return SQ_SUCCEEDED(sq_createinstance(v, 1)) ? 1 : SQ_ERROR;
+}
+static SQInteger class_getattributes(HSQUIRRELVM v) {
+    return SQ_SUCCEEDED(sq_getattributes(v, 1)) ? 1 : SQ_ERROR;
+}
+static SQInteger class_setattributes(HSQUIRRELVM v) {
+    return SQ_SUCCEEDED(sq_setattributes(v, 1)) ? 1 : SQ_ERROR;
+}
+static SQInteger class_getbase(HSQUIRRELVM v) {
+    return SQ_SUCCEEDED(sq_getbase(v, 1)) ? 1 : SQ_ERROR;
+}
 static SQInteger class_newmember_impl(HSQUIRRELVM v, bool raw) {
     SQInteger top = sq_gettop(v);
     SQObjectPtr self = SO(1), key = SO(2), val = SO(3), attrs;
@@ -656,11 +809,19 @@ static SQInteger class_newmember_impl(HSQUIRRELVM v, bool raw) {
     if (!v->NewSlotWithAttributes(self, key, val, attrs, bstatic, raw)) return SQ_ERROR;
     return 0;
 }
-static SQInteger class_newmember(HSQUIRRELVM v) { return class_newmember_impl(v, false); }
-static SQInteger class_rawnewmember(HSQUIRRELVM v) { return class_newmember_impl(v, true); }
-static SQInteger instance_getclass(HSQUIRRELVM v) { return SQ_SUCCEEDED(sq_getclass(v, 1)) ? 1 : SQ_ERROR; }
+static SQInteger class_newmember(HSQUIRRELVM v) {
+    return class_newmember_impl(v, false);
+}
+static SQInteger class_rawnewmember(HSQUIRRELVM v) {
+    return class_newmember_impl(v, true);
+}
+static SQInteger instance_getclass(HSQUIRRELVM v) {
+    return SQ_SUCCEEDED(sq_getclass(v, 1)) ? 1 : SQ_ERROR;
+}
 
-static SQInteger weakref_ref(HSQUIRRELVM v) { return SQ_SUCCEEDED(sq_getweakrefval(v, 1)) ? 1 : SQ_ERROR; }
+static SQInteger weakref_ref(HSQUIRRELVM v) {
+    return SQ_SUCCEEDED(sq_getweakrefval(v, 1)) ? 1 : SQ_ERROR;
+}
 
 // ---------------------------------------------------------------- registration
 static SQTable* newdd(HSQUIRRELVM v, SQObjectPtr& slot) {

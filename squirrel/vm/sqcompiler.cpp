@@ -1,24 +1,35 @@
 // Single-pass compiler: recursive descent over the token stream, emitting register code.
-#include "sqvm.h"
 #include "sqlexer.h"
-#include <unordered_map>
+#include "sqvm.h"
 #include <cstdarg>
 #include <cstdio>
+#include <unordered_map>
 
 namespace {
 
 struct CompileError {};
 
-enum ExpKind { E_TEMP, E_LOCAL, E_FIELD, E_FIELDK, E_OUTER, E_VAR, E_LITERAL, E_ENUM, E_BASE, E_VOID };
+enum ExpKind {
+    E_TEMP,
+    E_LOCAL,
+    E_FIELD,
+    E_FIELDK,
+    E_OUTER,
+    E_VAR,
+    E_LITERAL,
+    E_ENUM,
+    E_BASE,
+    E_VOID
+};
 
 struct Exp {
     ExpKind k = E_VOID;
-    int r = 0;        // register: value, or the object of a field
-    int r2 = 0;       // key register (E_FIELD)
-    int idx = 0;      // literal index (E_FIELDK, E_VAR), outer index (E_OUTER)
-    int base = 0;     // first temp register owned by this expression
-    bool isbase = false;   // the object is `base`: calls take `this` from register 0
-    SQObjectPtr val;  // E_LITERAL / E_ENUM
+    int r = 0;           // register: value, or the object of a field
+    int r2 = 0;          // key register (E_FIELD)
+    int idx = 0;         // literal index (E_FIELDK, E_VAR), outer index (E_OUTER)
+    int base = 0;        // first temp register owned by this expression
+    bool isbase = false; // the object is `base`: calls take `this` from register 0
+    SQObjectPtr val;     // E_LITERAL / E_ENUM
 };
 
 struct LiteralKey {
@@ -27,13 +38,15 @@ struct LiteralKey {
     bool operator==(const LiteralKey& o) const { return t == o.t && v == o.v; }
 };
 struct LiteralHash {
-    size_t operator()(const LiteralKey& k) const { return std::hash<uint64_t>()(k.v) ^ (size_t)k.t; }
+    size_t operator()(const LiteralKey& k) const {
+        return std::hash<uint64_t>()(k.v) ^ (size_t)k.t;
+    }
 };
 
 struct LocalVar {
     SQObjectPtr name;
     int reg;
-    int info;       // index into the proto's local infos, -1 = hidden
+    int info; // index into the proto's local infos, -1 = hidden
     bool captured;
 };
 
@@ -54,7 +67,7 @@ struct FuncState {
     std::vector<Loop> loops;
     int ntraps = 0;
     SQInteger lastline = -1;
-    int lastjumptarget = -1;   // code position some jump lands on
+    int lastjumptarget = -1; // code position some jump lands on
 };
 
 class Compiler {
@@ -125,16 +138,20 @@ private:
 
     void Expect(SQInteger tok) {
         if (_token != tok) {
-            if (tok == TK_IDENTIFIER && _token == TK_CONSTRUCTOR) { /* accepted where a name is */ }
-            else if (tok > 255) Error("expected '%s'", _lex.Tok2Str(tok));
-            else Error("expected '%c'", (int)tok);
+            if (tok == TK_IDENTIFIER && _token == TK_CONSTRUCTOR) { /* accepted where a name is */
+            } else if (tok > 255)
+                Error("expected '%s'", _lex.Tok2Str(tok));
+            else
+                Error("expected '%c'", (int)tok);
         }
         Lex();
     }
 
     SQObjectPtr ExpectIdent() {
         if (_token != TK_IDENTIFIER && _token != TK_CONSTRUCTOR) Error("expected 'IDENTIFIER'");
-        SQObjectPtr s = _token == TK_CONSTRUCTOR ? _ss->_constructorname : SQObjectPtr(SQString::Create(_ss, _lex._longstr));
+        SQObjectPtr s = _token == TK_CONSTRUCTOR
+                            ? _ss->_constructorname
+                            : SQObjectPtr(SQString::Create(_ss, _lex._longstr));
         Lex();
         return s;
     }
@@ -144,16 +161,24 @@ private:
     }
 
     void OptionalSemicolon() {
-        if (_token == ';') { Lex(); return; }
+        if (_token == ';') {
+            Lex();
+            return;
+        }
         if (!IsEndOfStatement()) Error("end of statement expected (; or lf)");
     }
 
     struct DepthGuard {
         Compiler* c;
         explicit DepthGuard(Compiler* cc) : c(cc) {
-            if (++c->_depth > 200) { c->_depth = 0; c->Error("nesting too deep"); }
+            if (++c->_depth > 200) {
+                c->_depth = 0;
+                c->Error("nesting too deep");
+            }
         }
-        ~DepthGuard() { if (c->_depth > 0) c->_depth--; }
+        ~DepthGuard() {
+            if (c->_depth > 0) c->_depth--;
+        }
     };
 
     // ------------------------------------------------------------ function state
@@ -169,7 +194,10 @@ private:
         int reg = fs.top++;
         if (fs.top > fs.maxstack) fs.maxstack = fs.top;
         SQLocalVarInfo li;
-        li.name = name; li.reg = reg; li.start_op = 0; li.end_op = -1;
+        li.name = name;
+        li.reg = reg;
+        li.start_op = 0;
+        li.end_op = -1;
         fs.f->_locals.push_back(li);
         fs.locals.push_back({name, reg, (int)fs.f->_locals.size() - 1, false});
         fs.f->_nparams = fs.top;
@@ -178,7 +206,8 @@ private:
     void CloseFunction(FuncState& fs) {
         Emit(OP_RETURN, 0, 0, 0, 0);
         SQInteger end = (SQInteger)fs.f->_code.size();
-        for (auto& li : fs.f->_locals) if (li.end_op < 0) li.end_op = end;
+        for (auto& li : fs.f->_locals)
+            if (li.end_op < 0) li.end_op = end;
         fs.f->_stacksize = fs.maxstack + 1;
         _fs = fs.parent;
     }
@@ -187,7 +216,11 @@ private:
 
     int Emit(uint8_t op, int a = 0, int b = 0, int c = 0, int32_t x = 0) {
         SQInstruction i;
-        i.op = op; i.a = (uint8_t)a; i.b = (uint8_t)b; i.c = (uint8_t)c; i.x = x;
+        i.op = op;
+        i.a = (uint8_t)a;
+        i.b = (uint8_t)b;
+        i.c = (uint8_t)c;
+        i.x = x;
         _fs->f->_code.push_back(i);
         return Code() - 1;
     }
@@ -195,9 +228,13 @@ private:
     void AddLine(SQInteger line, bool emitline) {
         if (line == _fs->lastline) return;
         _fs->lastline = line;
-        SQLineInfo li; li.op = Code(); li.line = line;
-        if (!_fs->f->_lines.empty() && _fs->f->_lines.back().op == li.op) _fs->f->_lines.back().line = line;
-        else _fs->f->_lines.push_back(li);
+        SQLineInfo li;
+        li.op = Code();
+        li.line = line;
+        if (!_fs->f->_lines.empty() && _fs->f->_lines.back().op == li.op)
+            _fs->f->_lines.back().line = line;
+        else
+            _fs->f->_lines.push_back(li);
         if (emitline && _lineinfo) Emit(OP_LINE, 0, 0, 0, (int32_t)line);
     }
 
@@ -205,7 +242,10 @@ private:
         _fs->f->_code[at].x = target - (at + 1);
         if (target > _fs->lastjumptarget) _fs->lastjumptarget = target;
     }
-    void JumpTo(int target) { int j = Emit(OP_JMP); PatchJump(j, target); }
+    void JumpTo(int target) {
+        int j = Emit(OP_JMP);
+        PatchJump(j, target);
+    }
 
     int NewTemp() {
         int r = _fs->top++;
@@ -234,7 +274,10 @@ private:
     // Declares the register at the top as a named local.
     void DeclareLocal(const SQObjectPtr& name, int reg) {
         SQLocalVarInfo li;
-        li.name = name; li.reg = reg; li.start_op = Code(); li.end_op = -1;
+        li.name = name;
+        li.reg = reg;
+        li.start_op = Code();
+        li.end_op = -1;
         _fs->f->_locals.push_back(li);
         _fs->locals.push_back({name, reg, (int)_fs->f->_locals.size() - 1, false});
     }
@@ -252,7 +295,7 @@ private:
         if (closereg >= 0 && emitclose) Emit(OP_CLOSE, closereg);
         FreeTo(LocalsTop());
     }
-    int CaptureCloseReg(int n) {   // lowest captured register among locals >= n, or -1
+    int CaptureCloseReg(int n) { // lowest captured register among locals >= n, or -1
         int r = -1;
         for (int i = (int)_fs->locals.size() - 1; i >= n; i--)
             if (_fs->locals[i].captured) r = _fs->locals[i].reg;
@@ -261,7 +304,9 @@ private:
 
     int FindLocal(FuncState* fs, const SQObject& name) {
         for (int i = (int)fs->locals.size() - 1; i >= 0; i--)
-            if (sq_type(fs->locals[i].name) == OT_STRING && _string(fs->locals[i].name) == _string(name)) return i;
+            if (sq_type(fs->locals[i].name) == OT_STRING &&
+                _string(fs->locals[i].name) == _string(name))
+                return i;
         return -1;
     }
 
@@ -294,44 +339,79 @@ private:
     // ------------------------------------------------------------ expression values
     void LoadLiteral(int reg, const SQObjectPtr& v) {
         switch (sq_type(v)) {
-        case OT_INTEGER: Emit(OP_LOADINT, reg, 0, 0, _integer(v)); break;
-        case OT_FLOAT: { int32_t bits; memcpy(&bits, &_float(v), 4); Emit(OP_LOADFLOAT, reg, 0, 0, bits); break; }
-        case OT_BOOL: Emit(OP_LOADBOOL, reg, 0, 0, _integer(v)); break;
-        case OT_NULL: Emit(OP_LOADNULLS, reg, 0, 0, 1); break;
-        default: Emit(OP_LOAD, reg, 0, 0, Literal(v)); break;
+        case OT_INTEGER:
+            Emit(OP_LOADINT, reg, 0, 0, _integer(v));
+            break;
+        case OT_FLOAT: {
+            int32_t bits;
+            memcpy(&bits, &_float(v), 4);
+            Emit(OP_LOADFLOAT, reg, 0, 0, bits);
+            break;
+        }
+        case OT_BOOL:
+            Emit(OP_LOADBOOL, reg, 0, 0, _integer(v));
+            break;
+        case OT_NULL:
+            Emit(OP_LOADNULLS, reg, 0, 0, 1);
+            break;
+        default:
+            Emit(OP_LOAD, reg, 0, 0, Literal(v));
+            break;
         }
     }
 
     // Makes the value readable in a register; returns it (a local or a temp).
     int ToReg(Exp& e) {
         switch (e.k) {
-        case E_TEMP: case E_LOCAL: return e.r;
+        case E_TEMP:
+        case E_LOCAL:
+            return e.r;
         case E_FIELD: {
             FreeTo(e.base);
             int t = NewTemp();
             Emit(OP_GET, t, e.r, e.r2);
-            e.k = E_TEMP; e.r = t;
+            e.k = E_TEMP;
+            e.r = t;
             return t;
         }
         case E_FIELDK: {
             FreeTo(e.base);
             int t = NewTemp();
             Emit(OP_GETK, t, e.r, 0, e.idx);
-            e.k = E_TEMP; e.r = t;
+            e.k = E_TEMP;
+            e.r = t;
             return t;
         }
-        case E_OUTER: { FreeTo(e.base); int t = NewTemp(); Emit(OP_GETOUTER, t, 0, 0, e.idx); e.k = E_TEMP; e.r = t; return t; }
-        case E_VAR: { FreeTo(e.base); int t = NewTemp(); Emit(OP_GETVAR, t, 0, 0, e.idx); e.k = E_TEMP; e.r = t; return t; }
-        case E_LITERAL: case E_ENUM: {
+        case E_OUTER: {
+            FreeTo(e.base);
+            int t = NewTemp();
+            Emit(OP_GETOUTER, t, 0, 0, e.idx);
+            e.k = E_TEMP;
+            e.r = t;
+            return t;
+        }
+        case E_VAR: {
+            FreeTo(e.base);
+            int t = NewTemp();
+            Emit(OP_GETVAR, t, 0, 0, e.idx);
+            e.k = E_TEMP;
+            e.r = t;
+            return t;
+        }
+        case E_LITERAL:
+        case E_ENUM: {
             FreeTo(e.base);
             int t = NewTemp();
             if (e.k == E_ENUM) Error("invalid use of an enum");
             LoadLiteral(t, e.val);
-            e.k = E_TEMP; e.r = t;
+            e.k = E_TEMP;
+            e.r = t;
             return t;
         }
-        case E_BASE: return e.r;
-        case E_VOID: Error("expression expected");
+        case E_BASE:
+            return e.r;
+        case E_VOID:
+            Error("expression expected");
         }
         return 0;
     }
@@ -342,7 +422,8 @@ private:
         if (e.k == E_TEMP && r == _fs->top - 1 && r >= LocalsTop()) return r;
         int t = NewTemp();
         Emit(OP_MOVE, t, r);
-        e.k = E_TEMP; e.r = t;
+        e.k = E_TEMP;
+        e.r = t;
         return t;
     }
 
@@ -351,27 +432,62 @@ private:
         int r = ToReg(e);
         if (r != target) {
             SQInstruction* last = Code() ? &_fs->f->_code.back() : nullptr;
-            if (e.k == E_TEMP && last && r == _fs->top - 1 && LastWritesTemp(*last, r) && _fs->lastjumptarget != Code())
+            if (e.k == E_TEMP && last && r == _fs->top - 1 && LastWritesTemp(*last, r) &&
+                _fs->lastjumptarget != Code())
                 last->a = (uint8_t)target;
-            else Emit(OP_MOVE, target, r);
+            else
+                Emit(OP_MOVE, target, r);
         }
         FreeTo(target + 1 > LocalsTop() ? target + 1 : LocalsTop());
-        if (target >= _fs->top) { _fs->top = target + 1; if (_fs->top > _fs->maxstack) _fs->maxstack = _fs->top; }
+        if (target >= _fs->top) {
+            _fs->top = target + 1;
+            if (_fs->top > _fs->maxstack) _fs->maxstack = _fs->top;
+        }
     }
 
     // The instruction writes register r as its only effect on r (safe to retarget).
     bool LastWritesTemp(const SQInstruction& i, int r) {
         if (i.a != r) return false;
         switch (i.op) {
-        case OP_LOAD: case OP_LOADINT: case OP_LOADFLOAT: case OP_LOADBOOL: case OP_LOADROOT:
-        case OP_MOVE: case OP_GETOUTER: case OP_GETVAR: case OP_GETK: case OP_GET:
-        case OP_ADD: case OP_SUB: case OP_MUL: case OP_DIV: case OP_MOD: case OP_ADDK:
-        case OP_BAND: case OP_BOR: case OP_BXOR: case OP_SHL: case OP_SHR: case OP_USHR:
-        case OP_UNM: case OP_NOT: case OP_BNOT: case OP_EQ: case OP_NE: case OP_LT: case OP_LE:
-        case OP_GT: case OP_GE: case OP_CMP3: case OP_TYPEOF: case OP_INSTANCEOF: case OP_IN:
+        case OP_LOAD:
+        case OP_LOADINT:
+        case OP_LOADFLOAT:
+        case OP_LOADBOOL:
+        case OP_LOADROOT:
+        case OP_MOVE:
+        case OP_GETOUTER:
+        case OP_GETVAR:
+        case OP_GETK:
+        case OP_GET:
+        case OP_ADD:
+        case OP_SUB:
+        case OP_MUL:
+        case OP_DIV:
+        case OP_MOD:
+        case OP_ADDK:
+        case OP_BAND:
+        case OP_BOR:
+        case OP_BXOR:
+        case OP_SHL:
+        case OP_SHR:
+        case OP_USHR:
+        case OP_UNM:
+        case OP_NOT:
+        case OP_BNOT:
+        case OP_EQ:
+        case OP_NE:
+        case OP_LT:
+        case OP_LE:
+        case OP_GT:
+        case OP_GE:
+        case OP_CMP3:
+        case OP_TYPEOF:
+        case OP_INSTANCEOF:
+        case OP_IN:
         case OP_CLONE:
             return i.b != r && i.c != r;
-        default: return false;
+        default:
+            return false;
         }
     }
 
@@ -383,16 +499,28 @@ private:
     // A statement starts with the keyword that names it; anything else is an expression.
     void Statement(bool = true) {
         using Form = void (Compiler::*)();
-        static const struct { SQInteger token; Form parse; } kForms[] = {
-            {TK_LOCAL, &Compiler::LocalDeclStatement}, {TK_IF, &Compiler::IfStatement},
-            {TK_FOR, &Compiler::ForStatement},          {TK_FOREACH, &Compiler::ForEachStatement},
-            {TK_WHILE, &Compiler::WhileStatement},      {TK_DO, &Compiler::DoWhileStatement},
-            {TK_SWITCH, &Compiler::SwitchStatement},    {'{', &Compiler::BlockStatement},
-            {TK_RETURN, &Compiler::ReturnStatement},    {TK_YIELD, &Compiler::ReturnStatement},
-            {TK_BREAK, &Compiler::BreakStatement},      {TK_CONTINUE, &Compiler::ContinueStatement},
-            {TK_FUNCTION, &Compiler::FunctionStatement}, {TK_CLASS, &Compiler::ClassStatement},
-            {TK_ENUM, &Compiler::EnumStatement},        {TK_CONST, &Compiler::ConstStatement},
-            {TK_TRY, &Compiler::TryCatchStatement},     {TK_THROW, &Compiler::ThrowStatement},
+        static const struct {
+            SQInteger token;
+            Form parse;
+        } kForms[] = {
+            {TK_LOCAL, &Compiler::LocalDeclStatement},
+            {TK_IF, &Compiler::IfStatement},
+            {TK_FOR, &Compiler::ForStatement},
+            {TK_FOREACH, &Compiler::ForEachStatement},
+            {TK_WHILE, &Compiler::WhileStatement},
+            {TK_DO, &Compiler::DoWhileStatement},
+            {TK_SWITCH, &Compiler::SwitchStatement},
+            {'{', &Compiler::BlockStatement},
+            {TK_RETURN, &Compiler::ReturnStatement},
+            {TK_YIELD, &Compiler::ReturnStatement},
+            {TK_BREAK, &Compiler::BreakStatement},
+            {TK_CONTINUE, &Compiler::ContinueStatement},
+            {TK_FUNCTION, &Compiler::FunctionStatement},
+            {TK_CLASS, &Compiler::ClassStatement},
+            {TK_ENUM, &Compiler::EnumStatement},
+            {TK_CONST, &Compiler::ConstStatement},
+            {TK_TRY, &Compiler::TryCatchStatement},
+            {TK_THROW, &Compiler::ThrowStatement},
             {';', &Compiler::Lex},
         };
         DepthGuard g(this);
@@ -432,14 +560,18 @@ private:
         Lex();
         int base = _fs->top;
         if (IsEndOfStatement()) {
-            if (yield) Emit(OP_YIELD, NOREG, 0, 0);
-            else Emit(OP_RETURN, 0, 0);
+            if (yield)
+                Emit(OP_YIELD, NOREG, 0, 0);
+            else
+                Emit(OP_RETURN, 0, 0);
         } else {
             Exp e;
             CommaExpr(e);
             int r = ToReg(e);
-            if (yield) Emit(OP_YIELD, NOREG, r, 1);
-            else EmitReturn(e, r);
+            if (yield)
+                Emit(OP_YIELD, NOREG, r, 1);
+            else
+                EmitReturn(e, r);
         }
         FreeTo(base);
     }
@@ -463,7 +595,9 @@ private:
         if (!isbreak) {
             while (li >= 0 && _fs->loops[li].isswitch) li--;
         }
-        if (li < 0) Error(isbreak ? "'break' has to be in a loop block" : "'continue' has to be in a loop block");
+        if (li < 0)
+            Error(isbreak ? "'break' has to be in a loop block"
+                          : "'continue' has to be in a loop block");
         Loop& l = _fs->loops[li];
         if (_fs->ntraps > l.ntraps) Emit(OP_POPTRAP, 0, 0, 0, _fs->ntraps - l.ntraps);
         int cr = CaptureCloseReg(l.nlocals);
@@ -483,14 +617,17 @@ private:
     void CondJump(std::vector<int>& falsejumps) {
         // Evaluates a condition; records jumps taken when it is false.
         int base = _fs->top;
-        Exp e; CommaExpr(e);
+        Exp e;
+        CommaExpr(e);
         int r = ToReg(e);
         SQInstruction* last = Code() ? &_fs->f->_code.back() : nullptr;
-        if (e.k == E_TEMP && last && last->a == r && r == _fs->top - 1 && last->b != r && last->c != r &&
-            last->op >= OP_EQ && last->op <= OP_GE && _fs->lastjumptarget != Code()) {
+        if (e.k == E_TEMP && last && last->a == r && r == _fs->top - 1 && last->b != r &&
+            last->c != r && last->op >= OP_EQ && last->op <= OP_GE &&
+            _fs->lastjumptarget != Code()) {
             static const uint8_t map[] = {4, 5, 0, 1, 2, 3};
             uint8_t kind = map[last->op - OP_EQ];
-            last->op = OP_JCMP; last->a = kind;
+            last->op = OP_JCMP;
+            last->a = kind;
             falsejumps.push_back(Code() - 1);
         } else {
             falsejumps.push_back(Emit(OP_JZ, r));
@@ -517,7 +654,10 @@ private:
     }
 
     void BeginLoop(bool isswitch = false) {
-        Loop l; l.nlocals = NLocals(); l.ntraps = _fs->ntraps; l.isswitch = isswitch;
+        Loop l;
+        l.nlocals = NLocals();
+        l.ntraps = _fs->ntraps;
+        l.isswitch = isswitch;
         _fs->loops.push_back(l);
     }
     void EndLoop(int continuetarget, int breaktarget) {
@@ -563,8 +703,15 @@ private:
         Lex();
         int n = NLocals();
         Expect('(');
-        if (_token == TK_LOCAL) LocalDeclStatement();
-        else if (_token != ';') { int b = _fs->top; Exp e; CommaExpr(e); Discard(e); FreeTo(b); }
+        if (_token == TK_LOCAL)
+            LocalDeclStatement();
+        else if (_token != ';') {
+            int b = _fs->top;
+            Exp e;
+            CommaExpr(e);
+            Discard(e);
+            FreeTo(b);
+        }
         Expect(';');
         int condstart = Code();
         std::vector<int> fj;
@@ -572,12 +719,19 @@ private:
         Expect(';');
         // The increment is compiled now but must run after the body: move its code.
         int incstart = Code();
-        if (_token != ')') { int b = _fs->top; Exp e; CommaExpr(e); Discard(e); FreeTo(b); }
+        if (_token != ')') {
+            int b = _fs->top;
+            Exp e;
+            CommaExpr(e);
+            Discard(e);
+            FreeTo(b);
+        }
         Expect(')');
         std::vector<SQInstruction> inc(_fs->f->_code.begin() + incstart, _fs->f->_code.end());
         std::vector<SQLineInfo> savedlines;
         _fs->f->_code.resize(incstart);
-        while (!_fs->f->_lines.empty() && _fs->f->_lines.back().op > incstart) _fs->f->_lines.pop_back();
+        while (!_fs->f->_lines.empty() && _fs->f->_lines.back().op > incstart)
+            _fs->f->_lines.pop_back();
         BeginLoop();
         ScopedStatement();
         int cont = Code();
@@ -593,12 +747,17 @@ private:
         Lex();
         Expect('(');
         SQObjectPtr keyname, valname = ExpectIdent();
-        if (_token == ',') { keyname = valname; Lex(); valname = ExpectIdent(); }
+        if (_token == ',') {
+            keyname = valname;
+            Lex();
+            valname = ExpectIdent();
+        }
         Expect(TK_IN);
         int n = NLocals();
         int c = NewTemp();
         {
-            Exp e; CommaExpr(e);
+            Exp e;
+            CommaExpr(e);
             ToTarget(e, c);
         }
         Expect(')');
@@ -625,7 +784,11 @@ private:
         Lex();
         Expect('(');
         int s = NewTemp();
-        { Exp e; CommaExpr(e); ToTarget(e, s); }
+        {
+            Exp e;
+            CommaExpr(e);
+            ToTarget(e, s);
+        }
         Expect(')');
         Expect('{');
         int n = NLocals();
@@ -633,17 +796,24 @@ private:
         BeginLoop(true);
         int tonext = -1, skip = -1;
         while (_token == TK_CASE) {
-            if (tonext != -1) { skip = Emit(OP_JMP); PatchJump(tonext, Code()); }
+            if (tonext != -1) {
+                skip = Emit(OP_JMP);
+                PatchJump(tonext, Code());
+            }
             Lex();
             int base = _fs->top;
-            Exp e; Expression(e);
+            Exp e;
+            Expression(e);
             int r = ToReg(e);
             int t = NewTemp();
             Emit(OP_EQ, t, s, r);
             tonext = Emit(OP_JZ, t);
             FreeTo(base);
             Expect(':');
-            if (skip != -1) { PatchJump(skip, Code()); skip = -1; }
+            if (skip != -1) {
+                PatchJump(skip, Code());
+                skip = -1;
+            }
             int bn = NLocals();
             while (_token != TK_CASE && _token != TK_DEFAULT && _token != '}' && _token != 0) {
                 Statement();
@@ -663,7 +833,7 @@ private:
             PopLocals(bn);
         }
         Expect('}');
-        PopLocals(n + 1);   // hidden switch value stays until the breaks are patched
+        PopLocals(n + 1); // hidden switch value stays until the breaks are patched
         int end = Code();
         Loop l = _fs->loops.back();
         _fs->loops.pop_back();
@@ -684,7 +854,7 @@ private:
             SQObjectPtr name = ExpectIdent();
             int r = NewTemp();
             Emit(OP_LOADNULLS, r, 0, 0, 1);
-            DeclareLocal(name, r);   // visible inside its own body (recursion)
+            DeclareLocal(name, r); // visible inside its own body (recursion)
             int t = FunctionExp(name, false);
             Emit(OP_MOVE, r, t);
             FreeTo(r + 1);
@@ -695,7 +865,8 @@ private:
             int r = _fs->top;
             if (_token == '=') {
                 Lex();
-                Exp e; Expression(e);
+                Exp e;
+                Expression(e);
                 ToTarget(e, r);
             } else {
                 r = NewTemp();
@@ -710,7 +881,7 @@ private:
 
     // Name of a declaration: `a`, `a.b.c`, `a::b`, `::a`. Returns the object register; key set.
     int DeclTarget(SQObjectPtr& key) {
-        int obj = 0;   // `this`
+        int obj = 0; // `this`
         if (_token == TK_DOUBLE_COLON) {
             Lex();
             obj = NewTemp();
@@ -724,9 +895,15 @@ private:
                 Exp e;
                 int li = FindLocal(_fs, key);
                 int oi = li < 0 ? FindOuter(_fs, key) : -1;
-                if (li >= 0) obj = _fs->locals[li].reg;
-                else if (oi >= 0) { obj = NewTemp(); Emit(OP_GETOUTER, obj, 0, 0, oi); }
-                else { obj = NewTemp(); Emit(OP_GETVAR, obj, 0, 0, Literal(key)); }
+                if (li >= 0)
+                    obj = _fs->locals[li].reg;
+                else if (oi >= 0) {
+                    obj = NewTemp();
+                    Emit(OP_GETOUTER, obj, 0, 0, oi);
+                } else {
+                    obj = NewTemp();
+                    Emit(OP_GETVAR, obj, 0, 0, Literal(key));
+                }
             } else {
                 int t = NewTemp();
                 Emit(OP_GETK, t, obj, 0, Literal(key));
@@ -766,15 +943,23 @@ private:
     SQObjectPtr ScalarConst() {
         SQObjectPtr v;
         bool neg = false;
-        if (_token == '-') { neg = true; Lex(); }
+        if (_token == '-') {
+            neg = true;
+            Lex();
+        }
         switch (_token) {
-        case TK_INTEGER: v = SQObjectPtr(neg ? (SQInteger)(0u - (uint32_t)_lex._nvalue) : _lex._nvalue); break;
-        case TK_FLOAT: v = SQObjectPtr(neg ? -_lex._fvalue : _lex._fvalue); break;
+        case TK_INTEGER:
+            v = SQObjectPtr(neg ? (SQInteger)(0u - (uint32_t)_lex._nvalue) : _lex._nvalue);
+            break;
+        case TK_FLOAT:
+            v = SQObjectPtr(neg ? -_lex._fvalue : _lex._fvalue);
+            break;
         case TK_STRING_LITERAL:
             if (neg) Error("scalar expected : integer,float or string");
             v = SQString::Create(_ss, _lex._longstr);
             break;
-        default: Error("scalar expected : integer,float or string");
+        default:
+            Error("scalar expected : integer,float or string");
         }
         Lex();
         return v;
@@ -861,11 +1046,19 @@ private:
         int base = _fs->top;
         LogicalOrExp(e);
         switch (_token) {
-        case '=': case TK_NEWSLOT: case TK_PLUSEQ: case TK_MINUSEQ: case TK_MULEQ: case TK_DIVEQ: case TK_MODEQ: {
+        case '=':
+        case TK_NEWSLOT:
+        case TK_PLUSEQ:
+        case TK_MINUSEQ:
+        case TK_MULEQ:
+        case TK_DIVEQ:
+        case TK_MODEQ: {
             SQInteger op = _token;
-            if (e.k != E_LOCAL && e.k != E_FIELD && e.k != E_FIELDK && e.k != E_OUTER && e.k != E_VAR)
+            if (e.k != E_LOCAL && e.k != E_FIELD && e.k != E_FIELDK && e.k != E_OUTER &&
+                e.k != E_VAR)
                 Error("can't assign expression");
-            if (op == TK_NEWSLOT && (e.k == E_LOCAL || e.k == E_OUTER)) Error("can't 'create' a local slot");
+            if (op == TK_NEWSLOT && (e.k == E_LOCAL || e.k == E_OUTER))
+                Error("can't 'create' a local slot");
             Lex();
             Assign(e, op, base);
             break;
@@ -879,18 +1072,26 @@ private:
             FreeTo(base);
             t = NewTemp();
             FreeTo(base);
-            Exp a; Expression(a); ToTarget(a, t);
+            Exp a;
+            Expression(a);
+            ToTarget(a, t);
             int jend = Emit(OP_JMP);
             Expect(':');
             PatchJump(jz, Code());
             FreeTo(base);
-            Exp b; Expression(b); ToTarget(b, t);
+            Exp b;
+            Expression(b);
+            ToTarget(b, t);
             PatchJump(jend, Code());
             FreeTo(t + 1);
-            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+            e = Exp();
+            e.k = E_TEMP;
+            e.r = t;
+            e.base = base;
             break;
         }
-        default: break;
+        default:
+            break;
         }
     }
 
@@ -898,11 +1099,16 @@ private:
 
     uint8_t ArithOpFor(SQInteger tok) {
         switch (tok) {
-        case TK_PLUSEQ: return OP_ADD;
-        case TK_MINUSEQ: return OP_SUB;
-        case TK_MULEQ: return OP_MUL;
-        case TK_DIVEQ: return OP_DIV;
-        case TK_MODEQ: return OP_MOD;
+        case TK_PLUSEQ:
+            return OP_ADD;
+        case TK_MINUSEQ:
+            return OP_SUB;
+        case TK_MULEQ:
+            return OP_MUL;
+        case TK_DIVEQ:
+            return OP_DIV;
+        case TK_MODEQ:
+            return OP_MOD;
         }
         return OP_ADD;
     }
@@ -912,14 +1118,16 @@ private:
         if (e.k == E_FIELD) return e.r2;
         int k = NewTemp();
         Emit(OP_LOAD, k, 0, 0, e.idx);
-        e.k = E_FIELD; e.r2 = k;
+        e.k = E_FIELD;
+        e.r2 = k;
         return k;
     }
 
     void Assign(Exp& e, SQInteger op, int base) {
         switch (e.k) {
         case E_LOCAL: {
-            Exp v; Expression(v);
+            Exp v;
+            Expression(v);
             if (op == '=') {
                 ToTarget(v, e.r);
             } else {
@@ -929,40 +1137,61 @@ private:
             FreeTo(base);
             break;
         }
-        case E_FIELD: case E_FIELDK: {
+        case E_FIELD:
+        case E_FIELDK: {
             int obj = e.r;
             int key = FieldKeyReg(e);
             if (op == '=' || op == TK_NEWSLOT) {
-                Exp v; Expression(v);
+                Exp v;
+                Expression(v);
                 int rv = ToReg(v);
                 FreeTo(base);
                 int t = NewTemp();
-                if (op == '=') Emit(OP_SET, t, obj, key, rv);
-                else { Emit(OP_NEWSLOT, NOREG, obj, key, rv); Emit(OP_MOVE, t, rv); }
-                e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+                if (op == '=')
+                    Emit(OP_SET, t, obj, key, rv);
+                else {
+                    Emit(OP_NEWSLOT, NOREG, obj, key, rv);
+                    Emit(OP_MOVE, t, rv);
+                }
+                e = Exp();
+                e.k = E_TEMP;
+                e.r = t;
+                e.base = base;
                 return;
             }
             int cur = NewTemp();
             Emit(OP_GET, cur, obj, key);
-            Exp v; Expression(v);
+            Exp v;
+            Expression(v);
             int rv = ToReg(v);
             Emit(ArithOpFor(op), cur, cur, rv);
             FreeTo(base);
             int t = NewTemp();
             Emit(OP_SET, t, obj, key, cur);
-            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+            e = Exp();
+            e.k = E_TEMP;
+            e.r = t;
+            e.base = base;
             return;
         }
         case E_OUTER: {
             int idx = e.idx;
             int t = NewTemp();
             if (op != '=') Emit(OP_GETOUTER, t, 0, 0, idx);
-            Exp v; Expression(v);
-            if (op == '=') ToTarget(v, t);
-            else { int rv = ToReg(v); Emit(ArithOpFor(op), t, t, rv); }
+            Exp v;
+            Expression(v);
+            if (op == '=')
+                ToTarget(v, t);
+            else {
+                int rv = ToReg(v);
+                Emit(ArithOpFor(op), t, t, rv);
+            }
             Emit(OP_SETOUTER, NOREG, t, 0, idx);
             FreeTo(t + 1);
-            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+            e = Exp();
+            e.k = E_TEMP;
+            e.r = t;
+            e.base = base;
             return;
         }
         case E_VAR: {
@@ -970,39 +1199,56 @@ private:
             if (op == TK_NEWSLOT) {
                 int k = NewTemp();
                 Emit(OP_LOAD, k, 0, 0, idx);
-                Exp v; Expression(v);
+                Exp v;
+                Expression(v);
                 int rv = ToReg(v);
                 Emit(OP_NEWSLOT, NOREG, 0, k, rv);
                 FreeTo(base);
                 int t = NewTemp();
                 Emit(OP_MOVE, t, rv == t ? k : rv);
                 if (rv == t) Error("internal compiler error");
-                e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+                e = Exp();
+                e.k = E_TEMP;
+                e.r = t;
+                e.base = base;
                 return;
             }
             int t = NewTemp();
             if (op != '=') Emit(OP_GETVAR, t, 0, 0, idx);
-            Exp v; Expression(v);
-            if (op == '=') ToTarget(v, t);
-            else { int rv = ToReg(v); Emit(ArithOpFor(op), t, t, rv); }
+            Exp v;
+            Expression(v);
+            if (op == '=')
+                ToTarget(v, t);
+            else {
+                int rv = ToReg(v);
+                Emit(ArithOpFor(op), t, t, rv);
+            }
             Emit(OP_SETVAR, NOREG, t, 0, idx);
             FreeTo(t + 1);
-            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+            e = Exp();
+            e.k = E_TEMP;
+            e.r = t;
+            e.base = base;
             return;
         }
-        default: Error("can't assign expression");
+        default:
+            Error("can't assign expression");
         }
     }
 
     // Binary operator helper: left already parsed in e.
     void EmitBinary(Exp& e, uint8_t op, int base, void (Compiler::*next)(Exp&)) {
         int rl = ToReg(e);
-        Exp r; (this->*next)(r);
+        Exp r;
+        (this->*next)(r);
         int rr = ToReg(r);
         FreeTo(base);
         int t = NewTemp();
         Emit(op, t, rl, rr);
-        e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+        e = Exp();
+        e.k = E_TEMP;
+        e.r = t;
+        e.base = base;
     }
 
     void LogicalOrExp(Exp& e) {
@@ -1011,14 +1257,23 @@ private:
         while (_token == TK_OR) {
             Lex();
             int t = ToReg(e);
-            if (!(e.k == E_TEMP && t == base)) { FreeTo(base); int nt = NewTemp(); Emit(OP_MOVE, nt, t); t = nt; }
+            if (!(e.k == E_TEMP && t == base)) {
+                FreeTo(base);
+                int nt = NewTemp();
+                Emit(OP_MOVE, nt, t);
+                t = nt;
+            }
             FreeTo(base + 1);
             int j = Emit(OP_JNZ, t);
-            Exp r; LogicalAndExp(r);
+            Exp r;
+            LogicalAndExp(r);
             ToTarget(r, t);
             PatchJump(j, Code());
             FreeTo(t + 1);
-            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+            e = Exp();
+            e.k = E_TEMP;
+            e.r = t;
+            e.base = base;
         }
     }
 
@@ -1028,39 +1283,62 @@ private:
         while (_token == TK_AND) {
             Lex();
             int t = ToReg(e);
-            if (!(e.k == E_TEMP && t == base)) { FreeTo(base); int nt = NewTemp(); Emit(OP_MOVE, nt, t); t = nt; }
+            if (!(e.k == E_TEMP && t == base)) {
+                FreeTo(base);
+                int nt = NewTemp();
+                Emit(OP_MOVE, nt, t);
+                t = nt;
+            }
             FreeTo(base + 1);
             int j = Emit(OP_JZ, t);
-            Exp r; BitwiseOrExp(r);
+            Exp r;
+            BitwiseOrExp(r);
             ToTarget(r, t);
             PatchJump(j, Code());
             FreeTo(t + 1);
-            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+            e = Exp();
+            e.k = E_TEMP;
+            e.r = t;
+            e.base = base;
         }
     }
 
     void BitwiseOrExp(Exp& e) {
         int base = _fs->top;
         BitwiseXorExp(e);
-        while (_token == '|') { Lex(); EmitBinary(e, OP_BOR, base, &Compiler::BitwiseXorExp); }
+        while (_token == '|') {
+            Lex();
+            EmitBinary(e, OP_BOR, base, &Compiler::BitwiseXorExp);
+        }
     }
     void BitwiseXorExp(Exp& e) {
         int base = _fs->top;
         BitwiseAndExp(e);
-        while (_token == '^') { Lex(); EmitBinary(e, OP_BXOR, base, &Compiler::BitwiseAndExp); }
+        while (_token == '^') {
+            Lex();
+            EmitBinary(e, OP_BXOR, base, &Compiler::BitwiseAndExp);
+        }
     }
     void BitwiseAndExp(Exp& e) {
         int base = _fs->top;
         EqExp(e);
-        while (_token == '&') { Lex(); EmitBinary(e, OP_BAND, base, &Compiler::EqExp); }
+        while (_token == '&') {
+            Lex();
+            EmitBinary(e, OP_BAND, base, &Compiler::EqExp);
+        }
     }
     void EqExp(Exp& e) {
         int base = _fs->top;
         CompExp(e);
         for (;;) {
-            if (_token == TK_EQ) { Lex(); EmitBinary(e, OP_EQ, base, &Compiler::CompExp); }
-            else if (_token == TK_NE) { Lex(); EmitBinary(e, OP_NE, base, &Compiler::CompExp); }
-            else break;
+            if (_token == TK_EQ) {
+                Lex();
+                EmitBinary(e, OP_EQ, base, &Compiler::CompExp);
+            } else if (_token == TK_NE) {
+                Lex();
+                EmitBinary(e, OP_NE, base, &Compiler::CompExp);
+            } else
+                break;
         }
     }
     void CompExp(Exp& e) {
@@ -1068,14 +1346,36 @@ private:
         ShiftExp(e);
         for (;;) {
             switch (_token) {
-            case '>': Lex(); EmitBinary(e, OP_GT, base, &Compiler::ShiftExp); continue;
-            case '<': Lex(); EmitBinary(e, OP_LT, base, &Compiler::ShiftExp); continue;
-            case TK_GE: Lex(); EmitBinary(e, OP_GE, base, &Compiler::ShiftExp); continue;
-            case TK_LE: Lex(); EmitBinary(e, OP_LE, base, &Compiler::ShiftExp); continue;
-            case TK_3WAYSCMP: Lex(); EmitBinary(e, OP_CMP3, base, &Compiler::ShiftExp); continue;
-            case TK_IN: Lex(); EmitBinary(e, OP_IN, base, &Compiler::ShiftExp); continue;
-            case TK_INSTANCEOF: Lex(); EmitBinary(e, OP_INSTANCEOF, base, &Compiler::ShiftExp); continue;
-            default: return;
+            case '>':
+                Lex();
+                EmitBinary(e, OP_GT, base, &Compiler::ShiftExp);
+                continue;
+            case '<':
+                Lex();
+                EmitBinary(e, OP_LT, base, &Compiler::ShiftExp);
+                continue;
+            case TK_GE:
+                Lex();
+                EmitBinary(e, OP_GE, base, &Compiler::ShiftExp);
+                continue;
+            case TK_LE:
+                Lex();
+                EmitBinary(e, OP_LE, base, &Compiler::ShiftExp);
+                continue;
+            case TK_3WAYSCMP:
+                Lex();
+                EmitBinary(e, OP_CMP3, base, &Compiler::ShiftExp);
+                continue;
+            case TK_IN:
+                Lex();
+                EmitBinary(e, OP_IN, base, &Compiler::ShiftExp);
+                continue;
+            case TK_INSTANCEOF:
+                Lex();
+                EmitBinary(e, OP_INSTANCEOF, base, &Compiler::ShiftExp);
+                continue;
+            default:
+                return;
             }
         }
     }
@@ -1083,29 +1383,48 @@ private:
         int base = _fs->top;
         PlusExp(e);
         for (;;) {
-            if (_token == TK_SHIFTL) { Lex(); EmitBinary(e, OP_SHL, base, &Compiler::PlusExp); }
-            else if (_token == TK_SHIFTR) { Lex(); EmitBinary(e, OP_SHR, base, &Compiler::PlusExp); }
-            else if (_token == TK_USHIFTR) { Lex(); EmitBinary(e, OP_USHR, base, &Compiler::PlusExp); }
-            else break;
+            if (_token == TK_SHIFTL) {
+                Lex();
+                EmitBinary(e, OP_SHL, base, &Compiler::PlusExp);
+            } else if (_token == TK_SHIFTR) {
+                Lex();
+                EmitBinary(e, OP_SHR, base, &Compiler::PlusExp);
+            } else if (_token == TK_USHIFTR) {
+                Lex();
+                EmitBinary(e, OP_USHR, base, &Compiler::PlusExp);
+            } else
+                break;
         }
     }
     void PlusExp(Exp& e) {
         int base = _fs->top;
         MultExp(e);
         for (;;) {
-            if (_token == '+') { Lex(); EmitBinary(e, OP_ADD, base, &Compiler::MultExp); }
-            else if (_token == '-') { Lex(); EmitBinary(e, OP_SUB, base, &Compiler::MultExp); }
-            else break;
+            if (_token == '+') {
+                Lex();
+                EmitBinary(e, OP_ADD, base, &Compiler::MultExp);
+            } else if (_token == '-') {
+                Lex();
+                EmitBinary(e, OP_SUB, base, &Compiler::MultExp);
+            } else
+                break;
         }
     }
     void MultExp(Exp& e) {
         int base = _fs->top;
         PrefixedExp(e);
         for (;;) {
-            if (_token == '*') { Lex(); EmitBinary(e, OP_MUL, base, &Compiler::PrefixedExp); }
-            else if (_token == '/') { Lex(); EmitBinary(e, OP_DIV, base, &Compiler::PrefixedExp); }
-            else if (_token == '%') { Lex(); EmitBinary(e, OP_MOD, base, &Compiler::PrefixedExp); }
-            else break;
+            if (_token == '*') {
+                Lex();
+                EmitBinary(e, OP_MUL, base, &Compiler::PrefixedExp);
+            } else if (_token == '/') {
+                Lex();
+                EmitBinary(e, OP_DIV, base, &Compiler::PrefixedExp);
+            } else if (_token == '%') {
+                Lex();
+                EmitBinary(e, OP_MOD, base, &Compiler::PrefixedExp);
+            } else
+                break;
         }
     }
 
@@ -1114,24 +1433,41 @@ private:
         Lex();
         PrefixedExp(e);
         if (op == OP_UNM && e.k == E_LITERAL) {
-            if (sq_type(e.val) == OT_INTEGER) { e.val = SQObjectPtr((SQInteger)(0u - (uint32_t)_integer(e.val))); return; }
-            if (sq_type(e.val) == OT_FLOAT) { e.val = SQObjectPtr(-_float(e.val)); return; }
+            if (sq_type(e.val) == OT_INTEGER) {
+                e.val = SQObjectPtr((SQInteger)(0u - (uint32_t)_integer(e.val)));
+                return;
+            }
+            if (sq_type(e.val) == OT_FLOAT) {
+                e.val = SQObjectPtr(-_float(e.val));
+                return;
+            }
         }
         int r = ToReg(e);
         FreeTo(base);
         int t = NewTemp();
         Emit(op, t, r);
-        e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+        e = Exp();
+        e.k = E_TEMP;
+        e.r = t;
+        e.base = base;
     }
 
     void IncDec(Exp& e, int delta, bool postfix, int base) {
         switch (e.k) {
         case E_LOCAL: {
-            if (postfix) { int t = NewTemp(); Emit(OP_PINCL, t, e.r, 0, delta); e = Exp(); e.k = E_TEMP; e.r = t; e.base = base; }
-            else Emit(OP_INCL, NOREG, e.r, 0, delta);
+            if (postfix) {
+                int t = NewTemp();
+                Emit(OP_PINCL, t, e.r, 0, delta);
+                e = Exp();
+                e.k = E_TEMP;
+                e.r = t;
+                e.base = base;
+            } else
+                Emit(OP_INCL, NOREG, e.r, 0, delta);
             return;
         }
-        case E_FIELD: case E_FIELDK: {
+        case E_FIELD:
+        case E_FIELDK: {
             int obj = e.r;
             int key = FieldKeyReg(e);
             int cur = NewTemp();
@@ -1143,10 +1479,14 @@ private:
             FreeTo(base);
             int t = NewTemp();
             if (t != res) Emit(OP_MOVE, t, res);
-            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+            e = Exp();
+            e.k = E_TEMP;
+            e.r = t;
+            e.base = base;
             return;
         }
-        case E_OUTER: case E_VAR: {
+        case E_OUTER:
+        case E_VAR: {
             bool outer = e.k == E_OUTER;
             int idx = e.idx;
             FreeTo(base);
@@ -1157,10 +1497,14 @@ private:
             Emit(outer ? OP_SETOUTER : OP_SETVAR, NOREG, nv, 0, idx);
             if (!postfix) Emit(OP_MOVE, cur, nv);
             FreeTo(cur + 1);
-            e = Exp(); e.k = E_TEMP; e.r = cur; e.base = base;
+            e = Exp();
+            e.k = E_TEMP;
+            e.r = cur;
+            e.base = base;
             return;
         }
-        default: Error("can't assign expression");
+        default:
+            Error("can't assign expression");
         }
     }
 
@@ -1168,13 +1512,26 @@ private:
         DepthGuard g(this);
         int base = _fs->top;
         switch (_token) {
-        case '-': UnaryOp(e, OP_UNM); return;
-        case '!': UnaryOp(e, OP_NOT); return;
-        case '~': UnaryOp(e, OP_BNOT); return;
-        case TK_TYPEOF: UnaryOp(e, OP_TYPEOF); return;
-        case TK_RESUME: UnaryOp(e, OP_RESUME); return;
-        case TK_CLONE: UnaryOp(e, OP_CLONE); return;
-        case TK_PLUSPLUS: case TK_MINUSMINUS: {
+        case '-':
+            UnaryOp(e, OP_UNM);
+            return;
+        case '!':
+            UnaryOp(e, OP_NOT);
+            return;
+        case '~':
+            UnaryOp(e, OP_BNOT);
+            return;
+        case TK_TYPEOF:
+            UnaryOp(e, OP_TYPEOF);
+            return;
+        case TK_RESUME:
+            UnaryOp(e, OP_RESUME);
+            return;
+        case TK_CLONE:
+            UnaryOp(e, OP_CLONE);
+            return;
+        case TK_PLUSPLUS:
+        case TK_MINUSMINUS: {
             int delta = _token == TK_PLUSPLUS ? 1 : -1;
             Lex();
             PrefixedExp(e);
@@ -1190,10 +1547,14 @@ private:
             FreeTo(base);
             int t = NewTemp();
             Emit(OP_DELETE, t, obj, key);
-            e = Exp(); e.k = E_TEMP; e.r = t; e.base = base;
+            e = Exp();
+            e.k = E_TEMP;
+            e.r = t;
+            e.base = base;
             return;
         }
-        default: break;
+        default:
+            break;
         }
         Factor(e);
         PostfixLoop(e, base);
@@ -1208,15 +1569,22 @@ private:
                 if (e.k == E_ENUM) {
                     SQObjectPtr v;
                     if (!_table(e.val)->Get(key, v)) {
-                        Error("invalid constant [%s.%s]", sq_toutf8(_enumname.data(), _enumname.size()).c_str(),
+                        Error("invalid constant [%s.%s]",
+                              sq_toutf8(_enumname.data(), _enumname.size()).c_str(),
                               sq_toutf8(_string(key)->_val, _string(key)->_len).c_str());
                     }
-                    e.k = E_LITERAL; e.val = v;
+                    e.k = E_LITERAL;
+                    e.val = v;
                     continue;
                 }
                 bool isbase = e.k == E_BASE;
                 int obj = ToReg(e);
-                Exp n; n.k = E_FIELDK; n.r = obj; n.idx = Literal(key); n.base = base; n.isbase = isbase;
+                Exp n;
+                n.k = E_FIELDK;
+                n.r = obj;
+                n.idx = Literal(key);
+                n.base = base;
+                n.isbase = isbase;
                 e = n;
                 continue;
             }
@@ -1225,10 +1593,16 @@ private:
                 Lex();
                 bool isbase = e.k == E_BASE;
                 int obj = ToReg(e);
-                Exp k; Expression(k);
+                Exp k;
+                Expression(k);
                 int kr = ToNextTemp(k);
                 Expect(']');
-                Exp n; n.k = E_FIELD; n.r = obj; n.r2 = kr; n.base = base; n.isbase = isbase;
+                Exp n;
+                n.k = E_FIELD;
+                n.r = obj;
+                n.r2 = kr;
+                n.base = base;
+                n.isbase = isbase;
                 e = n;
                 continue;
             }
@@ -1237,14 +1611,16 @@ private:
                 CallExp(e, base);
                 continue;
             }
-            case TK_PLUSPLUS: case TK_MINUSMINUS: {
+            case TK_PLUSPLUS:
+            case TK_MINUSMINUS: {
                 if (_lex._nlbefore) return;
                 int delta = _token == TK_PLUSPLUS ? 1 : -1;
                 Lex();
                 IncDec(e, delta, true, base);
                 return;
             }
-            default: return;
+            default:
+                return;
             }
         }
     }
@@ -1255,8 +1631,10 @@ private:
             FreeTo(base);
             f = NewTemp();
             NewTemp();
-            if (e.k == E_FIELD) Emit(OP_PREPCALL, f, e.r, e.r2);
-            else Emit(OP_PREPCALLK, f, e.r, 0, e.idx);
+            if (e.k == E_FIELD)
+                Emit(OP_PREPCALL, f, e.r, e.r2);
+            else
+                Emit(OP_PREPCALLK, f, e.r, 0, e.idx);
             if (e.isbase) Emit(OP_MOVE, f + 1, 0);
         } else {
             int r = ToReg(e);
@@ -1268,19 +1646,24 @@ private:
         }
         int nargs = 1;
         while (_token != ')') {
-            Exp a; Expression(a);
+            Exp a;
+            Expression(a);
             ToNextTemp(a);
             nargs++;
             if (_token == ',') {
                 Lex();
                 if (_token == ')') Error("expression expected, found ')'");
-            } else if (_token != ')') Error("expected ')'");
+            } else if (_token != ')')
+                Error("expected ')'");
         }
         Lex();
         // the call keeps the line where its statement began, as the reference reports it
         Emit(OP_CALL, f, f, nargs);
         FreeTo(f + 1);
-        e = Exp(); e.k = E_TEMP; e.r = f; e.base = base;
+        e = Exp();
+        e.k = E_TEMP;
+        e.r = f;
+        e.base = base;
     }
 
     sqstring _enumname;
@@ -1291,18 +1674,46 @@ private:
         e.base = base;
         switch (_token) {
         case TK_STRING_LITERAL:
-            e.k = E_LITERAL; e.val = SQString::Create(_ss, _lex._longstr); Lex(); return;
-        case TK_INTEGER: e.k = E_LITERAL; e.val = SQObjectPtr(_lex._nvalue); Lex(); return;
-        case TK_FLOAT: e.k = E_LITERAL; e.val = SQObjectPtr(_lex._fvalue); Lex(); return;
-        case TK_TRUE: e.k = E_LITERAL; e.val = SQObjectPtr(true); Lex(); return;
-        case TK_FALSE: e.k = E_LITERAL; e.val = SQObjectPtr(false); Lex(); return;
-        case TK_NULL: e.k = E_LITERAL; e.val.Null(); Lex(); return;
-        case TK_THIS: e.k = E_LOCAL; e.r = 0; Lex(); return;
+            e.k = E_LITERAL;
+            e.val = SQString::Create(_ss, _lex._longstr);
+            Lex();
+            return;
+        case TK_INTEGER:
+            e.k = E_LITERAL;
+            e.val = SQObjectPtr(_lex._nvalue);
+            Lex();
+            return;
+        case TK_FLOAT:
+            e.k = E_LITERAL;
+            e.val = SQObjectPtr(_lex._fvalue);
+            Lex();
+            return;
+        case TK_TRUE:
+            e.k = E_LITERAL;
+            e.val = SQObjectPtr(true);
+            Lex();
+            return;
+        case TK_FALSE:
+            e.k = E_LITERAL;
+            e.val = SQObjectPtr(false);
+            Lex();
+            return;
+        case TK_NULL:
+            e.k = E_LITERAL;
+            e.val.Null();
+            Lex();
+            return;
+        case TK_THIS:
+            e.k = E_LOCAL;
+            e.r = 0;
+            Lex();
+            return;
         case TK_BASE: {
             Lex();
             int t = NewTemp();
             Emit(OP_GETBASE, t);
-            e.k = E_BASE; e.r = t;
+            e.k = E_BASE;
+            e.r = t;
             return;
         }
         case TK_DOUBLE_COLON: {
@@ -1310,22 +1721,40 @@ private:
             int t = NewTemp();
             Emit(OP_LOADROOT, t);
             SQObjectPtr key = ExpectIdent();
-            e.k = E_FIELDK; e.r = t; e.idx = Literal(key);
+            e.k = E_FIELDK;
+            e.r = t;
+            e.idx = Literal(key);
             return;
         }
-        case TK_IDENTIFIER: case TK_CONSTRUCTOR: {
+        case TK_IDENTIFIER:
+        case TK_CONSTRUCTOR: {
             SQObjectPtr name = ExpectIdent();
             int li = FindLocal(_fs, name);
-            if (li >= 0) { e.k = E_LOCAL; e.r = _fs->locals[li].reg; return; }
-            int oi = FindOuter(_fs, name);
-            if (oi >= 0) { e.k = E_OUTER; e.idx = oi; return; }
-            SQObjectPtr cv;
-            if (FindConstant(name, cv)) {
-                if (sq_type(cv) == OT_TABLE) { e.k = E_ENUM; e.val = cv; _enumname = _string(name)->str(); }
-                else { e.k = E_LITERAL; e.val = cv; }
+            if (li >= 0) {
+                e.k = E_LOCAL;
+                e.r = _fs->locals[li].reg;
                 return;
             }
-            e.k = E_VAR; e.idx = Literal(name);
+            int oi = FindOuter(_fs, name);
+            if (oi >= 0) {
+                e.k = E_OUTER;
+                e.idx = oi;
+                return;
+            }
+            SQObjectPtr cv;
+            if (FindConstant(name, cv)) {
+                if (sq_type(cv) == OT_TABLE) {
+                    e.k = E_ENUM;
+                    e.val = cv;
+                    _enumname = _string(name)->str();
+                } else {
+                    e.k = E_LITERAL;
+                    e.val = cv;
+                }
+                return;
+            }
+            e.k = E_VAR;
+            e.idx = Literal(name);
             return;
         }
         case '(': {
@@ -1341,7 +1770,8 @@ private:
             int n = 0;
             while (_token != ']') {
                 if (_token == 0) Error("expected ']'");
-                Exp v; Expression(v);
+                Exp v;
+                Expression(v);
                 int r = ToReg(v);
                 Emit(OP_APPENDARRAY, t, r);
                 FreeTo(t + 1);
@@ -1350,7 +1780,8 @@ private:
             }
             Lex();
             _fs->f->_code[at].x = n;
-            e.k = E_TEMP; e.r = t;
+            e.k = E_TEMP;
+            e.r = t;
             return;
         }
         case '{': {
@@ -1358,29 +1789,40 @@ private:
             int t = NewTemp();
             Emit(OP_NEWTABLE, t);
             TableBody(t, '}');
-            e.k = E_TEMP; e.r = t;
+            e.k = E_TEMP;
+            e.r = t;
             return;
         }
         case TK_FUNCTION: {
             Lex();
             int t = FunctionExp(SQObjectPtr(), false);
-            e.k = E_TEMP; e.r = t;
+            e.k = E_TEMP;
+            e.r = t;
             return;
         }
         case '@': {
             Lex();
             int t = FunctionExp(SQObjectPtr(), true);
-            e.k = E_TEMP; e.r = t;
+            e.k = E_TEMP;
+            e.r = t;
             return;
         }
         case TK_CLASS: {
             Lex();
             int t = ClassExp();
-            e.k = E_TEMP; e.r = t;
+            e.k = E_TEMP;
+            e.r = t;
             return;
         }
-        case '-': case '!': case '~': case TK_TYPEOF: case TK_RESUME: case TK_CLONE: case TK_DELETE:
-        case TK_PLUSPLUS: case TK_MINUSMINUS:
+        case '-':
+        case '!':
+        case '~':
+        case TK_TYPEOF:
+        case TK_RESUME:
+        case TK_CLONE:
+        case TK_DELETE:
+        case TK_PLUSPLUS:
+        case TK_MINUSMINUS:
             PrefixedExp(e);
             return;
         default:
@@ -1399,24 +1841,28 @@ private:
                 Emit(OP_NEWSLOTK, 0, t, f, Literal(key));
             } else if (_token == '[') {
                 Lex();
-                Exp k; Expression(k);
+                Exp k;
+                Expression(k);
                 int kr = ToNextTemp(k);
                 Expect(']');
                 Expect('=');
-                Exp v; Expression(v);
+                Exp v;
+                Expression(v);
                 int vr = ToReg(v);
                 Emit(OP_NEWSLOT, NOREG, t, kr, vr);
             } else if (_token == TK_STRING_LITERAL && terminator == '}') {
                 SQObjectPtr key(SQString::Create(_ss, _lex._longstr));
                 Lex();
                 Expect(':');
-                Exp v; Expression(v);
+                Exp v;
+                Expression(v);
                 int vr = ToReg(v);
                 Emit(OP_NEWSLOTK, 0, t, vr, Literal(key));
             } else {
                 SQObjectPtr key = ExpectIdent();
                 Expect('=');
-                Exp v; Expression(v);
+                Exp v;
+                Expression(v);
                 int vr = ToReg(v);
                 Emit(OP_NEWSLOTK, 0, t, vr, Literal(key));
             }
@@ -1429,7 +1875,8 @@ private:
     // Returns the value in r; a call whose result is returned at once reuses the caller's frame,
     // so it leaves the call stack, except inside a try and in functions taking varargs.
     void EmitReturn(const Exp& e, int r) {
-        if (Code() && e.k == E_TEMP && _fs->ntraps == 0 && !_fs->f->_varparams && _fs->lastjumptarget != Code()) {
+        if (Code() && e.k == E_TEMP && _fs->ntraps == 0 && !_fs->f->_varparams &&
+            _fs->lastjumptarget != Code()) {
             SQInstruction& last = _fs->f->_code.back();
             if (last.op == OP_CALL && last.a == r && last.b == r) last.op = OP_TAILCALL;
         }
@@ -1446,7 +1893,9 @@ private:
         int ndefaults = 0;
         while (_token != ')') {
             if (_token == TK_VARPARAMS) {
-                if (ndefaults > 0) Error("function with default parameters cannot have variable number of parameters");
+                if (ndefaults > 0)
+                    Error("function with default parameters cannot have variable number of "
+                          "parameters");
                 varparams = true;
                 Lex();
                 if (_token != ')') Error("expected ')'");
@@ -1456,12 +1905,16 @@ private:
             params.push_back(pn);
             if (_token == '=') {
                 Lex();
-                Exp d; Expression(d);
+                Exp d;
+                Expression(d);
                 ToNextTemp(d);
                 ndefaults++;
-            } else if (ndefaults > 0) Error("expected '='");
-            if (_token == ',') Lex();
-            else if (_token != ')') Error("expected ')'");
+            } else if (ndefaults > 0)
+                Error("expected '='");
+            if (_token == ',')
+                Lex();
+            else if (_token != ')')
+                Error("expected ')'");
         }
         Lex();
         FuncState* parent = _fs;
@@ -1479,7 +1932,8 @@ private:
         fs.f->_ndefaults = ndefaults;
         AddLine(_lex._currentline, false);
         if (lambda) {
-            Exp e; Expression(e);
+            Exp e;
+            Expression(e);
             int r = ToReg(e);
             EmitReturn(e, r);
         } else {
@@ -1492,7 +1946,8 @@ private:
         parent->f->_functions.push_back(fs.fobj);
         FreeTo(base);
         int t = NewTemp();
-        for (int i = 0; i < ndefaults; i++) if (base + i >= _fs->maxstack) _fs->maxstack = base + i + 1;
+        for (int i = 0; i < ndefaults; i++)
+            if (base + i >= _fs->maxstack) _fs->maxstack = base + i + 1;
         Emit(OP_CLOSURE, t, 0, 0, idx);
         return t;
     }
@@ -1504,7 +1959,8 @@ private:
         int basereg = NOREG, attrreg = NOREG;
         if (_token == TK_EXTENDS) {
             Lex();
-            Exp b; Expression(b);
+            Exp b;
+            Expression(b);
             basereg = ToNextTemp(b);
         }
         if (_token == TK_ATTR_OPEN) {
@@ -1528,7 +1984,10 @@ private:
                 TableBody(ar, TK_ATTR_CLOSE);
             }
             bool isstatic = false;
-            if (_token == TK_STATIC) { isstatic = true; Lex(); }
+            if (_token == TK_STATIC) {
+                isstatic = true;
+                Lex();
+            }
             int kr, vr;
             if (_token == TK_FUNCTION || _token == TK_CONSTRUCTOR) {
                 bool ctor = _token == TK_CONSTRUCTOR;
@@ -1539,21 +1998,25 @@ private:
                 vr = FunctionExp(key, false);
             } else if (_token == '[') {
                 Lex();
-                Exp k; Expression(k);
+                Exp k;
+                Expression(k);
                 kr = ToNextTemp(k);
                 Expect(']');
                 Expect('=');
-                Exp v; Expression(v);
+                Exp v;
+                Expression(v);
                 vr = ToNextTemp(v);
             } else {
                 SQObjectPtr key = ExpectIdent();
                 kr = NewTemp();
                 Emit(OP_LOAD, kr, 0, 0, Literal(key));
                 Expect('=');
-                Exp v; Expression(v);
+                Exp v;
+                Expression(v);
                 vr = ToNextTemp(v);
             }
-            int32_t x = vr | ((ar == NOREG ? 0 : ar + 1) << 8) | (isstatic ? 1 << 16 : 0) | (1 << 17);
+            int32_t x =
+                vr | ((ar == NOREG ? 0 : ar + 1) << 8) | (isstatic ? 1 << 16 : 0) | (1 << 17);
             Emit(OP_NEWSLOT, NOREG, t, kr, x);
             FreeTo(mbase);
             if (_token == ';') Lex();
@@ -1569,7 +2032,7 @@ struct BufReader {
     SQUserPointer up;
 };
 
-}  // namespace
+} // namespace
 
 bool sq_compile_source(SQVM* vm, SQLEXREADFUNC rg, SQUserPointer up, const SQChar* sourcename,
                        SQObjectPtr& out, bool raiseerror, bool lineinfo) {
@@ -1579,6 +2042,7 @@ bool sq_compile_source(SQVM* vm, SQLEXREADFUNC rg, SQUserPointer up, const SQCha
     SQObjectPtr err(SQString::Create(vm->_sharedstate, msg));
     vm->_lasterror = err;
     if (raiseerror && vm->_sharedstate->_compilererrorhandler)
-        vm->_sharedstate->_compilererrorhandler(vm, _string(err)->_val, sourcename, c._errline, c._errcol);
+        vm->_sharedstate->_compilererrorhandler(vm, _string(err)->_val, sourcename, c._errline,
+                                                c._errcol);
     return false;
 }

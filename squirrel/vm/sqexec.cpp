@@ -9,12 +9,14 @@
 // in scope ends with NEXT_SCOPED(), which goes round the loop instead.
 #if defined(__GNUC__) || defined(__clang__)
 #define SQ_THREADED_DISPATCH 1
-#define CASE(op) case OP_##op: L_##op
-#define NEXT()                     \
-    {                              \
-        i = *ip++;                 \
-        lci->_ip = ip;             \
-        goto* kLabels[i.op];       \
+#define CASE(op)                                                                                   \
+    case OP_##op:                                                                                  \
+        L_##op
+#define NEXT()                                                                                     \
+    {                                                                                              \
+        i = *ip++;                                                                                 \
+        lci->_ip = ip;                                                                             \
+        goto* kLabels[i.op];                                                                       \
     }
 #define NEXT_SCOPED() continue
 #else
@@ -24,22 +26,22 @@
 #define NEXT() continue
 #endif
 
-#define ARITH_INT_FAST(OPER)                                                             \
-    {                                                                                    \
-        const SQObjectPtr& x = R[i.b];                                                   \
-        const SQObjectPtr& y = R[i.c];                                                   \
-        if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {                            \
-            R[i.a] = (SQInteger)((uint32_t)_integer(x) OPER (uint32_t)_integer(y));      \
-            NEXT();                                                                      \
-        }                                                                                \
-        if (sq_type(x) == OT_FLOAT && sq_type(y) == OT_FLOAT) {                                \
-            R[i.a] = (SQFloat)(_float(x) OPER _float(y));                                \
-            NEXT();                                                                    \
-        }                                                                                \
-        SQObjectPtr tmp;                                                                 \
-        if (!ArithOp((SQOpcode)i.op, tmp, x, y)) goto exception_trap;                    \
-        R[i.a] = std::move(tmp);                                                         \
-        NEXT_SCOPED();                                                                          \
+#define ARITH_INT_FAST(OPER)                                                                       \
+    {                                                                                              \
+        const SQObjectPtr& x = R[i.b];                                                             \
+        const SQObjectPtr& y = R[i.c];                                                             \
+        if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {                                \
+            R[i.a] = (SQInteger)((uint32_t)_integer(x) OPER(uint32_t) _integer(y));                \
+            NEXT();                                                                                \
+        }                                                                                          \
+        if (sq_type(x) == OT_FLOAT && sq_type(y) == OT_FLOAT) {                                    \
+            R[i.a] = (SQFloat)(_float(x) OPER _float(y));                                          \
+            NEXT();                                                                                \
+        }                                                                                          \
+        SQObjectPtr tmp;                                                                           \
+        if (!ArithOp((SQOpcode)i.op, tmp, x, y)) goto exception_trap;                              \
+        R[i.a] = std::move(tmp);                                                                   \
+        NEXT_SCOPED();                                                                             \
     }
 
 bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres,
@@ -57,7 +59,11 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
     struct ExecGuard {
         SQVM* v;
         bool pushed = false;
-        ~ExecGuard() { v->_cdepth--; v->_nexecs--; if (pushed) v->_execs.pop_back(); }
+        ~ExecGuard() {
+            v->_cdepth--;
+            v->_nexecs--;
+            if (pushed) v->_execs.pop_back();
+        }
     } guard{this};
 
     SQInteger rootidx;
@@ -105,573 +111,711 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
         // limit, memory exhausted) becomes the script error "not enough memory"; every
         // instruction allocates before it changes anything.
         try {
-        SQCallInfo* const lci = ci;
-        const SQInstruction* ip = lci->_ip;
-        SQObjectPtr* R = _stack + lci->_base;
-        SQObjectPtr* lits = lci->_literals;
-        for (;;) {
-            SQInstruction i = *ip++;
-            lci->_ip = ip;
+            SQCallInfo* const lci = ci;
+            const SQInstruction* ip = lci->_ip;
+            SQObjectPtr* R = _stack + lci->_base;
+            SQObjectPtr* lits = lci->_literals;
+            for (;;) {
+                SQInstruction i = *ip++;
+                lci->_ip = ip;
 #if SQ_THREADED_DISPATCH
-            goto *kLabels[i.op];
+                goto* kLabels[i.op];
 #endif
-            switch (i.op) {
-            CASE(LINE):
-                if (sq_type(_sharedstate->_debughook) != OT_NULL || _sharedstate->_nativehook) CallDebugHook('l', i.x);
-                NEXT();
-            CASE(LOAD): R[i.a] = lits[i.x]; NEXT();
-            CASE(LOADINT): R[i.a] = (SQInteger)i.x; NEXT();
-            CASE(LOADFLOAT): { SQFloat f; memcpy(&f, &i.x, 4); R[i.a] = f; NEXT(); }
-            CASE(LOADNULLS): for (int32_t k = 0; k < i.x; k++) R[i.a + k].Null(); NEXT();
-            CASE(LOADBOOL): R[i.a] = (bool)(i.x != 0); NEXT();
-            CASE(LOADROOT): R[i.a] = _roottable; NEXT();
-            CASE(MOVE): R[i.a] = R[i.b]; NEXT();
-            CASE(GETOUTER): {
-                SQOuter* o = _closure(ci->_closure)->_outers[i.x];
-                R[i.a] = *o->_valptr;
-                NEXT();
-            }
-            CASE(SETOUTER): {
-                SQOuter* o = _closure(ci->_closure)->_outers[i.x];
-                *o->_valptr = R[i.b];
-                if (i.a != NOREG) R[i.a] = R[i.b];
-                NEXT();
-            }
-            CASE(GETVAR): {
-                const SQObjectPtr& key = lits[i.x];
-                if (sq_type(R[0]) == OT_TABLE) {
-                    SQTable::Node* n = _table(R[0])->FindNode(key);
-                    if (n && sq_type(n->val) != OT_WEAKREF) { R[i.a] = n->val; NEXT(); }
-                }
-                SQObjectPtr tmp;
-                if (!GetVar(R[0], key, tmp)) goto exception_trap;
-                R[i.a] = std::move(tmp);
-                NEXT_SCOPED();
-            }
-            CASE(SETVAR): {
-                const SQObjectPtr& key = lits[i.x];
-                SQObjectPtr val = R[i.b];
-                bool done = false;
-                if (sq_type(R[0]) == OT_TABLE) done = _table(R[0])->Set(key, val);
-                else if (sq_type(R[0]) == OT_INSTANCE) done = _instance(R[0])->Set(key, val);
-                else if (sq_type(R[0]) == OT_CLASS && _class(R[0])->_members->FindNode(key)) done = Set(R[0], key, val, false);
-                if (!done && sq_type(_roottable) == OT_TABLE) done = _table(_roottable)->Set(key, val);
-                if (!done) { FailNoIndex(key); goto exception_trap; }
-                if (i.a != NOREG) R[i.a] = val;
-                NEXT_SCOPED();
-            }
-            CASE(GETK): {
-                const SQObjectPtr& obj = R[i.b];
-                const SQObjectPtr& key = lits[i.x];
-                if (sq_type(obj) == OT_TABLE) {
-                    SQTable::Node* n = _table(obj)->FindNode(key);
-                    if (n && sq_type(n->val) != OT_WEAKREF) { R[i.a] = n->val; NEXT(); }
-                } else if (sq_type(obj) == OT_INSTANCE) {
-                    SQInstance* inst = _instance(obj);
-                    SQTable::Node* n = inst->_class->_members->FindNode(key);
-                    if (n) {
-                        const SQObjectPtr& val = MEMBER_TYPE(n->val) == MEMBER_FIELD ? inst->_values[MEMBER_INDEX(n->val)]
-                                                                                    : inst->_class->_methods[MEMBER_INDEX(n->val)].val;
-                        if (sq_type(val) != OT_WEAKREF) { R[i.a] = val; NEXT(); }
+                switch (i.op) {
+                    CASE(LINE)
+                        : if (sq_type(_sharedstate->_debughook) != OT_NULL ||
+                              _sharedstate->_nativehook) CallDebugHook('l', i.x);
+                    NEXT();
+                    CASE(LOAD) : R[i.a] = lits[i.x];
+                    NEXT();
+                    CASE(LOADINT) : R[i.a] = (SQInteger)i.x;
+                    NEXT();
+                    CASE(LOADFLOAT) : {
+                        SQFloat f;
+                        memcpy(&f, &i.x, 4);
+                        R[i.a] = f;
+                        NEXT();
                     }
-                }
-                SQObjectPtr tmp;
-                if (!Get(obj, key, tmp, false)) goto exception_trap;
-                R[i.a] = std::move(tmp);
-                NEXT_SCOPED();
-            }
-            CASE(GET): {
-                const SQObjectPtr& obj = R[i.b];
-                const SQObjectPtr& key = R[i.c];
-                if (sq_type(obj) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
-                    SQArray* a = _array(obj);
-                    SQInteger k = _integer(key);
-                    if (k >= 0 && k < a->Size() && sq_type(a->_values[k]) != OT_WEAKREF) { R[i.a] = a->_values[k]; NEXT(); }
-                }
-                SQObjectPtr tmp;
-                if (!Get(obj, key, tmp, false)) goto exception_trap;
-                R[i.a] = std::move(tmp);
-                NEXT_SCOPED();
-            }
-            CASE(SET): {
-                const SQObjectPtr& obj = R[i.b];
-                const SQObjectPtr& key = R[i.c];
-                SQObjectPtr val = R[i.x];
-                if (sq_type(obj) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
-                    SQArray* a = _array(obj);
-                    SQInteger k = _integer(key);
-                    if (k >= 0 && k < a->Size()) {
-                        a->_values[k] = val;
+                    CASE(LOADNULLS) : for (int32_t k = 0; k < i.x; k++) R[i.a + k].Null();
+                    NEXT();
+                    CASE(LOADBOOL) : R[i.a] = (bool)(i.x != 0);
+                    NEXT();
+                    CASE(LOADROOT) : R[i.a] = _roottable;
+                    NEXT();
+                    CASE(MOVE) : R[i.a] = R[i.b];
+                    NEXT();
+                    CASE(GETOUTER) : {
+                        SQOuter* o = _closure(ci->_closure)->_outers[i.x];
+                        R[i.a] = *o->_valptr;
+                        NEXT();
+                    }
+                    CASE(SETOUTER) : {
+                        SQOuter* o = _closure(ci->_closure)->_outers[i.x];
+                        *o->_valptr = R[i.b];
+                        if (i.a != NOREG) R[i.a] = R[i.b];
+                        NEXT();
+                    }
+                    CASE(GETVAR) : {
+                        const SQObjectPtr& key = lits[i.x];
+                        if (sq_type(R[0]) == OT_TABLE) {
+                            SQTable::Node* n = _table(R[0])->FindNode(key);
+                            if (n && sq_type(n->val) != OT_WEAKREF) {
+                                R[i.a] = n->val;
+                                NEXT();
+                            }
+                        }
+                        SQObjectPtr tmp;
+                        if (!GetVar(R[0], key, tmp)) goto exception_trap;
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
+                    }
+                    CASE(SETVAR) : {
+                        const SQObjectPtr& key = lits[i.x];
+                        SQObjectPtr val = R[i.b];
+                        bool done = false;
+                        if (sq_type(R[0]) == OT_TABLE)
+                            done = _table(R[0])->Set(key, val);
+                        else if (sq_type(R[0]) == OT_INSTANCE)
+                            done = _instance(R[0])->Set(key, val);
+                        else if (sq_type(R[0]) == OT_CLASS && _class(R[0])->_members->FindNode(key))
+                            done = Set(R[0], key, val, false);
+                        if (!done && sq_type(_roottable) == OT_TABLE)
+                            done = _table(_roottable)->Set(key, val);
+                        if (!done) {
+                            FailNoIndex(key);
+                            goto exception_trap;
+                        }
+                        if (i.a != NOREG) R[i.a] = val;
+                        NEXT_SCOPED();
+                    }
+                    CASE(GETK) : {
+                        const SQObjectPtr& obj = R[i.b];
+                        const SQObjectPtr& key = lits[i.x];
+                        if (sq_type(obj) == OT_TABLE) {
+                            SQTable::Node* n = _table(obj)->FindNode(key);
+                            if (n && sq_type(n->val) != OT_WEAKREF) {
+                                R[i.a] = n->val;
+                                NEXT();
+                            }
+                        } else if (sq_type(obj) == OT_INSTANCE) {
+                            SQInstance* inst = _instance(obj);
+                            SQTable::Node* n = inst->_class->_members->FindNode(key);
+                            if (n) {
+                                const SQObjectPtr& val =
+                                    MEMBER_TYPE(n->val) == MEMBER_FIELD
+                                        ? inst->_values[MEMBER_INDEX(n->val)]
+                                        : inst->_class->_methods[MEMBER_INDEX(n->val)].val;
+                                if (sq_type(val) != OT_WEAKREF) {
+                                    R[i.a] = val;
+                                    NEXT();
+                                }
+                            }
+                        }
+                        SQObjectPtr tmp;
+                        if (!Get(obj, key, tmp, false)) goto exception_trap;
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
+                    }
+                    CASE(GET) : {
+                        const SQObjectPtr& obj = R[i.b];
+                        const SQObjectPtr& key = R[i.c];
+                        if (sq_type(obj) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
+                            SQArray* a = _array(obj);
+                            SQInteger k = _integer(key);
+                            if (k >= 0 && k < a->Size() && sq_type(a->_values[k]) != OT_WEAKREF) {
+                                R[i.a] = a->_values[k];
+                                NEXT();
+                            }
+                        }
+                        SQObjectPtr tmp;
+                        if (!Get(obj, key, tmp, false)) goto exception_trap;
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
+                    }
+                    CASE(SET) : {
+                        const SQObjectPtr& obj = R[i.b];
+                        const SQObjectPtr& key = R[i.c];
+                        SQObjectPtr val = R[i.x];
+                        if (sq_type(obj) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
+                            SQArray* a = _array(obj);
+                            SQInteger k = _integer(key);
+                            if (k >= 0 && k < a->Size()) {
+                                a->_values[k] = val;
+                                if (i.a != NOREG) R[i.a] = std::move(val);
+                                NEXT_SCOPED();
+                            }
+                        }
+                        if (sq_type(obj) == OT_TABLE) {
+                            if (_table(obj)->Set(key, val)) {
+                                if (i.a != NOREG) R[i.a] = std::move(val);
+                                NEXT_SCOPED();
+                            }
+                        }
+                        {
+                            SQObjectPtr o = obj, k = key;
+                            if (!Set(o, k, val, false)) goto exception_trap;
+                        }
                         if (i.a != NOREG) R[i.a] = std::move(val);
                         NEXT_SCOPED();
                     }
-                }
-                if (sq_type(obj) == OT_TABLE) {
-                    if (_table(obj)->Set(key, val)) { if (i.a != NOREG) R[i.a] = std::move(val); NEXT_SCOPED(); }
-                }
-                {
-                    SQObjectPtr o = obj, k = key;
-                    if (!Set(o, k, val, false)) goto exception_trap;
-                }
-                if (i.a != NOREG) R[i.a] = std::move(val);
-                NEXT_SCOPED();
-            }
-            CASE(NEWSLOT): {
-                SQObjectPtr obj = R[i.b], key = R[i.c];
-                int vr = i.x & 255;
-                int ar = ((i.x >> 8) & 255) - 1;
-                bool bstatic = (i.x >> 16) & 1;
-                bool cls = (i.x >> 17) & 1;
-                SQObjectPtr val = R[vr];
-                if (cls) {
-                    SQObjectPtr attrs;
-                    if (ar >= 0) attrs = R[ar];
-                    if (!NewSlotWithAttributes(obj, key, val, attrs, bstatic, false)) goto exception_trap;
-                } else {
-                    if (!NewSlot(obj, key, val, bstatic, false)) goto exception_trap;
-                }
-                if (i.a != NOREG) R[i.a] = val;
-                NEXT_SCOPED();
-            }
-            CASE(NEWSLOTK): {
-                if (sq_type(R[i.b]) != OT_TABLE) { FailWith("invalid table constructor"); goto exception_trap; }
-                _table(R[i.b])->NewSlot(lits[i.x], R[i.c]);
-                NEXT();
-            }
-            CASE(DELETE): {
-                SQObjectPtr obj = R[i.b], key = R[i.c], tmp;
-                if (!DeleteSlot(obj, key, tmp, false)) goto exception_trap;
-                R[i.a] = std::move(tmp);
-                NEXT_SCOPED();
-            }
-            CASE(ADD): ARITH_INT_FAST(+)
-            CASE(SUB): ARITH_INT_FAST(-)
-            CASE(MUL): ARITH_INT_FAST(*)
-            CASE(DIV): CASE(MOD): {
-                const SQObjectPtr& x = R[i.b];
-                const SQObjectPtr& y = R[i.c];
-                if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER && _integer(y) > 0) {
-                    R[i.a] = i.op == OP_DIV ? _integer(x) / _integer(y) : _integer(x) % _integer(y);
-                    NEXT();
-                }
-                SQObjectPtr tmp;
-                if (!ArithOp((SQOpcode)i.op, tmp, R[i.b], R[i.c])) goto exception_trap;
-                R[i.a] = std::move(tmp);
-                NEXT_SCOPED();
-            }
-            CASE(ADDK): {
-                const SQObjectPtr& x = R[i.b];
-                if (sq_type(x) == OT_INTEGER) { R[i.a] = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x); NEXT(); }
-                SQObjectPtr tmp, k((SQInteger)i.x);
-                if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
-                R[i.a] = std::move(tmp);
-                NEXT_SCOPED();
-            }
-            CASE(BAND): CASE(BOR): CASE(BXOR): CASE(SHL): CASE(SHR): CASE(USHR): {
-                const SQObjectPtr& x = R[i.b];
-                const SQObjectPtr& y = R[i.c];
-                if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
-                    SQInteger p = _integer(x), q = _integer(y), r;
-                    switch (i.op) {
-                    case OP_BAND: r = p & q; break;
-                    case OP_BOR: r = p | q; break;
-                    case OP_BXOR: r = p ^ q; break;
-                    case OP_SHL: r = (SQInteger)((uint32_t)p << (q & 31)); break;
-                    case OP_SHR: r = p >> (q & 31); break;
-                    default: r = (SQInteger)((uint32_t)p >> (q & 31)); break;
-                    }
-                    R[i.a] = r;
-                    NEXT();
-                }
-                SQObjectPtr tmp;
-                if (!BitwOp((SQOpcode)i.op, tmp, R[i.b], R[i.c])) goto exception_trap;
-                R[i.a] = std::move(tmp);
-                NEXT_SCOPED();
-            }
-            CASE(UNM): {
-                SQObjectPtr tmp;
-                if (!NegOp(tmp, R[i.b])) goto exception_trap;
-                R[i.a] = std::move(tmp);
-                NEXT_SCOPED();
-            }
-            CASE(NOT): R[i.a] = sq_isfalse(R[i.b]); NEXT();
-            CASE(BNOT):
-                if (sq_type(R[i.b]) != OT_INTEGER) {
-                    FailWith("attempt to perform a bitwise op on a %s", sq_typename_ascii(sq_type(R[i.b])));
-                    goto exception_trap;
-                }
-                R[i.a] = (SQInteger)~_integer(R[i.b]);
-                NEXT();
-            CASE(EQ): {
-                const SQObjectPtr& x = R[i.b];
-                const SQObjectPtr& y = R[i.c];
-                R[i.a] = sq_type(x) == sq_type(y) ? _rawval(x) == _rawval(y) : IsEqual(x, y);
-                NEXT();
-            }
-            CASE(NE): {
-                const SQObjectPtr& x = R[i.b];
-                const SQObjectPtr& y = R[i.c];
-                R[i.a] = sq_type(x) == sq_type(y) ? _rawval(x) != _rawval(y) : !IsEqual(x, y);
-                NEXT();
-            }
-            CASE(LT): CASE(LE): CASE(GT): CASE(GE): {
-                const SQObjectPtr& x = R[i.b];
-                const SQObjectPtr& y = R[i.c];
-                if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
-                    SQInteger p = _integer(x), q = _integer(y);
-                    bool r = i.op == OP_LT ? p < q : i.op == OP_LE ? p <= q : i.op == OP_GT ? p > q : p >= q;
-                    R[i.a] = r;
-                    NEXT();
-                }
-                bool r;
-                if (!CmpOp((SQOpcode)i.op, R[i.b], R[i.c], r)) goto exception_trap;
-                R[i.a] = r;
-                NEXT();
-            }
-            CASE(CMP3): {
-                SQInteger r;
-                SQObjectPtr a = R[i.b], b = R[i.c];
-                if (!Compare3(a, b, r)) goto exception_trap;
-                R[i.a] = r;
-                NEXT_SCOPED();
-            }
-            CASE(JMP):
-                if (i.x < 0 && _opbudget >= 0 && --_opbudget < 0) {
-                    _opbudget = 0;
-                    FailWith("instruction budget exhausted");
-                    goto exception_trap;
-                }
-                ip += i.x;
-                NEXT();
-            CASE(JZ): if (sq_isfalse(R[i.a])) ip += i.x; NEXT();
-            CASE(JNZ): if (!sq_isfalse(R[i.a])) ip += i.x; NEXT();
-            CASE(JCMP): {
-                const SQObjectPtr& x = R[i.b];
-                const SQObjectPtr& y = R[i.c];
-                bool r;
-                if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
-                    SQInteger p = _integer(x), q = _integer(y);
-                    switch (i.a) {
-                    case 0: r = p < q; break;
-                    case 1: r = p <= q; break;
-                    case 2: r = p > q; break;
-                    case 3: r = p >= q; break;
-                    case 4: r = p == q; break;
-                    default: r = p != q; break;
-                    }
-                } else if (i.a >= 4) {
-                    r = IsEqual(x, y);
-                    if (i.a == 5) r = !r;
-                } else {
-                    static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};
-                    if (!CmpOp(ops[i.a], x, y, r)) goto exception_trap;
-                }
-                if (!r) ip += i.x;
-                NEXT();
-            }
-            CASE(PREPCALL): CASE(PREPCALLK): {
-                SQObjectPtr obj = R[i.b];
-                const SQObjectPtr& key = i.op == OP_PREPCALLK ? lits[i.x] : R[i.c];
-                SQObjectPtr tmp;
-                bool found = false;
-                if (sq_type(obj) == OT_TABLE) {
-                    SQTable::Node* n = _table(obj)->FindNode(key);
-                    if (n && sq_type(n->val) != OT_WEAKREF) { tmp = n->val; found = true; }
-                } else if (sq_type(obj) == OT_INSTANCE) {
-                    found = _instance(obj)->Get(key, tmp) && sq_type(tmp) != OT_WEAKREF;
-                }
-                if (!found && !Get(obj, key, tmp, false)) goto exception_trap;
-                R[i.a + 1] = std::move(obj);
-                R[i.a] = std::move(tmp);
-                NEXT_SCOPED();
-            }
-            CASE(TAILCALL): {
-                SQObjectPtr& tfn = R[i.b];
-                if (sq_type(tfn) == OT_CLOSURE && !_closure(tfn)->_function->_generator && !ci->_generator && !ci->_isctor &&
-                    sq_type(_sharedstate->_debughook) == OT_NULL && !_sharedstate->_nativehook) {
-                    SQObjectPtr fnobj = tfn;
-                    SQFunctionProto* fp = _closure(fnobj)->_function;
-                    SQInteger nargs = i.c;
-                    bool okargs = fp->_varparams ? nargs >= fp->_nparams
-                                                 : (nargs <= fp->_nparams && fp->_nparams - nargs <= fp->_ndefaults);
-                    if (!okargs) { FailWith("wrong number of parameters"); goto exception_trap; }
-                    SQInteger base = ci->_base, sbase = base + i.b + 1;
-                    if (_openouters) CloseOuters(&_stack[base]);
-                    for (SQInteger k = 0; k < nargs; k++) _stack[base + k] = std::move(_stack[sbase + k]);
-                    for (SQInteger k = base + nargs; k < _top; k++) _stack[k].Null();
-                    SQInteger target = ci->_target, prevtop = ci->_prevtop, etr = ci->_etraps;
-                    bool root = ci->_root;
-                    if ((SQInteger)_etraps.size() > etr) _etraps.resize(etr);
-                    _top = base + nargs;
-                    _callstack.pop_back();
-                    ci = _callstack.empty() ? nullptr : &_callstack.back();
-                    if (!StartCall(_closure(fnobj), target, nargs, base, false)) {
-                        // only a stack overflow gets here; the frame is already gone
-                        ci = &_callstack.back();
-                        goto exception_trap;
-                    }
-                    ci->_root = root;
-                    ci->_prevtop = prevtop;
-                    goto frame_changed;
-                }
-            }
-            [[fallthrough]];
-            CASE(CALL): {
-                SQObjectPtr& fn = R[i.b];
-                SQInteger nargs = i.c;
-                SQInteger sbase = ci->_base + i.b + 1;
-                SQInteger target = i.a == NOREG ? -1 : ci->_base + i.a;
-                switch (sq_type(fn)) {
-                case OT_CLOSURE: {
-                    SQClosure* c = _closure(fn);
-                    SQFunctionProto* fp = c->_function;
-                    // the common call: exact arguments, no varargs, no generator, no bound
-                    // weak environment, no hooks; StartCall's other work does not apply
-                    if (nargs == fp->_nparams && !fp->_varparams && !fp->_generator &&
-                        sq_type(c->_env) != OT_WEAKREF && sq_type(_sharedstate->_debughook) == OT_NULL &&
-                        !_sharedstate->_nativehook) {
-                        if (!EnterFrame(sbase, sbase + fp->_stacksize, false)) goto exception_trap;
-                        ci->_closure = fn;
-                        ci->_ip = fp->_code.data();
-                        ci->_literals = fp->_literals.data();
-                        ci->_target = target;
-                        goto frame_changed;
-                    }
-                    if (fp->_generator) {
-                        SQObjectPtr keep(fn);
-                        if (!StartCall(c, target, nargs, sbase, false)) goto exception_trap;
-                        for (SQInteger k = sbase; k < sbase + nargs; k++) if (k != target) _stack[k].Null();
+                    CASE(NEWSLOT) : {
+                        SQObjectPtr obj = R[i.b], key = R[i.c];
+                        int vr = i.x & 255;
+                        int ar = ((i.x >> 8) & 255) - 1;
+                        bool bstatic = (i.x >> 16) & 1;
+                        bool cls = (i.x >> 17) & 1;
+                        SQObjectPtr val = R[vr];
+                        if (cls) {
+                            SQObjectPtr attrs;
+                            if (ar >= 0) attrs = R[ar];
+                            if (!NewSlotWithAttributes(obj, key, val, attrs, bstatic, false))
+                                goto exception_trap;
+                        } else {
+                            if (!NewSlot(obj, key, val, bstatic, false)) goto exception_trap;
+                        }
+                        if (i.a != NOREG) R[i.a] = val;
                         NEXT_SCOPED();
                     }
-                    if (!StartCall(c, target, nargs, sbase, false)) goto exception_trap;
-                    goto frame_changed;
-                }
-                case OT_NATIVECLOSURE: {
-                    SQObjectPtr keep(fn), ret;
-                    bool suspend;
-                    if (!CallNative(_nativeclosure(keep), nargs, sbase, ret, suspend)) goto exception_trap;
-                    if (suspend) {
-                        if (_nexecs != 1 || _nmetacalls > 0) {
-                            FailWith("cannot suspend through native calls/metamethods");
+                    CASE(NEWSLOTK) : {
+                        if (sq_type(R[i.b]) != OT_TABLE) {
+                            FailWith("invalid table constructor");
                             goto exception_trap;
                         }
-                        _suspended = 1;
-                        _suspended_target = target;
-                        _suspended_rootidx = rootidx;
-                        outres = ret;
-                        return true;
+                        _table(R[i.b])->NewSlot(lits[i.x], R[i.c]);
+                        NEXT();
                     }
-                    for (SQInteger k = sbase; k < sbase + nargs; k++) _stack[k].Null();
-                    if (target >= 0) _stack[target] = std::move(ret);
-                    NEXT_SCOPED();
-                }
-                case OT_CLASS: {
-                    SQClass* cls = _class(fn);
-                    if (sq_type(cls->_constructor) == OT_CLOSURE && !_closure(cls->_constructor)->_function->_generator) {
-                        SQObjectPtr inst(cls->CreateInstance());
-                        SQObjectPtr ctor = cls->_constructor;
-                        _stack[sbase] = inst;
-                        if (!StartCall(_closure(ctor), target, nargs, sbase, false)) goto exception_trap;
-                        ci->_isctor = true;
-                        goto frame_changed;
+                    CASE(DELETE) : {
+                        SQObjectPtr obj = R[i.b], key = R[i.c], tmp;
+                        if (!DeleteSlot(obj, key, tmp, false)) goto exception_trap;
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
                     }
-                }
-                [[fallthrough]];
-                default: {
-                    SQObjectPtr keep(fn), ret;
-                    _transparent_pending = true;
-                    bool ok = Call(keep, nargs, sbase, ret, false);
-                    _transparent_pending = false;
-                    if (!ok) goto exception_trap;
-                    for (SQInteger k = sbase; k < sbase + nargs; k++) _stack[k].Null();
-                    if (target >= 0) _stack[target] = std::move(ret);
-                    NEXT_SCOPED();
-                }
-                }
-            }
-            CASE(CLOSURE): {
-                SQClosure* cur = _closure(ci->_closure);
-                SQFunctionProto* fp = _funcproto(cur->_function->_functions[i.x]);
-                SQClosure* nc = SQClosure::Create(_sharedstate, fp);
-                SQObjectPtr ncobj(nc);
-                nc->_outers.reserve(fp->_outers.size());
-                for (auto& ov : fp->_outers) {
-                    SQOuter* o = ov.fromlocal ? FindOuter(&R[ov.index]) : cur->_outers[ov.index];
-                    o->_uiRef++;
-                    nc->_outers.push_back(o);
-                }
-                for (SQInteger k = 0; k < fp->_ndefaults; k++) nc->_defaults.push_back(R[i.a + k]);
-                R[i.a] = std::move(ncobj);
-                NEXT_SCOPED();
-            }
-            CASE(NEWTABLE): R[i.a] = SQObjectPtr(SQTable::Create(_sharedstate, i.x)); NEXT();
-            CASE(NEWARRAY): {
-                SQArray* a = SQArray::Create(_sharedstate, 0);
-                a->_values.reserve(i.x);
-                R[i.a] = SQObjectPtr(a);
-                NEXT();
-            }
-            CASE(APPENDARRAY):
-                if (sq_type(R[i.a]) != OT_ARRAY) { FailWith("invalid array constructor"); goto exception_trap; }
-                if (_array(R[i.a])->Size() >= SQLimits::maxelements) throw std::bad_alloc();
-                _array(R[i.a])->_values.push_back(R[i.b]);
-                NEXT();
-            CASE(RETURN): {
-                SQObjectPtr ret;
-                if (lci->_isctor) ret = R[0];
-                else if (i.b) ret = R[i.a];
-                if (sq_type(_sharedstate->_debughook) != OT_NULL || _sharedstate->_nativehook) CallDebugHook('r');
-                bool root = ci->_root;
-                SQInteger target = ci->_target;
-                if (ci->_generator) ci->_generator->_state = SQGenerator::eDead;
-                LeaveFrame();
-                if (root) { outres = std::move(ret); return true; }
-                if (target >= 0) _stack[target] = std::move(ret);
-                goto frame_changed;
-            }
-            CASE(YIELD): {
-                SQGenerator* gen = ci->_generator;
-                if (!gen) { FailWith("internal error: yield outside a generator"); goto exception_trap; }
-                SQObjectPtr ret;
-                if (i.c) ret = R[i.b];
-                Yield(gen, nullptr);
-                bool root = ci->_root;
-                LeaveFrame();
-                if (root) { outres = std::move(ret); return true; }
-                goto frame_changed;
-            }
-            CASE(RESUME): {
-                SQObjectPtr g = R[i.b];
-                if (sq_type(g) != OT_GENERATOR) {
-                    FailWith("trying to resume a '%s',only genenerator can be resumed", sq_typename_ascii(sq_type(g)));
-                    goto exception_trap;
-                }
-                if (!Resume(_generator(g), ci->_base + i.a)) goto exception_trap;
-                NEXT_SCOPED();
-            }
-            CASE(FOREACH): {
-                bool finished;
-                if (!IterateStep(R[i.a], R[i.b], R[i.b + 1], R[i.b + 2], finished)) goto exception_trap;
-                if (finished) ip += i.x;
-                NEXT();
-            }
-            CASE(CLOSE): if (_openouters) CloseOuters(&R[i.a]); NEXT();
-            CASE(TYPEOF): {
-                SQObjectPtr tmp;
-                if (!TypeOf(R[i.b], tmp)) goto exception_trap;
-                R[i.a] = std::move(tmp);
-                NEXT_SCOPED();
-            }
-            CASE(INSTANCEOF): {
-                if (sq_type(R[i.c]) != OT_CLASS) {
-                    FailWith("cannot apply instanceof between a %s and a %s", sq_typename_ascii(sq_type(R[i.c])),
-                                sq_typename_ascii(sq_type(R[i.b])));
-                    goto exception_trap;
-                }
-                bool r = sq_type(R[i.b]) == OT_INSTANCE && _instance(R[i.b])->InstanceOf(_class(R[i.c]));
-                R[i.a] = r;
-                NEXT();
-            }
-            CASE(IN): {
-                const SQObjectPtr& obj = R[i.c];
-                const SQObjectPtr& key = R[i.b];
-                bool r = false;
-                switch (sq_type(obj)) {
-                case OT_TABLE: r = _table(obj)->FindNode(key) != nullptr; break;
-                case OT_INSTANCE: r = _instance(obj)->_class->_members->FindNode(key) != nullptr; break;
-                case OT_CLASS: r = _class(obj)->_members->FindNode(key) != nullptr; break;
-                case OT_ARRAY:
-                    r = sq_isnumber(key) && tointeger(key) >= 0 && tointeger(key) < _array(obj)->Size();
-                    break;
-                case OT_STRING:
-                    r = sq_isnumber(key) && tointeger(key) >= 0 && tointeger(key) < _string(obj)->_len;
-                    break;
-                case OT_USERDATA: {
-                    int guard = 0;
-                    for (SQTable* t = _userdata(obj)->_delegate; t && guard < 1000; t = t->_delegate, guard++)
-                        if (t->FindNode(key)) { r = true; break; }
-                    break;
-                }
-                default: break;
-                }
-                R[i.a] = r;
-                NEXT();
-            }
-            CASE(CLONE): {
-                SQObjectPtr tmp;
-                if (!Clone(R[i.b], tmp)) goto exception_trap;
-                R[i.a] = std::move(tmp);
-                NEXT_SCOPED();
-            }
-            CASE(CLASS): {
-                SQClass* base = nullptr;
-                if (i.b != NOREG) {
-                    if (sq_type(R[i.b]) != OT_CLASS) {
-                        FailWith("trying to inherit from a %s", sq_typename_ascii(sq_type(R[i.b])));
+                    CASE(ADD)
+                        : ARITH_INT_FAST(+) CASE(SUB)
+                        : ARITH_INT_FAST(-) CASE(MUL) : ARITH_INT_FAST(*) CASE(DIV) : CASE(MOD) : {
+                        const SQObjectPtr& x = R[i.b];
+                        const SQObjectPtr& y = R[i.c];
+                        if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER &&
+                            _integer(y) > 0) {
+                            R[i.a] = i.op == OP_DIV ? _integer(x) / _integer(y)
+                                                    : _integer(x) % _integer(y);
+                            NEXT();
+                        }
+                        SQObjectPtr tmp;
+                        if (!ArithOp((SQOpcode)i.op, tmp, R[i.b], R[i.c])) goto exception_trap;
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
+                    }
+                    CASE(ADDK) : {
+                        const SQObjectPtr& x = R[i.b];
+                        if (sq_type(x) == OT_INTEGER) {
+                            R[i.a] = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
+                            NEXT();
+                        }
+                        SQObjectPtr tmp, k((SQInteger)i.x);
+                        if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
+                    }
+                    CASE(BAND) : CASE(BOR) : CASE(BXOR) : CASE(SHL) : CASE(SHR) : CASE(USHR) : {
+                        const SQObjectPtr& x = R[i.b];
+                        const SQObjectPtr& y = R[i.c];
+                        if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
+                            SQInteger p = _integer(x), q = _integer(y), r;
+                            switch (i.op) {
+                            case OP_BAND:
+                                r = p & q;
+                                break;
+                            case OP_BOR:
+                                r = p | q;
+                                break;
+                            case OP_BXOR:
+                                r = p ^ q;
+                                break;
+                            case OP_SHL:
+                                r = (SQInteger)((uint32_t)p << (q & 31));
+                                break;
+                            case OP_SHR:
+                                r = p >> (q & 31);
+                                break;
+                            default:
+                                r = (SQInteger)((uint32_t)p >> (q & 31));
+                                break;
+                            }
+                            R[i.a] = r;
+                            NEXT();
+                        }
+                        SQObjectPtr tmp;
+                        if (!BitwOp((SQOpcode)i.op, tmp, R[i.b], R[i.c])) goto exception_trap;
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
+                    }
+                    CASE(UNM) : {
+                        SQObjectPtr tmp;
+                        if (!NegOp(tmp, R[i.b])) goto exception_trap;
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
+                    }
+                    CASE(NOT) : R[i.a] = sq_isfalse(R[i.b]);
+                    NEXT();
+                    CASE(BNOT) : if (sq_type(R[i.b]) != OT_INTEGER) {
+                        FailWith("attempt to perform a bitwise op on a %s",
+                                 sq_typename_ascii(sq_type(R[i.b])));
                         goto exception_trap;
                     }
-                    base = _class(R[i.b]);
+                    R[i.a] = (SQInteger)~_integer(R[i.b]);
+                    NEXT();
+                    CASE(EQ) : {
+                        const SQObjectPtr& x = R[i.b];
+                        const SQObjectPtr& y = R[i.c];
+                        R[i.a] =
+                            sq_type(x) == sq_type(y) ? _rawval(x) == _rawval(y) : IsEqual(x, y);
+                        NEXT();
+                    }
+                    CASE(NE) : {
+                        const SQObjectPtr& x = R[i.b];
+                        const SQObjectPtr& y = R[i.c];
+                        R[i.a] =
+                            sq_type(x) == sq_type(y) ? _rawval(x) != _rawval(y) : !IsEqual(x, y);
+                        NEXT();
+                    }
+                    CASE(LT) : CASE(LE) : CASE(GT) : CASE(GE) : {
+                        const SQObjectPtr& x = R[i.b];
+                        const SQObjectPtr& y = R[i.c];
+                        if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
+                            SQInteger p = _integer(x), q = _integer(y);
+                            bool r = i.op == OP_LT   ? p < q
+                                     : i.op == OP_LE ? p <= q
+                                     : i.op == OP_GT ? p > q
+                                                     : p >= q;
+                            R[i.a] = r;
+                            NEXT();
+                        }
+                        bool r;
+                        if (!CmpOp((SQOpcode)i.op, R[i.b], R[i.c], r)) goto exception_trap;
+                        R[i.a] = r;
+                        NEXT();
+                    }
+                    CASE(CMP3) : {
+                        SQInteger r;
+                        SQObjectPtr a = R[i.b], b = R[i.c];
+                        if (!Compare3(a, b, r)) goto exception_trap;
+                        R[i.a] = r;
+                        NEXT_SCOPED();
+                    }
+                    CASE(JMP) : if (i.x < 0 && _opbudget >= 0 && --_opbudget < 0) {
+                        _opbudget = 0;
+                        FailWith("instruction budget exhausted");
+                        goto exception_trap;
+                    }
+                    ip += i.x;
+                    NEXT();
+                    CASE(JZ) : if (sq_isfalse(R[i.a])) ip += i.x;
+                    NEXT();
+                    CASE(JNZ) : if (!sq_isfalse(R[i.a])) ip += i.x;
+                    NEXT();
+                    CASE(JCMP) : {
+                        const SQObjectPtr& x = R[i.b];
+                        const SQObjectPtr& y = R[i.c];
+                        bool r;
+                        if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
+                            SQInteger p = _integer(x), q = _integer(y);
+                            switch (i.a) {
+                            case 0:
+                                r = p < q;
+                                break;
+                            case 1:
+                                r = p <= q;
+                                break;
+                            case 2:
+                                r = p > q;
+                                break;
+                            case 3:
+                                r = p >= q;
+                                break;
+                            case 4:
+                                r = p == q;
+                                break;
+                            default:
+                                r = p != q;
+                                break;
+                            }
+                        } else if (i.a >= 4) {
+                            r = IsEqual(x, y);
+                            if (i.a == 5) r = !r;
+                        } else {
+                            static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};
+                            if (!CmpOp(ops[i.a], x, y, r)) goto exception_trap;
+                        }
+                        if (!r) ip += i.x;
+                        NEXT();
+                    }
+                    CASE(PREPCALL) : CASE(PREPCALLK) : {
+                        SQObjectPtr obj = R[i.b];
+                        const SQObjectPtr& key = i.op == OP_PREPCALLK ? lits[i.x] : R[i.c];
+                        SQObjectPtr tmp;
+                        bool found = false;
+                        if (sq_type(obj) == OT_TABLE) {
+                            SQTable::Node* n = _table(obj)->FindNode(key);
+                            if (n && sq_type(n->val) != OT_WEAKREF) {
+                                tmp = n->val;
+                                found = true;
+                            }
+                        } else if (sq_type(obj) == OT_INSTANCE) {
+                            found = _instance(obj)->Get(key, tmp) && sq_type(tmp) != OT_WEAKREF;
+                        }
+                        if (!found && !Get(obj, key, tmp, false)) goto exception_trap;
+                        R[i.a + 1] = std::move(obj);
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
+                    }
+                    CASE(TAILCALL) : {
+                        SQObjectPtr& tfn = R[i.b];
+                        if (sq_type(tfn) == OT_CLOSURE && !_closure(tfn)->_function->_generator &&
+                            !ci->_generator && !ci->_isctor &&
+                            sq_type(_sharedstate->_debughook) == OT_NULL &&
+                            !_sharedstate->_nativehook) {
+                            SQObjectPtr fnobj = tfn;
+                            SQFunctionProto* fp = _closure(fnobj)->_function;
+                            SQInteger nargs = i.c;
+                            bool okargs = fp->_varparams ? nargs >= fp->_nparams
+                                                         : (nargs <= fp->_nparams &&
+                                                            fp->_nparams - nargs <= fp->_ndefaults);
+                            if (!okargs) {
+                                FailWith("wrong number of parameters");
+                                goto exception_trap;
+                            }
+                            SQInteger base = ci->_base, sbase = base + i.b + 1;
+                            if (_openouters) CloseOuters(&_stack[base]);
+                            for (SQInteger k = 0; k < nargs; k++)
+                                _stack[base + k] = std::move(_stack[sbase + k]);
+                            for (SQInteger k = base + nargs; k < _top; k++) _stack[k].Null();
+                            SQInteger target = ci->_target, prevtop = ci->_prevtop,
+                                      etr = ci->_etraps;
+                            bool root = ci->_root;
+                            if ((SQInteger)_etraps.size() > etr) _etraps.resize(etr);
+                            _top = base + nargs;
+                            _callstack.pop_back();
+                            ci = _callstack.empty() ? nullptr : &_callstack.back();
+                            if (!StartCall(_closure(fnobj), target, nargs, base, false)) {
+                                // only a stack overflow gets here; the frame is already gone
+                                ci = &_callstack.back();
+                                goto exception_trap;
+                            }
+                            ci->_root = root;
+                            ci->_prevtop = prevtop;
+                            goto frame_changed;
+                        }
+                    }
+                    [[fallthrough]];
+                    CASE(CALL) : {
+                        SQObjectPtr& fn = R[i.b];
+                        SQInteger nargs = i.c;
+                        SQInteger sbase = ci->_base + i.b + 1;
+                        SQInteger target = i.a == NOREG ? -1 : ci->_base + i.a;
+                        switch (sq_type(fn)) {
+                        case OT_CLOSURE: {
+                            SQClosure* c = _closure(fn);
+                            SQFunctionProto* fp = c->_function;
+                            // the common call: exact arguments, no varargs, no generator, no bound
+                            // weak environment, no hooks; StartCall's other work does not apply
+                            if (nargs == fp->_nparams && !fp->_varparams && !fp->_generator &&
+                                sq_type(c->_env) != OT_WEAKREF &&
+                                sq_type(_sharedstate->_debughook) == OT_NULL &&
+                                !_sharedstate->_nativehook) {
+                                if (!EnterFrame(sbase, sbase + fp->_stacksize, false))
+                                    goto exception_trap;
+                                ci->_closure = fn;
+                                ci->_ip = fp->_code.data();
+                                ci->_literals = fp->_literals.data();
+                                ci->_target = target;
+                                goto frame_changed;
+                            }
+                            if (fp->_generator) {
+                                SQObjectPtr keep(fn);
+                                if (!StartCall(c, target, nargs, sbase, false)) goto exception_trap;
+                                for (SQInteger k = sbase; k < sbase + nargs; k++)
+                                    if (k != target) _stack[k].Null();
+                                NEXT_SCOPED();
+                            }
+                            if (!StartCall(c, target, nargs, sbase, false)) goto exception_trap;
+                            goto frame_changed;
+                        }
+                        case OT_NATIVECLOSURE: {
+                            SQObjectPtr keep(fn), ret;
+                            bool suspend;
+                            if (!CallNative(_nativeclosure(keep), nargs, sbase, ret, suspend))
+                                goto exception_trap;
+                            if (suspend) {
+                                if (_nexecs != 1 || _nmetacalls > 0) {
+                                    FailWith("cannot suspend through native calls/metamethods");
+                                    goto exception_trap;
+                                }
+                                _suspended = 1;
+                                _suspended_target = target;
+                                _suspended_rootidx = rootidx;
+                                outres = ret;
+                                return true;
+                            }
+                            for (SQInteger k = sbase; k < sbase + nargs; k++) _stack[k].Null();
+                            if (target >= 0) _stack[target] = std::move(ret);
+                            NEXT_SCOPED();
+                        }
+                        case OT_CLASS: {
+                            SQClass* cls = _class(fn);
+                            if (sq_type(cls->_constructor) == OT_CLOSURE &&
+                                !_closure(cls->_constructor)->_function->_generator) {
+                                SQObjectPtr inst(cls->CreateInstance());
+                                SQObjectPtr ctor = cls->_constructor;
+                                _stack[sbase] = inst;
+                                if (!StartCall(_closure(ctor), target, nargs, sbase, false))
+                                    goto exception_trap;
+                                ci->_isctor = true;
+                                goto frame_changed;
+                            }
+                        }
+                            [[fallthrough]];
+                        default: {
+                            SQObjectPtr keep(fn), ret;
+                            _transparent_pending = true;
+                            bool ok = Call(keep, nargs, sbase, ret, false);
+                            _transparent_pending = false;
+                            if (!ok) goto exception_trap;
+                            for (SQInteger k = sbase; k < sbase + nargs; k++) _stack[k].Null();
+                            if (target >= 0) _stack[target] = std::move(ret);
+                            NEXT_SCOPED();
+                        }
+                        }
+                    }
+                    CASE(CLOSURE) : {
+                        SQClosure* cur = _closure(ci->_closure);
+                        SQFunctionProto* fp = _funcproto(cur->_function->_functions[i.x]);
+                        SQClosure* nc = SQClosure::Create(_sharedstate, fp);
+                        SQObjectPtr ncobj(nc);
+                        nc->_outers.reserve(fp->_outers.size());
+                        for (auto& ov : fp->_outers) {
+                            SQOuter* o =
+                                ov.fromlocal ? FindOuter(&R[ov.index]) : cur->_outers[ov.index];
+                            o->_uiRef++;
+                            nc->_outers.push_back(o);
+                        }
+                        for (SQInteger k = 0; k < fp->_ndefaults; k++)
+                            nc->_defaults.push_back(R[i.a + k]);
+                        R[i.a] = std::move(ncobj);
+                        NEXT_SCOPED();
+                    }
+                    CASE(NEWTABLE) : R[i.a] = SQObjectPtr(SQTable::Create(_sharedstate, i.x));
+                    NEXT();
+                    CASE(NEWARRAY) : {
+                        SQArray* a = SQArray::Create(_sharedstate, 0);
+                        a->_values.reserve(i.x);
+                        R[i.a] = SQObjectPtr(a);
+                        NEXT();
+                    }
+                    CASE(APPENDARRAY) : if (sq_type(R[i.a]) != OT_ARRAY) {
+                        FailWith("invalid array constructor");
+                        goto exception_trap;
+                    }
+                    if (_array(R[i.a])->Size() >= SQLimits::maxelements) throw std::bad_alloc();
+                    _array(R[i.a])->_values.push_back(R[i.b]);
+                    NEXT();
+                    CASE(RETURN) : {
+                        SQObjectPtr ret;
+                        if (lci->_isctor)
+                            ret = R[0];
+                        else if (i.b)
+                            ret = R[i.a];
+                        if (sq_type(_sharedstate->_debughook) != OT_NULL ||
+                            _sharedstate->_nativehook)
+                            CallDebugHook('r');
+                        bool root = ci->_root;
+                        SQInteger target = ci->_target;
+                        if (ci->_generator) ci->_generator->_state = SQGenerator::eDead;
+                        LeaveFrame();
+                        if (root) {
+                            outres = std::move(ret);
+                            return true;
+                        }
+                        if (target >= 0) _stack[target] = std::move(ret);
+                        goto frame_changed;
+                    }
+                    CASE(YIELD) : {
+                        SQGenerator* gen = ci->_generator;
+                        if (!gen) {
+                            FailWith("internal error: yield outside a generator");
+                            goto exception_trap;
+                        }
+                        SQObjectPtr ret;
+                        if (i.c) ret = R[i.b];
+                        Yield(gen, nullptr);
+                        bool root = ci->_root;
+                        LeaveFrame();
+                        if (root) {
+                            outres = std::move(ret);
+                            return true;
+                        }
+                        goto frame_changed;
+                    }
+                    CASE(RESUME) : {
+                        SQObjectPtr g = R[i.b];
+                        if (sq_type(g) != OT_GENERATOR) {
+                            FailWith("trying to resume a '%s',only genenerator can be resumed",
+                                     sq_typename_ascii(sq_type(g)));
+                            goto exception_trap;
+                        }
+                        if (!Resume(_generator(g), ci->_base + i.a)) goto exception_trap;
+                        NEXT_SCOPED();
+                    }
+                    CASE(FOREACH) : {
+                        bool finished;
+                        if (!IterateStep(R[i.a], R[i.b], R[i.b + 1], R[i.b + 2], finished))
+                            goto exception_trap;
+                        if (finished) ip += i.x;
+                        NEXT();
+                    }
+                    CASE(CLOSE) : if (_openouters) CloseOuters(&R[i.a]);
+                    NEXT();
+                    CASE(TYPEOF) : {
+                        SQObjectPtr tmp;
+                        if (!TypeOf(R[i.b], tmp)) goto exception_trap;
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
+                    }
+                    CASE(INSTANCEOF) : {
+                        if (sq_type(R[i.c]) != OT_CLASS) {
+                            FailWith("cannot apply instanceof between a %s and a %s",
+                                     sq_typename_ascii(sq_type(R[i.c])),
+                                     sq_typename_ascii(sq_type(R[i.b])));
+                            goto exception_trap;
+                        }
+                        bool r = sq_type(R[i.b]) == OT_INSTANCE &&
+                                 _instance(R[i.b])->InstanceOf(_class(R[i.c]));
+                        R[i.a] = r;
+                        NEXT();
+                    }
+                    CASE(IN) : {
+                        const SQObjectPtr& obj = R[i.c];
+                        const SQObjectPtr& key = R[i.b];
+                        bool r = false;
+                        switch (sq_type(obj)) {
+                        case OT_TABLE:
+                            r = _table(obj)->FindNode(key) != nullptr;
+                            break;
+                        case OT_INSTANCE:
+                            r = _instance(obj)->_class->_members->FindNode(key) != nullptr;
+                            break;
+                        case OT_CLASS:
+                            r = _class(obj)->_members->FindNode(key) != nullptr;
+                            break;
+                        case OT_ARRAY:
+                            r = sq_isnumber(key) && tointeger(key) >= 0 &&
+                                tointeger(key) < _array(obj)->Size();
+                            break;
+                        case OT_STRING:
+                            r = sq_isnumber(key) && tointeger(key) >= 0 &&
+                                tointeger(key) < _string(obj)->_len;
+                            break;
+                        case OT_USERDATA: {
+                            int guard = 0;
+                            for (SQTable* t = _userdata(obj)->_delegate; t && guard < 1000;
+                                 t = t->_delegate, guard++)
+                                if (t->FindNode(key)) {
+                                    r = true;
+                                    break;
+                                }
+                            break;
+                        }
+                        default:
+                            break;
+                        }
+                        R[i.a] = r;
+                        NEXT();
+                    }
+                    CASE(CLONE) : {
+                        SQObjectPtr tmp;
+                        if (!Clone(R[i.b], tmp)) goto exception_trap;
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
+                    }
+                    CASE(CLASS) : {
+                        SQClass* base = nullptr;
+                        if (i.b != NOREG) {
+                            if (sq_type(R[i.b]) != OT_CLASS) {
+                                FailWith("trying to inherit from a %s",
+                                         sq_typename_ascii(sq_type(R[i.b])));
+                                goto exception_trap;
+                            }
+                            base = _class(R[i.b]);
+                        }
+                        SQClass* c = SQClass::Create(_sharedstate, base);
+                        SQObjectPtr cobj(c);
+                        if (i.c != NOREG) c->_attributes = R[i.c];
+                        if (base && sq_type(base->_metamethods[MT_INHERITED]) != OT_NULL) {
+                            SQObjectPtr mm = base->_metamethods[MT_INHERITED];
+                            if (!CheckStack(3)) {
+                                FailWith("stack overflow");
+                                goto exception_trap;
+                            }
+                            Push(cobj);
+                            Push(c->_attributes);
+                            SQObjectPtr r;
+                            if (!CallMetaMethod(mm, MT_INHERITED, 2, r)) goto exception_trap;
+                        }
+                        R[i.a] = std::move(cobj);
+                        NEXT_SCOPED();
+                    }
+                    CASE(THROW) : _lasterror = R[i.a];
+                    goto exception_trap;
+                    CASE(PUSHTRAP) : {
+                        SQExceptionTrap t;
+                        t.stackbase = ci->_base;
+                        t.ip = ci->_ip + i.x;
+                        t.extarget = i.a;
+                        t.frame = (SQInteger)_callstack.size() - 1;
+                        _etraps.push_back(t);
+                        NEXT();
+                    }
+                    CASE(POPTRAP)
+                        : for (int32_t k = 0; k < i.x && (SQInteger)_etraps.size() > ci->_etraps;
+                               k++) _etraps.pop_back();
+                    NEXT();
+                    CASE(GETBASE) : {
+                        SQClosure* c = _closure(ci->_closure);
+                        if (c->_base && c->_base->_base)
+                            R[i.a] = SQObjectPtr(c->_base->_base);
+                        else
+                            R[i.a].Null();
+                        NEXT();
+                    }
+                    CASE(INCL) : {
+                        SQObjectPtr& x = R[i.b];
+                        if (sq_type(x) == OT_INTEGER)
+                            x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
+                        else {
+                            SQObjectPtr tmp, k((SQInteger)i.x);
+                            if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
+                            x = std::move(tmp);
+                        }
+                        if (i.a != NOREG) R[i.a] = R[i.b];
+                        NEXT();
+                    }
+                    CASE(PINCL) : {
+                        SQObjectPtr old = R[i.b];
+                        SQObjectPtr& x = R[i.b];
+                        if (sq_type(x) == OT_INTEGER)
+                            x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
+                        else {
+                            SQObjectPtr tmp, k((SQInteger)i.x);
+                            if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
+                            x = std::move(tmp);
+                        }
+                        R[i.a] = std::move(old);
+                        NEXT_SCOPED();
+                    }
+                default:
+                    __builtin_unreachable(); // opcodes are checked when bytecode is loaded
                 }
-                SQClass* c = SQClass::Create(_sharedstate, base);
-                SQObjectPtr cobj(c);
-                if (i.c != NOREG) c->_attributes = R[i.c];
-                if (base && sq_type(base->_metamethods[MT_INHERITED]) != OT_NULL) {
-                    SQObjectPtr mm = base->_metamethods[MT_INHERITED];
-                    if (!CheckStack(3)) { FailWith("stack overflow"); goto exception_trap; }
-                    Push(cobj);
-                    Push(c->_attributes);
-                    SQObjectPtr r;
-                    if (!CallMetaMethod(mm, MT_INHERITED, 2, r)) goto exception_trap;
-                }
-                R[i.a] = std::move(cobj);
-                NEXT_SCOPED();
             }
-            CASE(THROW): _lasterror = R[i.a]; goto exception_trap;
-            CASE(PUSHTRAP): {
-                SQExceptionTrap t;
-                t.stackbase = ci->_base;
-                t.ip = ci->_ip + i.x;
-                t.extarget = i.a;
-                t.frame = (SQInteger)_callstack.size() - 1;
-                _etraps.push_back(t);
-                NEXT();
-            }
-            CASE(POPTRAP):
-                for (int32_t k = 0; k < i.x && (SQInteger)_etraps.size() > ci->_etraps; k++) _etraps.pop_back();
-                NEXT();
-            CASE(GETBASE): {
-                SQClosure* c = _closure(ci->_closure);
-                if (c->_base && c->_base->_base) R[i.a] = SQObjectPtr(c->_base->_base);
-                else R[i.a].Null();
-                NEXT();
-            }
-            CASE(INCL): {
-                SQObjectPtr& x = R[i.b];
-                if (sq_type(x) == OT_INTEGER) x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
-                else {
-                    SQObjectPtr tmp, k((SQInteger)i.x);
-                    if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
-                    x = std::move(tmp);
-                }
-                if (i.a != NOREG) R[i.a] = R[i.b];
-                NEXT();
-            }
-            CASE(PINCL): {
-                SQObjectPtr old = R[i.b];
-                SQObjectPtr& x = R[i.b];
-                if (sq_type(x) == OT_INTEGER) x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
-                else {
-                    SQObjectPtr tmp, k((SQInteger)i.x);
-                    if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
-                    x = std::move(tmp);
-                }
-                R[i.a] = std::move(old);
-                NEXT_SCOPED();
-            }
-            default:
-                __builtin_unreachable();   // opcodes are checked when bytecode is loaded
-            }
-        }
         } catch (const std::bad_alloc&) {
             FailMemory();
             goto exception_trap;
@@ -682,7 +826,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
     frame_changed:
         continue;
 
-    exception_trap: {
+    exception_trap : {
         SQObjectPtr currerror = _lasterror;
         bool trapped = (SQInteger)_etraps.size() > _callstack[rootidx]._etraps;
         if (_sharedstate->_notifyallexceptions) {
@@ -696,7 +840,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             SQInteger inner = rootidx;
             for (SQInteger k = (SQInteger)_execs.size() - 2; k >= 0; k--) {
                 const ExecRec& a = _execs[k];
-                if (_callstack[inner]._etraps > _callstack[a.rootidx]._etraps) break;   // caught there
+                if (_callstack[inner]._etraps > _callstack[a.rootidx]._etraps)
+                    break; // caught there
                 if (a.raiseerror) {
                     ReportToHandler(currerror);
                     _error_reported = true;

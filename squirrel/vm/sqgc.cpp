@@ -11,8 +11,12 @@ constexpr int32_t REACHED = -1;
 bool collectable(const SQObject& o) {
     if (!ISREFCOUNTED(sq_type(o))) return false;
     switch (sq_type(o)) {
-    case OT_STRING: case OT_FUNCPROTO: case OT_WEAKREF: return false;
-    default: return _refcounted(o)->_ss != nullptr;
+    case OT_STRING:
+    case OT_FUNCPROTO:
+    case OT_WEAKREF:
+        return false;
+    default:
+        return _refcounted(o)->_ss != nullptr;
     }
 }
 
@@ -20,7 +24,9 @@ void dec_ref(void*, SQObject& o) {
     if (collectable(o)) _refcounted(o)->_gcmark--;
 }
 
-struct MarkCtx { std::vector<SQRefCounted*>* work; };
+struct MarkCtx {
+    std::vector<SQRefCounted*>* work;
+};
 void mark_ref(void* ud, SQObject& o) {
     if (!collectable(o)) return;
     SQRefCounted* r = _refcounted(o);
@@ -29,14 +35,17 @@ void mark_ref(void* ud, SQObject& o) {
         static_cast<MarkCtx*>(ud)->work->push_back(r);
     }
 }
-}  // namespace
+} // namespace
 
 SQInteger SQSharedState::CollectGarbage(SQVM*, SQObjectPtr* resurrect) {
     for (SQRefCounted* o = _gchead; o; o = o->_gcnext) o->_gcmark = (int32_t)o->_uiRef;
     for (SQRefCounted* o = _gchead; o; o = o->_gcnext) o->EnumRefs(dec_ref, nullptr);
     std::vector<SQRefCounted*> work;
     for (SQRefCounted* o = _gchead; o; o = o->_gcnext)
-        if (o->_gcmark > 0) { o->_gcmark = REACHED; work.push_back(o); }
+        if (o->_gcmark > 0) {
+            o->_gcmark = REACHED;
+            work.push_back(o);
+        }
     MarkCtx ctx{&work};
     while (!work.empty()) {
         SQRefCounted* o = work.back();
@@ -48,7 +57,10 @@ SQInteger SQSharedState::CollectGarbage(SQVM*, SQObjectPtr* resurrect) {
         if (o->_gcmark != REACHED) garbage.push_back(o);
     SQInteger n = (SQInteger)garbage.size();
     if (resurrect) {
-        if (garbage.empty()) { resurrect->Null(); return 0; }
+        if (garbage.empty()) {
+            resurrect->Null();
+            return 0;
+        }
         SQArray* arr = SQArray::Create(this, 0);
         for (SQRefCounted* o : garbage) {
             SQObject obj;
@@ -62,6 +74,7 @@ SQInteger SQSharedState::CollectGarbage(SQVM*, SQObjectPtr* resurrect) {
     }
     for (SQRefCounted* o : garbage) o->_uiRef++;
     for (SQRefCounted* o : garbage) o->Finalize();
-    for (SQRefCounted* o : garbage) if (--o->_uiRef == 0) sq_destroy(o);
+    for (SQRefCounted* o : garbage)
+        if (--o->_uiRef == 0) sq_destroy(o);
     return n;
 }

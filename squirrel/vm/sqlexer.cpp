@@ -1,20 +1,50 @@
 #include "sqlexer.h"
 
-struct KW { const char* name; SQInteger tok; };
+struct KW {
+    const char* name;
+    SQInteger tok;
+};
 static const KW g_keywords[] = {
-    {"while", TK_WHILE}, {"do", TK_DO}, {"if", TK_IF}, {"else", TK_ELSE}, {"break", TK_BREAK},
-    {"continue", TK_CONTINUE}, {"return", TK_RETURN}, {"null", TK_NULL}, {"function", TK_FUNCTION},
-    {"local", TK_LOCAL}, {"for", TK_FOR}, {"foreach", TK_FOREACH}, {"in", TK_IN},
-    {"typeof", TK_TYPEOF}, {"base", TK_BASE}, {"delete", TK_DELETE}, {"try", TK_TRY},
-    {"catch", TK_CATCH}, {"throw", TK_THROW}, {"clone", TK_CLONE}, {"yield", TK_YIELD},
-    {"resume", TK_RESUME}, {"switch", TK_SWITCH}, {"case", TK_CASE}, {"default", TK_DEFAULT},
-    {"this", TK_THIS}, {"class", TK_CLASS}, {"extends", TK_EXTENDS},
-    {"constructor", TK_CONSTRUCTOR}, {"instanceof", TK_INSTANCEOF}, {"true", TK_TRUE},
-    {"false", TK_FALSE}, {"static", TK_STATIC}, {"enum", TK_ENUM}, {"const", TK_CONST},
+    {"while", TK_WHILE},
+    {"do", TK_DO},
+    {"if", TK_IF},
+    {"else", TK_ELSE},
+    {"break", TK_BREAK},
+    {"continue", TK_CONTINUE},
+    {"return", TK_RETURN},
+    {"null", TK_NULL},
+    {"function", TK_FUNCTION},
+    {"local", TK_LOCAL},
+    {"for", TK_FOR},
+    {"foreach", TK_FOREACH},
+    {"in", TK_IN},
+    {"typeof", TK_TYPEOF},
+    {"base", TK_BASE},
+    {"delete", TK_DELETE},
+    {"try", TK_TRY},
+    {"catch", TK_CATCH},
+    {"throw", TK_THROW},
+    {"clone", TK_CLONE},
+    {"yield", TK_YIELD},
+    {"resume", TK_RESUME},
+    {"switch", TK_SWITCH},
+    {"case", TK_CASE},
+    {"default", TK_DEFAULT},
+    {"this", TK_THIS},
+    {"class", TK_CLASS},
+    {"extends", TK_EXTENDS},
+    {"constructor", TK_CONSTRUCTOR},
+    {"instanceof", TK_INSTANCEOF},
+    {"true", TK_TRUE},
+    {"false", TK_FALSE},
+    {"static", TK_STATIC},
+    {"enum", TK_ENUM},
+    {"const", TK_CONST},
 };
 
 const char* SQLexer::KeywordName(SQInteger tok) {
-    for (auto& k : g_keywords) if (k.tok == tok) return k.name;
+    for (auto& k : g_keywords)
+        if (k.tok == tok) return k.name;
     return nullptr;
 }
 
@@ -42,33 +72,96 @@ void SQLexer::Error(const char* msg) {
 
 const char* SQLexer::Tok2Str(SQInteger tok) {
     static char buf[8];
-    if (tok < 256) { buf[0] = (char)tok; buf[1] = 0; return buf; }
+    if (tok < 256) {
+        buf[0] = (char)tok;
+        buf[1] = 0;
+        return buf;
+    }
     if (const char* k = KeywordName(tok)) return k;
     switch (tok) {
-    case TK_IDENTIFIER: return "IDENTIFIER";
-    case TK_STRING_LITERAL: return "STRING_LITERAL";
-    case TK_INTEGER: return "INTEGER";
-    case TK_FLOAT: return "FLOAT";
-    case TK_EQ: return "=="; case TK_NE: return "!="; case TK_LE: return "<="; case TK_GE: return ">=";
-    case TK_AND: return "&&"; case TK_OR: return "||"; case TK_NEWSLOT: return "<-";
-    case TK_PLUSEQ: return "+="; case TK_MINUSEQ: return "-="; case TK_MULEQ: return "*=";
-    case TK_DIVEQ: return "/="; case TK_MODEQ: return "%="; case TK_SHIFTL: return "<<";
-    case TK_SHIFTR: return ">>"; case TK_USHIFTR: return ">>>"; case TK_DOUBLE_COLON: return "::";
-    case TK_PLUSPLUS: return "++"; case TK_MINUSMINUS: return "--"; case TK_3WAYSCMP: return "<=>";
-    case TK_VARPARAMS: return "..."; case TK_ATTR_OPEN: return "</"; case TK_ATTR_CLOSE: return "/>";
+    case TK_IDENTIFIER:
+        return "IDENTIFIER";
+    case TK_STRING_LITERAL:
+        return "STRING_LITERAL";
+    case TK_INTEGER:
+        return "INTEGER";
+    case TK_FLOAT:
+        return "FLOAT";
+    case TK_EQ:
+        return "==";
+    case TK_NE:
+        return "!=";
+    case TK_LE:
+        return "<=";
+    case TK_GE:
+        return ">=";
+    case TK_AND:
+        return "&&";
+    case TK_OR:
+        return "||";
+    case TK_NEWSLOT:
+        return "<-";
+    case TK_PLUSEQ:
+        return "+=";
+    case TK_MINUSEQ:
+        return "-=";
+    case TK_MULEQ:
+        return "*=";
+    case TK_DIVEQ:
+        return "/=";
+    case TK_MODEQ:
+        return "%=";
+    case TK_SHIFTL:
+        return "<<";
+    case TK_SHIFTR:
+        return ">>";
+    case TK_USHIFTR:
+        return ">>>";
+    case TK_DOUBLE_COLON:
+        return "::";
+    case TK_PLUSPLUS:
+        return "++";
+    case TK_MINUSMINUS:
+        return "--";
+    case TK_3WAYSCMP:
+        return "<=>";
+    case TK_VARPARAMS:
+        return "...";
+    case TK_ATTR_OPEN:
+        return "</";
+    case TK_ATTR_CLOSE:
+        return "/>";
     }
     return "?";
 }
 
-static bool isidstart(SQInteger c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-static bool isdigitc(SQInteger c) { return c >= '0' && c <= '9'; }
-static bool isxdigitc(SQInteger c) { return isdigitc(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+static bool isidstart(SQInteger c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+static bool isdigitc(SQInteger c) {
+    return c >= '0' && c <= '9';
+}
+static bool isxdigitc(SQInteger c) {
+    return isdigitc(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
 
 bool SQLexer::LexBlockComment() {
     for (;;) {
-        if (_currdata == 0) { Error("missing \"*/\" in comment"); return false; }
-        if (_currdata == '*') { Next(); if (_currdata == '/') { Next(); return true; } continue; }
-        if (_currdata == '\n') { _currentline++; }
+        if (_currdata == 0) {
+            Error("missing \"*/\" in comment");
+            return false;
+        }
+        if (_currdata == '*') {
+            Next();
+            if (_currdata == '/') {
+                Next();
+                return true;
+            }
+            continue;
+        }
+        if (_currdata == '\n') {
+            _currentline++;
+        }
         Next();
     }
 }
@@ -83,56 +176,110 @@ SQInteger SQLexer::Lex() {
     _prevtoken = _token;
     while (_currdata != 0) {
         switch (_currdata) {
-        case '\t': case '\r': case ' ': Next(); continue;
+        case '\t':
+        case '\r':
+        case ' ':
+            Next();
+            continue;
         case '\n':
             _currentline++;
             _nlbefore = true;
             Next();
             _currentcolumn = 1;
             continue;
-        case '#': LexLineComment(); continue;
+        case '#':
+            LexLineComment();
+            continue;
         case '/':
             Next();
-            if (_currdata == '*') { Next(); if (!LexBlockComment()) return _token = 0; continue; }
-            if (_currdata == '/') { LexLineComment(); continue; }
-            if (_currdata == '=') { Next(); return _token = TK_DIVEQ; }
-            if (_currdata == '>') { Next(); return _token = TK_ATTR_CLOSE; }
+            if (_currdata == '*') {
+                Next();
+                if (!LexBlockComment()) return _token = 0;
+                continue;
+            }
+            if (_currdata == '/') {
+                LexLineComment();
+                continue;
+            }
+            if (_currdata == '=') {
+                Next();
+                return _token = TK_DIVEQ;
+            }
+            if (_currdata == '>') {
+                Next();
+                return _token = TK_ATTR_CLOSE;
+            }
             return _token = '/';
         case '=':
             Next();
-            if (_currdata == '=') { Next(); return _token = TK_EQ; }
+            if (_currdata == '=') {
+                Next();
+                return _token = TK_EQ;
+            }
             return _token = '=';
         case '<':
             Next();
             if (_currdata == '=') {
                 Next();
-                if (_currdata == '>') { Next(); return _token = TK_3WAYSCMP; }
+                if (_currdata == '>') {
+                    Next();
+                    return _token = TK_3WAYSCMP;
+                }
                 return _token = TK_LE;
             }
-            if (_currdata == '-') { Next(); return _token = TK_NEWSLOT; }
-            if (_currdata == '<') { Next(); return _token = TK_SHIFTL; }
-            if (_currdata == '/') { Next(); return _token = TK_ATTR_OPEN; }
+            if (_currdata == '-') {
+                Next();
+                return _token = TK_NEWSLOT;
+            }
+            if (_currdata == '<') {
+                Next();
+                return _token = TK_SHIFTL;
+            }
+            if (_currdata == '/') {
+                Next();
+                return _token = TK_ATTR_OPEN;
+            }
             return _token = '<';
         case '>':
             Next();
-            if (_currdata == '=') { Next(); return _token = TK_GE; }
+            if (_currdata == '=') {
+                Next();
+                return _token = TK_GE;
+            }
             if (_currdata == '>') {
                 Next();
-                if (_currdata == '>') { Next(); return _token = TK_USHIFTR; }
+                if (_currdata == '>') {
+                    Next();
+                    return _token = TK_USHIFTR;
+                }
                 return _token = TK_SHIFTR;
             }
             return _token = '>';
         case '!':
             Next();
-            if (_currdata == '=') { Next(); return _token = TK_NE; }
+            if (_currdata == '=') {
+                Next();
+                return _token = TK_NE;
+            }
             return _token = '!';
         case '@':
             Next();
             if (_currdata == '"') return _token = ReadString('"', true);
             return _token = '@';
-        case '"': case '\'': return _token = ReadString(_currdata, false);
-        case '{': case '}': case '(': case ')': case '[': case ']': case ';': case ',': case '?':
-        case '^': case '~': {
+        case '"':
+        case '\'':
+            return _token = ReadString(_currdata, false);
+        case '{':
+        case '}':
+        case '(':
+        case ')':
+        case '[':
+        case ']':
+        case ';':
+        case ',':
+        case '?':
+        case '^':
+        case '~': {
             SQInteger r = _currdata;
             Next();
             return _token = r;
@@ -141,42 +288,75 @@ SQInteger SQLexer::Lex() {
             Next();
             if (_currdata != '.') return _token = '.';
             Next();
-            if (_currdata != '.') { Error("invalid token '..'"); return _token = 0; }
+            if (_currdata != '.') {
+                Error("invalid token '..'");
+                return _token = 0;
+            }
             Next();
             return _token = TK_VARPARAMS;
         case '&':
             Next();
-            if (_currdata == '&') { Next(); return _token = TK_AND; }
+            if (_currdata == '&') {
+                Next();
+                return _token = TK_AND;
+            }
             return _token = '&';
         case '|':
             Next();
-            if (_currdata == '|') { Next(); return _token = TK_OR; }
+            if (_currdata == '|') {
+                Next();
+                return _token = TK_OR;
+            }
             return _token = '|';
         case ':':
             Next();
-            if (_currdata == ':') { Next(); return _token = TK_DOUBLE_COLON; }
+            if (_currdata == ':') {
+                Next();
+                return _token = TK_DOUBLE_COLON;
+            }
             return _token = ':';
         case '*':
             Next();
-            if (_currdata == '=') { Next(); return _token = TK_MULEQ; }
+            if (_currdata == '=') {
+                Next();
+                return _token = TK_MULEQ;
+            }
             return _token = '*';
         case '%':
             Next();
-            if (_currdata == '=') { Next(); return _token = TK_MODEQ; }
+            if (_currdata == '=') {
+                Next();
+                return _token = TK_MODEQ;
+            }
             return _token = '%';
         case '-':
             Next();
-            if (_currdata == '=') { Next(); return _token = TK_MINUSEQ; }
-            if (_currdata == '-') { Next(); return _token = TK_MINUSMINUS; }
+            if (_currdata == '=') {
+                Next();
+                return _token = TK_MINUSEQ;
+            }
+            if (_currdata == '-') {
+                Next();
+                return _token = TK_MINUSMINUS;
+            }
             return _token = '-';
         case '+':
             Next();
-            if (_currdata == '=') { Next(); return _token = TK_PLUSEQ; }
-            if (_currdata == '+') { Next(); return _token = TK_PLUSPLUS; }
+            if (_currdata == '=') {
+                Next();
+                return _token = TK_PLUSEQ;
+            }
+            if (_currdata == '+') {
+                Next();
+                return _token = TK_PLUSPLUS;
+            }
             return _token = '+';
         default:
             if (isdigitc(_currdata)) return _token = ReadNumber();
-            if (isidstart(_currdata)) { ReadID(); return _token; }
+            if (isidstart(_currdata)) {
+                ReadID();
+                return _token;
+            }
             Error("unexpected character");
             return _token = 0;
         }
@@ -186,13 +366,23 @@ SQInteger SQLexer::Lex() {
 
 void SQLexer::ReadID() {
     _longstr.clear();
-    do { _longstr.push_back((SQChar)_currdata); Next(); } while (isidstart(_currdata) || isdigitc(_currdata));
+    do {
+        _longstr.push_back((SQChar)_currdata);
+        Next();
+    } while (isidstart(_currdata) || isdigitc(_currdata));
     for (auto& k : g_keywords) {
         size_t n = strlen(k.name);
         if (n != _longstr.size()) continue;
         bool eq = true;
-        for (size_t i = 0; i < n; i++) if (_longstr[i] != (SQChar)k.name[i]) { eq = false; break; }
-        if (eq) { _token = k.tok; return; }
+        for (size_t i = 0; i < n; i++)
+            if (_longstr[i] != (SQChar)k.name[i]) {
+                eq = false;
+                break;
+            }
+        if (eq) {
+            _token = k.tok;
+            return;
+        }
     }
     _token = TK_IDENTIFIER;
 }
@@ -202,9 +392,15 @@ SQInteger SQLexer::ReadString(SQInteger delim, bool verbatim) {
     Next();
     for (;;) {
         while (_currdata != delim) {
-            if (_currdata == 0) { Error("unfinished string"); return 0; }
+            if (_currdata == 0) {
+                Error("unfinished string");
+                return 0;
+            }
             if (_currdata == '\n') {
-                if (!verbatim) { Error("newline in a constant"); return 0; }
+                if (!verbatim) {
+                    Error("newline in a constant");
+                    return 0;
+                }
                 _longstr.push_back('\n');
                 _currentline++;
                 Next();
@@ -215,7 +411,10 @@ SQInteger SQLexer::ReadString(SQInteger delim, bool verbatim) {
                 switch (_currdata) {
                 case 'x': {
                     Next();
-                    if (!isxdigitc(_currdata)) { Error("hexadecimal number expected"); return 0; }
+                    if (!isxdigitc(_currdata)) {
+                        Error("hexadecimal number expected");
+                        return 0;
+                    }
                     SQInteger v = 0, n = 0;
                     while (isxdigitc(_currdata) && n < 4) {
                         SQInteger c = _currdata;
@@ -226,18 +425,42 @@ SQInteger SQLexer::ReadString(SQInteger delim, bool verbatim) {
                     _longstr.push_back((SQChar)v);
                     continue;
                 }
-                case 't': _longstr.push_back('\t'); break;
-                case 'a': _longstr.push_back('\a'); break;
-                case 'b': _longstr.push_back('\b'); break;
-                case 'n': _longstr.push_back('\n'); break;
-                case 'r': _longstr.push_back('\r'); break;
-                case 'v': _longstr.push_back('\v'); break;
-                case 'f': _longstr.push_back('\f'); break;
-                case '0': _longstr.push_back(0); break;
-                case '\\': _longstr.push_back('\\'); break;
-                case '"': _longstr.push_back('"'); break;
-                case '\'': _longstr.push_back('\''); break;
-                default: Error("unrecognised escaper char"); return 0;
+                case 't':
+                    _longstr.push_back('\t');
+                    break;
+                case 'a':
+                    _longstr.push_back('\a');
+                    break;
+                case 'b':
+                    _longstr.push_back('\b');
+                    break;
+                case 'n':
+                    _longstr.push_back('\n');
+                    break;
+                case 'r':
+                    _longstr.push_back('\r');
+                    break;
+                case 'v':
+                    _longstr.push_back('\v');
+                    break;
+                case 'f':
+                    _longstr.push_back('\f');
+                    break;
+                case '0':
+                    _longstr.push_back(0);
+                    break;
+                case '\\':
+                    _longstr.push_back('\\');
+                    break;
+                case '"':
+                    _longstr.push_back('"');
+                    break;
+                case '\'':
+                    _longstr.push_back('\'');
+                    break;
+                default:
+                    Error("unrecognised escaper char");
+                    return 0;
                 }
                 Next();
                 continue;
@@ -246,12 +469,22 @@ SQInteger SQLexer::ReadString(SQInteger delim, bool verbatim) {
             Next();
         }
         Next();
-        if (verbatim && _currdata == '"') { _longstr.push_back('"'); Next(); continue; }
+        if (verbatim && _currdata == '"') {
+            _longstr.push_back('"');
+            Next();
+            continue;
+        }
         break;
     }
     if (delim == '\'') {
-        if (_longstr.empty()) { Error("empty constant"); return 0; }
-        if (_longstr.size() > 1) { Error("constant too long"); return 0; }
+        if (_longstr.empty()) {
+            Error("empty constant");
+            return 0;
+        }
+        if (_longstr.size() > 1) {
+            Error("constant too long");
+            return 0;
+        }
         _nvalue = (SQInteger)_longstr[0];
         return TK_INTEGER;
     }
@@ -272,14 +505,20 @@ SQInteger SQLexer::ReadNumber() {
             n++;
             Next();
         }
-        if (n > 8) { Error("too many digits for an Hex number"); return 0; }
+        if (n > 8) {
+            Error("too many digits for an Hex number");
+            return 0;
+        }
         _nvalue = (SQInteger)v;
         return TK_INTEGER;
     }
     if (first == '0' && isdigitc(_currdata)) {
         uint32_t v = 0;
         while (isdigitc(_currdata)) {
-            if (_currdata > '7') { Error("invalid octal number"); return 0; }
+            if (_currdata > '7') {
+                Error("invalid octal number");
+                return 0;
+            }
             v = v * 8 + (uint32_t)(_currdata - '0');
             Next();
         }
@@ -288,20 +527,35 @@ SQInteger SQLexer::ReadNumber() {
     }
     s.push_back((char)first);
     bool isfloat = false;
-    while (isdigitc(_currdata)) { s.push_back((char)_currdata); Next(); }
+    while (isdigitc(_currdata)) {
+        s.push_back((char)_currdata);
+        Next();
+    }
     if (_currdata == '.') {
         isfloat = true;
         s.push_back('.');
         Next();
-        while (isdigitc(_currdata)) { s.push_back((char)_currdata); Next(); }
+        while (isdigitc(_currdata)) {
+            s.push_back((char)_currdata);
+            Next();
+        }
     }
     if (_currdata == 'e' || _currdata == 'E') {
         isfloat = true;
         s.push_back('e');
         Next();
-        if (_currdata == '+' || _currdata == '-') { s.push_back((char)_currdata); Next(); }
-        if (!isdigitc(_currdata)) { Error("exponent expected"); return 0; }
-        while (isdigitc(_currdata)) { s.push_back((char)_currdata); Next(); }
+        if (_currdata == '+' || _currdata == '-') {
+            s.push_back((char)_currdata);
+            Next();
+        }
+        if (!isdigitc(_currdata)) {
+            Error("exponent expected");
+            return 0;
+        }
+        while (isdigitc(_currdata)) {
+            s.push_back((char)_currdata);
+            Next();
+        }
     }
     if (isfloat) {
         _fvalue = (SQFloat)strtod(s.c_str(), nullptr);

@@ -1,8 +1,8 @@
 // Object model: strings, tables, arrays, functions, classes, destruction and the cycle collector.
 #include "sqvm.h"
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <algorithm>
 
 // ---------------------------------------------------------------- lifetime
 SQRefCounted::~SQRefCounted() {}
@@ -17,7 +17,10 @@ void SQRefCounted::GCLink(SQSharedState* ss) {
 
 void SQRefCounted::GCUnlink() {
     if (!_ss) return;
-    if (_gcprev) _gcprev->_gcnext = _gcnext; else _ss->_gchead = _gcnext;
+    if (_gcprev)
+        _gcprev->_gcnext = _gcnext;
+    else
+        _ss->_gchead = _gcnext;
     if (_gcnext) _gcnext->_gcprev = _gcprev;
     _gcnext = _gcprev = nullptr;
     _ss = nullptr;
@@ -36,17 +39,26 @@ static void destroy_one(SQRefCounted* r) {
         r->_weakref = nullptr;
         w->_obj._type = OT_NULL;
         w->_obj._unVal.raw = 0;
-        if (--w->_uiRef == 0) { w->GCUnlink(); delete w; }
+        if (--w->_uiRef == 0) {
+            w->GCUnlink();
+            delete w;
+        }
     }
     r->GCUnlink();
     SQObjectType t = r->GetType();
-    if (t == OT_STRING) destroy_string(static_cast<SQString*>(r));
-    else if (t == OT_USERDATA) destroy_userdata(static_cast<SQUserData*>(r));
-    else delete r;
+    if (t == OT_STRING)
+        destroy_string(static_cast<SQString*>(r));
+    else if (t == OT_USERDATA)
+        destroy_userdata(static_cast<SQUserData*>(r));
+    else
+        delete r;
 }
 
 void sq_destroy(SQRefCounted* r) {
-    if (g_pending) { g_pending->push_back(r); return; }
+    if (g_pending) {
+        g_pending->push_back(r);
+        return;
+    }
     std::vector<SQRefCounted*> pending;
     g_pending = &pending;
     destroy_one(r);
@@ -74,14 +86,20 @@ std::string sq_toutf8(const SQChar* s, SQInteger len) {
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             i++;
         }
-        if (c < 0x80) out.push_back((char)c);
-        else if (c < 0x800) { out.push_back((char)(0xC0 | (c >> 6))); out.push_back((char)(0x80 | (c & 63))); }
-        else if (c < 0x10000) {
-            out.push_back((char)(0xE0 | (c >> 12))); out.push_back((char)(0x80 | ((c >> 6) & 63)));
+        if (c < 0x80)
+            out.push_back((char)c);
+        else if (c < 0x800) {
+            out.push_back((char)(0xC0 | (c >> 6)));
+            out.push_back((char)(0x80 | (c & 63)));
+        } else if (c < 0x10000) {
+            out.push_back((char)(0xE0 | (c >> 12)));
+            out.push_back((char)(0x80 | ((c >> 6) & 63)));
             out.push_back((char)(0x80 | (c & 63)));
         } else {
-            out.push_back((char)(0xF0 | (c >> 18))); out.push_back((char)(0x80 | ((c >> 12) & 63)));
-            out.push_back((char)(0x80 | ((c >> 6) & 63))); out.push_back((char)(0x80 | (c & 63)));
+            out.push_back((char)(0xF0 | (c >> 18)));
+            out.push_back((char)(0x80 | ((c >> 12) & 63)));
+            out.push_back((char)(0x80 | ((c >> 6) & 63)));
+            out.push_back((char)(0x80 | (c & 63)));
         }
     }
     return out;
@@ -95,24 +113,47 @@ sqstring sq_fromutf8(const char* s, size_t len) {
     while (i < len) {
         uint32_t c = u[i];
         int extra = 0;
-        if (c < 0x80) extra = 0;
-        else if ((c & 0xE0) == 0xC0) { c &= 0x1F; extra = 1; }
-        else if ((c & 0xF0) == 0xE0) { c &= 0x0F; extra = 2; }
-        else if ((c & 0xF8) == 0xF0) { c &= 0x07; extra = 3; }
-        else { out.push_back((SQChar)c); i++; continue; }   // stray byte: keep its value
-        if (i + extra >= len + 0 && extra > 0 && i + extra > len - 1 + 1) { out.push_back((SQChar)u[i]); i++; continue; }
+        if (c < 0x80)
+            extra = 0;
+        else if ((c & 0xE0) == 0xC0) {
+            c &= 0x1F;
+            extra = 1;
+        } else if ((c & 0xF0) == 0xE0) {
+            c &= 0x0F;
+            extra = 2;
+        } else if ((c & 0xF8) == 0xF0) {
+            c &= 0x07;
+            extra = 3;
+        } else {
+            out.push_back((SQChar)c);
+            i++;
+            continue;
+        } // stray byte: keep its value
+        if (i + extra >= len + 0 && extra > 0 && i + extra > len - 1 + 1) {
+            out.push_back((SQChar)u[i]);
+            i++;
+            continue;
+        }
         bool ok = true;
         for (int k = 1; k <= extra; k++) {
-            if (i + k >= len || (u[i + k] & 0xC0) != 0x80) { ok = false; break; }
+            if (i + k >= len || (u[i + k] & 0xC0) != 0x80) {
+                ok = false;
+                break;
+            }
             c = (c << 6) | (u[i + k] & 0x3F);
         }
-        if (!ok) { out.push_back((SQChar)u[i]); i++; continue; }
+        if (!ok) {
+            out.push_back((SQChar)u[i]);
+            i++;
+            continue;
+        }
         i += extra + 1;
         if (c >= 0x10000) {
             c -= 0x10000;
             out.push_back((SQChar)(0xD800 + (c >> 10)));
             out.push_back((SQChar)(0xDC00 + (c & 0x3FF)));
-        } else out.push_back((SQChar)c);
+        } else
+            out.push_back((SQChar)c);
     }
     return out;
 }
@@ -126,7 +167,7 @@ sqstring sq_float_to_text(SQFloat f) {
     std::string s = buf;
     size_t e = s.find('e');
     if (e != std::string::npos) {
-        std::string mant = s.substr(0, e + 2);  // includes sign
+        std::string mant = s.substr(0, e + 2); // includes sign
         std::string digits = s.substr(e + 2);
         while (digits.size() < 3) digits = "0" + digits;
         s = mant + digits;
@@ -148,28 +189,48 @@ sqstring sq_ptr_to_text(const char* tname, const void* p) {
 
 const char* sq_typename_ascii(SQObjectType t) {
     switch (t) {
-    case OT_NULL: return "null";
-    case OT_INTEGER: return "integer";
-    case OT_FLOAT: return "float";
-    case OT_BOOL: return "bool";
-    case OT_STRING: return "string";
-    case OT_TABLE: return "table";
-    case OT_ARRAY: return "array";
-    case OT_USERDATA: return "userdata";
-    case OT_CLOSURE: case OT_NATIVECLOSURE: return "function";
-    case OT_GENERATOR: return "generator";
-    case OT_USERPOINTER: return "userpointer";
-    case OT_THREAD: return "thread";
-    case OT_FUNCPROTO: return "function";
-    case OT_CLASS: return "class";
-    case OT_INSTANCE: return "instance";
-    case OT_WEAKREF: return "weakref";
-    case OT_OUTER: return "outer";
+    case OT_NULL:
+        return "null";
+    case OT_INTEGER:
+        return "integer";
+    case OT_FLOAT:
+        return "float";
+    case OT_BOOL:
+        return "bool";
+    case OT_STRING:
+        return "string";
+    case OT_TABLE:
+        return "table";
+    case OT_ARRAY:
+        return "array";
+    case OT_USERDATA:
+        return "userdata";
+    case OT_CLOSURE:
+    case OT_NATIVECLOSURE:
+        return "function";
+    case OT_GENERATOR:
+        return "generator";
+    case OT_USERPOINTER:
+        return "userpointer";
+    case OT_THREAD:
+        return "thread";
+    case OT_FUNCPROTO:
+        return "function";
+    case OT_CLASS:
+        return "class";
+    case OT_INSTANCE:
+        return "instance";
+    case OT_WEAKREF:
+        return "weakref";
+    case OT_OUTER:
+        return "outer";
     }
     return "unknown";
 }
 
-SQString* sq_typename(SQSharedState* ss, const SQObject& o) { return ss->Str(sq_typename_ascii(sq_type(o))); }
+SQString* sq_typename(SQSharedState* ss, const SQObject& o) {
+    return ss->Str(sq_typename_ascii(sq_type(o)));
+}
 
 bool sq_raw_equal(const SQObject& a, const SQObject& b) {
     return sq_type(a) == sq_type(b) && _rawval(a) == _rawval(b);
@@ -181,12 +242,19 @@ bool sq_raw_equal(const SQObject& a, const SQObject& b) {
 SQHash sq_hashstring(const SQChar* s, SQInteger len) {
     SQHash h = 2166136261u ^ (SQHash)len;
     SQInteger step = (len >> 6) + 1;
-    for (SQInteger i = len; i >= step; i -= step) { h ^= s[i - 1]; h *= 16777619u; }
+    for (SQInteger i = len; i >= step; i -= step) {
+        h ^= s[i - 1];
+        h *= 16777619u;
+    }
     return h;
 }
 
-SQStringTable::SQStringTable() { Resize(256); }
-SQStringTable::~SQStringTable() { free(_buckets); }
+SQStringTable::SQStringTable() {
+    Resize(256);
+}
+SQStringTable::~SQStringTable() {
+    free(_buckets);
+}
 
 void SQStringTable::Resize(SQUnsignedInteger n) {
     SQString** nb = (SQString**)calloc(n, sizeof(SQString*));
@@ -210,7 +278,8 @@ SQString* SQStringTable::Add(SQSharedState* ss, const SQChar* s, SQInteger len) 
     SQHash h = sq_hashstring(s, len);
     SQUnsignedInteger b = h & (_size - 1);
     for (SQString* p = _buckets[b]; p; p = p->_next)
-        if (p->_hash == h && p->_len == len && memcmp(p->_val, s, len * sizeof(SQChar)) == 0) return p;
+        if (p->_hash == h && p->_len == len && memcmp(p->_val, s, len * sizeof(SQChar)) == 0)
+            return p;
     if (len > SQLimits::maxstring) throw std::bad_alloc();
     void* mem = malloc(sizeof(SQString) + len * sizeof(SQChar));
     if (!mem) throw std::bad_alloc();
@@ -230,13 +299,20 @@ void SQStringTable::Remove(SQString* s) {
     SQUnsignedInteger b = s->_hash & (_size - 1);
     SQString** pp = &_buckets[b];
     while (*pp) {
-        if (*pp == s) { *pp = s->_next; _count--; return; }
+        if (*pp == s) {
+            *pp = s->_next;
+            _count--;
+            return;
+        }
         pp = &(*pp)->_next;
     }
 }
 
 SQString* SQString::Create(SQSharedState* ss, const SQChar* s, SQInteger len) {
-    if (len < 0) { len = 0; while (s[len]) len++; }
+    if (len < 0) {
+        len = 0;
+        while (s[len]) len++;
+    }
     return ss->_strings.Add(ss, s, len);
 }
 
@@ -260,7 +336,9 @@ bool SQDelegable::SetDelegate(SQTable* t) {
     if (old && --old->_uiRef == 0) sq_destroy(old);
     return true;
 }
-SQDelegable::~SQDelegable() { SetDelegate(nullptr); }
+SQDelegable::~SQDelegable() {
+    SetDelegate(nullptr);
+}
 
 // ---------------------------------------------------------------- tables
 SQTable* SQTable::Create(SQSharedState* ss, SQInteger n) {
@@ -277,13 +355,20 @@ SQTable::~SQTable() {
 }
 
 void SQTable::Clear() {
-    for (SQInteger i = 0; i < _nnodes; i++) { _nodes[i].key.Null(); _nodes[i].val.Null(); }
+    for (SQInteger i = 0; i < _nnodes; i++) {
+        _nodes[i].key.Null();
+        _nodes[i].val.Null();
+    }
     _nnodes = 0;
     _count = 0;
-    if (_buckets) for (SQUnsignedInteger i = 0; i <= _mask; i++) _buckets[i] = -1;
+    if (_buckets)
+        for (SQUnsignedInteger i = 0; i <= _mask; i++) _buckets[i] = -1;
 }
 
-void SQTable::Finalize() { Clear(); SetDelegate(nullptr); }
+void SQTable::Finalize() {
+    Clear();
+    SetDelegate(nullptr);
+}
 
 void SQTable::EnumRefs(void (*fn)(void*, SQObject&), void* ud) {
     for (SQInteger i = 0; i < _nnodes; i++) {
@@ -291,7 +376,12 @@ void SQTable::EnumRefs(void (*fn)(void*, SQObject&), void* ud) {
         fn(ud, _nodes[i].key);
         fn(ud, _nodes[i].val);
     }
-    if (_delegate) { SQObject o; o._type = OT_TABLE; o._unVal.pTable = _delegate; fn(ud, o); }
+    if (_delegate) {
+        SQObject o;
+        o._type = OT_TABLE;
+        o._unVal.pTable = _delegate;
+        fn(ud, o);
+    }
 }
 
 void SQTable::Rehash(SQInteger want) {
@@ -338,7 +428,10 @@ bool SQTable::Set(const SQObject& key, const SQObject& val) {
 
 void SQTable::NewSlot(const SQObject& key, const SQObject& val) {
     Node* n = FindNode(key);
-    if (n) { n->val = val; return; }
+    if (n) {
+        n->val = val;
+        return;
+    }
     if (_nnodes >= _capacity) {
         if (_count >= SQLimits::maxelements) throw std::bad_alloc();
         Rehash(_count * 2 + 2);
@@ -387,7 +480,9 @@ SQArray* SQArray::Create(SQSharedState* ss, SQInteger n) {
 }
 
 // ---------------------------------------------------------------- functions
-SQFunctionProto* SQFunctionProto::Create(SQSharedState*) { return new SQFunctionProto(); }
+SQFunctionProto* SQFunctionProto::Create(SQSharedState*) {
+    return new SQFunctionProto();
+}
 
 SQInteger SQFunctionProto::GetLine(SQInteger op) const {
     SQInteger line = _lines.empty() ? 0 : _lines[0].line;
@@ -395,7 +490,11 @@ SQInteger SQFunctionProto::GetLine(SQInteger op) const {
     size_t lo = 0, hi = _lines.size();
     while (lo < hi) {
         size_t mid = (lo + hi) / 2;
-        if (_lines[mid].op <= op) { line = _lines[mid].line; lo = mid + 1; } else hi = mid;
+        if (_lines[mid].op <= op) {
+            line = _lines[mid].line;
+            lo = mid + 1;
+        } else
+            hi = mid;
     }
     return line;
 }
@@ -416,13 +515,19 @@ SQClosure::~SQClosure() {
 void SQClosure::Finalize() {
     std::vector<SQOuter*> o;
     o.swap(_outers);
-    for (SQOuter* p : o) if (--p->_uiRef == 0) sq_destroy(p);
+    for (SQOuter* p : o)
+        if (--p->_uiRef == 0) sq_destroy(p);
     _defaults.clear();
     _env.Null();
 }
 
 void SQClosure::EnumRefs(void (*fn)(void*, SQObject&), void* ud) {
-    for (SQOuter* p : _outers) { SQObject o; o._type = OT_OUTER; o._unVal.pOuter = p; fn(ud, o); }
+    for (SQOuter* p : _outers) {
+        SQObject o;
+        o._type = OT_OUTER;
+        o._unVal.pOuter = p;
+        fn(ud, o);
+    }
     for (auto& d : _defaults) fn(ud, d);
     fn(ud, _env);
 }
@@ -498,10 +603,23 @@ void SQClass::Finalize() {
 
 void SQClass::EnumRefs(void (*fn)(void*, SQObject&), void* ud) {
     SQObject o;
-    o._type = OT_TABLE; o._unVal.raw = 0; o._unVal.pTable = _members; fn(ud, o);
-    if (_base) { o._type = OT_CLASS; o._unVal.pClass = _base; fn(ud, o); }
-    for (auto& m : _defaultvalues) { fn(ud, m.val); fn(ud, m.attrs); }
-    for (auto& m : _methods) { fn(ud, m.val); fn(ud, m.attrs); }
+    o._type = OT_TABLE;
+    o._unVal.raw = 0;
+    o._unVal.pTable = _members;
+    fn(ud, o);
+    if (_base) {
+        o._type = OT_CLASS;
+        o._unVal.pClass = _base;
+        fn(ud, o);
+    }
+    for (auto& m : _defaultvalues) {
+        fn(ud, m.val);
+        fn(ud, m.attrs);
+    }
+    for (auto& m : _methods) {
+        fn(ud, m.val);
+        fn(ud, m.attrs);
+    }
     for (auto& m : _metamethods) fn(ud, m);
     fn(ud, _attributes);
     fn(ud, _constructor);
@@ -510,14 +628,17 @@ void SQClass::EnumRefs(void (*fn)(void*, SQObject&), void* ud) {
 bool SQClass::Get(const SQObject& key, SQObjectPtr& val) {
     SQTable::Node* n = _members->FindNode(key);
     if (!n) return false;
-    if (MEMBER_TYPE(n->val) == MEMBER_FIELD) val = _defaultvalues[MEMBER_INDEX(n->val)].val;
-    else val = _methods[MEMBER_INDEX(n->val)].val;
+    if (MEMBER_TYPE(n->val) == MEMBER_FIELD)
+        val = _defaultvalues[MEMBER_INDEX(n->val)].val;
+    else
+        val = _methods[MEMBER_INDEX(n->val)].val;
     return true;
 }
 
 static int metamethod_index(SQSharedState* ss, const SQObject& key) {
     if (sq_type(key) != OT_STRING) return -1;
-    for (int i = 0; i < MT_LAST; i++) if (_string(ss->_metanames[i]) == _string(key)) return i;
+    for (int i = 0; i < MT_LAST; i++)
+        if (_string(ss->_metanames[i]) == _string(key)) return i;
     return -1;
 }
 
@@ -534,22 +655,29 @@ bool SQClass::NewSlot(SQSharedState* ss, const SQObject& key, const SQObject& va
     }
     if (isfunc && !bstatic) {
         int mm = metamethod_index(ss, key);
-        if (mm >= 0) { _metamethods[mm] = val; return true; }
+        if (mm >= 0) {
+            _metamethods[mm] = val;
+            return true;
+        }
     }
     if (isfunc || bstatic) {
-        if (sq_type(key) == OT_STRING && _string(key) == _string(ss->_constructorname)) _constructor = val;
+        if (sq_type(key) == OT_STRING && _string(key) == _string(ss->_constructorname))
+            _constructor = val;
         if (n && MEMBER_TYPE(n->val) == MEMBER_METHOD) {
             _methods[MEMBER_INDEX(n->val)].val = val;
         } else {
-            SQClassMember m; m.val = val;
+            SQClassMember m;
+            m.val = val;
             if (n) m.attrs = _defaultvalues[MEMBER_INDEX(n->val)].attrs;
             _methods.push_back(m);
-            SQObjectPtr enc((SQInteger)MEMBER_ENCODE(MEMBER_METHOD, (SQInteger)_methods.size() - 1));
+            SQObjectPtr enc(
+                (SQInteger)MEMBER_ENCODE(MEMBER_METHOD, (SQInteger)_methods.size() - 1));
             _members->NewSlot(key, enc);
         }
         return true;
     }
-    SQClassMember m; m.val = val;
+    SQClassMember m;
+    m.val = val;
     if (n) m.attrs = _methods[MEMBER_INDEX(n->val)].attrs;
     _defaultvalues.push_back(m);
     SQObjectPtr enc((SQInteger)MEMBER_ENCODE(MEMBER_FIELD, (SQInteger)_defaultvalues.size() - 1));
@@ -560,16 +688,20 @@ bool SQClass::NewSlot(SQSharedState* ss, const SQObject& key, const SQObject& va
 bool SQClass::SetAttributes(const SQObject& key, const SQObject& val) {
     SQTable::Node* n = _members->FindNode(key);
     if (!n) return false;
-    if (MEMBER_TYPE(n->val) == MEMBER_FIELD) _defaultvalues[MEMBER_INDEX(n->val)].attrs = val;
-    else _methods[MEMBER_INDEX(n->val)].attrs = val;
+    if (MEMBER_TYPE(n->val) == MEMBER_FIELD)
+        _defaultvalues[MEMBER_INDEX(n->val)].attrs = val;
+    else
+        _methods[MEMBER_INDEX(n->val)].attrs = val;
     return true;
 }
 
 bool SQClass::GetAttributes(const SQObject& key, SQObjectPtr& out) {
     SQTable::Node* n = _members->FindNode(key);
     if (!n) return false;
-    if (MEMBER_TYPE(n->val) == MEMBER_FIELD) out = _defaultvalues[MEMBER_INDEX(n->val)].attrs;
-    else out = _methods[MEMBER_INDEX(n->val)].attrs;
+    if (MEMBER_TYPE(n->val) == MEMBER_FIELD)
+        out = _defaultvalues[MEMBER_INDEX(n->val)].attrs;
+    else
+        out = _methods[MEMBER_INDEX(n->val)].attrs;
     return true;
 }
 
@@ -607,14 +739,20 @@ void SQInstance::Finalize() {
 
 void SQInstance::EnumRefs(void (*fn)(void*, SQObject&), void* ud) {
     for (SQInteger i = 0; i < _nvalues; i++) fn(ud, _values[i]);
-    SQObject o; o._unVal.raw = 0; o._type = OT_CLASS; o._unVal.pClass = _class; fn(ud, o);
+    SQObject o;
+    o._unVal.raw = 0;
+    o._type = OT_CLASS;
+    o._unVal.pClass = _class;
+    fn(ud, o);
 }
 
 bool SQInstance::Get(const SQObject& key, SQObjectPtr& val) {
     SQTable::Node* n = _class->_members->FindNode(key);
     if (!n) return false;
-    if (MEMBER_TYPE(n->val) == MEMBER_FIELD) val = _values[MEMBER_INDEX(n->val)];
-    else val = _class->_methods[MEMBER_INDEX(n->val)].val;
+    if (MEMBER_TYPE(n->val) == MEMBER_FIELD)
+        val = _values[MEMBER_INDEX(n->val)];
+    else
+        val = _class->_methods[MEMBER_INDEX(n->val)].val;
     return true;
 }
 
@@ -626,7 +764,8 @@ bool SQInstance::Set(const SQObject& key, const SQObject& val) {
 }
 
 bool SQInstance::InstanceOf(SQClass* c) const {
-    for (SQClass* k = _class; k; k = k->_base) if (k == c) return true;
+    for (SQClass* k = _class; k; k = k->_base)
+        if (k == c) return true;
     return false;
 }
 
@@ -646,7 +785,13 @@ SQUserData* SQUserData::Create(SQSharedState* ss, SQInteger size) {
 }
 SQUserData::~SQUserData() {}
 void SQUserData::EnumRefs(void (*fn)(void*, SQObject&), void* ud) {
-    if (_delegate) { SQObject o; o._unVal.raw = 0; o._type = OT_TABLE; o._unVal.pTable = _delegate; fn(ud, o); }
+    if (_delegate) {
+        SQObject o;
+        o._unVal.raw = 0;
+        o._type = OT_TABLE;
+        o._unVal.pTable = _delegate;
+        fn(ud, o);
+    }
 }
 
 static void destroy_userdata(SQUserData* u) {
@@ -668,8 +813,11 @@ void SQGenerator::Kill() {
     while (_openouters) {
         SQOuter* o = _openouters;
         _openouters = o->_nextopen;
-        SQInteger idx = (SQInteger)(intptr_t)o->_valptr;   // saved frames record slot indexes
-        if (idx >= 0 && idx < (SQInteger)_stack.size()) o->_value = _stack[idx]; else o->_value.Null();
+        SQInteger idx = (SQInteger)(intptr_t)o->_valptr; // saved frames record slot indexes
+        if (idx >= 0 && idx < (SQInteger)_stack.size())
+            o->_value = _stack[idx];
+        else
+            o->_value.Null();
         o->_valptr = &o->_value;
         o->_nextopen = nullptr;
         if (--o->_uiRef == 0) sq_destroy(o);
@@ -679,10 +827,14 @@ void SQGenerator::Kill() {
     _state = eDead;
 }
 
-SQGenerator::~SQGenerator() { Kill(); }
-void SQGenerator::Finalize() { Kill(); _closure.Null(); }
+SQGenerator::~SQGenerator() {
+    Kill();
+}
+void SQGenerator::Finalize() {
+    Kill();
+    _closure.Null();
+}
 void SQGenerator::EnumRefs(void (*fn)(void*, SQObject&), void* ud) {
     fn(ud, _closure);
     for (auto& v : _stack) fn(ud, v);
 }
-

@@ -1,11 +1,11 @@
 // Internal object model of the VM. Nothing outside squirrel/vm includes this.
 #pragma once
-#include <squirrel.h>
 #include <cstdint>
 #include <cstring>
+#include <new>
+#include <squirrel.h>
 #include <string>
 #include <vector>
-#include <new>
 
 // Largest string (code units) and largest array or table (elements) a script can build.
 // Beyond them creation fails with std::bad_alloc, which the VM turns into the script error
@@ -28,13 +28,16 @@ struct SQRefCounted {
     SQWeakRef* _weakref = nullptr;
     SQRefCounted* _gcnext = nullptr;
     SQRefCounted* _gcprev = nullptr;
-    SQSharedState* _ss = nullptr;   // set when linked into the gc chain
+    SQSharedState* _ss = nullptr; // set when linked into the gc chain
     int32_t _gcmark = 0;
     virtual ~SQRefCounted();
     // Drops every reference this object holds (used to break cycles).
     virtual void Finalize() {}
     // Reports every counted child reference.
-    virtual void EnumRefs(void (*fn)(void*, SQObject&), void* ud) { (void)fn; (void)ud; }
+    virtual void EnumRefs(void (*fn)(void*, SQObject&), void* ud) {
+        (void)fn;
+        (void)ud;
+    }
     virtual SQObjectType GetType() = 0;
     void GCLink(SQSharedState* ss);
     void GCUnlink();
@@ -53,17 +56,68 @@ inline void sq_release_raw(const SQObject& o) {
 }
 
 struct SQObjectPtr : public SQObject {
-    SQObjectPtr() { _type = OT_NULL; _unVal.raw = 0; }
-    SQObjectPtr(const SQObjectPtr& o) { _type = o._type; _unVal = o._unVal; sq_addref_raw(*this); }
-    SQObjectPtr(SQObjectPtr&& o) noexcept { _type = o._type; _unVal = o._unVal; o._type = OT_NULL; o._unVal.raw = 0; }
-    SQObjectPtr(const SQObject& o) { _type = o._type; _unVal = o._unVal; sq_addref_raw(*this); }
-    explicit SQObjectPtr(SQInteger i) { _type = OT_INTEGER; _unVal.raw = 0; _unVal.nInteger = i; }
-    explicit SQObjectPtr(SQFloat f) { _type = OT_FLOAT; _unVal.raw = 0; _unVal.fFloat = f; }
-    explicit SQObjectPtr(bool b) { _type = OT_BOOL; _unVal.raw = 0; _unVal.nInteger = b ? 1 : 0; }
-    explicit SQObjectPtr(SQUserPointer p) { _type = OT_USERPOINTER; _unVal.raw = 0; _unVal.pUserPointer = p; }
-    SQObjectPtr(SQObjectType t, SQRefCounted* r) { _type = t; _unVal.raw = 0; _unVal.pRefCounted = r; r->_uiRef++; }
-#define SQOBJPTR_CTOR(T, OT, M) SQObjectPtr(T* p) { _type = OT; _unVal.raw = 0; _unVal.M = p; sq_addref_raw(*this); } \
-    SQObjectPtr& operator=(T* p) { SQObject old = *this; _type = OT; _unVal.raw = 0; _unVal.M = p; sq_addref_raw(*this); sq_release_raw(old); return *this; }
+    SQObjectPtr() {
+        _type = OT_NULL;
+        _unVal.raw = 0;
+    }
+    SQObjectPtr(const SQObjectPtr& o) {
+        _type = o._type;
+        _unVal = o._unVal;
+        sq_addref_raw(*this);
+    }
+    SQObjectPtr(SQObjectPtr&& o) noexcept {
+        _type = o._type;
+        _unVal = o._unVal;
+        o._type = OT_NULL;
+        o._unVal.raw = 0;
+    }
+    SQObjectPtr(const SQObject& o) {
+        _type = o._type;
+        _unVal = o._unVal;
+        sq_addref_raw(*this);
+    }
+    explicit SQObjectPtr(SQInteger i) {
+        _type = OT_INTEGER;
+        _unVal.raw = 0;
+        _unVal.nInteger = i;
+    }
+    explicit SQObjectPtr(SQFloat f) {
+        _type = OT_FLOAT;
+        _unVal.raw = 0;
+        _unVal.fFloat = f;
+    }
+    explicit SQObjectPtr(bool b) {
+        _type = OT_BOOL;
+        _unVal.raw = 0;
+        _unVal.nInteger = b ? 1 : 0;
+    }
+    explicit SQObjectPtr(SQUserPointer p) {
+        _type = OT_USERPOINTER;
+        _unVal.raw = 0;
+        _unVal.pUserPointer = p;
+    }
+    SQObjectPtr(SQObjectType t, SQRefCounted* r) {
+        _type = t;
+        _unVal.raw = 0;
+        _unVal.pRefCounted = r;
+        r->_uiRef++;
+    }
+#define SQOBJPTR_CTOR(T, OT, M)                                                                    \
+    SQObjectPtr(T* p) {                                                                            \
+        _type = OT;                                                                                \
+        _unVal.raw = 0;                                                                            \
+        _unVal.M = p;                                                                              \
+        sq_addref_raw(*this);                                                                      \
+    }                                                                                              \
+    SQObjectPtr& operator=(T* p) {                                                                 \
+        SQObject old = *this;                                                                      \
+        _type = OT;                                                                                \
+        _unVal.raw = 0;                                                                            \
+        _unVal.M = p;                                                                              \
+        sq_addref_raw(*this);                                                                      \
+        sq_release_raw(old);                                                                       \
+        return *this;                                                                              \
+    }
     SQOBJPTR_CTOR(SQTable, OT_TABLE, pTable)
     SQOBJPTR_CTOR(SQArray, OT_ARRAY, pArray)
     SQOBJPTR_CTOR(SQString, OT_STRING, pString)
@@ -77,31 +131,63 @@ struct SQObjectPtr : public SQObject {
     SQOBJPTR_CTOR(SQWeakRef, OT_WEAKREF, pWeakRef)
     SQOBJPTR_CTOR(SQOuter, OT_OUTER, pOuter)
     SQOBJPTR_CTOR(SQVM, OT_THREAD, pThread)
-    ~SQObjectPtr() { sq_release_raw(*this); }
+    ~SQObjectPtr() {
+        sq_release_raw(*this);
+    }
     SQObjectPtr& operator=(const SQObjectPtr& o) {
         SQObject old = *this;
-        _type = o._type; _unVal = o._unVal; sq_addref_raw(*this);
+        _type = o._type;
+        _unVal = o._unVal;
+        sq_addref_raw(*this);
         sq_release_raw(old);
         return *this;
     }
     SQObjectPtr& operator=(SQObjectPtr&& o) noexcept {
         if (this != &o) {
             SQObject old = *this;
-            _type = o._type; _unVal = o._unVal; o._type = OT_NULL; o._unVal.raw = 0;
+            _type = o._type;
+            _unVal = o._unVal;
+            o._type = OT_NULL;
+            o._unVal.raw = 0;
             sq_release_raw(old);
         }
         return *this;
     }
     SQObjectPtr& operator=(const SQObject& o) {
         SQObject old = *this;
-        _type = o._type; _unVal = o._unVal; sq_addref_raw(*this);
+        _type = o._type;
+        _unVal = o._unVal;
+        sq_addref_raw(*this);
         sq_release_raw(old);
         return *this;
     }
-    SQObjectPtr& operator=(SQInteger i) { sq_release_raw(*this); _type = OT_INTEGER; _unVal.raw = 0; _unVal.nInteger = i; return *this; }
-    SQObjectPtr& operator=(SQFloat f) { sq_release_raw(*this); _type = OT_FLOAT; _unVal.raw = 0; _unVal.fFloat = f; return *this; }
-    SQObjectPtr& operator=(bool b) { sq_release_raw(*this); _type = OT_BOOL; _unVal.raw = 0; _unVal.nInteger = b; return *this; }
-    void Null() { SQObject old = *this; _type = OT_NULL; _unVal.raw = 0; sq_release_raw(old); }
+    SQObjectPtr& operator=(SQInteger i) {
+        sq_release_raw(*this);
+        _type = OT_INTEGER;
+        _unVal.raw = 0;
+        _unVal.nInteger = i;
+        return *this;
+    }
+    SQObjectPtr& operator=(SQFloat f) {
+        sq_release_raw(*this);
+        _type = OT_FLOAT;
+        _unVal.raw = 0;
+        _unVal.fFloat = f;
+        return *this;
+    }
+    SQObjectPtr& operator=(bool b) {
+        sq_release_raw(*this);
+        _type = OT_BOOL;
+        _unVal.raw = 0;
+        _unVal.nInteger = b;
+        return *this;
+    }
+    void Null() {
+        SQObject old = *this;
+        _type = OT_NULL;
+        _unVal.raw = 0;
+        sq_release_raw(old);
+    }
 };
 
 #define _integer(o) ((o)._unVal.nInteger)
@@ -134,11 +220,16 @@ inline SQInteger sq_ftoi(SQFloat f) {
 
 inline bool sq_isfalse(const SQObject& o) {
     switch (sq_type(o)) {
-    case OT_NULL: return true;
-    case OT_INTEGER: return _integer(o) == 0;
-    case OT_FLOAT: return _float(o) == 0.0f;
-    case OT_BOOL: return _integer(o) == 0;
-    default: return false;
+    case OT_NULL:
+        return true;
+    case OT_INTEGER:
+        return _integer(o) == 0;
+    case OT_FLOAT:
+        return _float(o) == 0.0f;
+    case OT_BOOL:
+        return _integer(o) == 0;
+    default:
+        return false;
     }
 }
 
@@ -147,11 +238,13 @@ struct SQString : SQRefCounted {
     SQSharedState* _owner;
     SQInteger _len;
     SQHash _hash;
-    SQString* _next;   // intern chain
+    SQString* _next; // intern chain
     SQChar _val[1];
     SQObjectType GetType() override { return OT_STRING; }
     static SQString* Create(SQSharedState* ss, const SQChar* s, SQInteger len = -1);
-    static SQString* Create(SQSharedState* ss, const sqstring& s) { return Create(ss, s.data(), (SQInteger)s.size()); }
+    static SQString* Create(SQSharedState* ss, const sqstring& s) {
+        return Create(ss, s.data(), (SQInteger)s.size());
+    }
     static SQString* CreateAscii(SQSharedState* ss, const char* s);
     sqstring str() const { return sqstring(_val, _len); }
 };
@@ -170,39 +263,48 @@ SQHash sq_hashstring(const SQChar* s, SQInteger len);
 
 // ---------------------------------------------------------------- weak references
 struct SQWeakRef : SQRefCounted {
-    SQObject _obj;   // not counted; set to null when the target dies
+    SQObject _obj; // not counted; set to null when the target dies
     SQObjectType GetType() override { return OT_WEAKREF; }
 };
 
 // ---------------------------------------------------------------- tables
 struct SQDelegable : SQRefCounted {
-    SQTable* _delegate = nullptr;   // counted
+    SQTable* _delegate = nullptr; // counted
     bool SetDelegate(SQTable* t);
     ~SQDelegable() override;
 };
 
 inline SQHash sq_hashkey(const SQObject& k) {
     switch (sq_type(k)) {
-    case OT_STRING: return _string(k)->_hash;
-    case OT_INTEGER: return (SQHash)_integer(k);
-    case OT_BOOL: return (SQHash)_integer(k);
-    case OT_FLOAT: { SQInteger i = sq_ftoi(_float(k)); return (SQHash)i; }
-    default: { uint64_t p = (uint64_t)_rawval(k); return (SQHash)((p >> 3) ^ (p >> 32)); }
+    case OT_STRING:
+        return _string(k)->_hash;
+    case OT_INTEGER:
+        return (SQHash)_integer(k);
+    case OT_BOOL:
+        return (SQHash)_integer(k);
+    case OT_FLOAT: {
+        SQInteger i = sq_ftoi(_float(k));
+        return (SQHash)i;
+    }
+    default: {
+        uint64_t p = (uint64_t)_rawval(k);
+        return (SQHash)((p >> 3) ^ (p >> 32));
+    }
     }
 }
 
 struct SQTable : SQDelegable {
     struct Node {
         SQObjectPtr key, val;
-        int32_t next;   // chain within the bucket, -1 ends
+        int32_t next; // chain within the bucket, -1 ends
     };
     // Nodes stay in insertion order; a deleted node keeps its place with a null key
     // until the next rehash, so iteration by node index is stable.
     Node* _nodes = nullptr;
     int32_t* _buckets = nullptr;
-    SQInteger _nnodes = 0;      // used node slots (including holes)
-    SQInteger _capacity = 0;    // node slots
-    SQInteger _count = 0;       // live entries
+    SQInteger _nnodes = 0;   // used node slots (including holes)
+    SQInteger _capacity = 0; // node slots
+    SQInteger _count = 0;    // live entries
     SQUnsignedInteger _mask = 0;
 
     static SQTable* Create(SQSharedState* ss, SQInteger n);
@@ -227,14 +329,15 @@ struct SQTable : SQDelegable {
         val = n->val;
         return true;
     }
-    bool Set(const SQObject& key, const SQObject& val);  // existing slot only
+    bool Set(const SQObject& key, const SQObject& val); // existing slot only
     void NewSlot(const SQObject& key, const SQObject& val);
     bool Remove(const SQObject& key);
     void Clear();
     SQInteger CountUsed() const { return _count; }
     // Iteration: returns the next node index >= idx with a live key, or -1.
     SQInteger Next(SQInteger idx) const {
-        for (; idx < _nnodes; idx++) if (sq_type(_nodes[idx].key) != OT_NULL) return idx;
+        for (; idx < _nnodes; idx++)
+            if (sq_type(_nodes[idx].key) != OT_NULL) return idx;
         return -1;
     }
     SQTable* Clone(SQSharedState* ss);
@@ -263,13 +366,13 @@ struct SQInstruction {
 
 struct SQOuterVarInfo {
     SQObjectPtr name;
-    bool fromlocal;   // register of the enclosing function, else its outer index
+    bool fromlocal; // register of the enclosing function, else its outer index
     SQInteger index;
 };
 struct SQLocalVarInfo {
     SQObjectPtr name;
     SQInteger reg;
-    SQInteger start_op, end_op;   // live in [start_op, end_op)
+    SQInteger start_op, end_op; // live in [start_op, end_op)
 };
 struct SQLineInfo {
     SQInteger op, line;
@@ -283,7 +386,7 @@ struct SQFunctionProto : SQRefCounted {
     std::vector<SQLocalVarInfo> _locals;
     std::vector<SQLineInfo> _lines;
     SQObjectPtr _name, _sourcename;
-    SQInteger _nparams = 1;      // including `this` (and vargv for varargs)
+    SQInteger _nparams = 1; // including `this` (and vargv for varargs)
     SQInteger _ndefaults = 0;
     SQInteger _stacksize = 2;
     bool _varparams = false;
@@ -298,20 +401,22 @@ struct SQFunctionProto : SQRefCounted {
 };
 
 struct SQOuter : SQRefCounted {
-    SQObjectPtr* _valptr;       // points into a stack while open, at _value once closed
+    SQObjectPtr* _valptr; // points into a stack while open, at _value once closed
     SQObjectPtr _value;
-    SQOuter* _nextopen = nullptr;   // open list of the owning stack, by descending address
+    SQOuter* _nextopen = nullptr; // open list of the owning stack, by descending address
     SQObjectType GetType() override { return OT_OUTER; }
     void Finalize() override { _value.Null(); }
-    void EnumRefs(void (*fn)(void*, SQObject&), void* ud) override { if (_valptr == &_value) fn(ud, _value); }
+    void EnumRefs(void (*fn)(void*, SQObject&), void* ud) override {
+        if (_valptr == &_value) fn(ud, _value);
+    }
 };
 
 struct SQClosure : SQRefCounted {
-    SQFunctionProto* _function;   // counted
-    std::vector<SQOuter*> _outers;  // counted
+    SQFunctionProto* _function;    // counted
+    std::vector<SQOuter*> _outers; // counted
     std::vector<SQObjectPtr> _defaults;
-    SQObjectPtr _env;     // weak reference or null
-    SQClass* _base = nullptr;   // class the method was added to (not counted: the class holds us)
+    SQObjectPtr _env;         // weak reference or null
+    SQClass* _base = nullptr; // class the method was added to (not counted: the class holds us)
     static SQClosure* Create(SQSharedState* ss, SQFunctionProto* f);
     ~SQClosure() override;
     SQObjectType GetType() override { return OT_CLOSURE; }
@@ -329,7 +434,10 @@ struct SQNativeClosure : SQRefCounted {
     std::vector<SQInteger> _typecheck;
     static SQNativeClosure* Create(SQSharedState* ss, SQFUNCTION f, SQInteger nouters);
     SQObjectType GetType() override { return OT_NATIVECLOSURE; }
-    void Finalize() override { _outers.clear(); _env.Null(); }
+    void Finalize() override {
+        _outers.clear();
+        _env.Null();
+    }
     void EnumRefs(void (*fn)(void*, SQObject&), void* ud) override {
         for (auto& v : _outers) fn(ud, v);
         fn(ud, _env);
@@ -339,8 +447,24 @@ struct SQNativeClosure : SQRefCounted {
 
 // ---------------------------------------------------------------- classes
 enum SQMetaMethod {
-    MT_ADD, MT_SUB, MT_MUL, MT_DIV, MT_UNM, MT_MODULO, MT_SET, MT_GET, MT_TYPEOF, MT_NEXTI,
-    MT_CMP, MT_CALL, MT_CLONED, MT_NEWSLOT, MT_DELSLOT, MT_TOSTRING, MT_NEWMEMBER, MT_INHERITED,
+    MT_ADD,
+    MT_SUB,
+    MT_MUL,
+    MT_DIV,
+    MT_UNM,
+    MT_MODULO,
+    MT_SET,
+    MT_GET,
+    MT_TYPEOF,
+    MT_NEXTI,
+    MT_CMP,
+    MT_CALL,
+    MT_CLONED,
+    MT_NEWSLOT,
+    MT_DELSLOT,
+    MT_TOSTRING,
+    MT_NEWMEMBER,
+    MT_INHERITED,
     MT_LAST
 };
 
@@ -355,10 +479,10 @@ struct SQClassMember {
 #define MEMBER_INDEX(v) (_integer(v) >> 2)
 
 struct SQClass : SQRefCounted {
-    SQClass* _base = nullptr;     // counted
-    SQTable* _members;            // key -> encoded member
+    SQClass* _base = nullptr; // counted
+    SQTable* _members;        // key -> encoded member
     std::vector<SQClassMember> _defaultvalues;
-    std::vector<SQClassMember> _methods;   // methods and static members
+    std::vector<SQClassMember> _methods; // methods and static members
     SQObjectPtr _metamethods[MT_LAST];
     SQObjectPtr _attributes;
     SQObjectPtr _constructor;
@@ -372,7 +496,8 @@ struct SQClass : SQRefCounted {
     void Finalize() override;
     void EnumRefs(void (*fn)(void*, SQObject&), void* ud) override;
     bool Get(const SQObject& key, SQObjectPtr& val);
-    // Adds or replaces a member. Returns false if the class is locked and the member is a new field.
+    // Adds or replaces a member. Returns false if the class is locked and the member is a new
+    // field.
     bool NewSlot(SQSharedState* ss, const SQObject& key, const SQObject& val, bool bstatic);
     bool SetAttributes(const SQObject& key, const SQObject& val);
     bool GetAttributes(const SQObject& key, SQObjectPtr& out);
@@ -380,10 +505,10 @@ struct SQClass : SQRefCounted {
 };
 
 struct SQInstance : SQDelegable {
-    SQClass* _class;       // counted
+    SQClass* _class; // counted
     SQUserPointer _userpointer = nullptr;
     SQRELEASEHOOK _hook = nullptr;
-    SQInteger _memsize = 0;   // bytes of user data after the values
+    SQInteger _memsize = 0; // bytes of user data after the values
     SQInteger _nvalues;
     SQObjectPtr* _values;
     ~SQInstance() override;
@@ -415,10 +540,10 @@ struct SQUserData : SQDelegable {
 
 // ---------------------------------------------------------------- generators
 struct SQExceptionTrap {
-    SQInteger stackbase;    // base of the frame that pushed the trap (relative for generators)
-    const SQInstruction* ip;  // catch target
-    SQInteger extarget;     // register receiving the error
-    SQInteger frame;        // index of the frame that owns it
+    SQInteger stackbase;     // base of the frame that pushed the trap (relative for generators)
+    const SQInstruction* ip; // catch target
+    SQInteger extarget;      // register receiving the error
+    SQInteger frame;         // index of the frame that owns it
 };
 
 struct SQGenerator : SQRefCounted {
@@ -427,7 +552,7 @@ struct SQGenerator : SQRefCounted {
     std::vector<SQObjectPtr> _stack;
     std::vector<SQExceptionTrap> _traps;
     const SQInstruction* _ip = nullptr;
-    SQOuter* _openouters = nullptr;   // outers into _stack while suspended
+    SQOuter* _openouters = nullptr; // outers into _stack while suspended
     State _state = eSuspended;
     static SQGenerator* Create(SQSharedState* ss, SQClosure* c);
     ~SQGenerator() override;

@@ -3,9 +3,9 @@
 #include "sqobject.h"
 #include "sqopcodes.h"
 
-#define SQ_MAX_FRAMES (1 << 19)     // script call depth before "stack overflow"
-#define SQ_MAX_NATIVE_DEPTH 180     // nested C-level calls (natives, metamethods)
-#define SQ_STACK_SLOTS (1 << 22)    // fixed reserved stack, committed as used: slots never move
+#define SQ_MAX_FRAMES (1 << 19)  // script call depth before "stack overflow"
+#define SQ_MAX_NATIVE_DEPTH 180  // nested C-level calls (natives, metamethods)
+#define SQ_STACK_SLOTS (1 << 22) // fixed reserved stack, committed as used: slots never move
 // Kept back from scripts for the error handler, so that even a stack overflow is reported.
 #define SQ_HANDLER_FRAMES 64
 #define SQ_HANDLER_SLOTS 4096
@@ -39,7 +39,7 @@ struct SQSharedState {
     std::vector<SQChar> _scratch;
     SQVM* _rootvm = nullptr;
     bool _closing = false;
-    SQInteger _maxframes = SQ_MAX_FRAMES;   // lowered by the fuzz harness (slow builds)
+    SQInteger _maxframes = SQ_MAX_FRAMES; // lowered by the fuzz harness (slow builds)
     SQSharedState();
     ~SQSharedState();
     void Init(SQVM* root);
@@ -52,14 +52,14 @@ struct SQCallInfo {
     SQObjectPtr* _literals = nullptr;
     SQObjectPtr _closure;
     SQGenerator* _generator = nullptr;
-    SQInteger _base = 0;        // absolute stack index of register 0
-    SQInteger _target = -1;     // absolute stack index of the result, -1 = none
-    SQInteger _etraps = 0;      // traps of the VM when the frame was entered
-    bool _root = false;         // returning from it leaves Execute
+    SQInteger _base = 0;    // absolute stack index of register 0
+    SQInteger _target = -1; // absolute stack index of the result, -1 = none
+    SQInteger _etraps = 0;  // traps of the VM when the frame was entered
+    bool _root = false;     // returning from it leaves Execute
     bool _native = false;
-    bool _isctor = false;       // a constructor: returns its `this`
+    bool _isctor = false; // a constructor: returns its `this`
     SQInteger _prevtop = 0;
-    SQInteger _frametop = 0;    // end of the registers the frame owns
+    SQInteger _frametop = 0; // end of the registers the frame owns
 };
 
 // Call frames in one reserved block (pages committed as the depth grows), so a frame's
@@ -76,7 +76,10 @@ struct SQCallStack {
     SQCallInfo* begin() { return _data; }
     SQCallInfo* end() { return _data + _size; }
     void emplace_back() {
-        if (_size == _init) { new (&_data[_init]) SQCallInfo(); _init++; }
+        if (_size == _init) {
+            new (&_data[_init]) SQCallInfo();
+            _init++;
+        }
         SQCallInfo& c = _data[_size++];
         c._generator = nullptr;
         c._target = -1;
@@ -85,7 +88,9 @@ struct SQCallStack {
         c._isctor = false;
     }
     void pop_back() { _data[--_size]._closure.Null(); }
-    void clear() { while (_size) pop_back(); }
+    void clear() {
+        while (_size) pop_back();
+    }
 };
 
 enum SQExecType { ET_CALL, ET_RESUME_GENERATOR, ET_RESUME_VM, ET_RESUME_THROW_VM };
@@ -94,9 +99,9 @@ struct SQVM : SQRefCounted {
     SQSharedState* _sharedstate;
     SQObjectPtr* _stack = nullptr;
     SQInteger _stackcap = 0;
-    SQInteger _stackinit = 0;   // slots below this are constructed
+    SQInteger _stackinit = 0; // slots below this are constructed
     SQInteger _top = 0;
-    SQInteger _stackbase = 0;   // API index 1 = _stack[_stackbase]
+    SQInteger _stackbase = 0; // API index 1 = _stack[_stackbase]
     SQCallStack _callstack;
     SQCallInfo* ci = nullptr;
     std::vector<SQExceptionTrap> _etraps;
@@ -106,26 +111,30 @@ struct SQVM : SQRefCounted {
     SQObjectPtr _errorhandler_unused;
     SQInteger _cdepth = 0;
     SQInteger _nmetacalls = 0;
-    SQInteger _suspended = 0;           // 1 while suspended
-    SQInteger _suspended_target = -1;   // absolute stack index of the suspending call's result
+    SQInteger _suspended = 0;         // 1 while suspended
+    SQInteger _suspended_target = -1; // absolute stack index of the suspending call's result
     bool _suspended_root = false;
     SQInteger _suspend_varargs = 0;
     SQUserPointer _foreignptr = nullptr;
     SQInteger _debughook_running = 0;
-    bool _threadstarted = false;        // thread.call() started it (status "idle" otherwise)
+    bool _threadstarted = false; // thread.call() started it (status "idle" otherwise)
     bool _running = false;
     SQInteger _errorreported = 0;
     // Executions on this VM, innermost last. A transparent one runs code the VM called by
     // itself (metamethods, generators): an error leaving it is reported, if at all, from
     // where it was raised, before the frames unwind.
-    struct ExecRec { SQInteger rootidx; bool raiseerror; bool transparent; };
+    struct ExecRec {
+        SQInteger rootidx;
+        bool raiseerror;
+        bool transparent;
+    };
     std::vector<ExecRec> _execs;
     bool _transparent_pending = false;
     bool _error_reported = false;
-    bool _getraised = false;            // the last failed Get failed in a _get metamethod
-    SQInteger _opbudget = -1;           // backward jumps left before an error; -1 = unlimited
-    SQInteger _nexecs = 0;              // nesting of Execute on this VM
-    SQInteger _suspended_rootidx = -1;  // root frame of the suspended execution
+    bool _getraised = false;           // the last failed Get failed in a _get metamethod
+    SQInteger _opbudget = -1;          // backward jumps left before an error; -1 = unlimited
+    SQInteger _nexecs = 0;             // nesting of Execute on this VM
+    SQInteger _suspended_rootidx = -1; // root frame of the suspended execution
 
     explicit SQVM(SQSharedState* ss);
     ~SQVM() override;
@@ -136,28 +145,43 @@ struct SQVM : SQRefCounted {
 
     // stack
     inline void EnsureInit(SQInteger upto) {
-        while (_stackinit < upto) { new (&_stack[_stackinit]) SQObjectPtr(); _stackinit++; }
+        while (_stackinit < upto) {
+            new (&_stack[_stackinit]) SQObjectPtr();
+            _stackinit++;
+        }
     }
     // The error handler may nest a few levels past the limits (half the C stack is left).
     bool NativeDepthExhausted() const {
         if (_errorreported) return _cdepth + 1 > SQ_MAX_NATIVE_DEPTH + 8;
         return _cdepth + 1 > SQ_MAX_NATIVE_DEPTH || SQCStackGuard::Exhausted();
     }
-    SQInteger SlotLimit() const { return _errorreported ? _stackcap : _stackcap - SQ_HANDLER_SLOTS; }
-    bool CheckStack(SQInteger n) {   // room for n more slots above _top
+    SQInteger SlotLimit() const {
+        return _errorreported ? _stackcap : _stackcap - SQ_HANDLER_SLOTS;
+    }
+    bool CheckStack(SQInteger n) { // room for n more slots above _top
         if (_top + n >= SlotLimit()) return false;
         EnsureInit(_top + n + 1);
         return true;
     }
-    void Push(const SQObject& o) { EnsureInit(_top + 1); _stack[_top++] = o; }
-    void PushNull() { EnsureInit(_top + 1); _stack[_top++].Null(); }
+    void Push(const SQObject& o) {
+        EnsureInit(_top + 1);
+        _stack[_top++] = o;
+    }
+    void PushNull() {
+        EnsureInit(_top + 1);
+        _stack[_top++].Null();
+    }
     void Pop() { _stack[--_top].Null(); }
-    void Pop(SQInteger n) { for (SQInteger i = 0; i < n; i++) _stack[--_top].Null(); }
+    void Pop(SQInteger n) {
+        for (SQInteger i = 0; i < n; i++) _stack[--_top].Null();
+    }
     SQObjectPtr& Top() { return _stack[_top - 1]; }
     SQObjectPtr& PopGet() { return _stack[--_top]; }
     SQObjectPtr& GetUp(SQInteger n) { return _stack[_top + n]; }
     SQObjectPtr& GetAt(SQInteger n) { return _stack[n]; }
-    SQObjectPtr& StackIdx(SQInteger idx) { return idx > 0 ? _stack[_stackbase + idx - 1] : _stack[_top + idx]; }
+    SQObjectPtr& StackIdx(SQInteger idx) {
+        return idx > 0 ? _stack[_stackbase + idx - 1] : _stack[_top + idx];
+    }
     SQInteger AbsIdx(SQInteger idx) { return idx > 0 ? _stackbase + idx - 1 : _top + idx; }
 
     // errors
@@ -165,17 +189,21 @@ struct SQVM : SQRefCounted {
     void FailWith(const SQObject& desc) { _lasterror = desc; }
     void FailNoIndex(const SQObject& key);
     void FailCompare(const SQObject& a, const SQObject& b);
-    SQInteger FailMemory();   // "not enough memory"; returns SQ_ERROR
+    SQInteger FailMemory(); // "not enough memory"; returns SQ_ERROR
     void FailParamType(SQInteger nparam, SQInteger typemask, SQInteger type);
     void FailArith(const char* op, const SQObject& a, const SQObject& b);
 
     // execution
     bool Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres,
                  bool raiseerror, SQExecType et = ET_CALL);
-    bool Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres, bool raiseerror);
-    bool CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval, bool& suspend);
-    bool StartCall(SQClosure* c, SQInteger target, SQInteger nargs, SQInteger stackbase, bool tailcall);
-    bool CallMetaMethod(SQObjectPtr& closure, SQMetaMethod mm, SQInteger nparams, SQObjectPtr& outres);
+    bool Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres,
+              bool raiseerror);
+    bool CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval,
+                    bool& suspend);
+    bool StartCall(SQClosure* c, SQInteger target, SQInteger nargs, SQInteger stackbase,
+                   bool tailcall);
+    bool CallMetaMethod(SQObjectPtr& closure, SQMetaMethod mm, SQInteger nparams,
+                        SQObjectPtr& outres);
     void ReportToHandler(SQObjectPtr& e);
     void ReportCallFailure();
     void CallDebugHook(SQInteger type, SQInteger forcedline = 0);
@@ -186,11 +214,15 @@ struct SQVM : SQRefCounted {
     void RelocateOuters(SQObjectPtr* from, SQObjectPtr* fromend, SQObjectPtr* to);
 
     // object protocol
-    bool Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest, bool raw, bool raiseerror = true);
+    bool Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest, bool raw,
+             bool raiseerror = true);
     bool GetVar(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
     bool Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool raw);
-    bool NewSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool bstatic, bool raw);
-    bool NewSlotWithAttributes(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, const SQObjectPtr& attrs, bool bstatic, bool raw);
+    bool NewSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val,
+                 bool bstatic, bool raw);
+    bool NewSlotWithAttributes(const SQObjectPtr& self, const SQObjectPtr& key,
+                               const SQObjectPtr& val, const SQObjectPtr& attrs, bool bstatic,
+                               bool raw);
     bool DeleteSlot(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& res, bool raw);
     bool GetFromTypeDelegate(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
     int GetThroughMeta(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest);
@@ -206,7 +238,8 @@ struct SQVM : SQRefCounted {
     bool TypeOf(const SQObjectPtr& o, SQObjectPtr& res);
     bool Clone(const SQObjectPtr& self, SQObjectPtr& target);
     bool NegOp(SQObjectPtr& res, const SQObjectPtr& o);
-    bool IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjectPtr& o4, bool& finished);
+    bool IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjectPtr& o4,
+                     bool& finished);
     bool CreateClassInstance(SQClass* cls, SQObjectPtr& inst, SQObjectPtr& constructor);
     bool Yield(SQGenerator* gen, SQObjectPtr* dest);
     bool Resume(SQGenerator* gen, SQInteger target);
@@ -214,7 +247,9 @@ struct SQVM : SQRefCounted {
     SQString* Str(const char* a) { return _sharedstate->Str(a); }
 };
 
-inline SQObjectPtr& stack_get(HSQUIRRELVM v, SQInteger idx) { return v->StackIdx(idx); }
+inline SQObjectPtr& stack_get(HSQUIRRELVM v, SQInteger idx) {
+    return v->StackIdx(idx);
+}
 
 // compiler entry (sqcompiler.cpp)
 bool sq_compile_source(SQVM* vm, SQLEXREADFUNC rg, SQUserPointer up, const SQChar* sourcename,

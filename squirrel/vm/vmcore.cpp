@@ -1,8 +1,8 @@
 // The interpreter loop and the object protocol (get/set/arith/compare/call).
 #include "sqvm.h"
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <cmath>
 #include <stdexcept>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -11,8 +11,9 @@
 SQSharedState::SQSharedState() {}
 
 static const char* g_metanames[MT_LAST] = {
-    "_add", "_sub", "_mul", "_div", "_unm", "_modulo", "_set", "_get", "_typeof", "_nexti",
-    "_cmp", "_call", "_cloned", "_newslot", "_delslot", "_tostring", "_newmember", "_inherited"};
+    "_add",    "_sub",     "_mul",     "_div",      "_unm",       "_modulo",
+    "_set",    "_get",     "_typeof",  "_nexti",    "_cmp",       "_call",
+    "_cloned", "_newslot", "_delslot", "_tostring", "_newmember", "_inherited"};
 
 void SQSharedState::Init(SQVM* root) {
     _rootvm = root;
@@ -55,8 +56,10 @@ bool SQVM::Init(SQVM* friendvm, SQInteger stacksize) {
     EnsureInit(64);
     _callstack.reserve(SQ_MAX_FRAMES + SQ_HANDLER_FRAMES + 8);
     if (!_callstack._data) return false;
-    if (friendvm) _roottable = friendvm->_roottable;
-    else _roottable = SQTable::Create(_sharedstate, 0);
+    if (friendvm)
+        _roottable = friendvm->_roottable;
+    else
+        _roottable = SQTable::Create(_sharedstate, 0);
     return true;
 }
 
@@ -100,10 +103,19 @@ void SQVM::FailWith(const char* fmt, ...) {
 
 static std::string keytext(const SQObject& k) {
     switch (sq_type(k)) {
-    case OT_STRING: return sq_toutf8(_string(k)->_val, _string(k)->_len);
-    case OT_INTEGER: { char b[32]; snprintf(b, sizeof b, "%d", (int)_integer(k)); return b; }
-    case OT_FLOAT: { sqstring s = sq_float_to_text(_float(k)); return sq_toutf8(s.data(), (SQInteger)s.size()); }
-    default: return sq_typename_ascii(sq_type(k));
+    case OT_STRING:
+        return sq_toutf8(_string(k)->_val, _string(k)->_len);
+    case OT_INTEGER: {
+        char b[32];
+        snprintf(b, sizeof b, "%d", (int)_integer(k));
+        return b;
+    }
+    case OT_FLOAT: {
+        sqstring s = sq_float_to_text(_float(k));
+        return sq_toutf8(s.data(), (SQInteger)s.size());
+    }
+    default:
+        return sq_typename_ascii(sq_type(k));
     }
 }
 
@@ -119,9 +131,13 @@ void SQVM::FailNoIndex(const SQObject& key) {
 
 static std::string cmptext(const SQObject& o) {
     switch (sq_type(o)) {
-    case OT_STRING: return keytext(o).substr(0, 50);
-    case OT_INTEGER: case OT_FLOAT: return keytext(o);
-    default: return sq_typename_ascii(sq_type(o));
+    case OT_STRING:
+        return keytext(o).substr(0, 50);
+    case OT_INTEGER:
+    case OT_FLOAT:
+        return keytext(o);
+    default:
+        return sq_typename_ascii(sq_type(o));
     }
 }
 
@@ -131,13 +147,15 @@ void SQVM::FailCompare(const SQObject& a, const SQObject& b) {
 }
 
 void SQVM::FailArith(const char* op, const SQObject& a, const SQObject& b) {
-    FailWith("arith op %s on between '%s' and '%s'", op, sq_typename_ascii(sq_type(a)), sq_typename_ascii(sq_type(b)));
+    FailWith("arith op %s on between '%s' and '%s'", op, sq_typename_ascii(sq_type(a)),
+             sq_typename_ascii(sq_type(b)));
 }
 
 static std::string typemask_names(SQInteger mask) {
-    static const SQObjectType order[] = {OT_NULL, OT_INTEGER, OT_FLOAT, OT_BOOL, OT_STRING, OT_TABLE,
-        OT_ARRAY, OT_USERDATA, OT_CLOSURE, OT_NATIVECLOSURE, OT_GENERATOR, OT_USERPOINTER, OT_THREAD,
-        OT_FUNCPROTO, OT_CLASS, OT_INSTANCE, OT_WEAKREF};
+    static const SQObjectType order[] = {
+        OT_NULL,   OT_INTEGER,   OT_FLOAT,   OT_BOOL,          OT_STRING,    OT_TABLE,
+        OT_ARRAY,  OT_USERDATA,  OT_CLOSURE, OT_NATIVECLOSURE, OT_GENERATOR, OT_USERPOINTER,
+        OT_THREAD, OT_FUNCPROTO, OT_CLASS,   OT_INSTANCE,      OT_WEAKREF};
     std::string s;
     for (SQObjectType t : order) {
         if (mask & _RAW_TYPE(t)) {
@@ -151,7 +169,7 @@ static std::string typemask_names(SQInteger mask) {
 void SQVM::FailParamType(SQInteger nparam, SQInteger typemask, SQInteger t) {
     std::string exp = typemask_names(typemask);
     FailWith("parameter %d has an invalid type '%s' ; expected: '%s'", (int)nparam,
-                sq_typename_ascii((SQObjectType)t), exp.c_str());
+             sq_typename_ascii((SQObjectType)t), exp.c_str());
 }
 
 // ---------------------------------------------------------------- outers
@@ -163,7 +181,7 @@ SQOuter* SQVM::FindOuter(SQObjectPtr* slot) {
     o->GCLink(_sharedstate);
     o->_valptr = slot;
     o->_nextopen = *pp;
-    o->_uiRef++;   // held by the open list
+    o->_uiRef++; // held by the open list
     *pp = o;
     return o;
 }
@@ -216,13 +234,17 @@ void SQVM::LeaveFrame() {
 
 // Prepares a script call: checks arguments, fills defaults and vargv, pushes the frame.
 // A generator function returns its generator in `target` instead of running.
-bool SQVM::StartCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase, bool tailcall) {
+bool SQVM::StartCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase,
+                     bool tailcall) {
     SQFunctionProto* f = closure->_function;
     SQInteger nparams = f->_nparams;
     if (nargs != nparams) {
         SQInteger ndef = f->_ndefaults;
         if (f->_varparams) {
-            if (nargs < nparams) { FailWith("wrong number of parameters"); return false; }
+            if (nargs < nparams) {
+                FailWith("wrong number of parameters");
+                return false;
+            }
         } else if (nargs < nparams && nparams - nargs <= ndef) {
             EnsureInit(stackbase + nparams + 1);
             for (SQInteger i = nargs; i < nparams; i++)
@@ -254,8 +276,10 @@ bool SQVM::StartCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQIn
         SQInteger ncopy = nparams + (f->_varparams ? 1 : 0);
         for (SQInteger i = 0; i < ncopy; i++) g->_stack[i] = _stack[stackbase + i];
         g->_ip = f->_code.data();
-        if (target >= 0) _stack[target] = gen;
-        else _lasterror = gen;   // Execute's root generator call picks it up
+        if (target >= 0)
+            _stack[target] = gen;
+        else
+            _lasterror = gen; // Execute's root generator call picks it up
         return true;
     }
     if (!EnterFrame(stackbase, stackbase + f->_stacksize, tailcall)) return false;
@@ -297,7 +321,8 @@ bool SQCStackGuard::Exhausted() {
     return here < t_cstackbase && size_t(t_cstackbase - here) > CStackBudget();
 }
 
-bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase, SQObjectPtr& retval, bool& suspend) {
+bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
+                      SQObjectPtr& retval, bool& suspend) {
     suspend = false;
     if (NativeDepthExhausted()) {
         FailWith("Native stack overflow");
@@ -331,7 +356,10 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
     _cdepth--;
     if (ret == SQ_SUSPEND_FLAG) {
         suspend = true;
-        if (_top > ntop + (SQInteger)nc->_outers.size()) retval = Top(); else retval.Null();
+        if (_top > ntop + (SQInteger)nc->_outers.size())
+            retval = Top();
+        else
+            retval.Null();
     } else if (ret < 0) {
         _stackbase = oldbase;
         if (_top < oldtop) _top = oldtop;
@@ -340,7 +368,8 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
         return false;
     } else if (ret > 0) {
         retval = Top();
-    } else retval.Null();
+    } else
+        retval.Null();
     _stackbase = oldbase;
     if (_top < oldtop) _top = oldtop;
     LeaveFrame();
@@ -349,14 +378,18 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
 }
 
 // Calls any callable value: the arguments (this first) are at stackbase.
-bool SQVM::Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres, bool raiseerror) {
+bool SQVM::Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres,
+                bool raiseerror) {
     switch (sq_type(closure)) {
     case OT_CLOSURE:
         return Execute(closure, nargs, stackbase, outres, raiseerror);
     case OT_NATIVECLOSURE: {
         bool suspend;
         bool ok = CallNative(_nativeclosure(closure), nargs, stackbase, outres, suspend);
-        if (ok && suspend) { FailWith("cannot suspend through native calls/metamethods"); ok = false; }
+        if (ok && suspend) {
+            FailWith("cannot suspend through native calls/metamethods");
+            ok = false;
+        }
         if (!ok && raiseerror) ReportCallFailure();
         return ok;
     }
@@ -373,10 +406,14 @@ bool SQVM::Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQOb
     }
     default: {
         SQObjectPtr mm;
-        if ((sq_type(closure) == OT_TABLE || sq_type(closure) == OT_INSTANCE || sq_type(closure) == OT_USERDATA) &&
+        if ((sq_type(closure) == OT_TABLE || sq_type(closure) == OT_INSTANCE ||
+             sq_type(closure) == OT_USERDATA) &&
             FindMetaMethod(closure, MT_CALL, mm)) {
             SQInteger nb = _top;
-            if (!CheckStack(nargs + 2)) { FailWith("stack overflow"); return false; }
+            if (!CheckStack(nargs + 2)) {
+                FailWith("stack overflow");
+                return false;
+            }
             Push(closure);
             for (SQInteger i = 0; i < nargs; i++) Push(_stack[stackbase + i]);
             bool ok = Call(mm, nargs + 1, nb, outres, raiseerror);
@@ -396,7 +433,8 @@ bool SQVM::CreateClassInstance(SQClass* cls, SQObjectPtr& inst, SQObjectPtr& con
 }
 
 // Metamethod call: the operands are already pushed (nparams values, `this` first).
-bool SQVM::CallMetaMethod(SQObjectPtr& closure, SQMetaMethod, SQInteger nparams, SQObjectPtr& outres) {
+bool SQVM::CallMetaMethod(SQObjectPtr& closure, SQMetaMethod, SQInteger nparams,
+                          SQObjectPtr& outres) {
     _nmetacalls++;
     _transparent_pending = true;
     bool ok = Call(closure, nparams, _top - nparams, outres, false);
@@ -420,8 +458,11 @@ void SQVM::ReportToHandler(SQObjectPtr& error) {
     if (_errorreported) return;
     SQObjectPtr err = error;
     SQInteger nb = _top;
-    _errorreported++;   // opens the reserve of frames, slots and native depth
-    if (!CheckStack(4)) { _errorreported--; return; }
+    _errorreported++; // opens the reserve of frames, slots and native depth
+    if (!CheckStack(4)) {
+        _errorreported--;
+        return;
+    }
     Push(_roottable);
     Push(err);
     SQObjectPtr ret;
@@ -444,7 +485,8 @@ void SQVM::CallDebugHook(SQInteger evtype, SQInteger forcedline) {
     }
     _debughook_running++;
     if (ss->_nativehook) {
-        const SQChar* src = sq_type(f->_sourcename) == OT_STRING ? _string(f->_sourcename)->_val : nullptr;
+        const SQChar* src =
+            sq_type(f->_sourcename) == OT_STRING ? _string(f->_sourcename)->_val : nullptr;
         const SQChar* fn = sq_type(f->_name) == OT_STRING ? _string(f->_name)->_val : nullptr;
         ss->_nativehook(this, evtype, src, line, fn);
     } else if (sq_type(ss->_debughook) != OT_NULL) {
@@ -469,7 +511,8 @@ void SQVM::CallDebugHook(SQInteger evtype, SQInteger forcedline) {
 // ---------------------------------------------------------------- object protocol
 bool SQVM::FindMetaMethod(const SQObjectPtr& o, SQMetaMethod mm, SQObjectPtr& closure) {
     switch (sq_type(o)) {
-    case OT_TABLE: case OT_USERDATA: {
+    case OT_TABLE:
+    case OT_USERDATA: {
         SQTable* d = static_cast<SQDelegable*>(_refcounted(o))->_delegate;
         int guard = 0;
         while (d && guard++ < 1000) {
@@ -478,24 +521,50 @@ bool SQVM::FindMetaMethod(const SQObjectPtr& o, SQMetaMethod mm, SQObjectPtr& cl
         }
         return false;
     }
-    case OT_INSTANCE: return _instance(o)->GetMetaMethod(mm, closure);
-    default: return false;
+    case OT_INSTANCE:
+        return _instance(o)->GetMetaMethod(mm, closure);
+    default:
+        return false;
     }
 }
 
 static bool default_delegate_for(SQSharedState* ss, const SQObject& o, SQObjectPtr& dd) {
     switch (sq_type(o)) {
-    case OT_TABLE: dd = ss->_table_dd; return true;
-    case OT_ARRAY: dd = ss->_array_dd; return true;
-    case OT_STRING: dd = ss->_string_dd; return true;
-    case OT_INTEGER: case OT_FLOAT: case OT_BOOL: dd = ss->_number_dd; return true;
-    case OT_CLOSURE: case OT_NATIVECLOSURE: dd = ss->_closure_dd; return true;
-    case OT_GENERATOR: dd = ss->_generator_dd; return true;
-    case OT_THREAD: dd = ss->_thread_dd; return true;
-    case OT_CLASS: dd = ss->_class_dd; return true;
-    case OT_INSTANCE: dd = ss->_instance_dd; return true;
-    case OT_WEAKREF: dd = ss->_weakref_dd; return true;
-    default: return false;
+    case OT_TABLE:
+        dd = ss->_table_dd;
+        return true;
+    case OT_ARRAY:
+        dd = ss->_array_dd;
+        return true;
+    case OT_STRING:
+        dd = ss->_string_dd;
+        return true;
+    case OT_INTEGER:
+    case OT_FLOAT:
+    case OT_BOOL:
+        dd = ss->_number_dd;
+        return true;
+    case OT_CLOSURE:
+    case OT_NATIVECLOSURE:
+        dd = ss->_closure_dd;
+        return true;
+    case OT_GENERATOR:
+        dd = ss->_generator_dd;
+        return true;
+    case OT_THREAD:
+        dd = ss->_thread_dd;
+        return true;
+    case OT_CLASS:
+        dd = ss->_class_dd;
+        return true;
+    case OT_INSTANCE:
+        dd = ss->_instance_dd;
+        return true;
+    case OT_WEAKREF:
+        dd = ss->_weakref_dd;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -508,18 +577,22 @@ bool SQVM::GetFromTypeDelegate(const SQObjectPtr& self, const SQObjectPtr& key, 
 // 0 = not found, 1 = found, 2 = error raised by _get
 int SQVM::GetThroughMeta(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
     switch (sq_type(self)) {
-    case OT_TABLE: case OT_USERDATA: {
+    case OT_TABLE:
+    case OT_USERDATA: {
         SQTable* d = static_cast<SQDelegable*>(_refcounted(self))->_delegate;
         if (d) {
             SQObjectPtr dobj(d);
             if (Get(dobj, key, dest, false, false)) return 1;
         }
     }
-    [[fallthrough]];
+        [[fallthrough]];
     case OT_INSTANCE: {
         SQObjectPtr closure;
         if (FindMetaMethod(self, MT_GET, closure)) {
-            if (!CheckStack(3)) { FailWith("stack overflow"); return 2; }
+            if (!CheckStack(3)) {
+                FailWith("stack overflow");
+                return 2;
+            }
             Push(self);
             Push(key);
             SQObjectPtr saved = _lasterror;
@@ -532,51 +605,82 @@ int SQVM::GetThroughMeta(const SQObjectPtr& self, const SQObjectPtr& key, SQObje
             Pop(2);
             if (ok) return 1;
             // a _get that raises with a null error means "not found"
-            if (sq_type(_lasterror) == OT_NULL) { _lasterror = saved; return 0; }
+            if (sq_type(_lasterror) == OT_NULL) {
+                _lasterror = saved;
+                return 0;
+            }
             return 2;
         }
         return 0;
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
-#define REALVAL(d) do { if (sq_type(d) == OT_WEAKREF) { SQObjectPtr t_ = _weakref(d)->_obj; d = std::move(t_); } } while (0)
-bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest, bool raw, bool raiseerror) {
+#define REALVAL(d)                                                                                 \
+    do {                                                                                           \
+        if (sq_type(d) == OT_WEAKREF) {                                                            \
+            SQObjectPtr t_ = _weakref(d)->_obj;                                                    \
+            d = std::move(t_);                                                                     \
+        }                                                                                          \
+    } while (0)
+bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest, bool raw,
+               bool raiseerror) {
     switch (sq_type(self)) {
     case OT_TABLE:
-        if (_table(self)->Get(key, dest)) { REALVAL(dest); return true; }
+        if (_table(self)->Get(key, dest)) {
+            REALVAL(dest);
+            return true;
+        }
         break;
     case OT_ARRAY:
         if (sq_isnumber(key)) {
             SQInteger i = tointeger(key);
             SQArray* a = _array(self);
-            if (i >= 0 && i < a->Size()) { dest = a->_values[i]; REALVAL(dest); return true; }
+            if (i >= 0 && i < a->Size()) {
+                dest = a->_values[i];
+                REALVAL(dest);
+                return true;
+            }
             if (raiseerror) FailNoIndex(key);
             return false;
         }
         break;
     case OT_INSTANCE:
-        if (_instance(self)->Get(key, dest)) { REALVAL(dest); return true; }
+        if (_instance(self)->Get(key, dest)) {
+            REALVAL(dest);
+            return true;
+        }
         break;
     case OT_CLASS:
-        if (_class(self)->Get(key, dest)) { REALVAL(dest); return true; }
+        if (_class(self)->Get(key, dest)) {
+            REALVAL(dest);
+            return true;
+        }
         break;
     case OT_STRING:
         if (sq_isnumber(key)) {
             SQInteger i = tointeger(key);
             SQString* s = _string(self);
-            if (i >= 0 && i < s->_len) { dest = SQObjectPtr((SQInteger)s->_val[i]); return true; }
+            if (i >= 0 && i < s->_len) {
+                dest = SQObjectPtr((SQInteger)s->_val[i]);
+                return true;
+            }
             if (raiseerror) FailNoIndex(key);
             return false;
         }
         break;
-    default: break;
+    default:
+        break;
     }
     if (!raw) {
         int r = GetThroughMeta(self, key, dest);
         if (r == 1) return true;
-        if (r == 2) { _getraised = true; return false; }
+        if (r == 2) {
+            _getraised = true;
+            return false;
+        }
     }
     if (GetFromTypeDelegate(self, key, dest)) return true;
     if (raiseerror) FailNoIndex(key);
@@ -585,14 +689,20 @@ bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& des
 
 // Identifier lookup: `this` first, then the root table.
 bool SQVM::GetVar(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& dest) {
-    if (sq_type(self) == OT_TABLE && _table(self)->Get(key, dest)) { REALVAL(dest); return true; }
+    if (sq_type(self) == OT_TABLE && _table(self)->Get(key, dest)) {
+        REALVAL(dest);
+        return true;
+    }
     if (sq_type(self) != OT_NULL) {
         // an error raised by _get propagates instead of falling back to the root table
         _getraised = false;
         if (Get(self, key, dest, false, false)) return true;
         if (_getraised) return false;
     }
-    if (sq_type(_roottable) == OT_TABLE && _table(_roottable)->Get(key, dest)) { REALVAL(dest); return true; }
+    if (sq_type(_roottable) == OT_TABLE && _table(_roottable)->Get(key, dest)) {
+        REALVAL(dest);
+        return true;
+    }
     FailNoIndex(key);
     return false;
 }
@@ -613,11 +723,17 @@ bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPt
         break;
     }
     case OT_ARRAY:
-        if (!sq_isnumber(key)) { FailWith("indexing array with %s", sq_typename_ascii(sq_type(key))); return false; }
+        if (!sq_isnumber(key)) {
+            FailWith("indexing array with %s", sq_typename_ascii(sq_type(key)));
+            return false;
+        }
         {
             SQInteger i = tointeger(key);
             SQArray* a = _array(self);
-            if (i >= 0 && i < a->Size()) { a->_values[i] = val; return true; }
+            if (i >= 0 && i < a->Size()) {
+                a->_values[i] = val;
+                return true;
+            }
             FailNoIndex(key);
             return false;
         }
@@ -627,7 +743,8 @@ bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPt
     case OT_CLASS:
         FailWith("trying to set 'class'");
         return false;
-    case OT_USERDATA: break;
+    case OT_USERDATA:
+        break;
     default:
         FailWith("trying to set '%s'", sq_typename_ascii(sq_type(self)));
         return false;
@@ -635,8 +752,13 @@ bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPt
     if (!raw) {
         SQObjectPtr closure;
         if (FindMetaMethod(self, MT_SET, closure)) {
-            if (!CheckStack(4)) { FailWith("stack overflow"); return false; }
-            Push(self); Push(key); Push(val);
+            if (!CheckStack(4)) {
+                FailWith("stack overflow");
+                return false;
+            }
+            Push(self);
+            Push(key);
+            Push(val);
             SQObjectPtr saved = _lasterror;
             SQObjectPtr res;
             if (CallMetaMethod(closure, MT_SET, 3, res)) return true;
@@ -648,15 +770,26 @@ bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPt
     return false;
 }
 
-bool SQVM::NewSlotWithAttributes(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val,
-                    const SQObjectPtr& attrs, bool bstatic, bool raw) {
+bool SQVM::NewSlotWithAttributes(const SQObjectPtr& self, const SQObjectPtr& key,
+                                 const SQObjectPtr& val, const SQObjectPtr& attrs, bool bstatic,
+                                 bool raw) {
     if (sq_type(self) != OT_CLASS) return NewSlot(self, key, val, bstatic, raw);
-    if (sq_type(key) == OT_NULL) { FailWith("null cannot be used as index"); return false; }
+    if (sq_type(key) == OT_NULL) {
+        FailWith("null cannot be used as index");
+        return false;
+    }
     SQClass* c = _class(self);
     if (!raw && sq_type(c->_metamethods[MT_NEWMEMBER]) != OT_NULL) {
         SQObjectPtr mm = c->_metamethods[MT_NEWMEMBER];
-        if (!CheckStack(6)) { FailWith("stack overflow"); return false; }
-        Push(self); Push(key); Push(val); Push(attrs); Push(SQObjectPtr(bstatic));
+        if (!CheckStack(6)) {
+            FailWith("stack overflow");
+            return false;
+        }
+        Push(self);
+        Push(key);
+        Push(val);
+        Push(attrs);
+        Push(SQObjectPtr(bstatic));
         SQObjectPtr res;
         return CallMetaMethod(mm, MT_NEWMEMBER, 5, res);
     }
@@ -668,15 +801,24 @@ bool SQVM::NewSlotWithAttributes(const SQObjectPtr& self, const SQObjectPtr& key
     return true;
 }
 
-bool SQVM::NewSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val, bool bstatic, bool raw) {
-    if (sq_type(key) == OT_NULL) { FailWith("null cannot be used as index"); return false; }
+bool SQVM::NewSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPtr& val,
+                   bool bstatic, bool raw) {
+    if (sq_type(key) == OT_NULL) {
+        FailWith("null cannot be used as index");
+        return false;
+    }
     switch (sq_type(self)) {
     case OT_TABLE: {
         if (!raw) {
             SQObjectPtr closure;
             if (!_table(self)->FindNode(key) && FindMetaMethod(self, MT_NEWSLOT, closure)) {
-                if (!CheckStack(4)) { FailWith("stack overflow"); return false; }
-                Push(self); Push(key); Push(val);
+                if (!CheckStack(4)) {
+                    FailWith("stack overflow");
+                    return false;
+                }
+                Push(self);
+                Push(key);
+                Push(val);
                 SQObjectPtr res;
                 return CallMetaMethod(closure, MT_NEWSLOT, 3, res);
             }
@@ -687,8 +829,13 @@ bool SQVM::NewSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObje
     case OT_INSTANCE: {
         SQObjectPtr closure;
         if (!raw && FindMetaMethod(self, MT_NEWSLOT, closure)) {
-            if (!CheckStack(4)) { FailWith("stack overflow"); return false; }
-            Push(self); Push(key); Push(val);
+            if (!CheckStack(4)) {
+                FailWith("stack overflow");
+                return false;
+            }
+            Push(self);
+            Push(key);
+            Push(val);
             SQObjectPtr res;
             return CallMetaMethod(closure, MT_NEWSLOT, 3, res);
         }
@@ -700,18 +847,25 @@ bool SQVM::NewSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObje
         return NewSlotWithAttributes(self, key, val, nul, bstatic, raw);
     }
     default:
-        FailWith("indexing %s with %s", sq_typename_ascii(sq_type(self)), sq_typename_ascii(sq_type(key)));
+        FailWith("indexing %s with %s", sq_typename_ascii(sq_type(self)),
+                 sq_typename_ascii(sq_type(key)));
         return false;
     }
 }
 
 bool SQVM::DeleteSlot(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& res, bool raw) {
     switch (sq_type(self)) {
-    case OT_TABLE: case OT_INSTANCE: case OT_USERDATA: {
+    case OT_TABLE:
+    case OT_INSTANCE:
+    case OT_USERDATA: {
         SQObjectPtr closure;
         if (!raw && FindMetaMethod(self, MT_DELSLOT, closure)) {
-            if (!CheckStack(3)) { FailWith("stack overflow"); return false; }
-            Push(self); Push(key);
+            if (!CheckStack(3)) {
+                FailWith("stack overflow");
+                return false;
+            }
+            Push(self);
+            Push(key);
             return CallMetaMethod(closure, MT_DELSLOT, 2, res);
         }
         if (sq_type(self) == OT_TABLE) {
@@ -734,31 +888,61 @@ bool SQVM::DeleteSlot(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectP
 }
 
 // ---------------------------------------------------------------- arithmetic
-static inline SQInteger iadd(SQInteger a, SQInteger b) { return (SQInteger)((uint32_t)a + (uint32_t)b); }
-static inline SQInteger isub(SQInteger a, SQInteger b) { return (SQInteger)((uint32_t)a - (uint32_t)b); }
-static inline SQInteger imul(SQInteger a, SQInteger b) { return (SQInteger)((uint32_t)a * (uint32_t)b); }
+static inline SQInteger iadd(SQInteger a, SQInteger b) {
+    return (SQInteger)((uint32_t)a + (uint32_t)b);
+}
+static inline SQInteger isub(SQInteger a, SQInteger b) {
+    return (SQInteger)((uint32_t)a - (uint32_t)b);
+}
+static inline SQInteger imul(SQInteger a, SQInteger b) {
+    return (SQInteger)((uint32_t)a * (uint32_t)b);
+}
 
 static const char* arith_opname(SQOpcode op) {
     switch (op) {
-    case OP_ADD: return "+"; case OP_SUB: return "-"; case OP_MUL: return "*";
-    case OP_DIV: return "/"; case OP_MOD: return "%"; default: return "?";
+    case OP_ADD:
+        return "+";
+    case OP_SUB:
+        return "-";
+    case OP_MUL:
+        return "*";
+    case OP_DIV:
+        return "/";
+    case OP_MOD:
+        return "%";
+    default:
+        return "?";
     }
 }
 
 bool SQVM::ArithMeta(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b) {
     SQMetaMethod mm;
     switch (op) {
-    case OP_ADD: mm = MT_ADD; break;
-    case OP_SUB: mm = MT_SUB; break;
-    case OP_MUL: mm = MT_MUL; break;
-    case OP_DIV: mm = MT_DIV; break;
-    default: mm = MT_MODULO; break;
+    case OP_ADD:
+        mm = MT_ADD;
+        break;
+    case OP_SUB:
+        mm = MT_SUB;
+        break;
+    case OP_MUL:
+        mm = MT_MUL;
+        break;
+    case OP_DIV:
+        mm = MT_DIV;
+        break;
+    default:
+        mm = MT_MODULO;
+        break;
     }
     if (sq_type(a) == OT_TABLE || sq_type(a) == OT_INSTANCE || sq_type(a) == OT_USERDATA) {
         SQObjectPtr closure;
         if (FindMetaMethod(a, mm, closure)) {
-            if (!CheckStack(3)) { FailWith("stack overflow"); return false; }
-            Push(a); Push(b);
+            if (!CheckStack(3)) {
+                FailWith("stack overflow");
+                return false;
+            }
+            Push(a);
+            Push(b);
             return CallMetaMethod(closure, mm, 2, res);
         }
     }
@@ -770,32 +954,65 @@ bool SQVM::ArithOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQ
     if (sq_type(a) == OT_INTEGER && sq_type(b) == OT_INTEGER) {
         SQInteger x = _integer(a), y = _integer(b);
         switch (op) {
-        case OP_ADD: res = iadd(x, y); return true;
-        case OP_SUB: res = isub(x, y); return true;
-        case OP_MUL: res = imul(x, y); return true;
+        case OP_ADD:
+            res = iadd(x, y);
+            return true;
+        case OP_SUB:
+            res = isub(x, y);
+            return true;
+        case OP_MUL:
+            res = imul(x, y);
+            return true;
         case OP_DIV:
-            if (y == 0) { FailWith("division by zero"); return false; }
-            if (y == -1) { res = isub(0, x); return true; }
-            res = x / y; return true;
+            if (y == 0) {
+                FailWith("division by zero");
+                return false;
+            }
+            if (y == -1) {
+                res = isub(0, x);
+                return true;
+            }
+            res = x / y;
+            return true;
         case OP_MOD:
-            if (y == 0) { FailWith("modulo by zero"); return false; }
-            if (y == -1) { res = (SQInteger)0; return true; }
-            res = x % y; return true;
-        default: break;
+            if (y == 0) {
+                FailWith("modulo by zero");
+                return false;
+            }
+            if (y == -1) {
+                res = (SQInteger)0;
+                return true;
+            }
+            res = x % y;
+            return true;
+        default:
+            break;
         }
     }
     if (sq_isnumber(a) && sq_isnumber(b)) {
         SQFloat x = tofloat(a), y = tofloat(b);
         switch (op) {
-        case OP_ADD: res = (SQFloat)(x + y); return true;
-        case OP_SUB: res = (SQFloat)(x - y); return true;
-        case OP_MUL: res = (SQFloat)(x * y); return true;
-        case OP_DIV: res = (SQFloat)(x / y); return true;
-        case OP_MOD: res = (SQFloat)fmodf(x, y); return true;
-        default: break;
+        case OP_ADD:
+            res = (SQFloat)(x + y);
+            return true;
+        case OP_SUB:
+            res = (SQFloat)(x - y);
+            return true;
+        case OP_MUL:
+            res = (SQFloat)(x * y);
+            return true;
+        case OP_DIV:
+            res = (SQFloat)(x / y);
+            return true;
+        case OP_MOD:
+            res = (SQFloat)fmodf(x, y);
+            return true;
+        default:
+            break;
         }
     }
-    if (op == OP_ADD && (sq_type(a) == OT_STRING || sq_type(b) == OT_STRING)) return StringCat(a, b, res);
+    if (op == OP_ADD && (sq_type(a) == OT_STRING || sq_type(b) == OT_STRING))
+        return StringCat(a, b, res);
     return ArithMeta(op, res, a, b);
 }
 
@@ -804,7 +1021,10 @@ bool SQVM::StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& re
     if (!ToString(a, sa) || !ToString(b, sb)) return false;
     SQString* x = _string(sa);
     SQString* y = _string(sb);
-    if (x->_len > SQLimits::maxstring - y->_len) { FailWith("not enough memory"); return false; }
+    if (x->_len > SQLimits::maxstring - y->_len) {
+        FailWith("not enough memory");
+        return false;
+    }
     SQInteger n = x->_len + y->_len;
     sqstring buf;
     buf.reserve(n);
@@ -816,36 +1036,60 @@ bool SQVM::StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& re
 
 bool SQVM::BitwOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b) {
     if (sq_type(a) != OT_INTEGER || sq_type(b) != OT_INTEGER) {
-        FailWith("bitwise op between '%s' and '%s'", sq_typename_ascii(sq_type(a)), sq_typename_ascii(sq_type(b)));
+        FailWith("bitwise op between '%s' and '%s'", sq_typename_ascii(sq_type(a)),
+                 sq_typename_ascii(sq_type(b)));
         return false;
     }
     SQInteger x = _integer(a), y = _integer(b);
     switch (op) {
-    case OP_BAND: res = (SQInteger)(x & y); break;
-    case OP_BOR: res = (SQInteger)(x | y); break;
-    case OP_BXOR: res = (SQInteger)(x ^ y); break;
-    case OP_SHL: res = (SQInteger)((uint32_t)x << (y & 31)); break;
-    case OP_SHR: res = (SQInteger)(x >> (y & 31)); break;
-    case OP_USHR: res = (SQInteger)((uint32_t)x >> (y & 31)); break;
-    default: break;
+    case OP_BAND:
+        res = (SQInteger)(x & y);
+        break;
+    case OP_BOR:
+        res = (SQInteger)(x | y);
+        break;
+    case OP_BXOR:
+        res = (SQInteger)(x ^ y);
+        break;
+    case OP_SHL:
+        res = (SQInteger)((uint32_t)x << (y & 31));
+        break;
+    case OP_SHR:
+        res = (SQInteger)(x >> (y & 31));
+        break;
+    case OP_USHR:
+        res = (SQInteger)((uint32_t)x >> (y & 31));
+        break;
+    default:
+        break;
     }
     return true;
 }
 
 bool SQVM::NegOp(SQObjectPtr& res, const SQObjectPtr& o) {
     switch (sq_type(o)) {
-    case OT_INTEGER: res = isub(0, _integer(o)); return true;
-    case OT_FLOAT: res = -_float(o); return true;
-    case OT_TABLE: case OT_USERDATA: case OT_INSTANCE: {
+    case OT_INTEGER:
+        res = isub(0, _integer(o));
+        return true;
+    case OT_FLOAT:
+        res = -_float(o);
+        return true;
+    case OT_TABLE:
+    case OT_USERDATA:
+    case OT_INSTANCE: {
         SQObjectPtr closure;
         if (FindMetaMethod(o, MT_UNM, closure)) {
-            if (!CheckStack(2)) { FailWith("stack overflow"); return false; }
+            if (!CheckStack(2)) {
+                FailWith("stack overflow");
+                return false;
+            }
             Push(o);
             return CallMetaMethod(closure, MT_UNM, 1, res);
         }
         break;
     }
-    default: break;
+    default:
+        break;
     }
     FailWith("attempt to negate a %s", sq_typename_ascii(sq_type(o)));
     return false;
@@ -855,40 +1099,67 @@ bool SQVM::NegOp(SQObjectPtr& res, const SQObjectPtr& o) {
 // The one three-way compare behind <, <=, >, >=, <=> and sort. null is below every other
 // value; a float compare involving NaN counts as "greater"; values of one type without an
 // order of their own (arrays, tables without _cmp, functions ...) compare by identity.
-static inline SQInteger cmp_floats(SQFloat x, SQFloat y) { return x < y ? -1 : (x == y ? 0 : 1); }
+static inline SQInteger cmp_floats(SQFloat x, SQFloat y) {
+    return x < y ? -1 : (x == y ? 0 : 1);
+}
 
 bool SQVM::Compare3(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) {
     SQObjectType ta = sq_type(a), tb = sq_type(b);
     if (ta == tb) {
         switch (ta) {
         case OT_STRING: {
-            SQString* x = _string(a); SQString* y = _string(b);
-            if (x == y) { res = 0; return true; }
+            SQString* x = _string(a);
+            SQString* y = _string(b);
+            if (x == y) {
+                res = 0;
+                return true;
+            }
             SQInteger n = x->_len < y->_len ? x->_len : y->_len;
             for (SQInteger i = 0; i < n; i++) {
-                if (x->_val[i] != y->_val[i]) { res = x->_val[i] < y->_val[i] ? -1 : 1; return true; }
+                if (x->_val[i] != y->_val[i]) {
+                    res = x->_val[i] < y->_val[i] ? -1 : 1;
+                    return true;
+                }
             }
             res = x->_len == y->_len ? 0 : (x->_len < y->_len ? -1 : 1);
             return true;
         }
-        case OT_INTEGER: res = _integer(a) == _integer(b) ? 0 : (_integer(a) < _integer(b) ? -1 : 1); return true;
-        case OT_FLOAT: res = cmp_floats(_float(a), _float(b)); return true;
-        case OT_BOOL: res = (SQInteger)(_integer(a) != 0) - (SQInteger)(_integer(b) != 0); return true;
-        case OT_NULL: res = 0; return true;
-        case OT_TABLE: case OT_USERDATA: case OT_INSTANCE: {
+        case OT_INTEGER:
+            res = _integer(a) == _integer(b) ? 0 : (_integer(a) < _integer(b) ? -1 : 1);
+            return true;
+        case OT_FLOAT:
+            res = cmp_floats(_float(a), _float(b));
+            return true;
+        case OT_BOOL:
+            res = (SQInteger)(_integer(a) != 0) - (SQInteger)(_integer(b) != 0);
+            return true;
+        case OT_NULL:
+            res = 0;
+            return true;
+        case OT_TABLE:
+        case OT_USERDATA:
+        case OT_INSTANCE: {
             SQObjectPtr closure;
             if (FindMetaMethod(a, MT_CMP, closure)) {
-                if (!CheckStack(3)) { FailWith("stack overflow"); return false; }
-                Push(a); Push(b);
+                if (!CheckStack(3)) {
+                    FailWith("stack overflow");
+                    return false;
+                }
+                Push(a);
+                Push(b);
                 SQObjectPtr r;
                 if (!CallMetaMethod(closure, MT_CMP, 2, r)) return false;
-                if (sq_type(r) != OT_INTEGER) { FailWith("_cmp must return an integer"); return false; }
+                if (sq_type(r) != OT_INTEGER) {
+                    FailWith("_cmp must return an integer");
+                    return false;
+                }
                 res = _integer(r);
                 return true;
             }
             break;
         }
-        default: break;
+        default:
+            break;
         }
         res = _rawval(a) == _rawval(b) ? 0 : (_rawval(a) < _rawval(b) ? -1 : 1);
         return true;
@@ -897,8 +1168,14 @@ bool SQVM::Compare3(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) 
         res = cmp_floats(tofloat(a), tofloat(b));
         return true;
     }
-    if (ta == OT_NULL) { res = -1; return true; }
-    if (tb == OT_NULL) { res = 1; return true; }
+    if (ta == OT_NULL) {
+        res = -1;
+        return true;
+    }
+    if (tb == OT_NULL) {
+        res = 1;
+        return true;
+    }
     FailCompare(a, b);
     return false;
 }
@@ -913,11 +1190,20 @@ bool SQVM::CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& 
         return false;
     }
     switch (op) {
-    case OP_LT: res = r < 0; break;
-    case OP_LE: res = r <= 0; break;
-    case OP_GT: res = r > 0; break;
-    case OP_GE: res = r >= 0; break;
-    default: res = false;
+    case OP_LT:
+        res = r < 0;
+        break;
+    case OP_LE:
+        res = r <= 0;
+        break;
+    case OP_GT:
+        res = r > 0;
+        break;
+    case OP_GE:
+        res = r >= 0;
+        break;
+    default:
+        res = false;
     }
     return true;
 }
@@ -931,25 +1217,44 @@ bool SQVM::IsEqual(const SQObjectPtr& a, const SQObjectPtr& b) {
 // ---------------------------------------------------------------- conversions
 bool SQVM::ToString(const SQObjectPtr& o, SQObjectPtr& res) {
     switch (sq_type(o)) {
-    case OT_STRING: res = o; return true;
-    case OT_INTEGER: res = SQString::Create(_sharedstate, sq_int_to_text(_integer(o))); return true;
-    case OT_FLOAT: res = SQString::Create(_sharedstate, sq_float_to_text(_float(o))); return true;
-    case OT_BOOL: res = _sharedstate->Str(_integer(o) ? "true" : "false"); return true;
-    case OT_TABLE: case OT_USERDATA: case OT_INSTANCE: {
+    case OT_STRING:
+        res = o;
+        return true;
+    case OT_INTEGER:
+        res = SQString::Create(_sharedstate, sq_int_to_text(_integer(o)));
+        return true;
+    case OT_FLOAT:
+        res = SQString::Create(_sharedstate, sq_float_to_text(_float(o)));
+        return true;
+    case OT_BOOL:
+        res = _sharedstate->Str(_integer(o) ? "true" : "false");
+        return true;
+    case OT_TABLE:
+    case OT_USERDATA:
+    case OT_INSTANCE: {
         SQObjectPtr closure;
         if (FindMetaMethod(o, MT_TOSTRING, closure)) {
-            if (!CheckStack(2)) { FailWith("stack overflow"); return false; }
+            if (!CheckStack(2)) {
+                FailWith("stack overflow");
+                return false;
+            }
             Push(o);
             SQObjectPtr r;
             if (!CallMetaMethod(closure, MT_TOSTRING, 1, r)) return false;
-            if (sq_type(r) == OT_STRING) { res = r; return true; }
+            if (sq_type(r) == OT_STRING) {
+                res = r;
+                return true;
+            }
             // a _tostring that answers something else is ignored: the default text stands
         }
         break;
     }
-    default: break;
+    default:
+        break;
     }
-    const void* p = ISREFCOUNTED(sq_type(o)) || sq_type(o) == OT_USERPOINTER ? (const void*)_refcounted(o) : nullptr;
+    const void* p = ISREFCOUNTED(sq_type(o)) || sq_type(o) == OT_USERPOINTER
+                        ? (const void*)_refcounted(o)
+                        : nullptr;
     res = SQString::Create(_sharedstate, sq_ptr_to_text(sq_typename_ascii(sq_type(o)), p));
     return true;
 }
@@ -958,7 +1263,10 @@ bool SQVM::TypeOf(const SQObjectPtr& o, SQObjectPtr& res) {
     if (sq_type(o) == OT_TABLE || sq_type(o) == OT_INSTANCE || sq_type(o) == OT_USERDATA) {
         SQObjectPtr closure;
         if (FindMetaMethod(o, MT_TYPEOF, closure)) {
-            if (!CheckStack(2)) { FailWith("stack overflow"); return false; }
+            if (!CheckStack(2)) {
+                FailWith("stack overflow");
+                return false;
+            }
             Push(o);
             return CallMetaMethod(closure, MT_TYPEOF, 1, res);
         }
@@ -975,8 +1283,12 @@ bool SQVM::Clone(const SQObjectPtr& self, SQObjectPtr& target) {
                                            : SQObjectPtr(_instance(self)->Clone(_sharedstate));
         SQObjectPtr closure;
         if (FindMetaMethod(target, MT_CLONED, closure)) {
-            if (!CheckStack(3)) { FailWith("stack overflow"); return false; }
-            Push(target); Push(self);
+            if (!CheckStack(3)) {
+                FailWith("stack overflow");
+                return false;
+            }
+            Push(target);
+            Push(self);
             SQObjectPtr r;
             return CallMetaMethod(closure, MT_CLONED, 2, r);
         }
@@ -996,14 +1308,18 @@ bool SQVM::Clone(const SQObjectPtr& self, SQObjectPtr& target) {
 
 // ---------------------------------------------------------------- foreach
 // o1 container, o2 key, o3 value, o4 iterator; finished = no more items.
-bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjectPtr& o4, bool& finished) {
+bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjectPtr& o4,
+                       bool& finished) {
     finished = false;
     switch (sq_type(o1)) {
     case OT_TABLE: {
         SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
         SQTable* t = _table(o1);
         SQInteger n = t->Next(idx);
-        if (n < 0) { finished = true; return true; }
+        if (n < 0) {
+            finished = true;
+            return true;
+        }
         o2 = t->_nodes[n].key;
         o3 = t->_nodes[n].val;
         REALVAL(o3);
@@ -1013,7 +1329,10 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
     case OT_ARRAY: {
         SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
         SQArray* a = _array(o1);
-        if (idx >= a->Size()) { finished = true; return true; }
+        if (idx >= a->Size()) {
+            finished = true;
+            return true;
+        }
         o2 = idx;
         o3 = a->_values[idx];
         REALVAL(o3);
@@ -1023,7 +1342,10 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
     case OT_STRING: {
         SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
         SQString* s = _string(o1);
-        if (idx >= s->_len) { finished = true; return true; }
+        if (idx >= s->_len) {
+            finished = true;
+            return true;
+        }
         o2 = idx;
         o3 = (SQInteger)s->_val[idx];
         o4 = (SQInteger)(idx + 1);
@@ -1033,22 +1355,35 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
         SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
         SQTable* t = _class(o1)->_members;
         SQInteger n = t->Next(idx);
-        if (n < 0) { finished = true; return true; }
+        if (n < 0) {
+            finished = true;
+            return true;
+        }
         o2 = t->_nodes[n].key;
         SQObjectPtr enc = t->_nodes[n].val;
-        if (MEMBER_TYPE(enc) == MEMBER_FIELD) o3 = _class(o1)->_defaultvalues[MEMBER_INDEX(enc)].val;
-        else o3 = _class(o1)->_methods[MEMBER_INDEX(enc)].val;
+        if (MEMBER_TYPE(enc) == MEMBER_FIELD)
+            o3 = _class(o1)->_defaultvalues[MEMBER_INDEX(enc)].val;
+        else
+            o3 = _class(o1)->_methods[MEMBER_INDEX(enc)].val;
         o4 = (SQInteger)(n + 1);
         return true;
     }
-    case OT_INSTANCE: case OT_USERDATA: {
+    case OT_INSTANCE:
+    case OT_USERDATA: {
         SQObjectPtr closure;
         if (FindMetaMethod(o1, MT_NEXTI, closure)) {
-            if (!CheckStack(3)) { FailWith("stack overflow"); return false; }
-            Push(o1); Push(o4);
+            if (!CheckStack(3)) {
+                FailWith("stack overflow");
+                return false;
+            }
+            Push(o1);
+            Push(o4);
             SQObjectPtr itr;
             if (!CallMetaMethod(closure, MT_NEXTI, 2, itr)) return false;
-            if (sq_type(itr) == OT_NULL) { finished = true; return true; }
+            if (sq_type(itr) == OT_NULL) {
+                finished = true;
+                return true;
+            }
             o4 = itr;
             o2 = itr;
             _getraised = false;
@@ -1067,11 +1402,16 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
             SQInstance* inst = _instance(o1);
             SQTable* t = inst->_class->_members;
             SQInteger n = t->Next(idx);
-            if (n < 0) { finished = true; return true; }
+            if (n < 0) {
+                finished = true;
+                return true;
+            }
             o2 = t->_nodes[n].key;
             SQObjectPtr enc = t->_nodes[n].val;
-            if (MEMBER_TYPE(enc) == MEMBER_FIELD) o3 = inst->_values[MEMBER_INDEX(enc)];
-            else o3 = inst->_class->_methods[MEMBER_INDEX(enc)].val;
+            if (MEMBER_TYPE(enc) == MEMBER_FIELD)
+                o3 = inst->_values[MEMBER_INDEX(enc)];
+            else
+                o3 = inst->_class->_methods[MEMBER_INDEX(enc)].val;
             o4 = (SQInteger)(n + 1);
             return true;
         }
@@ -1080,16 +1420,28 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
     }
     case OT_GENERATOR: {
         SQGenerator* g = _generator(o1);
-        if (g->_state == SQGenerator::eDead) { finished = true; return true; }
+        if (g->_state == SQGenerator::eDead) {
+            finished = true;
+            return true;
+        }
         SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
         SQObjectPtr gen = o1;
         SQInteger nb = _top;
-        if (!CheckStack(2)) { FailWith("stack overflow"); return false; }
+        if (!CheckStack(2)) {
+            FailWith("stack overflow");
+            return false;
+        }
         PushNull();
-        if (!Resume(g, nb)) { while (_top > nb) Pop(); return false; }
+        if (!Resume(g, nb)) {
+            while (_top > nb) Pop();
+            return false;
+        }
         SQObjectPtr val = _stack[nb];
         while (_top > nb) Pop();
-        if (g->_state == SQGenerator::eDead) { finished = true; return true; }
+        if (g->_state == SQGenerator::eDead) {
+            finished = true;
+            return true;
+        }
         o3 = val;
         o2 = idx;
         o4 = (SQInteger)(idx + 1);
@@ -1104,8 +1456,14 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
 // ---------------------------------------------------------------- generators
 // Runs the generator until it yields or returns; the value lands in _stack[target].
 bool SQVM::Resume(SQGenerator* gen, SQInteger target) {
-    if (gen->_state == SQGenerator::eDead) { FailWith("resuming dead generator"); return false; }
-    if (gen->_state == SQGenerator::eRunning) { FailWith("resuming active generator"); return false; }
+    if (gen->_state == SQGenerator::eDead) {
+        FailWith("resuming dead generator");
+        return false;
+    }
+    if (gen->_state == SQGenerator::eRunning) {
+        FailWith("resuming active generator");
+        return false;
+    }
     SQObjectPtr genobj(gen);
     SQClosure* c = _closure(gen->_closure);
     SQInteger base = _top;
@@ -1123,7 +1481,7 @@ bool SQVM::Resume(SQGenerator* gen, SQInteger target) {
     while (gen->_openouters) {
         SQOuter* o = gen->_openouters;
         gen->_openouters = o->_nextopen;
-        SQInteger idx = (SQInteger)(intptr_t)o->_valptr;   // saved as a slot index
+        SQInteger idx = (SQInteger)(intptr_t)o->_valptr; // saved as a slot index
         o->_valptr = &_stack[base + idx];
         // insert into the open list keeping descending order
         SQOuter** pp = &_openouters;
@@ -1143,7 +1501,10 @@ bool SQVM::Resume(SQGenerator* gen, SQInteger target) {
     _transparent_pending = true;
     bool ok = Execute(nul, 0, base, res, false, ET_RESUME_GENERATOR);
     _transparent_pending = false;
-    if (!ok) { gen->Kill(); return false; }
+    if (!ok) {
+        gen->Kill();
+        return false;
+    }
     if (target >= 0) _stack[target] = res;
     return true;
 }

@@ -1,7 +1,6 @@
 #include "squirrel/stdlib/fuzz/targets.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sqstd::fuzz_format(data, size);
     return 0;
 }

@@ -16,14 +16,12 @@ namespace {
 struct Reader {
     const uint8_t* p;
     size_t n;
-    uint8_t byte()
-    {
+    uint8_t byte() {
         if (!n) return 0;
         --n;
         return *p++;
     }
-    uint32_t u32()
-    {
+    uint32_t u32() {
         uint32_t v = 0;
         for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(byte()) << (8 * i);
         return v;
@@ -32,8 +30,7 @@ struct Reader {
 
 // Bytes become text units; bytes from 0xF0 up stand for wide characters so
 // that the fuzzer reaches non-ASCII text without having to build pairs.
-char16_t unit(uint8_t b)
-{
+char16_t unit(uint8_t b) {
     return b >= 0xF0 ? static_cast<char16_t>(0x3040 + (b - 0xF0) * 0x101) : b;
 }
 
@@ -41,25 +38,22 @@ struct Args {
     std::vector<sqstd::FormatArg> list;
 };
 
-bool get(void* ctx, int k, sqstd::FormatArg& a)
-{
+bool get(void* ctx, int k, sqstd::FormatArg& a) {
     Args& args = *static_cast<Args*>(ctx);
     if (k < 0 || static_cast<size_t>(k) >= args.list.size()) return false;
     a = args.list[static_cast<size_t>(k)];
     return true;
 }
 
-void check(bool ok)
-{
+void check(bool ok) {
     if (!ok) std::abort();
 }
 
-}  // namespace
+} // namespace
 
 namespace sqstd {
 
-void fuzz_format(const uint8_t* data, size_t size)
-{
+void fuzz_format(const uint8_t* data, size_t size) {
     Reader r{data, size};
     size_t nargs = r.byte() % 6;
     std::vector<std::u16string> texts(nargs);
@@ -67,7 +61,10 @@ void fuzz_format(const uint8_t* data, size_t size)
     for (size_t i = 0; i < nargs; ++i) {
         FormatArg a;
         switch (r.byte() % 4) {
-        case 0: a.kind = FormatArg::Integer; a.i = static_cast<int32_t>(r.u32()); break;
+        case 0:
+            a.kind = FormatArg::Integer;
+            a.i = static_cast<int32_t>(r.u32());
+            break;
         case 1: {
             a.kind = FormatArg::Float;
             uint32_t bits = r.u32();
@@ -80,7 +77,9 @@ void fuzz_format(const uint8_t* data, size_t size)
             for (size_t k = 0; k < len; ++k) texts[i].push_back(unit(r.byte()));
             break;
         }
-        default: a.kind = FormatArg::Other; break;
+        default:
+            a.kind = FormatArg::Other;
+            break;
         }
         args.list.push_back(a);
     }
@@ -98,8 +97,7 @@ void fuzz_format(const uint8_t* data, size_t size)
     if (err) check(std::strlen(err) > 0);
 }
 
-void fuzz_regexp(const uint8_t* data, size_t size)
-{
+void fuzz_regexp(const uint8_t* data, size_t size) {
     Reader r{data, size};
     size_t split = r.byte();
     std::u16string pat, subject;
@@ -132,4 +130,4 @@ void fuzz_regexp(const uint8_t* data, size_t size)
     sqstd_rex_free(rex);
 }
 
-}  // namespace sqstd
+} // namespace sqstd

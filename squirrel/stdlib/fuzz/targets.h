@@ -8,4 +8,4 @@
 namespace sqstd {
 void fuzz_format(const uint8_t* data, size_t size);
 void fuzz_regexp(const uint8_t* data, size_t size);
-}  // namespace sqstd
+} // namespace sqstd

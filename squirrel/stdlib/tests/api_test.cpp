@@ -23,16 +23,14 @@ namespace {
 
 std::u16string g_out, g_err;
 
-void print_out(HSQUIRRELVM, const SQChar* fmt, ...)
-{
+void print_out(HSQUIRRELVM, const SQChar* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
     sqstd::vappendf(g_out, fmt, ap);
     va_end(ap);
 }
 
-void print_err(HSQUIRRELVM, const SQChar* fmt, ...)
-{
+void print_err(HSQUIRRELVM, const SQChar* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
     sqstd::vappendf(g_err, fmt, ap);
@@ -41,8 +39,7 @@ void print_err(HSQUIRRELVM, const SQChar* fmt, ...)
 
 class Api : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         g_out.clear();
         g_err.clear();
         v = sq_open(1024);
@@ -58,28 +55,28 @@ protected:
         dir = fs::temp_directory_path() / ("sqstd_api_" + std::to_string(::getpid()));
         fs::create_directories(dir);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         sq_close(v);
         fs::remove_all(dir);
     }
     std::u16string path(const char* name) { return sqstd::from_utf8((dir / name).string()); }
-    void write(const char* name, const std::string& bytes)
-    {
+    void write(const char* name, const std::string& bytes) {
         std::ofstream(dir / name, std::ios::binary) << bytes;
     }
     // Runs source text; returns the printed output, or "error: <last error>".
-    std::string run(const char* src)
-    {
+    std::string run(const char* src) {
         std::u16string s = sqstd::from_utf8(src);
         SQInteger top = sq_gettop(v);
         std::string r;
-        if (SQ_FAILED(sq_compilebuffer(v, s.data(), static_cast<SQInteger>(s.size()), u"test.nut", SQTrue))) {
+        if (SQ_FAILED(sq_compilebuffer(v, s.data(), static_cast<SQInteger>(s.size()), u"test.nut",
+                                       SQTrue))) {
             r = "compile error";
         } else {
             sq_pushroottable(v);
-            if (SQ_FAILED(sq_call(v, 1, SQFalse, SQTrue))) r = "error";
-            else r = sqstd::to_utf8(g_out);
+            if (SQ_FAILED(sq_call(v, 1, SQFalse, SQTrue)))
+                r = "error";
+            else
+                r = sqstd::to_utf8(g_out);
         }
         sq_settop(v, top);
         return r;
@@ -88,20 +85,19 @@ protected:
     fs::path dir;
 };
 
-TEST_F(Api, RegistrationLeavesTheStackAsItWas)
-{
+TEST_F(Api, RegistrationLeavesTheStackAsItWas) {
     sq_pushroottable(v);
     SQInteger top = sq_gettop(v);
     EXPECT_EQ(sqstd_register_mathlib(v), SQ_OK);
     EXPECT_EQ(sqstd_register_stringlib(v), SQ_OK);
     EXPECT_EQ(sq_gettop(v), top);
     sq_pop(v, 1);
-    EXPECT_EQ(run("print(typeof stream + \" \" + typeof blob + \" \" + typeof file + \" \" + RAND_MAX);"),
-              "class class class 32767");
+    EXPECT_EQ(
+        run("print(typeof stream + \" \" + typeof blob + \" \" + typeof file + \" \" + RAND_MAX);"),
+        "class class class 32767");
 }
 
-TEST_F(Api, BlobHelpers)
-{
+TEST_F(Api, BlobHelpers) {
     SQInteger top = sq_gettop(v);
     uint8_t* p = static_cast<uint8_t*>(sqstd_createblob(v, 3));
     ASSERT_NE(p, nullptr);
@@ -118,8 +114,7 @@ TEST_F(Api, BlobHelpers)
     sq_settop(v, top);
 }
 
-TEST_F(Api, FileHelpersWrapHostStreams)
-{
+TEST_F(Api, FileHelpersWrapHostStreams) {
     std::string name = (dir / "host.bin").string();
     FILE* f = std::fopen(name.c_str(), "wb+");
     ASSERT_NE(f, nullptr);
@@ -140,11 +135,10 @@ TEST_F(Api, FileHelpersWrapHostStreams)
     EXPECT_EQ(sqstd_fseek(h, 0, SQ_SEEK_SET), 0);
     EXPECT_EQ(sqstd_fseek(h, 0, 77), -1);
     EXPECT_EQ(sqstd_fclose(h), 0);
-    EXPECT_EQ(sqstd_fopen(path("c.txt").c_str(), u"rw"), nullptr);  // not a mode
+    EXPECT_EQ(sqstd_fopen(path("c.txt").c_str(), u"rw"), nullptr); // not a mode
 }
 
-TEST_F(Api, FormatFromTheStack)
-{
+TEST_F(Api, FormatFromTheStack) {
     SQInteger top = sq_gettop(v);
     sq_pushstring(v, u"%s=%05.1f|%x", -1);
     sq_pushstring(v, u"pi", -1);
@@ -163,8 +157,7 @@ TEST_F(Api, FormatFromTheStack)
     sq_settop(v, top);
 }
 
-TEST_F(Api, ScriptsLoadInEveryEncoding)
-{
+TEST_F(Api, ScriptsLoadInEveryEncoding) {
     std::string body = "return \"\xE6\x97\xA5\" + vargv.len();";
     write("utf8.nut", body);
     write("bom8.nut", "\xEF\xBB\xBF" + body);
@@ -185,14 +178,13 @@ TEST_F(Api, ScriptsLoadInEveryEncoding)
         const SQChar* s = nullptr;
         ASSERT_EQ(sq_getstring(v, -1, &s), SQ_OK);
         EXPECT_EQ(std::u16string(s), u"日0") << n;
-        EXPECT_EQ(sq_gettop(v), top + 2);  // `this` and the result
+        EXPECT_EQ(sq_gettop(v), top + 2); // `this` and the result
         sq_settop(v, top);
     }
     EXPECT_TRUE(g_err.empty());
 }
 
-TEST_F(Api, BytecodeRoundTripAndBadBytecode)
-{
+TEST_F(Api, BytecodeRoundTripAndBadBytecode) {
     write("m.nut", "return 6 * 7;");
     ASSERT_EQ(sqstd_loadfile(v, path("m.nut").c_str(), SQTrue), SQ_OK);
     ASSERT_EQ(sqstd_writeclosuretofile(v, path("m.cnut").c_str()), SQ_OK);
@@ -229,18 +221,16 @@ TEST_F(Api, BytecodeRoundTripAndBadBytecode)
     sq_pop(v, 1);
 }
 
-TEST_F(Api, CompileErrorReport)
-{
+TEST_F(Api, CompileErrorReport) {
     write("bad.nut", "local ok = 1;\nlocal bad = (ok + ;\n");
     EXPECT_TRUE(SQ_FAILED(sqstd_loadfile(v, path("bad.nut").c_str(), SQFalse)));
-    EXPECT_TRUE(g_err.empty());  // without printerror nothing is reported
+    EXPECT_TRUE(g_err.empty()); // without printerror nothing is reported
     EXPECT_TRUE(SQ_FAILED(sqstd_loadfile(v, path("bad.nut").c_str(), SQTrue)));
-    EXPECT_EQ(sqstd::to_utf8(g_err),
-              (dir / "bad.nut").string() + " line = (2) column = (20) : error expression expected\n");
+    EXPECT_EQ(sqstd::to_utf8(g_err), (dir / "bad.nut").string() +
+                                         " line = (2) column = (20) : error expression expected\n");
 }
 
-TEST_F(Api, RuntimeErrorReport)
-{
+TEST_F(Api, RuntimeErrorReport) {
     EXPECT_EQ(run("local up = 7;\n"
                   "function f(n, s) {\n"
                   "  local g = function(x) { local y = up + x; throw \"boom\"; };\n"
@@ -259,8 +249,7 @@ TEST_F(Api, RuntimeErrorReport)
               "[up] 7\n[vargv] ARRAY\n[this] TABLE\n");
 }
 
-TEST_F(Api, ReportValuesAndNonStringErrors)
-{
+TEST_F(Api, ReportValuesAndNonStringErrors) {
     run("local f = 0.1, big = 1e20, nothing = null, yes = true; throw 5;");
     std::string e = sqstd::to_utf8(g_err);
     EXPECT_EQ(e.rfind("\nAN ERROR HAS OCCURED [unknown]\n", 0), 0u) << e;
@@ -269,8 +258,7 @@ TEST_F(Api, ReportValuesAndNonStringErrors)
     EXPECT_NE(e.find("[yes] true\n[nothing] NULL\n[big]"), std::string::npos) << e;
 }
 
-TEST_F(Api, NoErrorFunctionNoReport)
-{
+TEST_F(Api, NoErrorFunctionNoReport) {
     sq_setprintfunc(v, print_out, nullptr);
     EXPECT_EQ(run("throw \"quiet\";"), "error");
     sqstd_printcallstack(v);
@@ -278,4 +266,4 @@ TEST_F(Api, NoErrorFunctionNoReport)
     EXPECT_TRUE(g_out.empty());
 }
 
-}  // namespace
+} // namespace

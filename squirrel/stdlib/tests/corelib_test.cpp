@@ -5,9 +5,8 @@
 
 namespace {
 
-TEST(MsRand, SequenceOfTheWindowsRuntime)
-{
-    sqstd::MsRand r;  // unseeded = seed 1
+TEST(MsRand, SequenceOfTheWindowsRuntime) {
+    sqstd::MsRand r; // unseeded = seed 1
     const int first[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464};
     for (int v : first) EXPECT_EQ(r.next(), v);
     r.seed(1);
@@ -17,10 +16,9 @@ TEST(MsRand, SequenceOfTheWindowsRuntime)
     EXPECT_EQ(r.next(), 7719);
 }
 
-TEST(MsRand, StaysInRangeAndWrapsTheState)
-{
+TEST(MsRand, StaysInRangeAndWrapsTheState) {
     sqstd::MsRand r;
-    r.seed(0xFFFFFFFFu);  // srand(-1)
+    r.seed(0xFFFFFFFFu); // srand(-1)
     for (int i = 0; i < 100000; ++i) {
         int v = r.next();
         ASSERT_GE(v, 0);
@@ -32,15 +30,14 @@ TEST(MsRand, StaysInRangeAndWrapsTheState)
     EXPECT_EQ(r.next(), static_cast<int>((st >> 16) & 0x7FFF));
 }
 
-TEST(DateParts, UtcFields)
-{
+TEST(DateParts, UtcFields) {
     sqstd::DateParts d;
     ASSERT_TRUE(sqstd::date_parts(0, true, d));
     EXPECT_EQ(d.year, 1970);
     EXPECT_EQ(d.month, 0);
     EXPECT_EQ(d.day, 1);
     EXPECT_EQ(d.wday, 4);
-    ASSERT_TRUE(sqstd::date_parts(951782400, true, d));  // 29 February 2000
+    ASSERT_TRUE(sqstd::date_parts(951782400, true, d)); // 29 February 2000
     EXPECT_EQ(d.day, 29);
     EXPECT_EQ(d.month, 1);
     EXPECT_EQ(d.yday, 59);
@@ -52,12 +49,11 @@ TEST(DateParts, UtcFields)
     EXPECT_EQ(d.sec, 1);
     ASSERT_TRUE(sqstd::date_parts(2147483647, true, d));
     EXPECT_EQ(d.year, 2038);
-    EXPECT_FALSE(sqstd::date_parts(-1, true, d));  // the runtime rejects times before 1970
+    EXPECT_FALSE(sqstd::date_parts(-1, true, d)); // the runtime rejects times before 1970
     EXPECT_FALSE(sqstd::date_parts(-1, false, d));
 }
 
-TEST(ByteBuffer, WritesGrowAndReadsStopAtTheEnd)
-{
+TEST(ByteBuffer, WritesGrowAndReadsStopAtTheEnd) {
     sqstd::ByteBuffer b(2);
     EXPECT_EQ(b.len(), 2u);
     EXPECT_FALSE(b.eos());
@@ -76,8 +72,7 @@ TEST(ByteBuffer, WritesGrowAndReadsStopAtTheEnd)
     EXPECT_EQ(b.read(out, 8), 0u);
 }
 
-TEST(ByteBuffer, SeekCannotLeaveTheData)
-{
+TEST(ByteBuffer, SeekCannotLeaveTheData) {
     sqstd::ByteBuffer b(10);
     ASSERT_TRUE(b.seek(5, sqstd::SeekOrigin::Begin));
     EXPECT_FALSE(b.seek(11, sqstd::SeekOrigin::Begin));
@@ -88,8 +83,7 @@ TEST(ByteBuffer, SeekCannotLeaveTheData)
     EXPECT_TRUE(b.seek(10, sqstd::SeekOrigin::Begin));
 }
 
-TEST(ByteBuffer, ResizeCutsOrReserves)
-{
+TEST(ByteBuffer, ResizeCutsOrReserves) {
     sqstd::ByteBuffer b(6);
     for (int i = 0; i < 6; ++i) b.data()[i] = static_cast<uint8_t>(i + 1);
     ASSERT_TRUE(b.seek(5, sqstd::SeekOrigin::Begin));
@@ -97,7 +91,7 @@ TEST(ByteBuffer, ResizeCutsOrReserves)
     EXPECT_EQ(b.len(), 3u);
     EXPECT_EQ(b.tell(), 3u);
     ASSERT_TRUE(b.resize(8));
-    EXPECT_EQ(b.len(), 3u);  // growing only reserves
+    EXPECT_EQ(b.len(), 3u); // growing only reserves
     const uint8_t nine = 9;
     ASSERT_TRUE(b.write(&nine, 1));
     EXPECT_EQ(b.len(), 4u);
@@ -105,8 +99,7 @@ TEST(ByteBuffer, ResizeCutsOrReserves)
     EXPECT_EQ(b.data()[3], 9);
 }
 
-TEST(ByteBuffer, SizesPastTheLimitAreRefused)
-{
+TEST(ByteBuffer, SizesPastTheLimitAreRefused) {
     EXPECT_THROW(sqstd::ByteBuffer(sqstd::ByteBuffer::kMaxSize + 1), std::bad_alloc);
     sqstd::ByteBuffer b(4);
     EXPECT_FALSE(b.resize(sqstd::ByteBuffer::kMaxSize + 1));
@@ -114,21 +107,22 @@ TEST(ByteBuffer, SizesPastTheLimitAreRefused)
     ASSERT_TRUE(b.seek(4, sqstd::SeekOrigin::Begin));
     const uint8_t x = 1;
     EXPECT_TRUE(b.write(&x, 1));
-    EXPECT_FALSE(b.write(&x, sqstd::ByteBuffer::kMaxSize));  // nothing written
+    EXPECT_FALSE(b.write(&x, sqstd::ByteBuffer::kMaxSize)); // nothing written
     EXPECT_EQ(b.len(), 5u);
     EXPECT_EQ(b.tell(), 5u);
 }
 
-TEST(ByteBuffer, SwapsLeaveATrailingPartialUnit)
-{
+TEST(ByteBuffer, SwapsLeaveATrailingPartialUnit) {
     sqstd::ByteBuffer b(0);
     const uint8_t d[] = {1, 2, 3, 4, 5, 6, 7};
     ASSERT_TRUE(b.write(d, 7));
     b.swap2();
-    EXPECT_EQ(std::vector<uint8_t>(b.data(), b.data() + 7), (std::vector<uint8_t>{2, 1, 4, 3, 6, 5, 7}));
+    EXPECT_EQ(std::vector<uint8_t>(b.data(), b.data() + 7),
+              (std::vector<uint8_t>{2, 1, 4, 3, 6, 5, 7}));
     b.swap2();
     b.swap4();
-    EXPECT_EQ(std::vector<uint8_t>(b.data(), b.data() + 7), (std::vector<uint8_t>{4, 3, 2, 1, 5, 6, 7}));
+    EXPECT_EQ(std::vector<uint8_t>(b.data(), b.data() + 7),
+              (std::vector<uint8_t>{4, 3, 2, 1, 5, 6, 7}));
 }
 
-}  // namespace
+} // namespace

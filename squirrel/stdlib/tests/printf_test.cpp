@@ -8,10 +8,11 @@
 
 namespace {
 
-std::string u8(const std::u16string& s) { return sqstd::to_utf8(s); }
+std::string u8(const std::u16string& s) {
+    return sqstd::to_utf8(s);
+}
 
-TEST(Printf, ReportLayouts)
-{
+TEST(Printf, ReportLayouts) {
     EXPECT_EQ(u8(sqstd::formatf(u"\nAN ERROR HAS OCCURED [%s]\n", u"boom")),
               "\nAN ERROR HAS OCCURED [boom]\n");
     EXPECT_EQ(u8(sqstd::formatf(u"*FUNCTION [%s()] %s line [%d]\n", u"f", u"x.nut", -1)),
@@ -21,8 +22,7 @@ TEST(Printf, ReportLayouts)
               "c1.nut line = (2) column = (12) : error expression expected\n");
 }
 
-TEST(Printf, FourteenDigitFloatsOfSinglePrecisionValues)
-{
+TEST(Printf, FourteenDigitFloatsOfSinglePrecisionValues) {
     EXPECT_EQ(u8(sqstd::formatf(u"%.14g", static_cast<double>(0.1f))), "0.10000000149012");
     EXPECT_EQ(u8(sqstd::formatf(u"%.14g", static_cast<double>(1.0f))), "1");
     EXPECT_EQ(u8(sqstd::formatf(u"%.14g", static_cast<double>(2.5f))), "2.5");
@@ -30,13 +30,12 @@ TEST(Printf, FourteenDigitFloatsOfSinglePrecisionValues)
     EXPECT_EQ(u8(sqstd::formatf(u"%g", 0.333333333)), "0.333333");
 }
 
-TEST(Printf, TruncatesSafelyAndReturnsTheFullLength)
-{
+TEST(Printf, TruncatesSafelyAndReturnsTheFullLength) {
     char16_t buf[8];
     for (auto& c : buf) c = u'#';
     EXPECT_EQ(sqstd_snprintf(buf, 5, u"%s-%d", u"abcdef", 42), 9);
     EXPECT_EQ(std::u16string(buf), u"abcd");
-    EXPECT_EQ(buf[5], u'#');  // nothing written past the size
+    EXPECT_EQ(buf[5], u'#'); // nothing written past the size
     EXPECT_EQ(sqstd_snprintf(nullptr, 0, u"%05d", 3), 5);
     EXPECT_EQ(sqstd_snprintf(buf, 1, u"xyz"), 3);
     EXPECT_EQ(buf[0], 0);
@@ -44,19 +43,20 @@ TEST(Printf, TruncatesSafelyAndReturnsTheFullLength)
     EXPECT_EQ(std::u16string(buf), u"abc");
 }
 
-TEST(Printf, LengthModifiersAndStarArguments)
-{
-    EXPECT_EQ(u8(sqstd::formatf(u"%ld %lld %lu %zu", -5L, LLONG_MIN, ULONG_MAX, static_cast<size_t>(7))),
-              "-5 -9223372036854775808 18446744073709551615 7");
+TEST(Printf, LengthModifiersAndStarArguments) {
+    EXPECT_EQ(
+        u8(sqstd::formatf(u"%ld %lld %lu %zu", -5L, LLONG_MIN, ULONG_MAX, static_cast<size_t>(7))),
+        "-5 -9223372036854775808 18446744073709551615 7");
     EXPECT_EQ(u8(sqstd::formatf(u"%hd %hhu %hx", 70000, 257, 0x12345)), "4464 1 2345");
-    EXPECT_EQ(u8(sqstd::formatf(u"[%*d] [%-*d] [%.*f]", 4, 1, 3, 2, 2, 3.14159)), "[   1] [2  ] [3.14]");
+    EXPECT_EQ(u8(sqstd::formatf(u"[%*d] [%-*d] [%.*f]", 4, 1, 3, 2, 2, 3.14159)),
+              "[   1] [2  ] [3.14]");
     EXPECT_EQ(u8(sqstd::formatf(u"[%*d]", -4, 1)), "[1   ]");
     EXPECT_EQ(u8(sqstd::formatf(u"[%.*s]", -1, u"all")), "[all]");
 }
 
-TEST(Printf, NarrowAndWideText)
-{
-    EXPECT_EQ(u8(sqstd::formatf(u"%hs|%s|%c", "na\xC3\xAFve", u"日本", 0x8A9E)), "na\xC3\xAFve|日本|語");
+TEST(Printf, NarrowAndWideText) {
+    EXPECT_EQ(u8(sqstd::formatf(u"%hs|%s|%c", "na\xC3\xAFve", u"日本", 0x8A9E)),
+              "na\xC3\xAFve|日本|語");
     EXPECT_EQ(u8(sqstd::formatf(u"%s %hs", static_cast<const char16_t*>(nullptr),
                                 static_cast<const char*>(nullptr))),
               "(null) (null)");
@@ -65,8 +65,7 @@ TEST(Printf, NarrowAndWideText)
     EXPECT_EQ(u8(sqstd::formatf(u"%.2s", raw)), "ab");
 }
 
-TEST(Printf, PointersAndUnknownConversions)
-{
+TEST(Printf, PointersAndUnknownConversions) {
     EXPECT_EQ(u8(sqstd::formatf(u"0x%p", reinterpret_cast<void*>(0x12FA30))), "0x0012FA30");
     EXPECT_EQ(u8(sqstd::formatf(u"0x%p", static_cast<void*>(nullptr))), "0x00000000");
     // unknown conversions are copied and take no argument
@@ -75,11 +74,10 @@ TEST(Printf, PointersAndUnknownConversions)
     EXPECT_EQ(u8(sqstd::formatf(u"%-5")), "%-5");
 }
 
-TEST(Printf, HugeFieldsAreClamped)
-{
+TEST(Printf, HugeFieldsAreClamped) {
     std::u16string s = sqstd::formatf(u"%*d", INT_MAX, 1);
     EXPECT_EQ(s.size(), 65536u);
     EXPECT_EQ(sqstd::formatf(u"%99999999999999999999d", 1).size(), 65536u);
 }
 
-}  // namespace
+} // namespace

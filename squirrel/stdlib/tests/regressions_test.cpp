@@ -10,8 +10,7 @@
 
 namespace {
 
-std::vector<std::filesystem::path> inputs(const char* sub)
-{
+std::vector<std::filesystem::path> inputs(const char* sub) {
     std::vector<std::filesystem::path> r;
     std::filesystem::path dir = std::filesystem::path(SQSTD_REGRESSIONS_DIR) / sub;
     if (std::filesystem::is_directory(dir))
@@ -20,14 +19,12 @@ std::vector<std::filesystem::path> inputs(const char* sub)
     return r;
 }
 
-std::vector<uint8_t> bytes(const std::filesystem::path& p)
-{
+std::vector<uint8_t> bytes(const std::filesystem::path& p) {
     std::ifstream f(p, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), {});
 }
 
-TEST(Regressions, FormatInputs)
-{
+TEST(Regressions, FormatInputs) {
     ASSERT_FALSE(inputs("format").empty());
     for (const auto& p : inputs("format")) {
         std::vector<uint8_t> b = bytes(p);
@@ -36,8 +33,7 @@ TEST(Regressions, FormatInputs)
     }
 }
 
-TEST(Regressions, RegexpInputs)
-{
+TEST(Regressions, RegexpInputs) {
     ASSERT_FALSE(inputs("regexp").empty());
     for (const auto& p : inputs("regexp")) {
         std::vector<uint8_t> b = bytes(p);
@@ -46,4 +42,4 @@ TEST(Regressions, RegexpInputs)
     }
 }
 
-}  // namespace
+} // namespace

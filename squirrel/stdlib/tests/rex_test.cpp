@@ -18,15 +18,13 @@ struct Rex {
     const SQChar* err = nullptr;
 };
 
-std::string compile_error(const char* pat)
-{
+std::string compile_error(const char* pat) {
     Rex x(sqstd::from_utf8(pat));
     if (x.r) return "ok";
     return sqstd::to_utf8(x.err ? x.err : u"(null)");
 }
 
-bool match(const char* pat, const char* subject)
-{
+bool match(const char* pat, const char* subject) {
     Rex x(sqstd::from_utf8(pat));
     EXPECT_NE(x.r, nullptr) << pat;
     if (!x.r) return false;
@@ -35,8 +33,7 @@ bool match(const char* pat, const char* subject)
 }
 
 // "b..e" of the first match or "null".
-std::string search(const char* pat, const char* subject)
-{
+std::string search(const char* pat, const char* subject) {
     Rex x(sqstd::from_utf8(pat));
     EXPECT_NE(x.r, nullptr) << pat;
     if (!x.r) return "compile error";
@@ -46,43 +43,40 @@ std::string search(const char* pat, const char* subject)
     return std::to_string(b - s.c_str()) + ".." + std::to_string(e - s.c_str());
 }
 
-TEST(Rex, LiteralsDotAndAnchors)
-{
+TEST(Rex, LiteralsDotAndAnchors) {
     EXPECT_TRUE(match("abc", "abc"));
     EXPECT_EQ(search("abc", "xabcx"), "1..4");
     EXPECT_TRUE(match("a.c", "a\nc"));
     EXPECT_EQ(search("^ab", "xab"), "null");
     EXPECT_EQ(search("ab$", "xab"), "1..3");
     EXPECT_EQ(search("ab$", "abx"), "null");
-    EXPECT_TRUE(match("a^b", "a^b"));  // ^ inside a sequence is a character
+    EXPECT_TRUE(match("a^b", "a^b")); // ^ inside a sequence is a character
     EXPECT_EQ(search("$", "abc"), "null");
-    EXPECT_EQ(search("x*", ""), "null");  // search never tries the empty subject
+    EXPECT_EQ(search("x*", ""), "null"); // search never tries the empty subject
     EXPECT_EQ(search("(^a|b)", "ba"), "0..1");
     EXPECT_EQ(search("c|^a", "xa"), "null");
 }
 
-TEST(Rex, RepetitionStopsAtTheFollowingElement)
-{
+TEST(Rex, RepetitionStopsAtTheFollowingElement) {
     EXPECT_EQ(search("a.*b", "axxbxxb"), "0..4");
     EXPECT_EQ(search("a+a", "aaa"), "0..2");
     EXPECT_FALSE(match("a?a", "a"));
     EXPECT_EQ(search("a?a", "a"), "null");
     EXPECT_EQ(search("a.*by", "axxbxxby"), "null");
     EXPECT_EQ(search("a*ab", "aaab"), "1..4");
-    EXPECT_TRUE(match("a*b*c", "aabbc"));  // a following optional repetition keeps it greedy
+    EXPECT_TRUE(match("a*b*c", "aabbc")); // a following optional repetition keeps it greedy
     EXPECT_EQ(search("a.*", "xabc"), "1..4");
-    EXPECT_EQ(search("a.*b", "ab"), "null");  // the element is taken once if it can be
+    EXPECT_EQ(search("a.*b", "ab"), "null"); // the element is taken once if it can be
     EXPECT_EQ(search("<.+>", "<a><b>"), "0..3");
     EXPECT_EQ(search("x{0}y", "xy"), "1..2");
     EXPECT_TRUE(match("a{2,}", "aaaaa"));
     EXPECT_FALSE(match("a{1,2}", "aaa"));
     EXPECT_FALSE(match("a{3,1}", "aaa"));
     EXPECT_TRUE(match("(ab){2}", "abab"));
-    EXPECT_EQ(search("\\w+\\b", "foo bar"), "0..2");  // boundaries look at white space
+    EXPECT_EQ(search("\\w+\\b", "foo bar"), "0..2"); // boundaries look at white space
 }
 
-TEST(Rex, AlternativesAreNotRetried)
-{
+TEST(Rex, AlternativesAreNotRetried) {
     EXPECT_FALSE(match("(x|xy)z", "xyz"));
     EXPECT_TRUE(match("x|xy", "x"));
     EXPECT_FALSE(match("x|xy", "xy"));
@@ -92,14 +86,13 @@ TEST(Rex, AlternativesAreNotRetried)
     EXPECT_TRUE(match("(?:ab)+", "abab"));
 }
 
-TEST(Rex, ClassesAndEscapes)
-{
+TEST(Rex, ClassesAndEscapes) {
     EXPECT_EQ(search("[abc]+", "xxbcay"), "2..5");
     EXPECT_EQ(search("[^abc]+", "abxyc"), "2..4");
     EXPECT_TRUE(match("[-a]+", "a-a"));
     EXPECT_TRUE(match("[a\\]]+", "a]a"));
     EXPECT_TRUE(match("[\\d]+", "12"));
-    EXPECT_TRUE(match("[\\b]", "b"));  // \b in a class is b
+    EXPECT_TRUE(match("[\\b]", "b")); // \b in a class is b
     EXPECT_TRUE(match("[\\t\\n]+", "\t\n"));
     EXPECT_EQ(search("\\d+", "ab123cd"), "2..5");
     EXPECT_EQ(search("\\W+", "ab!?cd"), "2..4");
@@ -107,25 +100,24 @@ TEST(Rex, ClassesAndEscapes)
     EXPECT_EQ(search("\\u+", "abCDe"), "2..4");
     EXPECT_EQ(search("\\p+", "ab.,!c"), "2..5");
     EXPECT_EQ(search("\\x+", "zz1aFz"), "2..5");
-    EXPECT_TRUE(match("\\c\\C", "\x01" "a"));
+    EXPECT_TRUE(match("\\c\\C", "\x01"
+                                "a"));
     EXPECT_TRUE(match("a\\.b", "a.b"));
     EXPECT_FALSE(match("a\\.b", "axb"));
     EXPECT_TRUE(match("\\q\\0", "q0"));
-    EXPECT_TRUE(match("a\\", "a\\"));  // a trailing backslash stands for itself
+    EXPECT_TRUE(match("a\\", "a\\")); // a trailing backslash stands for itself
     // Character tests are ASCII: other units belong to the negated classes only.
     EXPECT_TRUE(match("\\W\\S\\D\\A", "日本語字"));
     EXPECT_FALSE(match("\\w", "日"));
 }
 
-TEST(Rex, WideSubjects)
-{
+TEST(Rex, WideSubjects) {
     EXPECT_EQ(search("本+", "日本本語"), "1..3");
     EXPECT_TRUE(match("[ぁ-ん]+", "ひらがな"));
     EXPECT_FALSE(match("[ぁ-ん]+", "カタカナ"));
 }
 
-TEST(Rex, CompileErrors)
-{
+TEST(Rex, CompileErrors) {
     for (const char* p : {"(", "[", "[abc", "^", "a|", "(?:", ""})
         EXPECT_EQ(compile_error(p), "letter expected") << p;
     for (const char* p : {"(a", "()", "(?x)", "a{1,2", "a{1,x}"})
@@ -133,14 +125,14 @@ TEST(Rex, CompileErrors)
     for (const char* p : {"a)", "a**"}) EXPECT_EQ(compile_error(p), "unexpected character") << p;
     for (const char* p : {"a{", "a{,2}"}) EXPECT_EQ(compile_error(p), "number expected") << p;
     EXPECT_EQ(compile_error("a{2"), ", or } expected");
-    for (const char* p : {"[z-a]", "[a-]", "[a-"}) EXPECT_EQ(compile_error(p), "invalid range") << p;
+    for (const char* p : {"[z-a]", "[a-]", "[a-"})
+        EXPECT_EQ(compile_error(p), "invalid range") << p;
     for (const char* p : {"[]", "[^]", "[]a]"}) EXPECT_EQ(compile_error(p), "empty class") << p;
     for (const char* p : {"*", "+a", "?", "{2}", ")", "|a", "a||b", "a{3,1}", "a\\"})
         EXPECT_EQ(compile_error(p), "ok") << p;
 }
 
-TEST(Rex, CapturesAndSubexpressionCount)
-{
+TEST(Rex, CapturesAndSubexpressionCount) {
     Rex x(u"(\\d+)-(\\d+)-(\\d+)");
     ASSERT_NE(x.r, nullptr);
     EXPECT_EQ(sqstd_rex_getsubexpcount(x.r), 4);
@@ -161,18 +153,18 @@ TEST(Rex, CapturesAndSubexpressionCount)
     std::u16string t = u"b";
     ASSERT_TRUE(sqstd_rex_search(y.r, t.c_str(), &b, &e));
     ASSERT_TRUE(sqstd_rex_getsubexp(y.r, 1, &m));
-    EXPECT_EQ(m.begin, nullptr);  // took no part
+    EXPECT_EQ(m.begin, nullptr); // took no part
     ASSERT_TRUE(sqstd_rex_getsubexp(y.r, 2, &m));
     EXPECT_EQ(m.begin, t.c_str());
 
-    for (auto [p, n] : {std::pair{u"abc", 1}, {u"((a)(b))", 4}, {u"(a|b)+c", 2}, {u"(?:ab)(c)", 2}}) {
+    for (auto [p, n] :
+         {std::pair{u"abc", 1}, {u"((a)(b))", 4}, {u"(a|b)+c", 2}, {u"(?:ab)(c)", 2}}) {
         Rex z(p);
         EXPECT_EQ(sqstd_rex_getsubexpcount(z.r), n);
     }
 }
 
-TEST(Rex, SearchRangeTreatsTheRangeAsTheSubject)
-{
+TEST(Rex, SearchRangeTreatsTheRangeAsTheSubject) {
     Rex x(u"^\\d+$");
     std::u16string s = u"ab12cd";
     const SQChar *b, *e;
@@ -186,17 +178,15 @@ TEST(Rex, SearchRangeTreatsTheRangeAsTheSubject)
     EXPECT_TRUE(sqstd::rex_match_range(y.r, z.data(), z.data() + 3));
 }
 
-TEST(Rex, EmptyRepetitionsTerminate)
-{
+TEST(Rex, EmptyRepetitionsTerminate) {
     EXPECT_TRUE(match("(a*)*b", "aab"));
     EXPECT_TRUE(match("(\\b)+x", "x"));
     EXPECT_TRUE(match("(|a)*", ""));
-    EXPECT_TRUE(match("(|a)*", "a") == false);  // the empty alternative wins
+    EXPECT_TRUE(match("(|a)*", "a") == false); // the empty alternative wins
     EXPECT_TRUE(match("(a?){5}b", "b"));
 }
 
-TEST(Rex, DeepNestingIsACompileErrorNotACrash)
-{
+TEST(Rex, DeepNestingIsACompileErrorNotACrash) {
     std::string deep(100000, '(');
     deep += "a";
     deep += std::string(100000, ')');
@@ -207,8 +197,7 @@ TEST(Rex, DeepNestingIsACompileErrorNotACrash)
     EXPECT_TRUE(match(ok.c_str(), "a"));
 }
 
-TEST(Rex, RunawayWorkStopsAtTheBudget)
-{
+TEST(Rex, RunawayWorkStopsAtTheBudget) {
     // A repeated group with a following element costs O(n) per start position.
     std::u16string s(20000, u'a');
     const SQChar *b, *e;
@@ -227,12 +216,14 @@ TEST(Rex, RunawayWorkStopsAtTheBudget)
     EXPECT_FALSE(sqstd_rex_search(z.r, s.c_str(), &b, &e));
 }
 
-TEST(Rex, RememberedRepetitionsMatchLikeCapturedOnes)
-{
+TEST(Rex, RememberedRepetitionsMatchLikeCapturedOnes) {
     // Groups switch the memo off; with and without, spans must agree.
     const std::pair<const char16_t*, const char16_t*> pairs[] = {
-        {u"[ab]*b", u"([ab])*b"}, {u"a+ab", u"(a)+ab"}, {u"a.*b", u"a(.)*b"},
-        {u"[ab]+[bc]*c", u"([ab])+([bc])*c"}, {u"x?a*b", u"(x)?(a)*b"}};
+        {u"[ab]*b", u"([ab])*b"},
+        {u"a+ab", u"(a)+ab"},
+        {u"a.*b", u"a(.)*b"},
+        {u"[ab]+[bc]*c", u"([ab])+([bc])*c"},
+        {u"x?a*b", u"(x)?(a)*b"}};
     uint32_t seed = 7;
     for (int round = 0; round < 300; ++round) {
         std::u16string s;
@@ -255,4 +246,4 @@ TEST(Rex, RememberedRepetitionsMatchLikeCapturedOnes)
     }
 }
 
-}  // namespace
+} // namespace

@@ -6,7 +6,10 @@
 namespace {
 void quiet(HSQUIRRELVM, const SQChar*, ...) {}
 
-struct Buf { std::vector<unsigned char> bytes; size_t pos = 0; };
+struct Buf {
+    std::vector<unsigned char> bytes;
+    size_t pos = 0;
+};
 SQInteger writebuf(SQUserPointer up, SQUserPointer p, SQInteger n) {
     Buf* b = (Buf*)up;
     b->bytes.insert(b->bytes.end(), (unsigned char*)p, (unsigned char*)p + n);
@@ -20,7 +23,7 @@ SQInteger readbuf(SQUserPointer up, SQUserPointer p, SQInteger n) {
     b->pos += k;
     return (SQInteger)k;
 }
-}  // namespace
+} // namespace
 
 void ko_sq_fuzz_one(const uint8_t* data, size_t size) {
     HSQUIRRELVM v = sq_open(1024);
@@ -35,7 +38,8 @@ void ko_sq_fuzz_one(const uint8_t* data, size_t size) {
         loaded = SQ_SUCCEEDED(sq_readclosure(v, readbuf, &b));
     } else {
         sqstring src = sq_fromutf8((const char*)data, size);
-        loaded = SQ_SUCCEEDED(sq_compilebuffer(v, src.data(), (SQInteger)src.size(), u"fuzz", SQFalse));
+        loaded =
+            SQ_SUCCEEDED(sq_compilebuffer(v, src.data(), (SQInteger)src.size(), u"fuzz", SQFalse));
     }
     if (loaded) {
         Buf out;

@@ -15,7 +15,7 @@ TEST(ApiStack, PushPopSettopRemove) {
     EXPECT_EQ(sq_gettype(v, 1), OT_INTEGER);
     EXPECT_EQ(sq_gettype(v, -1), OT_NULL);
     EXPECT_EQ(sq_gettype(v, -3), OT_STRING);
-    sq_remove(v, 2);   // the float
+    sq_remove(v, 2); // the float
     EXPECT_EQ(sq_gettop(v), 4);
     EXPECT_EQ(sq_gettype(v, 2), OT_STRING);
     sq_settop(v, 7);
@@ -63,14 +63,14 @@ TEST(ApiStack, CallPopsParamsAndPushesResult) {
     sq_pushinteger(v, 7);
     sq_pushinteger(v, 8);
     ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 3, SQTrue, SQFalse)));
-    EXPECT_EQ(sq_gettop(v), 2);   // closure + result
+    EXPECT_EQ(sq_gettop(v), 2); // closure + result
     SQInteger r = 0;
     sq_getinteger(v, -1, &r);
     EXPECT_EQ(r, 27);
     sq_pop(v, 1);
     sq_pushroottable(v);
-    ASSERT_TRUE(SQ_FAILED(sq_call(v, 1, SQTrue, SQFalse)));   // vargv[0] does not exist
-    EXPECT_EQ(sq_gettop(v), 1);   // only the closure is left
+    ASSERT_TRUE(SQ_FAILED(sq_call(v, 1, SQTrue, SQFalse))); // vargv[0] does not exist
+    EXPECT_EQ(sq_gettop(v), 1);                             // only the closure is left
     EXPECT_EQ(t.lasterror(), "the index '0' does not exist");
 }
 
@@ -91,10 +91,10 @@ TEST(ApiStack, TableSlotsGetSetDelete) {
     sq_pop(v, 1);
     sq_pushstring(v, u"missing", -1);
     EXPECT_TRUE(SQ_FAILED(sq_get(v, -2)));
-    EXPECT_EQ(sq_gettop(v), 1);   // key popped, nothing pushed
+    EXPECT_EQ(sq_gettop(v), 1); // key popped, nothing pushed
     sq_pushstring(v, u"missing", -1);
     sq_pushinteger(v, 1);
-    EXPECT_TRUE(SQ_FAILED(sq_set(v, -3)));   // set needs an existing slot
+    EXPECT_TRUE(SQ_FAILED(sq_set(v, -3))); // set needs an existing slot
     EXPECT_EQ(sq_gettop(v), 1);
     sq_pushstring(v, u"k", -1);
     ASSERT_TRUE(SQ_SUCCEEDED(sq_deleteslot(v, -2, SQTrue)));
@@ -136,7 +136,10 @@ TEST(ApiStack, ArrayFunctions) {
     TestVM t;
     HSQUIRRELVM v = t.v;
     sq_newarray(v, 0);
-    for (int k = 0; k < 4; k++) { sq_pushinteger(v, k); sq_arrayappend(v, -2); }
+    for (int k = 0; k < 4; k++) {
+        sq_pushinteger(v, k);
+        sq_arrayappend(v, -2);
+    }
     EXPECT_EQ(sq_getsize(v, -1), 4);
     ASSERT_TRUE(SQ_SUCCEEDED(sq_arrayreverse(v, -1)));
     ASSERT_TRUE(SQ_SUCCEEDED(sq_arraypop(v, -1, SQTrue)));
@@ -184,10 +187,14 @@ TEST(ApiStack, NativeClosureParamsCheck) {
     EXPECT_EQ(t.lasterror(), "parameter 2 has an invalid type 'string' ; expected: 'integer'");
 }
 
-static SQInteger native_ok(HSQUIRRELVM v) { sq_pushinteger(v, sq_gettop(v)); return 1; }
+static SQInteger native_ok(HSQUIRRELVM v) {
+    sq_pushinteger(v, sq_gettop(v));
+    return 1;
+}
 
 // Registers `name` with the type mask; false if the mask is refused.
-static bool define_checked(TestVM& t, const char16_t* name, SQInteger nparams, const char16_t* mask) {
+static bool define_checked(TestVM& t, const char16_t* name, SQInteger nparams,
+                           const char16_t* mask) {
     HSQUIRRELVM v = t.v;
     sq_pushroottable(v);
     sq_pushstring(v, name, -1);
@@ -205,7 +212,8 @@ TEST(ApiStack, TypeMasksJoinAlternativesAndSkipSpaces) {
     ASSERT_TRUE(t.run("print(f(1, {}) + f(\"x\", []) + f(1.5, []));"));
     EXPECT_EQ(TestVM::out, "9");
     EXPECT_FALSE(t.run("f({}, {});"));
-    EXPECT_EQ(t.lasterror(), "parameter 1 has an invalid type 'table' ; expected: 'integer|float|string'");
+    EXPECT_EQ(t.lasterror(),
+              "parameter 1 has an invalid type 'table' ; expected: 'integer|float|string'");
     EXPECT_FALSE(t.run("f(1);"));
     EXPECT_EQ(t.lasterror(), "wrong number of parameters");
     // a space may follow '|'; '.' takes anything, also as an alternative
@@ -220,7 +228,9 @@ TEST(ApiStack, TypeMasksJoinAlternativesAndSkipSpaces) {
     EXPECT_FALSE(define_checked(t, u"h3", 2, u"..|n"));
 }
 
-static SQInteger native_fail(HSQUIRRELVM v) { return sq_throwerror(v, u"native failure"); }
+static SQInteger native_fail(HSQUIRRELVM v) {
+    return sq_throwerror(v, u"native failure");
+}
 
 TEST(ApiStack, NativeErrorsBecomeScriptExceptions) {
     TestVM t;
@@ -264,7 +274,8 @@ TEST(ApiStack, StackOverflowIsAScriptError) {
     EXPECT_FALSE(t.run("function f(n) { return 1 + f(n + 1); } f(0);"));
     EXPECT_EQ(t.lasterror(), "stack overflow");
     // runaway recursion through a metamethod (C-level recursion) too
-    EXPECT_FALSE(t.run("local d = { _get = function(k) { return this[k]; } }; local o = {}.setdelegate(d); o.x;"));
+    EXPECT_FALSE(t.run(
+        "local d = { _get = function(k) { return this[k]; } }; local o = {}.setdelegate(d); o.x;"));
     // the VM is still usable
     EXPECT_TRUE(t.run("print(1 + 1);"));
 }
@@ -273,11 +284,13 @@ TEST(ApiStack, CompileErrorsReportPosition) {
     TestVM t;
     static std::string got;
     got.clear();
-    sq_setcompilererrorhandler(t.v, [](HSQUIRRELVM, const SQChar* desc, const SQChar* src, SQInteger line, SQInteger col) {
-        got = A(src) + ":" + std::to_string(line) + ":" + std::to_string(col) + ": " + A(desc);
-    });
+    sq_setcompilererrorhandler(
+        t.v, [](HSQUIRRELVM, const SQChar* desc, const SQChar* src, SQInteger line, SQInteger col) {
+            got = A(src) + ":" + std::to_string(line) + ":" + std::to_string(col) + ": " + A(desc);
+        });
     std::u16string s = U("local a = 1;\nlocal b = ;\n");
-    EXPECT_TRUE(SQ_FAILED(sq_compilebuffer(t.v, s.data(), (SQInteger)s.size(), u"bad.nut", SQTrue)));
+    EXPECT_TRUE(
+        SQ_FAILED(sq_compilebuffer(t.v, s.data(), (SQInteger)s.size(), u"bad.nut", SQTrue)));
     EXPECT_EQ(got.substr(0, 10), "bad.nut:2:");
     EXPECT_NE(got.find("expression expected"), std::string::npos);
     EXPECT_EQ(t.lasterror(), "expression expected");

@@ -5,7 +5,8 @@
 namespace {
 int g_released = 0;
 SQInteger count_release(SQUserPointer p, SQInteger size) {
-    (void)p; (void)size;
+    (void)p;
+    (void)size;
     g_released++;
     return 1;
 }
@@ -21,13 +22,12 @@ void register_fn(HSQUIRRELVM v, const char16_t* name, SQFUNCTION f) {
     sq_newslot(v, -3, SQFalse);
     sq_pop(v, 1);
 }
-}  // namespace
+} // namespace
 
 TEST(GcWeakRef, WeakRefReadsNullAtOnce) {
     TestVM t;
-    ASSERT_TRUE(t.run(
-        "local t = {}; local w = t.weakref();"
-        "print(w.ref() == t); t = null; print(\",\" + (w.ref() == null));"));
+    ASSERT_TRUE(t.run("local t = {}; local w = t.weakref();"
+                      "print(w.ref() == t); t = null; print(\",\" + (w.ref() == null));"));
     EXPECT_EQ(TestVM::out, "true,true");
 }
 
@@ -67,11 +67,10 @@ TEST(GcWeakRef, CyclesNeedTheCollector) {
     TestVM t;
     register_fn(t.v, u"make_ud", make_ud);
     g_released = 0;
-    ASSERT_TRUE(t.run(
-        "local a = {}, b = {}; a.b <- b; b.a <- a; a.ud <- make_ud();"
-        "::w <- a.weakref();"));
+    ASSERT_TRUE(t.run("local a = {}, b = {}; a.b <- b; b.a <- a; a.ud <- make_ud();"
+                      "::w <- a.weakref();"));
     EXPECT_EQ(g_released, 0);
-    ASSERT_TRUE(t.run("print(w != null);"));   // a weakref read from a slot is its target
+    ASSERT_TRUE(t.run("print(w != null);")); // a weakref read from a slot is its target
     EXPECT_EQ(TestVM::out, "true");
     SQInteger n = sq_collectgarbage(t.v);
     EXPECT_GE(n, 2);
@@ -130,6 +129,7 @@ TEST(GcWeakRef, ResurrectUnreachableReturnsTheCycle) {
 
 TEST(GcWeakRef, LongChainsAreFreedWithoutDeepRecursion) {
     TestVM t;
-    ASSERT_TRUE(t.run("local head = null; for (local i = 0; i < 300000; i++) head = { next = head }; head = null; print(\"ok\");"));
+    ASSERT_TRUE(t.run("local head = null; for (local i = 0; i < 300000; i++) head = { next = head "
+                      "}; head = null; print(\"ok\");"));
     EXPECT_EQ(TestVM::out, "ok");
 }

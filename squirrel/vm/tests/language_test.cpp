@@ -53,7 +53,7 @@ TEST(Language, StringsAreUtf16Units) {
     EXPECT_EQ(eval(t, "s[1]"), "233");
     EXPECT_EQ(eval(t, "s[2]"), "55357");
     EXPECT_EQ(eval(t, "(0x1E9).tochar()[0]"), "489");
-    EXPECT_EQ(eval(t, "(0x12345).tochar()[0]"), "9029");   // truncated to 16 bits
+    EXPECT_EQ(eval(t, "(0x12345).tochar()[0]"), "9029"); // truncated to 16 bits
     EXPECT_EQ(eval(t, "\"abc\" == \"ab\" + \"c\""), "true");
 }
 
@@ -62,16 +62,20 @@ TEST(Language, DefaultTextOfObjectsIsAnUpperCaseAddress) {
     std::string s = eval(t, "{}");
     ASSERT_EQ(s.substr(0, 11), "(table : 0x");
     EXPECT_EQ(s.back(), ')');
-    for (size_t i = 11; i + 1 < s.size(); i++) EXPECT_TRUE(isdigit((unsigned char)s[i]) || (s[i] >= 'A' && s[i] <= 'F')) << s;
+    for (size_t i = 11; i + 1 < s.size(); i++)
+        EXPECT_TRUE(isdigit((unsigned char)s[i]) || (s[i] >= 'A' && s[i] <= 'F')) << s;
     EXPECT_GE(s.size() - 12, 8u);
     EXPECT_EQ(eval(t, "null"), "(null : 0x00000000)");
 }
 
 TEST(Language, TableIterationFollowsInsertionOrder) {
     TestVM t;
-    EXPECT_EQ(eval(t, "(function() { local t = {}; for (local i = 20; i > 0; i--) t[i * 7 % 13 + \"\"] <- i;"
-                      " delete t[\"3\"]; t.z <- 0; local s = \"\"; foreach (k, v in t) s += k + \",\"; return s; })()"),
-              "10,9,2,8,1,7,0,6,12,5,11,4,z,");
+    EXPECT_EQ(
+        eval(t,
+             "(function() { local t = {}; for (local i = 20; i > 0; i--) t[i * 7 % 13 + \"\"] <- i;"
+             " delete t[\"3\"]; t.z <- 0; local s = \"\"; foreach (k, v in t) s += k + \",\"; "
+             "return s; })()"),
+        "10,9,2,8,1,7,0,6,12,5,11,4,z,");
 }
 
 TEST(Language, RuntimeErrorTexts) {

@@ -1,12 +1,15 @@
 // Bytecode round trip, and corrupt input that must fail cleanly.
-#include "vm_test_util.h"
 #include "squirrel/vm/sqvm.h"
-#include <gtest/gtest.h>
+#include "vm_test_util.h"
 #include <cstring>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace {
-struct Buf { std::vector<unsigned char> bytes; size_t pos = 0; };
+struct Buf {
+    std::vector<unsigned char> bytes;
+    size_t pos = 0;
+};
 SQInteger writebuf(SQUserPointer up, SQUserPointer p, SQInteger n) {
     Buf* b = (Buf*)up;
     b->bytes.insert(b->bytes.end(), (unsigned char*)p, (unsigned char*)p + n);
@@ -28,7 +31,7 @@ const char* kProgram =
     "local g = function() { yield 1; yield 2; }; foreach (x in g()) s += x;"
     "try { throw \"e\"; } catch (e) { s += 100; }"
     "print(fact(5) + \" \" + K(4).twice() + \" \" + s + \" \" + t.a + t.b);";
-}  // namespace
+} // namespace
 
 TEST(Serialize, RoundTripRunsTheSame) {
     TestVM t;
@@ -72,7 +75,7 @@ TEST(Serialize, TruncatedAndCorruptStreamsFail) {
         EXPECT_EQ(sq_gettop(v), top);
     }
     // flip bytes one by one: loading may succeed or fail, running must never crash
-    v->_opbudget = 1000000;   // a changed jump may loop forever
+    v->_opbudget = 1000000; // a changed jump may loop forever
     uint32_t seed = 12345;
     for (int k = 0; k < 3000; k++) {
         Buf b = good;
@@ -89,7 +92,7 @@ TEST(Serialize, TruncatedAndCorruptStreamsFail) {
         if (v->_opbudget < 1000) v->_opbudget = 1000000;
     }
     Buf foreign = good;
-    foreign.bytes[10] = 1;   // SQChar size of a narrow build
+    foreign.bytes[10] = 1; // SQChar size of a narrow build
     EXPECT_TRUE(SQ_FAILED(sq_readclosure(v, readbuf, &foreign)));
     EXPECT_NE(t.lasterror().find("sizes"), std::string::npos);
 }

@@ -15,21 +15,21 @@ void register_fn(HSQUIRRELVM v, const char16_t* name, SQFUNCTION f) {
     sq_newslot(v, -3, SQFalse);
     sq_pop(v, 1);
 }
-}  // namespace
+} // namespace
 
 TEST(Suspend, ScriptSuspendAndHostWakeup) {
     TestVM t;
     HSQUIRRELVM v = t.v;
-    ASSERT_TRUE(t.compile(
-        "local frames = 0;"
-        "while (true) { local got = suspend(frames); frames++; print(got + \";\"); if (got == \"stop\") break; }"
-        "return \"done \" + frames;"));
+    ASSERT_TRUE(t.compile("local frames = 0;"
+                          "while (true) { local got = suspend(frames); frames++; print(got + "
+                          "\";\"); if (got == \"stop\") break; }"
+                          "return \"done \" + frames;"));
     sq_pushroottable(v);
     ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQTrue)));
     EXPECT_EQ(sq_getvmstate(v), SQ_VMSTATE_SUSPENDED);
     SQInteger i = -1;
     sq_getinteger(v, -1, &i);
-    EXPECT_EQ(i, 0);   // suspend(frames) handed 0 to the host
+    EXPECT_EQ(i, 0); // suspend(frames) handed 0 to the host
     sq_pop(v, 1);
     for (int frame = 1; frame <= 1000; frame++) {
         sq_pushinteger(v, frame);
@@ -70,7 +70,8 @@ TEST(Suspend, NativeSuspendsWithAValue) {
 TEST(Suspend, WakeupWithThrowRaisesInTheScript) {
     TestVM t;
     HSQUIRRELVM v = t.v;
-    ASSERT_TRUE(t.compile("try { suspend(); } catch (e) { return \"caught \" + e; } return \"not thrown\";"));
+    ASSERT_TRUE(t.compile(
+        "try { suspend(); } catch (e) { return \"caught \" + e; } return \"not thrown\";"));
     sq_pushroottable(v);
     ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQFalse, SQFalse)));
     ASSERT_EQ(sq_getvmstate(v), SQ_VMSTATE_SUSPENDED);
@@ -96,12 +97,12 @@ TEST(Suspend, CannotSuspendThroughNativeCalls) {
 
 TEST(Suspend, ThreadsSuspendIndependently) {
     TestVM t;
-    ASSERT_TRUE(t.run(
-        "local th = newthread(function(a) { local b = suspend(a + 1); return b * 10; });"
-        "local first = th.call(1);"
-        "local st = th.getstatus();"
-        "local last = th.wakeup(4);"
-        "print(first + \" \" + st + \" \" + last + \" \" + th.getstatus());"));
+    ASSERT_TRUE(
+        t.run("local th = newthread(function(a) { local b = suspend(a + 1); return b * 10; });"
+              "local first = th.call(1);"
+              "local st = th.getstatus();"
+              "local last = th.wakeup(4);"
+              "print(first + \" \" + st + \" \" + last + \" \" + th.getstatus());"));
     EXPECT_EQ(TestVM::out, "2 suspended 40 idle");
 }
 
@@ -121,7 +122,7 @@ TEST(Suspend, GeneratorResumeFromNative) {
     sq_getinteger(v, -1, &i);
     EXPECT_EQ(i, 2);
     sq_pop(v, 1);
-    ASSERT_TRUE(SQ_SUCCEEDED(sq_resume(v, SQFalse, SQFalse)));   // runs to the end
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_resume(v, SQFalse, SQFalse))); // runs to the end
     EXPECT_TRUE(SQ_FAILED(sq_resume(v, SQFalse, SQFalse)));
     EXPECT_EQ(t.lasterror(), "resuming dead generator");
 }

@@ -31,11 +31,14 @@ TestVM::TestVM() {
     out.clear();
 }
 
-TestVM::~TestVM() { sq_close(v); }
+TestVM::~TestVM() {
+    sq_close(v);
+}
 
 bool TestVM::compile(const std::string& src, const char* name) {
     std::u16string s = U(src);
-    return SQ_SUCCEEDED(sq_compilebuffer(v, s.data(), (SQInteger)s.size(), U(name).c_str(), SQFalse));
+    return SQ_SUCCEEDED(
+        sq_compilebuffer(v, s.data(), (SQInteger)s.size(), U(name).c_str(), SQFalse));
 }
 
 bool TestVM::run(const std::string& src) {

@@ -15,5 +15,5 @@ struct TestVM {
     // Compiles `src`; leaves the closure on the stack.
     bool compile(const std::string& src, const char* name = "test");
     std::string lasterror();
-    static std::string out;    // text printed by print() and error()
+    static std::string out; // text printed by print() and error()
 };
