@@ -18,13 +18,21 @@ function(ko_add_gtest name)
     if(T_HEADLESS)
         set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${KO_HEADLESS})
     endif()
-    # The environment is itself a list: escape its separators so it stays one value.
-    string(REPLACE ";" "\\;" env "${KO_TEST_ENV}")
-    set(props ENVIRONMENT "${env}" TIMEOUT 120)
+    set(props TIMEOUT 120)
     if(T_LABELS)
         list(APPEND props LABELS "${T_LABELS}")
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST TEST_PREFIX "${name}." PROPERTIES ${props})
+    # The environment is a list, and gtest_discover_tests hands its PROPERTIES through two
+    # layers of list expansion that keep only the first variable intact (the others end up
+    # inside its value). So set it after discovery, from a file ctest reads next: by then
+    # ${name}_TESTS names every test of the executable.
+    set(env_file "${CMAKE_CURRENT_BINARY_DIR}/${name}_environment.cmake")
+    file(WRITE "${env_file}"
+         "if(${name}_TESTS)\n"
+         "    set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT [==[${KO_TEST_ENV}]==])\n"
+         "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${env_file}")
 endfunction()
 
 # ko_add_script_test(NAME COMMAND cmd... [HEADLESS] [LABELS label...])

@@ -33,11 +33,6 @@ namespace sqstd {
 /* Appends the formatted text to `out`. */
 void vappendf(std::u16string& out, const SQChar* fmt, va_list args);
 std::u16string formatf(const SQChar* fmt, ...);
-
-/* UTF-16 <-> UTF-8 at the edges (terminal, file names). Unpaired surrogates and
- * invalid bytes become U+FFFD. */
-std::string to_utf8(std::u16string_view s);
-std::u16string from_utf8(std::string_view s);
 } // namespace sqstd
 #endif
 

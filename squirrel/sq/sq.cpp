@@ -15,81 +15,15 @@
 #include <string>
 #include <vector>
 
+#include "squirrel/internal/utf16.h"
+
 namespace {
 
 std::string to_utf8(const SQChar* s, size_t n) {
-    std::string out;
-    for (size_t i = 0; i < n; i++) {
-        uint32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            i++;
-        }
-        if (c < 0x80)
-            out.push_back((char)c);
-        else if (c < 0x800) {
-            out.push_back((char)(0xC0 | (c >> 6)));
-            out.push_back((char)(0x80 | (c & 63)));
-        } else if (c < 0x10000) {
-            out.push_back((char)(0xE0 | (c >> 12)));
-            out.push_back((char)(0x80 | ((c >> 6) & 63)));
-            out.push_back((char)(0x80 | (c & 63)));
-        } else {
-            out.push_back((char)(0xF0 | (c >> 18)));
-            out.push_back((char)(0x80 | ((c >> 12) & 63)));
-            out.push_back((char)(0x80 | ((c >> 6) & 63)));
-            out.push_back((char)(0x80 | (c & 63)));
-        }
-    }
-    return out;
+    return sq_toutf8(s, (SQInteger)n);
 }
-
 std::u16string from_utf8(const std::string& s) {
-    std::u16string out;
-    size_t i = 0;
-    const unsigned char* u = (const unsigned char*)s.data();
-    while (i < s.size()) {
-        uint32_t c = u[i];
-        int extra = c < 0x80             ? 0
-                    : (c & 0xE0) == 0xC0 ? 1
-                    : (c & 0xF0) == 0xE0 ? 2
-                    : (c & 0xF8) == 0xF0 ? 3
-                                         : -1;
-        if (extra < 0 || i + extra >= s.size() + (extra == 0 ? 1 : 0)) {
-            if (extra != 0) {
-                out.push_back((SQChar)c);
-                i++;
-                continue;
-            }
-        }
-        if (extra == 0) {
-            out.push_back((SQChar)c);
-            i++;
-            continue;
-        }
-        c &= (0x3F >> extra);
-        bool ok = true;
-        for (int k = 1; k <= extra; k++) {
-            if (i + k >= s.size() || (u[i + k] & 0xC0) != 0x80) {
-                ok = false;
-                break;
-            }
-            c = (c << 6) | (u[i + k] & 0x3F);
-        }
-        if (!ok) {
-            out.push_back((SQChar)u[i]);
-            i++;
-            continue;
-        }
-        i += extra + 1;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out.push_back((SQChar)(0xD800 + (c >> 10)));
-            out.push_back((SQChar)(0xDC00 + (c & 0x3FF)));
-        } else
-            out.push_back((SQChar)c);
-    }
-    return out;
+    return sq_fromutf8(s.data(), s.size());
 }
 
 size_t ulen(const SQChar* s) {
@@ -103,7 +37,10 @@ std::string format16(const SQChar* fmt, va_list ap) {
     std::string out;
     for (size_t i = 0; fmt[i]; i++) {
         if (fmt[i] != '%') {
-            out += to_utf8(&fmt[i], 1);
+            size_t run = 1; // a whole run, so that surrogate pairs stay together
+            while (fmt[i + run] && fmt[i + run] != '%') run++;
+            out += to_utf8(&fmt[i], run);
+            i += run - 1;
             continue;
         }
         std::string spec = "%";

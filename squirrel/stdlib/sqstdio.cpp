@@ -13,6 +13,7 @@
 
 #include <sys/stat.h>
 
+#include "squirrel/internal/utf16.h"
 #include "squirrel/stdlib/pathcase.h"
 #include "squirrel/stdlib/regutil.h"
 #include "squirrel/stdlib/stream.h"

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "squirrel/internal/utf16.h"
 #include "squirrel/stdlib/numtext.h"
 
 namespace sqstd {

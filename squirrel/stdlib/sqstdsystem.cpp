@@ -10,6 +10,7 @@
 #include <string>
 #include <sys/wait.h>
 
+#include "squirrel/internal/utf16.h"
 #include "squirrel/stdlib/corelib.h"
 #include "squirrel/stdlib/pathcase.h"
 #include "squirrel/stdlib/regutil.h"

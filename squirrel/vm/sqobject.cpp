@@ -77,83 +77,73 @@ sqstring sq_ascii(const char* s) {
     return r;
 }
 
+// UTF-16 -> UTF-8. A surrogate without its partner has no UTF-8 form: it becomes U+FFFD.
 std::string sq_toutf8(const SQChar* s, SQInteger len) {
     std::string out;
-    out.reserve(len);
+    out.reserve(len > 0 ? (size_t)len : 0);
     for (SQInteger i = 0; i < len; i++) {
         uint32_t c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < len && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-            i++;
+        if (c >= 0xD800 && c < 0xE000) {
+            bool paired = c < 0xDC00 && i + 1 < len && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000;
+            if (paired)
+                c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
+            else
+                c = 0xFFFD;
         }
-        if (c < 0x80)
+        if (c < 0x80) {
             out.push_back((char)c);
-        else if (c < 0x800) {
-            out.push_back((char)(0xC0 | (c >> 6)));
-            out.push_back((char)(0x80 | (c & 63)));
-        } else if (c < 0x10000) {
-            out.push_back((char)(0xE0 | (c >> 12)));
-            out.push_back((char)(0x80 | ((c >> 6) & 63)));
-            out.push_back((char)(0x80 | (c & 63)));
         } else {
-            out.push_back((char)(0xF0 | (c >> 18)));
-            out.push_back((char)(0x80 | ((c >> 12) & 63)));
-            out.push_back((char)(0x80 | ((c >> 6) & 63)));
-            out.push_back((char)(0x80 | (c & 63)));
+            int tail = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+            static const unsigned char lead[] = {0, 0xC0, 0xE0, 0xF0};
+            out.push_back((char)(lead[tail] | (c >> (6 * tail))));
+            for (int k = tail - 1; k >= 0; k--) out.push_back((char)(0x80 | ((c >> (6 * k)) & 63)));
         }
     }
     return out;
 }
 
+// UTF-8 -> UTF-16. Each byte that does not start a well-formed sequence (stray continuation,
+// overlong form, encoded surrogate, past U+10FFFF, cut short) becomes one U+FFFD, and decoding
+// goes on at the next byte.
 sqstring sq_fromutf8(const char* s, size_t len) {
     sqstring out;
     out.reserve(len);
-    size_t i = 0;
     const unsigned char* u = (const unsigned char*)s;
+    size_t i = 0;
     while (i < len) {
-        uint32_t c = u[i];
-        int extra = 0;
-        if (c < 0x80)
-            extra = 0;
-        else if ((c & 0xE0) == 0xC0) {
-            c &= 0x1F;
-            extra = 1;
-        } else if ((c & 0xF0) == 0xE0) {
-            c &= 0x0F;
-            extra = 2;
-        } else if ((c & 0xF8) == 0xF0) {
-            c &= 0x07;
-            extra = 3;
-        } else {
-            out.push_back((SQChar)c);
-            i++;
-            continue;
-        } // stray byte: keep its value
-        if (i + extra >= len + 0 && extra > 0 && i + extra > len - 1 + 1) {
-            out.push_back((SQChar)u[i]);
+        unsigned char b = u[i];
+        if (b < 0x80) {
+            out.push_back((SQChar)b);
             i++;
             continue;
         }
-        bool ok = true;
-        for (int k = 1; k <= extra; k++) {
-            if (i + k >= len || (u[i + k] & 0xC0) != 0x80) {
+        // Lead bytes C2..F4 only: C0/C1 could only start overlong forms, F5.. lie past U+10FFFF.
+        size_t tail = b >= 0xC2 && b < 0xE0   ? 1
+                      : b >= 0xE0 && b < 0xF0 ? 2
+                      : b >= 0xF0 && b < 0xF5 ? 3
+                                              : 0;
+        uint32_t c = b & (0x3F >> tail);
+        bool ok = tail > 0 && len - i > tail; // the whole sequence is there
+        for (size_t k = 1; ok && k <= tail; k++) {
+            if ((u[i + k] & 0xC0) != 0x80)
                 ok = false;
-                break;
-            }
-            c = (c << 6) | (u[i + k] & 0x3F);
+            else
+                c = (c << 6) | (u[i + k] & 0x3F);
         }
-        if (!ok) {
-            out.push_back((SQChar)u[i]);
+        static const uint32_t least[] = {0, 0x80, 0x800, 0x10000};
+        if (!ok || c < least[tail] || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
+            out.push_back((SQChar)0xFFFD);
             i++;
             continue;
         }
-        i += extra + 1;
+        i += tail + 1;
         if (c >= 0x10000) {
             c -= 0x10000;
             out.push_back((SQChar)(0xD800 + (c >> 10)));
             out.push_back((SQChar)(0xDC00 + (c & 0x3FF)));
-        } else
+        } else {
             out.push_back((SQChar)c);
+        }
     }
     return out;
 }

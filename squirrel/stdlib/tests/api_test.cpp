@@ -17,6 +17,8 @@
 #include <fstream>
 #include <string>
 
+#include "squirrel/internal/utf16.h"
+
 namespace fs = std::filesystem;
 
 namespace {

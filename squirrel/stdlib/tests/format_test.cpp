@@ -8,6 +8,7 @@
 
 #include <sqstdprintf.h>
 
+#include "squirrel/internal/utf16.h"
 #include "squirrel/stdlib/scriptformat.h"
 
 namespace {

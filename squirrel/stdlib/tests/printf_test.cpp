@@ -6,6 +6,8 @@
 #include <climits>
 #include <string>
 
+#include "squirrel/internal/utf16.h"
+
 namespace {
 
 std::string u8(const std::u16string& s) {

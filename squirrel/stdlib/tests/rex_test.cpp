@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "squirrel/internal/utf16.h"
 #include "squirrel/stdlib/rex.h"
 
 namespace {

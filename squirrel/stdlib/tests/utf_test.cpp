@@ -1,7 +1,8 @@
-// UTF-16 <-> UTF-8 at the edges of the program.
+// UTF-16 <-> UTF-8 at the edges of the program: the VM's converter, as the standard library
+// and sq reach it.
 #include <gtest/gtest.h>
 
-#include <sqstdprintf.h>
+#include "squirrel/internal/utf16.h"
 
 namespace {
 
@@ -31,6 +32,30 @@ TEST(Utf, InvalidBytesBecomeReplacementCharacters) {
     EXPECT_EQ(sqstd::from_utf8("\xE6\x97"), u"\xFFFD\xFFFD");           // cut short
     EXPECT_EQ(sqstd::from_utf8("\xF4\x90\x80\x80"), u"\xFFFD\xFFFD\xFFFD\xFFFD"); // past U+10FFFF
     EXPECT_EQ(sqstd::from_utf8(std::string("a\0b", 3)), std::u16string(u"a\0b", 3));
+}
+
+TEST(Utf, StrayBytesBecomeReplacementCharactersNotTheirByteValues) {
+    // A Latin-1 byte is not kept as its code point: U+FFFD, and the text after it decodes.
+    EXPECT_EQ(sqstd::from_utf8("caf\xE9"), u"caf\xFFFD");
+    EXPECT_EQ(sqstd::from_utf8("\x80\xBF"), u"\xFFFD\xFFFD"); // continuation bytes alone
+    EXPECT_EQ(sqstd::from_utf8("\xFF\xE6\x97\xA5"), u"\xFFFD\x65E5");
+    EXPECT_EQ(sqstd::from_utf8("\xE6\x97x"), u"\xFFFD\xFFFDx"); // sequence broken by ASCII
+    EXPECT_EQ(sqstd::from_utf8("\xF0\x9F\x98"), u"\xFFFD\xFFFD\xFFFD");
+    // Boundaries that are text: the last two-, three- and four-byte forms.
+    EXPECT_EQ(sqstd::from_utf8("\xDF\xBF\xEF\xBF\xBF\xF4\x8F\xBF\xBF"),
+              std::u16string({0x7FF, 0xFFFF, 0xDBFF, 0xDFFF}));
+    EXPECT_EQ(sqstd::from_utf8("\xE0\x9F\xBF"), u"\xFFFD\xFFFD\xFFFD"); // overlong U+07FF
+}
+
+TEST(Utf, VmConverterTakesPointerAndLength) {
+    // Embedded zeros and a length shorter than the buffer: the converter reads exactly len.
+    const char bytes[] = "ab\0\xE6\x97\xA5zz";
+    EXPECT_EQ(sq_fromutf8(bytes, 6), std::u16string(u"ab\0\x65E5", 4));
+    EXPECT_EQ(sq_fromutf8(bytes, 5), std::u16string(u"ab\0\xFFFD\xFFFD", 5));
+    const SQChar units[] = {u'a', 0xD83D, 0xDE00, 0xD83D};
+    EXPECT_EQ(sq_toutf8(units, 3), "a\xF0\x9F\x98\x80");
+    EXPECT_EQ(sq_toutf8(units, 2), "a\xEF\xBF\xBD"); // the pair cut by len
+    EXPECT_EQ(sq_toutf8(units, 0), "");
 }
 
 } // namespace
