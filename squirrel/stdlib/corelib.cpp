@@ -1,3 +1,5 @@
+// The VM-free logic behind the math, system and blob libraries: the C runtime's rand, calendar
+// dates and the byte buffer of a blob.
 #include "squirrel/stdlib/corelib.h"
 
 #include <algorithm>

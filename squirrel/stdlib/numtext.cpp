@@ -1,3 +1,5 @@
+// Numbers as text with the Windows C runtime's printf rules: exact decimal digits, rounding,
+// fixed and exponent forms, padding of a field.
 #include "squirrel/stdlib/numtext.h"
 
 #include <cmath>

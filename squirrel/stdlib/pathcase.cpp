@@ -1,3 +1,5 @@
+// Script paths written on Windows: `\` as a separator, case-insensitive lookup of each missing
+// part, and the resolver hook a host can put in place of the built-in one.
 #include "squirrel/stdlib/pathcase.h"
 
 #include <sqstdio.h>

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "squirrel/stdlib/scriptformat.h"
+
 namespace sqstd {
 
 // Adds each function of a null-terminated list to the table or class at -1.
@@ -23,6 +25,19 @@ inline SQRESULT throw_ascii(HSQUIRRELVM v, const char* msg) {
     std::u16string w;
     while (*msg) w.push_back(static_cast<char16_t>(static_cast<unsigned char>(*msg++)));
     return sq_throwerror(v, w.c_str());
+}
+
+// An integer argument that may also be given as a float (converted as float_to_int32 does).
+// The parameter check has already ruled out every other type.
+inline SQInteger int_arg(HSQUIRRELVM v, SQInteger idx) {
+    if (sq_gettype(v, idx) == OT_FLOAT) {
+        SQFloat f = 0;
+        sq_getfloat(v, idx, &f);
+        return float_to_int32(f);
+    }
+    SQInteger i = 0;
+    sq_getinteger(v, idx, &i);
+    return i;
 }
 
 } // namespace sqstd

@@ -1,4 +1,4 @@
-// Internal view of the regular-expression engine (the C API is in sqstdstring.h).
+// Internal view of the regular-expression engine of rex.cpp (its C API: <sqstdstring.h>).
 #pragma once
 
 #include <sqstdstring.h>

@@ -1,3 +1,5 @@
+// format() of the string library without a VM: walks the format string, takes each argument
+// through a callback, and converts floats to integers the way x86 does.
 #include "squirrel/stdlib/scriptformat.h"
 
 #include <cmath>

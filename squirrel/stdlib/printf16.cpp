@@ -1,3 +1,5 @@
+// printf over UTF-16 text (sqstd_vsnprintf, sqstd::formatf) for print functions and error
+// reports; numbers are written by numtext.
 #include <sqstdprintf.h>
 
 #include <cstdint>

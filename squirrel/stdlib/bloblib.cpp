@@ -15,17 +15,6 @@ using sqstd::Blob;
 
 const SQChar* const kBlobRegName = _SC("std_blob");
 
-SQInteger num_arg(HSQUIRRELVM v, SQInteger idx) {
-    if (sq_gettype(v, idx) == OT_FLOAT) {
-        SQFloat f = 0;
-        sq_getfloat(v, idx, &f);
-        return sqstd::float_to_int32(f);
-    }
-    SQInteger i = 0;
-    sq_getinteger(v, idx, &i);
-    return i;
-}
-
 Blob* this_blob(HSQUIRRELVM v, SQRESULT& err) {
     SQUserPointer p = nullptr;
     if (SQ_FAILED(sq_getinstanceup(v, 1, &p, sqstd::type_tag(SQSTD_BLOB_TYPE_TAG))) || !p) {
@@ -46,7 +35,7 @@ SQInteger blob_release(SQUserPointer p, SQInteger) {
 }
 
 SQInteger blob_constructor(HSQUIRRELVM v) {
-    SQInteger size = sq_gettop(v) > 1 ? num_arg(v, 2) : 0;
+    SQInteger size = sq_gettop(v) > 1 ? sqstd::int_arg(v, 2) : 0;
     if (size < 0) return sq_throwerror(v, _SC("cannot create blob with negative size"));
     Blob* b = nullptr;
     try {
@@ -64,7 +53,7 @@ SQInteger blob_constructor(HSQUIRRELVM v) {
 
 SQInteger blob_resize(HSQUIRRELVM v) {
     SETUP_BLOB(v);
-    SQInteger size = num_arg(v, 2);
+    SQInteger size = sqstd::int_arg(v, 2);
     if (size < 0) return sq_throwerror(v, _SC("negative size"));
     if (!self->buffer().resize(static_cast<size_t>(size)))
         return sq_throwerror(v, _SC("out of memory"));
@@ -85,8 +74,8 @@ SQInteger blob_swap4(HSQUIRRELVM v) {
 
 SQInteger blob_set(HSQUIRRELVM v) {
     SETUP_BLOB(v);
-    SQInteger idx = num_arg(v, 2);
-    SQInteger val = num_arg(v, 3);
+    SQInteger idx = sqstd::int_arg(v, 2);
+    SQInteger val = sqstd::int_arg(v, 3);
     if (idx < 0 || idx >= self->Len()) return sq_throwerror(v, _SC("index out of range"));
     self->buffer().data()[idx] = static_cast<uint8_t>(val);
     sq_push(v, 3);
@@ -95,7 +84,7 @@ SQInteger blob_set(HSQUIRRELVM v) {
 
 SQInteger blob_get(HSQUIRRELVM v) {
     SETUP_BLOB(v);
-    SQInteger idx = num_arg(v, 2);
+    SQInteger idx = sqstd::int_arg(v, 2);
     if (idx < 0 || idx >= self->Len()) return sq_throwerror(v, _SC("index out of range"));
     sq_pushinteger(v, self->buffer().data()[idx]);
     return 1;
@@ -168,7 +157,7 @@ SQInteger g_castf2i(HSQUIRRELVM v) {
 }
 
 SQInteger g_casti2f(HSQUIRRELVM v) {
-    SQInteger i = num_arg(v, 2);
+    SQInteger i = sqstd::int_arg(v, 2);
     SQFloat f;
     std::memcpy(&f, &i, sizeof f);
     sq_pushfloat(v, f);
@@ -177,14 +166,14 @@ SQInteger g_casti2f(HSQUIRRELVM v) {
 
 SQInteger g_swap2(HSQUIRRELVM v) {
     // The low 16 bits as a signed value, shifted in 32 bits: swap2(0x1234) = 0x123412.
-    int32_t s = static_cast<int16_t>(static_cast<uint16_t>(num_arg(v, 2)));
+    int32_t s = static_cast<int16_t>(static_cast<uint16_t>(sqstd::int_arg(v, 2)));
     uint32_t r = (static_cast<uint32_t>(s) << 8) | ((static_cast<uint32_t>(s) >> 8) & 0xFF);
     sq_pushinteger(v, static_cast<SQInteger>(r));
     return 1;
 }
 
 SQInteger g_swap4(HSQUIRRELVM v) {
-    uint32_t u = static_cast<uint32_t>(num_arg(v, 2));
+    uint32_t u = static_cast<uint32_t>(sqstd::int_arg(v, 2));
     u = (u >> 24) | ((u >> 8) & 0xFF00) | ((u << 8) & 0xFF0000) | (u << 24);
     sq_pushinteger(v, static_cast<SQInteger>(u));
     return 1;

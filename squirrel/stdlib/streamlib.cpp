@@ -36,20 +36,9 @@ using sqstd::Stream;
     Stream* self = sqstd::this_stream(v, err_);                                                    \
     if (!self) return err_
 
-SQInteger int_arg(HSQUIRRELVM v, SQInteger idx) {
-    if (sq_gettype(v, idx) == OT_FLOAT) {
-        SQFloat f = 0;
-        sq_getfloat(v, idx, &f);
-        return sqstd::float_to_int32(f);
-    }
-    SQInteger i = 0;
-    sq_getinteger(v, idx, &i);
-    return i;
-}
-
 SQInteger stream_readblob(HSQUIRRELVM v) {
     SETUP_STREAM(v);
-    SQInteger size = int_arg(v, 2);
+    SQInteger size = sqstd::int_arg(v, 2);
     if (size <= 0) return sq_throwerror(v, _SC("no data left to read"));
     // Never allocate more than the stream can still give (when it can tell).
     SQInteger len = self->Len(), pos = self->Tell();
@@ -78,7 +67,7 @@ SQInteger read_value(HSQUIRRELVM v, Stream* s, T& out) {
 
 SQInteger stream_readn(HSQUIRRELVM v) {
     SETUP_STREAM(v);
-    SQInteger format = int_arg(v, 2);
+    SQInteger format = sqstd::int_arg(v, 2);
     switch (format) {
     case 'l':
     case 'i': {
@@ -131,10 +120,10 @@ SQInteger stream_readn(HSQUIRRELVM v) {
 
 SQInteger stream_writen(HSQUIRRELVM v) {
     SETUP_STREAM(v);
-    SQInteger format = int_arg(v, 3);
+    SQInteger format = sqstd::int_arg(v, 3);
     SQFloat f = 0;
     sq_getfloat(v, 2, &f);
-    SQInteger i = int_arg(v, 2);
+    SQInteger i = sqstd::int_arg(v, 2);
     switch (format) {
     case 'l':
     case 'i': {
@@ -225,9 +214,9 @@ SQInteger stream_number(HSQUIRRELVM v) {
 // seek(offset[, origin]) answers 0 when the cursor moved, -1 when the target was refused.
 SQInteger stream_seek(HSQUIRRELVM v) {
     SETUP_STREAM(v);
-    const SQInteger offset = int_arg(v, 2);
+    const SQInteger offset = sqstd::int_arg(v, 2);
     sqstd::SeekOrigin origin = sqstd::SeekOrigin::Begin;
-    if (sq_gettop(v) > 2 && !seek_origin(int_arg(v, 3), origin))
+    if (sq_gettop(v) > 2 && !seek_origin(sqstd::int_arg(v, 3), origin))
         return sq_throwerror(v, _SC("invalid origin"));
     sq_pushinteger(v, self->Seek(offset, origin));
     return 1;
