@@ -24,10 +24,8 @@ Blob* this_blob(HSQUIRRELVM v, SQRESULT& err) {
     return static_cast<Blob*>(p);
 }
 
-#define SETUP_BLOB(v)                                                                              \
-    SQRESULT err_ = SQ_ERROR;                                                                      \
-    Blob* self = this_blob(v, err_);                                                               \
-    if (!self) return err_
+template <SQInteger (*Body)(HSQUIRRELVM, Blob&)>
+constexpr SQFUNCTION blob_method = sqstd::method<Blob, this_blob, Body>;
 
 SQInteger blob_release(SQUserPointer p, SQInteger) {
     delete static_cast<Blob*>(p);
@@ -51,49 +49,43 @@ SQInteger blob_constructor(HSQUIRRELVM v) {
     return 0;
 }
 
-SQInteger blob_resize(HSQUIRRELVM v) {
-    SETUP_BLOB(v);
+SQInteger blob_resize(HSQUIRRELVM v, Blob& self) {
     SQInteger size = sqstd::int_arg(v, 2);
     if (size < 0) return sq_throwerror(v, _SC("negative size"));
-    if (!self->buffer().resize(static_cast<size_t>(size)))
+    if (!self.buffer().resize(static_cast<size_t>(size)))
         return sq_throwerror(v, _SC("out of memory"));
     return 0;
 }
 
-SQInteger blob_swap2(HSQUIRRELVM v) {
-    SETUP_BLOB(v);
-    self->buffer().swap2();
+SQInteger blob_swap2(HSQUIRRELVM, Blob& self) {
+    self.buffer().swap2();
     return 0;
 }
 
-SQInteger blob_swap4(HSQUIRRELVM v) {
-    SETUP_BLOB(v);
-    self->buffer().swap4();
+SQInteger blob_swap4(HSQUIRRELVM, Blob& self) {
+    self.buffer().swap4();
     return 0;
 }
 
-SQInteger blob_set(HSQUIRRELVM v) {
-    SETUP_BLOB(v);
+SQInteger blob_set(HSQUIRRELVM v, Blob& self) {
     SQInteger idx = sqstd::int_arg(v, 2);
     SQInteger val = sqstd::int_arg(v, 3);
-    if (idx < 0 || idx >= self->Len()) return sq_throwerror(v, _SC("index out of range"));
-    self->buffer().data()[idx] = static_cast<uint8_t>(val);
+    if (idx < 0 || idx >= self.length()) return sq_throwerror(v, _SC("index out of range"));
+    self.buffer().data()[idx] = static_cast<uint8_t>(val);
     sq_push(v, 3);
     return 1;
 }
 
-SQInteger blob_get(HSQUIRRELVM v) {
-    SETUP_BLOB(v);
+SQInteger blob_get(HSQUIRRELVM v, Blob& self) {
     SQInteger idx = sqstd::int_arg(v, 2);
-    if (idx < 0 || idx >= self->Len()) return sq_throwerror(v, _SC("index out of range"));
-    sq_pushinteger(v, self->buffer().data()[idx]);
+    if (idx < 0 || idx >= self.length()) return sq_throwerror(v, _SC("index out of range"));
+    sq_pushinteger(v, self.buffer().data()[idx]);
     return 1;
 }
 
-SQInteger blob_nexti(HSQUIRRELVM v) {
-    SETUP_BLOB(v);
+SQInteger blob_nexti(HSQUIRRELVM v, Blob& self) {
     if (sq_gettype(v, 2) == OT_NULL) {
-        if (self->Len() > 0)
+        if (self.length() > 0)
             sq_pushinteger(v, 0);
         else
             sq_pushnull(v);
@@ -101,7 +93,7 @@ SQInteger blob_nexti(HSQUIRRELVM v) {
     }
     SQInteger idx = 0;
     if (SQ_SUCCEEDED(sq_getinteger(v, 2, &idx))) {
-        if (idx + 1 < self->Len())
+        if (idx + 1 < self.length())
             sq_pushinteger(v, idx + 1);
         else
             sq_pushnull(v);
@@ -122,12 +114,13 @@ SQInteger blob_cloned(HSQUIRRELVM v) {
     Blob* other = static_cast<Blob*>(p);
     Blob* b = nullptr;
     try {
-        b = new Blob(static_cast<size_t>(other->Len()));
+        b = new Blob(static_cast<size_t>(other->length()));
     } catch (const std::bad_alloc&) {
         return sq_throwerror(v, _SC("out of memory"));
     }
-    if (other->Len() > 0)
-        std::memcpy(b->buffer().data(), other->buffer().data(), static_cast<size_t>(other->Len()));
+    if (other->length() > 0)
+        std::memcpy(b->buffer().data(), other->buffer().data(),
+                    static_cast<size_t>(other->length()));
     if (SQ_FAILED(sq_setinstanceup(v, 1, b))) {
         delete b;
         return SQ_ERROR;
@@ -137,13 +130,13 @@ SQInteger blob_cloned(HSQUIRRELVM v) {
 }
 
 const SQRegFunction kBlobMethods[] = {{_SC("constructor"), blob_constructor, -1, _SC("xn")},
-                                      {_SC("resize"), blob_resize, 2, _SC("xn")},
-                                      {_SC("swap2"), blob_swap2, 1, _SC("x")},
-                                      {_SC("swap4"), blob_swap4, 1, _SC("x")},
-                                      {_SC("_set"), blob_set, 3, _SC("xnn")},
-                                      {_SC("_get"), blob_get, 2, _SC("xn")},
+                                      {_SC("resize"), blob_method<blob_resize>, 2, _SC("xn")},
+                                      {_SC("swap2"), blob_method<blob_swap2>, 1, _SC("x")},
+                                      {_SC("swap4"), blob_method<blob_swap4>, 1, _SC("x")},
+                                      {_SC("_set"), blob_method<blob_set>, 3, _SC("xnn")},
+                                      {_SC("_get"), blob_method<blob_get>, 2, _SC("xn")},
                                       {_SC("_typeof"), blob_typeof, 1, _SC("x")},
-                                      {_SC("_nexti"), blob_nexti, 2, _SC("x")},
+                                      {_SC("_nexti"), blob_method<blob_nexti>, 2, _SC("x")},
                                       {_SC("_cloned"), blob_cloned, 2, _SC("xx")},
                                       {nullptr, nullptr, 0, nullptr}};
 
@@ -209,7 +202,7 @@ extern "C" SQInteger sqstd_getblobsize(HSQUIRRELVM v, SQInteger idx) {
     SQUserPointer p = nullptr;
     if (SQ_FAILED(sq_getinstanceup(v, idx, &p, sqstd::type_tag(SQSTD_BLOB_TYPE_TAG))) || !p)
         return -1;
-    return static_cast<Blob*>(p)->Len();
+    return static_cast<Blob*>(p)->length();
 }
 
 extern "C" SQUserPointer sqstd_createblob(HSQUIRRELVM v, SQInteger size) {
@@ -232,8 +225,8 @@ extern "C" SQUserPointer sqstd_createblob(HSQUIRRELVM v, SQInteger size) {
 }
 
 extern "C" SQRESULT sqstd_register_bloblib(HSQUIRRELVM v) {
-    sqstd::declare_stream(v, _SC("blob"), sqstd::type_tag(SQSTD_BLOB_TYPE_TAG), kBlobRegName,
-                          kBlobMethods);
+    sqstd::make_stream_class(v, _SC("blob"), sqstd::type_tag(SQSTD_BLOB_TYPE_TAG), kBlobRegName,
+                             kBlobMethods);
     sqstd::register_functions(v, kBlobGlobals);
     return SQ_OK;
 }

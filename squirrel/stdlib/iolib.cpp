@@ -56,18 +56,18 @@ bool valid_mode(const std::string& m, std::string& out) {
 class File final : public sqstd::Stream {
 public:
     File(FILE* f, bool owns) : f_(f), owns_(owns) {}
-    ~File() override { Close(); }
-    SQInteger Read(void* buffer, SQInteger size) override {
+    ~File() override { close(); }
+    SQInteger read(void* buffer, SQInteger size) override {
         if (!f_ || size <= 0) return 0;
         return static_cast<SQInteger>(std::fread(buffer, 1, static_cast<size_t>(size), f_));
     }
-    SQInteger Write(const void* buffer, SQInteger size) override {
+    SQInteger write(const void* buffer, SQInteger size) override {
         if (!f_ || size <= 0) return 0;
         return static_cast<SQInteger>(std::fwrite(buffer, 1, static_cast<size_t>(size), f_));
     }
-    SQInteger Flush() override { return f_ ? std::fflush(f_) : -1; }
-    SQInteger Tell() override { return f_ ? static_cast<SQInteger>(std::ftell(f_)) : -1; }
-    SQInteger Len() override {
+    SQInteger flush() override { return f_ ? std::fflush(f_) : -1; }
+    SQInteger position() override { return f_ ? static_cast<SQInteger>(std::ftell(f_)) : -1; }
+    SQInteger length() override {
         if (!f_) return -1;
         long cur = std::ftell(f_);
         if (cur < 0 || std::fseek(f_, 0, SEEK_END) != 0) return -1;
@@ -75,18 +75,18 @@ public:
         std::fseek(f_, cur, SEEK_SET);
         return static_cast<SQInteger>(len);
     }
-    SQInteger Seek(SQInteger offset, sqstd::SeekOrigin origin) override {
+    SQInteger seek(SQInteger offset, sqstd::SeekOrigin origin) override {
         if (!f_) return -1;
         int o = origin == sqstd::SeekOrigin::Begin     ? SEEK_SET
                 : origin == sqstd::SeekOrigin::Current ? SEEK_CUR
                                                        : SEEK_END;
         return std::fseek(f_, offset, o) == 0 ? 0 : -1;
     }
-    bool IsValid() override { return f_ != nullptr; }
+    bool usable() override { return f_ != nullptr; }
     // At the end once the cursor has reached the last byte, not only after a read failed, so
     // `while (!f.eos()) f.readn('b')` stops after the last byte. Pipes and terminals only
     // know it after a read.
-    bool EOS() override {
+    bool at_end() override {
         if (!f_) return false;
         if (std::feof(f_)) return true;
         struct stat st;
@@ -94,7 +94,7 @@ public:
         long pos = std::ftell(f_);
         return pos >= 0 && pos >= st.st_size;
     }
-    void Close() {
+    void close() {
         if (f_ && owns_) std::fclose(f_);
         f_ = nullptr;
     }
@@ -148,7 +148,7 @@ SQInteger file_close(HSQUIRRELVM v) {
     SQUserPointer p = nullptr;
     if (SQ_FAILED(sq_getinstanceup(v, 1, &p, sqstd::type_tag(SQSTD_FILE_TYPE_TAG))))
         return sq_throwerror(v, _SC("invalid type tag"));
-    if (p) static_cast<File*>(p)->Close();
+    if (p) static_cast<File*>(p)->close();
     return 0;
 }
 
@@ -357,8 +357,8 @@ SQRESULT sqstd_writeclosuretofile(HSQUIRRELVM v, const SQChar* filename) {
 
 SQRESULT sqstd_register_iolib(HSQUIRRELVM v) {
     SQInteger top = sq_gettop(v);
-    sqstd::declare_stream(v, _SC("file"), sqstd::type_tag(SQSTD_FILE_TYPE_TAG), kFileRegName,
-                          kFileMethods);
+    sqstd::make_stream_class(v, _SC("file"), sqstd::type_tag(SQSTD_FILE_TYPE_TAG), kFileRegName,
+                             kFileMethods);
     sqstd::register_functions(v, kIoFuncs);
     const struct {
         const SQChar* name;

@@ -16,58 +16,29 @@ SQFloat farg(HSQUIRRELVM v, SQInteger idx) {
     return f;
 }
 
-#define SQSTD_MATH1(name, expr)                                                                    \
-    SQInteger math_##name(HSQUIRRELVM v) {                                                         \
-        double x = farg(v, 2);                                                                     \
-        sq_pushfloat(v, static_cast<SQFloat>(expr));                                               \
-        return 1;                                                                                  \
-    }
-
-SQSTD_MATH1(sqrt, std::sqrt(x))
-SQSTD_MATH1(fabs, std::fabs(x))
-SQSTD_MATH1(sin, std::sin(x))
-SQSTD_MATH1(cos, std::cos(x))
-SQSTD_MATH1(tan, std::tan(x))
-SQSTD_MATH1(asin, std::asin(x))
-SQSTD_MATH1(acos, std::acos(x))
-SQSTD_MATH1(atan, std::atan(x))
-SQSTD_MATH1(log, std::log(x))
-SQSTD_MATH1(log10, std::log10(x))
-SQSTD_MATH1(exp, std::exp(x))
-SQSTD_MATH1(floor, std::floor(x))
-SQSTD_MATH1(ceil, std::ceil(x))
-
-SQInteger math_atan2(HSQUIRRELVM v) {
-    sq_pushfloat(v, static_cast<SQFloat>(std::atan2(static_cast<double>(farg(v, 2)),
-                                                    static_cast<double>(farg(v, 3)))));
+// A function of the C library on the float argument(s), computed in double precision and
+// answered as a script float.
+template <double (*F)(double)>
+SQInteger unary(HSQUIRRELVM v) {
+    sq_pushfloat(v, static_cast<SQFloat>(F(farg(v, 2))));
     return 1;
 }
 
-SQInteger math_pow(HSQUIRRELVM v) {
-    sq_pushfloat(v, static_cast<SQFloat>(std::pow(static_cast<double>(farg(v, 2)),
-                                                  static_cast<double>(farg(v, 3)))));
+template <double (*F)(double, double)>
+SQInteger binary(HSQUIRRELVM v) {
+    sq_pushfloat(v, static_cast<SQFloat>(F(farg(v, 2), farg(v, 3))));
     return 1;
 }
 
 SQInteger math_abs(HSQUIRRELVM v) {
-    SQInteger n = 0;
-    if (sq_gettype(v, 2) == OT_FLOAT)
-        n = sqstd::float_to_int32(farg(v, 2));
-    else
-        sq_getinteger(v, 2, &n);
     // abs(-2147483648) stays -2147483648, as in 32-bit C, without the overflow.
-    uint32_t u = static_cast<uint32_t>(n);
-    sq_pushinteger(v, static_cast<SQInteger>(n < 0 ? 0u - u : u));
+    uint32_t u = static_cast<uint32_t>(sqstd::int_arg(v, 2));
+    sq_pushinteger(v, static_cast<SQInteger>(static_cast<int32_t>(u) < 0 ? 0u - u : u));
     return 1;
 }
 
 SQInteger math_srand(HSQUIRRELVM v) {
-    SQInteger seed = 0;
-    if (sq_gettype(v, 2) == OT_FLOAT)
-        seed = sqstd::float_to_int32(farg(v, 2));
-    else
-        sq_getinteger(v, 2, &seed);
-    sqstd::script_rand().seed(static_cast<uint32_t>(seed));
+    sqstd::script_rand().seed(static_cast<uint32_t>(sqstd::int_arg(v, 2)));
     return 0;
 }
 
@@ -76,25 +47,27 @@ SQInteger math_rand(HSQUIRRELVM v) {
     return 1;
 }
 
-const SQRegFunction kMathFuncs[] = {{_SC("sqrt"), math_sqrt, 2, _SC(".n")},
-                                    {_SC("sin"), math_sin, 2, _SC(".n")},
-                                    {_SC("cos"), math_cos, 2, _SC(".n")},
-                                    {_SC("asin"), math_asin, 2, _SC(".n")},
-                                    {_SC("acos"), math_acos, 2, _SC(".n")},
-                                    {_SC("log"), math_log, 2, _SC(".n")},
-                                    {_SC("log10"), math_log10, 2, _SC(".n")},
-                                    {_SC("tan"), math_tan, 2, _SC(".n")},
-                                    {_SC("atan"), math_atan, 2, _SC(".n")},
-                                    {_SC("atan2"), math_atan2, 3, _SC(".nn")},
-                                    {_SC("pow"), math_pow, 3, _SC(".nn")},
-                                    {_SC("floor"), math_floor, 2, _SC(".n")},
-                                    {_SC("ceil"), math_ceil, 2, _SC(".n")},
-                                    {_SC("exp"), math_exp, 2, _SC(".n")},
-                                    {_SC("srand"), math_srand, 2, _SC(".n")},
-                                    {_SC("rand"), math_rand, 1, nullptr},
-                                    {_SC("fabs"), math_fabs, 2, _SC(".n")},
-                                    {_SC("abs"), math_abs, 2, _SC(".n")},
-                                    {nullptr, nullptr, 0, nullptr}};
+// Registered in this order: the order in which a script walking the root table meets them.
+const SQRegFunction kMathFuncs[] = {
+    {_SC("sqrt"), unary<+[](double x) { return std::sqrt(x); }>, 2, _SC(".n")},
+    {_SC("sin"), unary<+[](double x) { return std::sin(x); }>, 2, _SC(".n")},
+    {_SC("cos"), unary<+[](double x) { return std::cos(x); }>, 2, _SC(".n")},
+    {_SC("asin"), unary<+[](double x) { return std::asin(x); }>, 2, _SC(".n")},
+    {_SC("acos"), unary<+[](double x) { return std::acos(x); }>, 2, _SC(".n")},
+    {_SC("log"), unary<+[](double x) { return std::log(x); }>, 2, _SC(".n")},
+    {_SC("log10"), unary<+[](double x) { return std::log10(x); }>, 2, _SC(".n")},
+    {_SC("tan"), unary<+[](double x) { return std::tan(x); }>, 2, _SC(".n")},
+    {_SC("atan"), unary<+[](double x) { return std::atan(x); }>, 2, _SC(".n")},
+    {_SC("atan2"), binary<+[](double y, double x) { return std::atan2(y, x); }>, 3, _SC(".nn")},
+    {_SC("pow"), binary<+[](double b, double e) { return std::pow(b, e); }>, 3, _SC(".nn")},
+    {_SC("floor"), unary<+[](double x) { return std::floor(x); }>, 2, _SC(".n")},
+    {_SC("ceil"), unary<+[](double x) { return std::ceil(x); }>, 2, _SC(".n")},
+    {_SC("exp"), unary<+[](double x) { return std::exp(x); }>, 2, _SC(".n")},
+    {_SC("srand"), math_srand, 2, _SC(".n")},
+    {_SC("rand"), math_rand, 1, nullptr},
+    {_SC("fabs"), unary<+[](double x) { return std::fabs(x); }>, 2, _SC(".n")},
+    {_SC("abs"), math_abs, 2, _SC(".n")},
+    {nullptr, nullptr, 0, nullptr}};
 
 } // namespace
 

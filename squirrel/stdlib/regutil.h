@@ -40,4 +40,14 @@ inline SQInteger int_arg(HSQUIRRELVM v, SQInteger idx) {
     return i;
 }
 
+// A script method from a function of the native object behind `this`. Self finds that object
+// (or raises the script error, stores its result in `err` and answers null), so each method
+// body starts from a checked object.
+template <class T, T* (*Self)(HSQUIRRELVM, SQRESULT&), SQInteger (*Body)(HSQUIRRELVM, T&)>
+SQInteger method(HSQUIRRELVM v) {
+    SQRESULT err = SQ_ERROR;
+    T* self = Self(v, err);
+    return self ? Body(v, *self) : err;
+}
+
 } // namespace sqstd

@@ -12,33 +12,35 @@
 
 namespace sqstd {
 
+// What the script methods of `stream` need of a blob or a file.
 class Stream {
 public:
     virtual ~Stream() = default;
-    virtual SQInteger Read(void* buffer, SQInteger size) = 0;
-    virtual SQInteger Write(const void* buffer, SQInteger size) = 0;
-    virtual SQInteger Flush() = 0;
-    virtual SQInteger Tell() = 0;
-    virtual SQInteger Len() = 0;
+    // Bytes moved (read: fewer at the end, 0 when none are left).
+    virtual SQInteger read(void* buffer, SQInteger size) = 0;
+    virtual SQInteger write(const void* buffer, SQInteger size) = 0;
+    virtual SQInteger flush() = 0; // 0 when done
+    virtual SQInteger position() = 0;
+    virtual SQInteger length() = 0; // -1 when unknown
     // 0 on success, -1 on failure.
-    virtual SQInteger Seek(SQInteger offset, SeekOrigin origin) = 0;
-    virtual bool IsValid() = 0;
-    virtual bool EOS() = 0;
+    virtual SQInteger seek(SQInteger offset, SeekOrigin origin) = 0;
+    virtual bool usable() = 0; // false once a file is closed
+    virtual bool at_end() = 0;
 };
 
 class Blob final : public Stream {
 public:
     explicit Blob(size_t size) : buf_(size) {}
-    SQInteger Read(void* buffer, SQInteger size) override;
-    SQInteger Write(const void* buffer, SQInteger size) override;
-    SQInteger Flush() override { return 0; }
-    SQInteger Tell() override { return static_cast<SQInteger>(buf_.tell()); }
-    SQInteger Len() override { return static_cast<SQInteger>(buf_.len()); }
-    SQInteger Seek(SQInteger offset, SeekOrigin origin) override {
+    SQInteger read(void* buffer, SQInteger size) override;
+    SQInteger write(const void* buffer, SQInteger size) override;
+    SQInteger flush() override { return 0; }
+    SQInteger position() override { return static_cast<SQInteger>(buf_.tell()); }
+    SQInteger length() override { return static_cast<SQInteger>(buf_.len()); }
+    SQInteger seek(SQInteger offset, SeekOrigin origin) override {
         return buf_.seek(offset, origin) ? 0 : -1;
     }
-    bool IsValid() override { return true; }
-    bool EOS() override { return buf_.eos(); }
+    bool usable() override { return true; }
+    bool at_end() override { return buf_.eos(); }
     ByteBuffer& buffer() { return buf_; }
 
 private:
@@ -49,12 +51,11 @@ inline SQUserPointer type_tag(uintptr_t t) {
     return reinterpret_cast<SQUserPointer>(t);
 }
 
-// Creates (once per VM) the `stream` base class, then the class `name` derived
-// from it with `methods` and type tag `tag`; the new class is stored in the
-// registry under `regname` and as `name` in the table at -1, where `stream`
-// is put too.
-void declare_stream(HSQUIRRELVM v, const SQChar* name, SQUserPointer tag, const SQChar* regname,
-                    const SQRegFunction* methods);
+// Makes the class `name`, derived from the `stream` base class (made once per VM), with
+// `methods` and type tag `tag`; stores it in the registry under `key`, and puts it and
+// `stream` into the table at -1.
+void make_stream_class(HSQUIRRELVM v, const SQChar* name, SQUserPointer tag, const SQChar* key,
+                       const SQRegFunction* methods);
 
 // Pushes the class stored in the registry under `regname`.
 bool push_registered_class(HSQUIRRELVM v, const SQChar* regname);

@@ -137,21 +137,26 @@ SQInteger regexp_constructor(HSQUIRRELVM v) {
     return 0;
 }
 
-#define GET_REX(v, rex)                                                                            \
-    SQRex* rex = get_rex(v);                                                                       \
-    if (!rex) return sq_throwerror(v, _SC("invalid type tag"))
+// The compiled expression behind `this`, or the script error.
+SQRex* this_rex(HSQUIRRELVM v, SQRESULT& err) {
+    SQRex* rex = get_rex(v);
+    if (!rex) err = sq_throwerror(v, _SC("invalid type tag"));
+    return rex;
+}
+
+template <SQInteger (*Body)(HSQUIRRELVM, SQRex&)>
+constexpr SQFUNCTION regexp_method = sqstd::method<SQRex, this_rex, Body>;
 
 SQInteger too_complex(HSQUIRRELVM v) {
     return sq_throwerror(v, _SC("the expression is too complex for this text"));
 }
 
-SQInteger regexp_match(HSQUIRRELVM v) {
-    GET_REX(v, rex);
+SQInteger regexp_match(HSQUIRRELVM v, SQRex& rex) {
     const SQChar* s = nullptr;
     sq_getstring(v, 2, &s);
     SQInteger n = sq_getsize(v, 2);
-    bool ok = sqstd::rex_match_range(rex, s, s + n);
-    if (sqstd::rex_budget_exceeded(rex)) return too_complex(v);
+    bool ok = sqstd::rex_match_range(&rex, s, s + n);
+    if (sqstd::rex_budget_exceeded(&rex)) return too_complex(v);
     sq_pushbool(v, ok ? SQTrue : SQFalse);
     return 1;
 }
@@ -166,48 +171,43 @@ void push_span(HSQUIRRELVM v, SQInteger begin, SQInteger end) {
     sq_newslot(v, -3, SQFalse);
 }
 
-// Runs a search from the optional start argument; false when there is no match.
-SQInteger search_from(HSQUIRRELVM v, SQRex* rex, const SQChar*& s, const SQChar*& b,
-                      const SQChar*& e) {
+// Searches from the optional start argument. True with the match at [b, e) of the subject s;
+// false when the method's answer is already given in `answer` (null for no match, or the
+// error of an expression too complex for the text).
+bool search_from(HSQUIRRELVM v, SQRex& rex, const SQChar*& s, const SQChar*& b, const SQChar*& e,
+                 SQInteger& answer) {
     sq_getstring(v, 2, &s);
     SQInteger n = sq_getsize(v, 2);
     SQInteger start = 0;
     if (sq_gettop(v) > 2) sq_getinteger(v, 3, &start);
-    if (start < 0 || start >= n) return 0;
-    if (!sqstd_rex_searchrange(rex, s + start, s + n, &b, &e)) {
-        if (sqstd::rex_budget_exceeded(rex)) return -1;
-        return 0;
+    if (start >= 0 && start < n && sqstd_rex_searchrange(&rex, s + start, s + n, &b, &e))
+        return true;
+    if (start >= 0 && start < n && sqstd::rex_budget_exceeded(&rex)) {
+        answer = too_complex(v);
+    } else {
+        sq_pushnull(v);
+        answer = 1;
     }
-    return 1;
+    return false;
 }
 
-SQInteger regexp_search(HSQUIRRELVM v) {
-    GET_REX(v, rex);
+SQInteger regexp_search(HSQUIRRELVM v, SQRex& rex) {
     const SQChar *s = nullptr, *b = nullptr, *e = nullptr;
-    SQInteger r = search_from(v, rex, s, b, e);
-    if (r < 0) return too_complex(v);
-    if (r == 0) {
-        sq_pushnull(v);
-        return 1;
-    }
+    SQInteger answer = 0;
+    if (!search_from(v, rex, s, b, e, answer)) return answer;
     push_span(v, static_cast<SQInteger>(b - s), static_cast<SQInteger>(e - s));
     return 1;
 }
 
-SQInteger regexp_capture(HSQUIRRELVM v) {
-    GET_REX(v, rex);
+SQInteger regexp_capture(HSQUIRRELVM v, SQRex& rex) {
     const SQChar *s = nullptr, *b = nullptr, *e = nullptr;
-    SQInteger r = search_from(v, rex, s, b, e);
-    if (r < 0) return too_complex(v);
-    if (r == 0) {
-        sq_pushnull(v);
-        return 1;
-    }
-    SQInteger n = sqstd_rex_getsubexpcount(rex);
+    SQInteger answer = 0;
+    if (!search_from(v, rex, s, b, e, answer)) return answer;
+    SQInteger n = sqstd_rex_getsubexpcount(&rex);
     sq_newarray(v, 0);
     for (SQInteger i = 0; i < n; ++i) {
         SQRexMatch m{nullptr, 0};
-        sqstd_rex_getsubexp(rex, i, &m);
+        sqstd_rex_getsubexp(&rex, i, &m);
         if (m.begin)
             push_span(v, static_cast<SQInteger>(m.begin - s),
                       static_cast<SQInteger>(m.begin - s) + m.len);
@@ -218,9 +218,8 @@ SQInteger regexp_capture(HSQUIRRELVM v) {
     return 1;
 }
 
-SQInteger regexp_subexpcount(HSQUIRRELVM v) {
-    GET_REX(v, rex);
-    sq_pushinteger(v, sqstd_rex_getsubexpcount(rex));
+SQInteger regexp_subexpcount(HSQUIRRELVM v, SQRex& rex) {
+    sq_pushinteger(v, sqstd_rex_getsubexpcount(&rex));
     return 1;
 }
 
@@ -229,13 +228,14 @@ SQInteger regexp_typeof(HSQUIRRELVM v) {
     return 1;
 }
 
-const SQRegFunction kRexMethods[] = {{_SC("constructor"), regexp_constructor, 2, _SC(".s")},
-                                     {_SC("search"), regexp_search, -2, _SC("xsn")},
-                                     {_SC("match"), regexp_match, 2, _SC("xs")},
-                                     {_SC("capture"), regexp_capture, -2, _SC("xsn")},
-                                     {_SC("subexpcount"), regexp_subexpcount, 1, _SC("x")},
-                                     {_SC("_typeof"), regexp_typeof, 1, _SC("x")},
-                                     {nullptr, nullptr, 0, nullptr}};
+const SQRegFunction kRexMethods[] = {
+    {_SC("constructor"), regexp_constructor, 2, _SC(".s")},
+    {_SC("search"), regexp_method<regexp_search>, -2, _SC("xsn")},
+    {_SC("match"), regexp_method<regexp_match>, 2, _SC("xs")},
+    {_SC("capture"), regexp_method<regexp_capture>, -2, _SC("xsn")},
+    {_SC("subexpcount"), regexp_method<regexp_subexpcount>, 1, _SC("x")},
+    {_SC("_typeof"), regexp_typeof, 1, _SC("x")},
+    {nullptr, nullptr, 0, nullptr}};
 
 const SQRegFunction kStringFuncs[] = {
     {_SC("format"), string_format, -2, _SC(".s")}, {_SC("strip"), string_strip, 2, _SC(".s")},

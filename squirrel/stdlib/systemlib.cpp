@@ -76,40 +76,28 @@ SQInteger system_rename(HSQUIRRELVM v) {
     return 0;
 }
 
-void set_int(HSQUIRRELVM v, const SQChar* key, SQInteger val) {
-    sq_pushstring(v, key, -1);
-    sq_pushinteger(v, val);
-    sq_newslot(v, -3, SQFalse);
-}
-
+// date([time[, 'u']]): the fields of a local (or UTC) calendar date, in this slot order.
 SQInteger system_date(HSQUIRRELVM v) {
-    int64_t t = static_cast<int64_t>(std::time(nullptr));
-    bool utc = false;
-    SQInteger top = sq_gettop(v);
-    if (top > 1) {
-        SQInteger it = 0;
-        SQFloat ft = 0;
-        if (sq_gettype(v, 2) == OT_FLOAT && SQ_SUCCEEDED(sq_getfloat(v, 2, &ft)))
-            t = sqstd::float_to_int32(ft);
-        else if (SQ_SUCCEEDED(sq_getinteger(v, 2, &it)))
-            t = it;
-        if (top > 2) {
-            SQInteger f = 0;
-            sq_getinteger(v, 3, &f);
-            utc = f == 'u';
-        }
-    }
+    static const struct {
+        const SQChar* key;
+        int sqstd::DateParts::*field;
+    } kFields[] = {
+        {_SC("sec"), &sqstd::DateParts::sec},     {_SC("min"), &sqstd::DateParts::min},
+        {_SC("hour"), &sqstd::DateParts::hour},   {_SC("day"), &sqstd::DateParts::day},
+        {_SC("month"), &sqstd::DateParts::month}, {_SC("year"), &sqstd::DateParts::year},
+        {_SC("wday"), &sqstd::DateParts::wday},   {_SC("yday"), &sqstd::DateParts::yday}};
+    const SQInteger top = sq_gettop(v);
+    const int64_t t = top > 1 ? sqstd::int_arg(v, 2) : static_cast<int64_t>(std::time(nullptr));
+    SQInteger zone = 0;
+    if (top > 2) sq_getinteger(v, 3, &zone);
     sqstd::DateParts d;
-    if (!sqstd::date_parts(t, utc, d)) return sq_throwerror(v, _SC("crt api failure"));
+    if (!sqstd::date_parts(t, zone == 'u', d)) return sq_throwerror(v, _SC("crt api failure"));
     sq_newtable(v);
-    set_int(v, _SC("sec"), d.sec);
-    set_int(v, _SC("min"), d.min);
-    set_int(v, _SC("hour"), d.hour);
-    set_int(v, _SC("day"), d.day);
-    set_int(v, _SC("month"), d.month);
-    set_int(v, _SC("year"), d.year);
-    set_int(v, _SC("wday"), d.wday);
-    set_int(v, _SC("yday"), d.yday);
+    for (const auto& f : kFields) {
+        sq_pushstring(v, f.key, -1);
+        sq_pushinteger(v, d.*f.field);
+        sq_newslot(v, -3, SQFalse);
+    }
     return 1;
 }
 
