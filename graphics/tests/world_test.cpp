@@ -198,6 +198,23 @@ TEST(ModelLoader, BrokenFilesAreRefused) {
     EXPECT_EQ(d.materials.size(), 1u);
 }
 
+// Every corner is a drawn vertex and indices are 16-bit: 16384 quads fill them exactly.
+TEST(ModelLoader, DrawnVerticesStopAtSixteenBitIndices) {
+    auto quads = [](int n) {
+        std::string text = kHead +
+                           "Object \"o\" {\n vertex 4 {\n 0.0 0.0 0.0\n 1.0 0.0 0.0\n"
+                           " 1.0 1.0 0.0\n 0.0 1.0 0.0\n }\n face " +
+                           std::to_string(n) + " {\n";
+        for (int i = 0; i < n; ++i) text += " 4 V(0 1 2 3) M(0)\n";
+        return text + " }\n}\n";
+    };
+    auto full = load(quads(16384));
+    ASSERT_EQ(full.vertices.size(), 65536u);
+    EXPECT_EQ(full.triangles.back().index[1], 65534);
+    EXPECT_EQ(full.triangles.back().index[2], 65535);
+    EXPECT_EQ(refusal(quads(16385)), ModelError::TooManyVertices);
+}
+
 TEST(ModelLoader, RegressionInputsLoadOrAreRefused) {
     for (auto& entry : fs::directory_iterator(models.parent_path() / "regressions"))
         if (entry.path().extension() == ".mqo") {
