@@ -60,6 +60,9 @@ public:
     virtual std::shared_ptr<IIndexBuffer> getIndexBuffer() = 0;
     virtual bool clearColor(Color color) = 0;
     virtual bool clearDepth(float z) = 0;
+    // Depth test (less or equal) and depth writes for the draws that follow; off by default.
+    // Engines without a depth buffer ignore it.
+    virtual bool setDepthTest(bool) { return false; }
     virtual bool beginScene() = 0;
     virtual bool endScene() = 0;
     // count primitives of the current vertex buffer from vertex start.

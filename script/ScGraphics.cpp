@@ -8,6 +8,7 @@
 #include "graphics/font/Font.h"
 #include "graphics/gl/GlEngine.h"
 #include "script/Run.h"
+#include "script/ScWorld.h"
 #include "script/bind/Bind.h"
 
 #include <algorithm>
@@ -1126,6 +1127,10 @@ bool GraphicsLibrary::load(HSQUIRRELVM v) {
         .method(u"drawShapeT", canvasDrawPointsT<true>);
     imageMembers<canvasTag>(canvas);
     canvas.done();
+    if (!registerWorld(v, t, g.context, imageTag, canvasTag)) {
+        sq_settop(v, top);
+        return false;
+    }
 
     setFunction(v, t, u"clearScreen", clearScreen);
     setFunction(v, t, u"getScreenCanvas_", getScreenCanvas_);

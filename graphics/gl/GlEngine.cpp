@@ -605,6 +605,17 @@ public:
         gl.Clear(GL_DEPTH_BUFFER_BIT);
         return true;
     }
+    bool setDepthTest(bool on) override {
+        auto& gl = d_->gl;
+        if (on) {
+            gl.Enable(GL_DEPTH_TEST);
+            gl.DepthFunc(GL_LEQUAL);
+        } else {
+            gl.Disable(GL_DEPTH_TEST);
+        }
+        gl.DepthMask(on ? GL_TRUE : GL_FALSE);
+        return true;
+    }
 
     bool beginScene() override {
         if (pending_) switchScreenMode();

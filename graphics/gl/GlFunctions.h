@@ -15,6 +15,7 @@ namespace KoGraphics::Gl {
     X(PFNGLENABLEPROC, Enable)                                                                     \
     X(PFNGLDISABLEPROC, Disable)                                                                   \
     X(PFNGLDEPTHMASKPROC, DepthMask)                                                               \
+    X(PFNGLDEPTHFUNCPROC, DepthFunc)                                                               \
     X(PFNGLCOLORMASKPROC, ColorMask)                                                               \
     X(PFNGLBLENDEQUATIONSEPARATEPROC, BlendEquationSeparate)                                       \
     X(PFNGLBLENDFUNCSEPARATEPROC, BlendFuncSeparate)                                               \
