@@ -181,7 +181,9 @@ private:
             if (again) loop();
             return;
         }
-        FramePtr f = decoder_->take(t);
+        // The picture whose span holds the present moment: the newest one started no later
+        // than half a frame from now, so the shown picture is never more than half a frame off.
+        FramePtr f = decoder_->take(t + info_.frameDuration / 2);
         if (!f) return;
         upload(*f);
         if (probe_ && sound_ && soundState_ == SoundState::Playing) {
