@@ -196,16 +196,17 @@ TEST_F(VideoTest, WholeSoundTrackArrivesThroughTheFlushAtTheEnd) {
         ASSERT_TRUE(v) << clip;
         auto s = output->sound;
         ASSERT_TRUE(s);
+        // The sound output here is always hungry, so the worker decodes the short clip to its
+        // end without anyone playing it.
+        EXPECT_TRUE(s->waitFor([&] { return s->ended; })) << clip;
+        // Two seconds of tone, give or take an encoder frame of padding.
+        EXPECT_NEAR(double(s->pushedAtEnd) / output->rate, 2.0, 0.15) << clip;
         v->play();
         for (int i = 0; i < 200 && v->isPlaying(); ++i) {
             now += 0.02;
             v->onBeginFrame();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         EXPECT_FALSE(v->isPlaying()) << clip;
-        EXPECT_TRUE(s->waitFor([&] { return s->ended; })) << clip;
-        // Two seconds of tone, give or take an encoder frame of padding.
-        EXPECT_NEAR(double(s->pushedAtEnd) / output->rate, 2.0, 0.15) << clip;
     }
 }
 
