@@ -92,7 +92,7 @@ struct FakeSound final : IVideoSound {
     double heardTime() override { return playing ? heard : NAN; }
     template <class F>
     bool waitFor(F test) {
-        for (int i = 0; i < 400; ++i) {
+        for (int i = 0; i < 2000; ++i) { // up to 10 s on a loaded machine
             {
                 std::lock_guard lock(mutex);
                 if (test()) return true;
@@ -142,7 +142,7 @@ protected:
     // may still be decoding toward it).
     template <class F>
     bool frameUntil(IVideo& v, F test) {
-        for (int i = 0; i < 400; ++i) {
+        for (int i = 0; i < 2000; ++i) { // up to 10 s on a loaded machine
             v.onBeginFrame();
             if (test(centre(v))) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
