@@ -8,6 +8,7 @@
 #include "graphics/font/Font.h"
 #include "graphics/gl/GlEngine.h"
 #include "script/Run.h"
+#include "script/ScVideo.h"
 #include "script/ScWorld.h"
 #include "script/bind/Bind.h"
 
@@ -244,6 +245,7 @@ bool optEffect(HSQUIRRELVM v, SQInteger idx, std::shared_ptr<IEffect2d>& out) {
 // A Graphics.Image or Graphics.Canvas.
 std::shared_ptr<IImage> imageAt(HSQUIRRELVM v, SQInteger idx) {
     if (auto i = getInstance<IImage>(v, idx, imageTag)) return i;
+    if (auto i = videoImageAt(v, idx)) return i;
     return getInstance<IImage>(v, idx, canvasTag);
 }
 
@@ -1143,6 +1145,7 @@ bool GraphicsLibrary::load(HSQUIRRELVM v) {
     setFunction(v, t, u"getDisplayHeight", getDisplayHeight);
     setFunction(v, t, u"saveImage", saveImage);
     setFunction(v, t, u"registerFont", registerFontNative);
+    registerVideo(v, t, g.context);
 
     pushNewTable(v, t, u"Effect2D");
     SQInteger fx = sq_gettop(v);

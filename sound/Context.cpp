@@ -6,19 +6,30 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace KoSound {
 
 namespace {
 std::atomic<bool> contextExists{false};
+std::mutex currentMutex;
+std::weak_ptr<Context> currentContext;
+} // namespace
+
+std::shared_ptr<Context> Context::current() {
+    std::lock_guard lock(currentMutex);
+    return currentContext.lock();
 }
 
 std::shared_ptr<Context> Context::create(EnginePtr engine, std::shared_ptr<IFileLoader> files,
                                          std::shared_ptr<ISoundLoader> sounds) {
     if (!engine || !files || !sounds) return nullptr;
     if (contextExists.exchange(true)) return nullptr;
-    return std::shared_ptr<Context>(
+    auto context = std::shared_ptr<Context>(
         new Context(std::move(engine), std::move(files), std::move(sounds)));
+    std::lock_guard lock(currentMutex);
+    currentContext = context;
+    return context;
 }
 
 // Script objects may keep sounds (and so the engine) a while longer; the output goes now.

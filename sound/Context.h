@@ -13,6 +13,8 @@ public:
     static std::shared_ptr<Context> create(EnginePtr engine, std::shared_ptr<IFileLoader> files,
                                            std::shared_ptr<ISoundLoader> sounds);
     ~Context();
+    // The context that exists now (made by the Audio library), empty when there is none.
+    static std::shared_ptr<Context> current();
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
 
