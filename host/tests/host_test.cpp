@@ -105,8 +105,8 @@ TEST(ScriptText, Utf8AndShiftJisReadAlike) {
 }
 
 TEST(ScriptText, UndecodableBytesBecomeReplacementCharacters) {
-    // 0x94 starts a two-byte character that 0x2A cannot end: the reader gives up after four
+    // 0x94 starts a two-byte character that '*' (0x2A) cannot end: the reader gives up after four
     // bytes, which become one U+FFFD, and goes on; the script is not cut short there.
-    EXPECT_EQ(KoScript::decodeScript("ab\x94\x2A" "cdefg"), u"ab\uFFFDefg");
-    EXPECT_EQ(KoScript::decodeScript("\x94\x2A" "cd" "\x94\x2A" "ef!"), u"\uFFFD\uFFFD!");
+    EXPECT_EQ(KoScript::decodeScript("ab\x94*cdefg"), u"ab\uFFFDefg");
+    EXPECT_EQ(KoScript::decodeScript("\x94*cd\x94*ef!"), u"\uFFFD\uFFFD!");
 }
