@@ -131,7 +131,8 @@ int main(int argc, char** argv) {
     Setup setup;
     std::u16string problem;
     if (readSetup(u"setup.nut", setup, &problem) == SetupResult::Failed) {
-        std::fprintf(stderr, "koplayhost: %s\n", KoIO::toUtf8(problem).c_str());
+        // Reported like a script error (error.txt and standard error): it is the game's fault.
+        hostError(nullptr, u"%s\n", problem.c_str());
         return game.options.frames ? 1 : 0;
     }
 
@@ -152,6 +153,9 @@ int main(int argc, char** argv) {
         if (setup.debug && !game.options.frames && !reportedErrors().empty())
             KoFrame::showErrorReport(window.get(), reportedErrors());
         window->destroy();
+    } else {
+        hostError(nullptr, u"the game's window (%d x %d) cannot be opened\n", int(setup.width),
+                  int(setup.height));
     }
     monitor.reset();
     // Counted runs are for testing: their status tells whether the game ran cleanly.

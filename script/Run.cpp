@@ -15,7 +15,12 @@ std::u16string decodeScript(std::string_view bytes) {
     auto* data = reinterpret_cast<uint8_t*>(const_cast<char*>(bytes.data()));
     auto stream = std::make_shared<KoIO::Core::MemoryStream>(data, uint32_t(bytes.size()));
     auto reader = KoIO::Core::StreamReader::create(stream, KoIO::createDecoder(encoding));
-    return reader ? reader->readAll() : std::u16string();
+    if (!reader) return {};
+    // A byte sequence that does not decode ends a read. It becomes U+FFFD and decoding goes on,
+    // so the compiler points at it instead of the script being cut short without a word.
+    std::u16string text = reader->readAll();
+    while (reader->isReadable()) text += u'\uFFFD' + reader->readAll();
+    return text;
 }
 
 std::optional<std::u16string> readScriptFile(const std::u16string& path) {

@@ -10,10 +10,13 @@ const SAVE_FILE = "save.txt";
 const DEMO_FRAMES = 600;
 
 // "shots" (with demo) saves pictures of the title and of play for the documentation.
-local demo = false, shots = false;
+// "soak" plays the demo without end, game after game, until a file "soak-stop" appears
+// (bench/soak measures the memory of such a run).
+local demo = false, shots = false, soak = false;
 for (local i = 1; i < cmdline.len(); ++i) {
     if (cmdline[i] == "demo") demo = true;
     if (cmdline[i] == "shots") shots = true;
+    if (cmdline[i] == "soak") demo = soak = true;
 }
 
 // ---- media -------------------------------------------------------------------------------
@@ -79,15 +82,18 @@ class DemoPad {
     want = 0;      // -1 left, 1 right, 0 stay
     pauseAt = 0;
     constructor(pause) { pauseAt = pause; }
-    function update() { ++frame; }
+    function update() { ++frame; pad.update(); }
     function isPressed(key) {
         if (key == Key.LEFT) return want < 0;
         if (key == Key.RIGHT) return want > 0;
         return false;
     }
     function isPushed(key) {
-        if (key == Key.START) return frame == 30;
-        if (key == Key.PAUSE) return frame == pauseAt || frame == pauseAt + 40;
+        // A soak presses start every three seconds (title and game-over screens) and pauses
+        // once every 20 seconds.
+        local f = soak ? frame % 1200 : frame;
+        if (key == Key.START) return soak ? frame % 180 == 30 : frame == 30;
+        if (key == Key.PAUSE) return f == pauseAt || f == pauseAt + 40;
         return false;
     }
     // Heads for the lowest star, away from a rock falling onto the basket.
@@ -326,10 +332,16 @@ while (true) {
         Graphics.saveImage("shot-" + frame + ".png", screen);
 
     if (demo) {
-        if (frame % 150 == 0)
+        if (frame % (soak ? 3600 : 150) == 0)
             println(format("frame %d: %s score %d lives %d things %d%s", frame, state, score, lives,
                            things.len(), paused ? " paused" : ""));
-        if (frame >= DEMO_FRAMES) {
+        if (soak) {
+            if (state == "over" && overFrames == 1) saveBest(score > best ? score : best);
+            if (frame % 60 == 0 && IO.existsFile("soak-stop")) {
+                println("soak over after " + frame + " frames");
+                exit();
+            }
+        } else if (frame >= DEMO_FRAMES) {
             if (score > best) { best = score; saveBest(best); }
             println("demo over: score " + score + ", best " + loadBest());
             exit();

@@ -103,3 +103,10 @@ TEST(ScriptText, Utf8AndShiftJisReadAlike) {
     // Half-width katakana is one byte in Shift_JIS and never valid UTF-8 on its own.
     EXPECT_EQ(KoScript::decodeScript("\xB6\xC0"), u"ｶﾀ");
 }
+
+TEST(ScriptText, UndecodableBytesBecomeReplacementCharacters) {
+    // 0x94 starts a two-byte character that '*' (0x2A) cannot end: the reader gives up after four
+    // bytes, which become one U+FFFD, and goes on; the script is not cut short there.
+    EXPECT_EQ(KoScript::decodeScript("ab\x94*cdefg"), u"ab\uFFFDefg");
+    EXPECT_EQ(KoScript::decodeScript("\x94*cd\x94*ef!"), u"\uFFFD\uFFFD!");
+}

@@ -119,6 +119,9 @@ Util.Serializer <- class {
 
     // After an error the state is left as it was: reset() before using the serializer again.
     function pushAt__(v, step) {
+        // The path of each level is kept: without a bound, a chain of a million nested arrays
+        // would hold paths of a million steps each.
+        if (m_path.len() > 1000) throw "Util.Serializer: the value is nested deeper than 1000 levels";
         m_path.append(m_path.top() + step);
         push(v);
         m_path.pop();

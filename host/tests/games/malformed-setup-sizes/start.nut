@@ -1,0 +1,1 @@
+print(Graphics.getScreenCanvas().getWidth() + " x " + Graphics.getScreenCanvas().getHeight() + "\n");

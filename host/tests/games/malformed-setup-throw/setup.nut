@@ -1,0 +1,2 @@
+title = "thrown";
+throw "no setup today";
