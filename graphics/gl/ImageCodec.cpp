@@ -123,6 +123,15 @@ bool plausibleSize(const uint8_t* p, size_t size) {
     return true;
 }
 
+// SDL2_image's type name for the bytes' signature.
+const char* signatureType(const uint8_t* p, size_t size) {
+    if (size >= 4 && std::memcmp(p, "\x89PNG", 4) == 0) return "PNG";
+    if (size >= 2 && p[0] == 0xFF && p[1] == 0xD8) return "JPG";
+    if (size >= 4 && std::memcmp(p, "GIF8", 4) == 0) return "GIF";
+    if (size >= 2 && p[0] == 'B' && p[1] == 'M') return "BMP";
+    return "TGA";
+}
+
 } // namespace
 
 bool decodeImage(const uint8_t* bytes, size_t size, Bitmap& out) {
@@ -131,12 +140,10 @@ bool decodeImage(const uint8_t* bytes, size_t size, Bitmap& out) {
         return false;
     SDL_RWops* rw = SDL_RWFromConstMem(bytes, int(size));
     if (!rw) return false;
-    // TGA has no signature: SDL2_image only tries it when told.
-    Surface loaded(IMG_Load_RW(rw, 0));
-    if (!loaded) {
-        SDL_RWseek(rw, 0, RW_SEEK_SET);
-        loaded.reset(IMG_LoadTyped_RW(rw, 0, "TGA"));
-    }
+    // Only the five formats games use reach a decoder, chosen by signature: SDL2_image's own
+    // detection would also hand the bytes to decoders of formats we do not load (its SVG one
+    // leaks on broken files). TGA has no signature, so anything else is tried as TGA.
+    Surface loaded(IMG_LoadTyped_RW(rw, 0, signatureType(bytes, size)));
     SDL_RWclose(rw);
     if (!loaded || loaded->w <= 0 || loaded->h <= 0 || loaded->w > 32767 || loaded->h > 32767)
         return false;
