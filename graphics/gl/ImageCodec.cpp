@@ -123,13 +123,14 @@ bool plausibleSize(const uint8_t* p, size_t size) {
     return true;
 }
 
-// SDL2_image's type name for the bytes' signature.
-const char* signatureType(const uint8_t* p, size_t size) {
-    if (size >= 4 && std::memcmp(p, "\x89PNG", 4) == 0) return "PNG";
-    if (size >= 2 && p[0] == 0xFF && p[1] == 0xD8) return "JPG";
-    if (size >= 4 && std::memcmp(p, "GIF8", 4) == 0) return "GIF";
-    if (size >= 2 && p[0] == 'B' && p[1] == 'M') return "BMP";
-    return "TGA";
+// The decoder for the bytes' signature, called directly: SDL2_image's typed loading still runs
+// the detection of every format it knows.
+SDL_Surface* decodeBySignature(const uint8_t* p, size_t size, SDL_RWops* rw) {
+    if (size >= 4 && std::memcmp(p, "\x89PNG", 4) == 0) return IMG_LoadPNG_RW(rw);
+    if (size >= 2 && p[0] == 0xFF && p[1] == 0xD8) return IMG_LoadJPG_RW(rw);
+    if (size >= 4 && std::memcmp(p, "GIF8", 4) == 0) return IMG_LoadGIF_RW(rw);
+    if (size >= 2 && p[0] == 'B' && p[1] == 'M') return IMG_LoadBMP_RW(rw);
+    return IMG_LoadTGA_RW(rw);
 }
 
 } // namespace
@@ -143,7 +144,7 @@ bool decodeImage(const uint8_t* bytes, size_t size, Bitmap& out) {
     // Only the five formats games use reach a decoder, chosen by signature: SDL2_image's own
     // detection would also hand the bytes to decoders of formats we do not load (its SVG one
     // leaks on broken files). TGA has no signature, so anything else is tried as TGA.
-    Surface loaded(IMG_LoadTyped_RW(rw, 0, signatureType(bytes, size)));
+    Surface loaded(decodeBySignature(bytes, size, rw));
     SDL_RWclose(rw);
     if (!loaded || loaded->w <= 0 || loaded->h <= 0 || loaded->w > 32767 || loaded->h > 32767)
         return false;

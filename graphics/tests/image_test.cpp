@@ -133,7 +133,9 @@ TEST(ImageCodec, FormatsBeyondTheFiveAreRefused) {
     const std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4\" height=\"4\">"
                             "<rect width=\"4\" height=\"4\" fill=\"red\"/></svg>";
     const std::string xpm = "/* XPM */\nstatic char *x[] = {\"2 1 1 1\", \"a c #FF0000\", \"aa\"};\n";
-    for (const std::string& text : {svg, xpm}) {
+    // A GIF signature does not open the door to the others either.
+    const std::string gifSvg = "GIF8" + svg;
+    for (const std::string& text : {svg, xpm, gifSvg}) {
         Bitmap b;
         EXPECT_FALSE(decodeImage(reinterpret_cast<const uint8_t*>(text.data()), text.size(), b))
             << text;
