@@ -120,7 +120,9 @@ bool plausibleSize(const uint8_t* p, size_t size) {
         if (h == INT32_MIN) return false;
         return w > 0 && !tooLarge(uint32_t(w), uint32_t(h < 0 ? -h : h));
     }
-    return true;
+    if (size >= 2 && p[0] == 0xFF && p[1] == 0xD8) return true;
+    // Everything else is tried as TGA, whose header states the size at 12 and 14.
+    return size >= 18 && !tooLarge(le16(p + 12), le16(p + 14));
 }
 
 // The decoder for the bytes' signature, called directly: SDL2_image's typed loading still runs
