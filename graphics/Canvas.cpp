@@ -137,8 +137,7 @@ bool Canvas::drawImage(IImage& image, const Rect* source, const Destination& des
             v.y = py + x * s + y * k;
         }
     }
-    Vertex2d quad[6] = {c[0], c[1], c[2], c[0], c[2], c[3]};
-    return renderer_.draw(TriangleList, blend, info.texture, effect, quad, 6);
+    return renderer_.drawQuad(blend, info.texture, effect, c);
 }
 
 bool Canvas::drawText(IFont& font, const std::u16string& text, const Destination& dest,
@@ -170,9 +169,9 @@ bool Canvas::drawText(IFont& font, const std::u16string& text, const Destination
             float u0 = t.getU(float(piece.rect.left)), u1 = t.getU(float(piece.rect.right));
             float v0 = t.getV(float(piece.rect.top)), v1 = t.getV(float(piece.rect.bottom));
             Color c = p == 0 ? color : second;
-            Vertex2d quad[6] = {{l, tp, 0, c, u0, v0}, {r, tp, 0, c, u1, v0}, {r, b, 0, c, u1, v1},
-                                {l, tp, 0, c, u0, v0}, {r, b, 0, c, u1, v1}, {l, b, 0, c, u0, v1}};
-            renderer_.draw(TriangleList, blend, piece.texture, nullptr, quad, 6);
+            const Vertex2d quad[4] = {{l, tp, 0, c, u0, v0}, {r, tp, 0, c, u1, v0},
+                                      {r, b, 0, c, u1, v1}, {l, b, 0, c, u0, v1}};
+            renderer_.drawQuad(blend, piece.texture, nullptr, quad);
         }
         penX += float(g.width) * sx;
         penY += float(g.height) * sy;

@@ -1,5 +1,7 @@
 #include "graphics/Renderer2d.h"
 
+#include <algorithm>
+
 namespace KoGraphics {
 
 std::shared_ptr<IShader> ShaderCache::get(IEngine& engine, IEffect2d& effect) {
@@ -22,20 +24,68 @@ bool isLine(uint32_t t) { return t == LineList || t == LineStrip; }
 bool isTriangle(uint32_t t) { return t >= TriangleList && t <= TriangleFan; }
 } // namespace
 
+bool Renderer2d::joins(uint32_t type, uint32_t blend, const std::shared_ptr<ITexture>& texture,
+                       const std::shared_ptr<IEffect2d>& effect) const {
+    return count_ > 0 && effect == effect_ && blend == blend_ && texture == texture_ &&
+           ((isLine(type_) && isLine(type)) || (isTriangle(type_) && isTriangle(type)));
+}
+
+void Renderer2d::start(uint32_t type, uint32_t blend, const std::shared_ptr<ITexture>& texture,
+                       const std::shared_ptr<IEffect2d>& effect) {
+    flush();
+    blend_ = blend;
+    texture_ = texture;
+    effect_ = effect;
+    type_ = type;
+}
+
+// Other triangles join a batch of quads: its quads become triangle lists.
+void Renderer2d::expandQuads() {
+    quads_ = false;
+    const auto* q = reinterpret_cast<const Vertex2d*>(buffer_->data());
+    const uint32_t quads = buffer_->getCount() / 4;
+    scratch_.resize(size_t(quads) * 6);
+    for (uint32_t i = 0; i < quads; ++i) {
+        const Vertex2d* c = q + size_t(i) * 4;
+        Vertex2d* t = scratch_.data() + size_t(i) * 6;
+        t[0] = c[0];
+        t[1] = c[1];
+        t[2] = c[2];
+        t[3] = c[0];
+        t[4] = c[2];
+        t[5] = c[3];
+    }
+    buffer_->clear();
+    buffer_->append(scratch_.data(), scratch_.size() * sizeof(Vertex2d));
+}
+
+bool Renderer2d::drawQuad(uint32_t blend, const std::shared_ptr<ITexture>& texture,
+                          const std::shared_ptr<IEffect2d>& effect, const Vertex2d (&corners)[4]) {
+    if (!buffer_) return false;
+    if (!joins(TriangleList, blend, texture, effect)) {
+        start(TriangleList, blend, texture, effect);
+        quads_ = true;
+    }
+    if (quads_) {
+        buffer_->append(corners, sizeof corners);
+    } else {
+        const Vertex2d t[6] = {corners[0], corners[1], corners[2],
+                               corners[0], corners[2], corners[3]};
+        buffer_->append(t, sizeof t);
+    }
+    count_ += 2;
+    return true;
+}
+
 bool Renderer2d::draw(uint32_t type, uint32_t blend, const std::shared_ptr<ITexture>& texture,
                       const std::shared_ptr<IEffect2d>& effect, const Vertex2d* v, uint32_t n) {
     if (!buffer_ || !v || type < PointList || type > TriangleFan) return false;
     uint32_t minimum = type == PointList ? 1 : isLine(type) ? 2 : 3;
     if (n < minimum) return false;
-    bool joins = count_ > 0 && effect == effect_ && blend == blend_ && texture == texture_ &&
-                 ((isLine(type_) && isLine(type)) || (isTriangle(type_) && isTriangle(type)));
-    if (!joins) {
-        flush();
-        blend_ = blend;
-        texture_ = texture;
-        effect_ = effect;
-        type_ = type;
-    }
+    if (!joins(type, blend, texture, effect))
+        start(type, blend, texture, effect);
+    else if (quads_)
+        expandQuads();
     const size_t stride = sizeof(Vertex2d);
     switch (type) {
     case PointList:
@@ -96,17 +146,38 @@ bool Renderer2d::flush() {
     if (auto shader = cache_->get(*engine_, effect)) {
         engine_->setTarget(target_);
         engine_->setBlendMode(blend_); // an unknown mode keeps the previous one
+        if (quads_ && !quadIndicesFor(count_ / 2)) expandQuads();
         engine_->setVertexBuffer(buffer_);
+        if (quads_) engine_->setIndexBuffer(quadIndices_);
         if (effect.apply(*engine_, *shader, texture_) && shader->begin()) {
-            ok = engine_->drawPrimitive(type_, count_, 0);
+            ok = quads_ ? engine_->drawIndexedPrimitive(type_, count_, 0)
+                        : engine_->drawPrimitive(type_, count_, 0);
             shader->end();
         }
     }
     buffer_->clear();
     count_ = 0;
+    quads_ = false;
     texture_.reset();
     effect_.reset();
     return ok;
+}
+
+// The shared quad indices, grown (doubling) to hold at least `quads` quads.
+bool Renderer2d::quadIndicesFor(uint32_t quads) {
+    if (quads <= quadCapacity_) return true;
+    if (!quadIndices_) quadIndices_ = engine_->createIndexBuffer(2, BufferDevice);
+    if (!quadIndices_ || quads > (uint32_t(1) << 28)) return false;
+    uint32_t capacity = std::max(quadCapacity_ * 2, std::max(quads, uint32_t(1024)));
+    std::vector<uint32_t> more;
+    more.reserve(size_t(capacity - quadCapacity_) * 6);
+    for (uint32_t i = quadCapacity_; i < capacity; ++i) {
+        const uint32_t b = i * 4;
+        more.insert(more.end(), {b, b + 1, b + 2, b, b + 2, b + 3});
+    }
+    quadIndices_->append(more.data(), more.size() * sizeof(uint32_t));
+    quadCapacity_ = capacity;
+    return true;
 }
 
 } // namespace KoGraphics

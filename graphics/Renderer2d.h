@@ -1,6 +1,7 @@
 #pragma once
 // Turns canvas draws into as few draw calls as possible: one per run of equal texture, effect,
-// blend mode and primitive family.
+// blend mode and primitive family. A run made only of quads keeps four vertices per quad and
+// draws through one index buffer that never changes.
 #include "graphics/IEffect2d.h"
 #include "graphics/IEngine.h"
 
@@ -30,6 +31,9 @@ public:
     // vertices.
     bool draw(uint32_t type, uint32_t blend, const std::shared_ptr<ITexture>& texture,
               const std::shared_ptr<IEffect2d>& effect, const Vertex2d* vertices, uint32_t n);
+    // Two triangles (0, 1, 2) and (0, 2, 3); joins triangle batches like any triangle list.
+    bool drawQuad(uint32_t blend, const std::shared_ptr<ITexture>& texture,
+                  const std::shared_ptr<IEffect2d>& effect, const Vertex2d (&corners)[4]);
     // Draws the pending batch. False when its shader cannot be made; the batch is dropped
     // either way.
     bool flush();
@@ -38,11 +42,21 @@ public:
     uint32_t pendingCount() const { return count_; }
 
 private:
+    bool joins(uint32_t type, uint32_t blend, const std::shared_ptr<ITexture>& texture,
+               const std::shared_ptr<IEffect2d>& effect) const;
+    void start(uint32_t type, uint32_t blend, const std::shared_ptr<ITexture>& texture,
+               const std::shared_ptr<IEffect2d>& effect);
+    void expandQuads();
+    bool quadIndicesFor(uint32_t quads);
+
     std::shared_ptr<IEngine> engine_;
     std::shared_ptr<ITarget> target_;
     std::shared_ptr<ShaderCache> cache_;
     std::shared_ptr<IVertexBuffer> buffer_;
+    std::shared_ptr<IIndexBuffer> quadIndices_; // 0 1 2 0 2 3, 4 5 6 4 6 7, ...
+    uint32_t quadCapacity_ = 0;
     uint32_t type_ = 0, blend_ = 0, count_ = 0;
+    bool quads_ = false; // the pending batch holds only quads, four vertices each
     std::shared_ptr<ITexture> texture_;
     std::shared_ptr<IEffect2d> effect_;
     std::vector<Vertex2d> scratch_;

@@ -648,8 +648,11 @@ public:
         if (!vb || !ib || mode == GL_NONE || !n || uint64_t(start) + n > ib->getCount())
             return false;
         auto& gl = d_->gl;
-        if (vb->getKind() == BufferDevice && ib->getKind() == BufferDevice) {
-            bindDeviceBuffer(*vb);
+        if (vb->getKind() == BufferDevice) bindDeviceBuffer(*vb);
+        else bindStream(*vb, vb->data(), vb->getSize());
+        // Device index buffers stay on the device (the 2D renderer's quad indices), also
+        // under streamed vertices.
+        if (ib->getKind() == BufferDevice) {
             if (ib->uploaded != ib->version() || !ib->ibo) {
                 if (!ib->ibo) gl.GenBuffers(1, &ib->ibo);
                 gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, ib->ibo);
@@ -659,7 +662,6 @@ public:
             }
             gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, ib->ibo);
         } else {
-            bindStream(*vb, vb->data(), vb->getSize());
             gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, streamIbo_);
             gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(ib->getSize()), ib->data(),
                           GL_STREAM_DRAW);

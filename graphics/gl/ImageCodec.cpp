@@ -120,7 +120,19 @@ bool plausibleSize(const uint8_t* p, size_t size) {
         if (h == INT32_MIN) return false;
         return w > 0 && !tooLarge(uint32_t(w), uint32_t(h < 0 ? -h : h));
     }
-    return true;
+    if (size >= 2 && p[0] == 0xFF && p[1] == 0xD8) return true;
+    // Everything else is tried as TGA, whose header states the size at 12 and 14.
+    return size >= 18 && !tooLarge(le16(p + 12), le16(p + 14));
+}
+
+// The decoder for the bytes' signature, called directly: SDL2_image's typed loading still runs
+// the detection of every format it knows.
+SDL_Surface* decodeBySignature(const uint8_t* p, size_t size, SDL_RWops* rw) {
+    if (size >= 4 && std::memcmp(p, "\x89PNG", 4) == 0) return IMG_LoadPNG_RW(rw);
+    if (size >= 2 && p[0] == 0xFF && p[1] == 0xD8) return IMG_LoadJPG_RW(rw);
+    if (size >= 4 && std::memcmp(p, "GIF8", 4) == 0) return IMG_LoadGIF_RW(rw);
+    if (size >= 2 && p[0] == 'B' && p[1] == 'M') return IMG_LoadBMP_RW(rw);
+    return IMG_LoadTGA_RW(rw);
 }
 
 } // namespace
@@ -131,12 +143,10 @@ bool decodeImage(const uint8_t* bytes, size_t size, Bitmap& out) {
         return false;
     SDL_RWops* rw = SDL_RWFromConstMem(bytes, int(size));
     if (!rw) return false;
-    // TGA has no signature: SDL2_image only tries it when told.
-    Surface loaded(IMG_Load_RW(rw, 0));
-    if (!loaded) {
-        SDL_RWseek(rw, 0, RW_SEEK_SET);
-        loaded.reset(IMG_LoadTyped_RW(rw, 0, "TGA"));
-    }
+    // Only the five formats games use reach a decoder, chosen by signature: SDL2_image's own
+    // detection would also hand the bytes to decoders of formats we do not load (its SVG one
+    // leaks on broken files). TGA has no signature, so anything else is tried as TGA.
+    Surface loaded(decodeBySignature(bytes, size, rw));
     SDL_RWclose(rw);
     if (!loaded || loaded->w <= 0 || loaded->h <= 0 || loaded->w > 32767 || loaded->h > 32767)
         return false;

@@ -255,6 +255,49 @@ TEST_F(GlTest, RunsOfEqualStateBecomeOneDrawCall) {
     }), 2u);
 }
 
+// Images go into the batch as quads drawn through shared indices: more quads than the index
+// buffer first holds all land, each on its own pixel, in one draw call.
+TEST_F(GlTest, ThousandsOfQuadsAreOneDrawCall) {
+    auto img = image(1, 1, {0xFFFFFFFF});
+    auto cv = canvas(64, 48);
+    cv->clear(0);
+    uint64_t before = engine->getDrawCount();
+    cv->begin();
+    for (uint32_t i = 0; i < 64u * 48u; ++i)
+        cv->drawImage(*img, nullptr, Destination::point(int32_t(i % 64), int32_t(i / 64)), {},
+                      nullptr, BlendNone, makeColor(255, uint8_t(i % 251), uint8_t(i / 64), 7));
+    cv->end();
+    EXPECT_EQ(engine->getDrawCount() - before, 1u);
+    auto all = pixels(*cv);
+    for (uint32_t i = 0; i < 64u * 48u; ++i)
+        ASSERT_EQ(all[i], makeColor(255, uint8_t(i % 251), uint8_t(i / 64), 7)) << i;
+}
+
+// A fan after images of the same texture joins their batch: the quads pending so far turn
+// into triangles and both pictures come out.
+TEST_F(GlTest, TrianglesJoinABatchOfQuads) {
+    auto img = image(1, 1, {0xFFFFFFFF});
+    auto cv = canvas(8, 8);
+    cv->clear(0);
+    uint64_t before = engine->getDrawCount();
+    cv->begin();
+    cv->drawImage(*img, nullptr, Destination::rectangle({0, 0, 2, 2}), {}, nullptr, BlendNone,
+                  0xFFFF0000);
+    Vertex2d fan[4] = {{4, 4, 0, 0xFF00FF00, 0, 0}, {8, 4, 0, 0xFF00FF00, 1, 0},
+                       {8, 8, 0, 0xFF00FF00, 1, 1}, {4, 8, 0, 0xFF00FF00, 0, 1}};
+    cv->drawImageEx(*img, fan, 4, nullptr, nullptr, BlendNone, 0xFFFFFFFF);
+    cv->drawImage(*img, nullptr, Destination::point(7, 0), {}, nullptr, BlendNone, 0xFF0000FF);
+    EXPECT_EQ(cv->renderer().pendingCount(), 6u);
+    cv->end();
+    EXPECT_EQ(engine->getDrawCount() - before, 1u);
+    EXPECT_EQ(pixel(*cv, 1, 1), 0xFFFF0000u);
+    EXPECT_EQ(pixel(*cv, 2, 2), 0u);
+    EXPECT_EQ(pixel(*cv, 5, 5), 0xFF00FF00u);
+    EXPECT_EQ(pixel(*cv, 7, 7), 0xFF00FF00u);
+    EXPECT_EQ(pixel(*cv, 7, 0), 0xFF0000FFu);
+    EXPECT_EQ(pixel(*cv, 6, 0), 0u);
+}
+
 TEST_F(GlTest, StripsAndFansExpandIntoLists) {
     auto cv = canvas(8, 8);
     cv->begin();

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 namespace KoGraphics {
 namespace {
@@ -123,6 +124,21 @@ TEST(ImageCodec, FuzzRegressionsAreRefused) {
         auto bytes = readAll(entry.path());
         Bitmap b;
         EXPECT_FALSE(decodeImage(bytes.data(), bytes.size(), b)) << entry.path();
+    }
+}
+
+// SDL2_image also knows SVG, XPM and more; only PNG, JPEG, GIF, BMP and TGA are decoded (its
+// SVG decoder leaked on a fuzzed file).
+TEST(ImageCodec, FormatsBeyondTheFiveAreRefused) {
+    const std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"4\" height=\"4\">"
+                            "<rect width=\"4\" height=\"4\" fill=\"red\"/></svg>";
+    const std::string xpm = "/* XPM */\nstatic char *x[] = {\"2 1 1 1\", \"a c #FF0000\", \"aa\"};\n";
+    // A GIF signature does not open the door to the others either.
+    const std::string gifSvg = "GIF8" + svg;
+    for (const std::string& text : {svg, xpm, gifSvg}) {
+        Bitmap b;
+        EXPECT_FALSE(decodeImage(reinterpret_cast<const uint8_t*>(text.data()), text.size(), b))
+            << text;
     }
 }
 
