@@ -465,6 +465,22 @@ private:
         case OP_DIV:
         case OP_MOD:
         case OP_ADDK:
+        case OP_SUBK:
+        case OP_MULK:
+        case OP_DIVK:
+        case OP_MODK:
+        case OP_BANDK:
+        case OP_BORK:
+        case OP_BXORK:
+        case OP_SHLK:
+        case OP_SHRK:
+        case OP_USHRK:
+        case OP_EQK:
+        case OP_NEK:
+        case OP_LTK:
+        case OP_LEK:
+        case OP_GTK:
+        case OP_GEK:
         case OP_BAND:
         case OP_BOR:
         case OP_BXOR:
@@ -485,7 +501,7 @@ private:
         case OP_INSTANCEOF:
         case OP_IN:
         case OP_CLONE:
-            return i.b != r && i.c != r;
+            return true; // each reads its operands before it writes a
         default:
             return false;
         }
@@ -493,6 +509,25 @@ private:
 
     void Discard(Exp& e) {
         if (e.k == E_FIELD || e.k == E_FIELDK || e.k == E_OUTER || e.k == E_VAR) ToReg(e);
+        // `x++` whose value nobody reads increments in place
+        SQInstruction* last = Code() ? &_fs->f->_code.back() : nullptr;
+        if (e.k == E_TEMP && last && last->op == OP_PINCL && last->a == e.r &&
+            _fs->lastjumptarget != Code()) {
+            last->op = OP_INCL;
+            last->a = NOREG;
+        }
+    }
+
+    // a = b op v, with v's integer constant carried by the instruction where it can be
+    void EmitArith(uint8_t op, int a, int b, Exp& v) {
+        int kop = ConstantForm(op);
+        if (kop >= 0 && v.k == E_LITERAL && sq_type(v.val) == OT_INTEGER &&
+            !(op == OP_SUB && _integer(v.val) == INT32_MIN)) {
+            Emit(kop, a, b, 0, _integer(v.val));
+            return;
+        }
+        int rv = ToReg(v);
+        Emit(op, a, b, rv);
     }
 
     // ------------------------------------------------------------ statements
@@ -621,13 +656,22 @@ private:
         CommaExpr(e);
         int r = ToReg(e);
         SQInstruction* last = Code() ? &_fs->f->_code.back() : nullptr;
-        if (e.k == E_TEMP && last && last->a == r && r == _fs->top - 1 && last->b != r &&
-            last->c != r && last->op >= OP_EQ && last->op <= OP_GE &&
-            _fs->lastjumptarget != Code()) {
-            static const uint8_t map[] = {4, 5, 0, 1, 2, 3};
-            uint8_t kind = map[last->op - OP_EQ];
+        // A compare whose result only decides the jump becomes a compare-and-jump (it reads
+        // its operands and writes nothing, so the temp it would have written may be one of
+        // them).
+        static const uint8_t map[] = {4, 5, 0, 1, 2, 3};
+        bool fusable = e.k == E_TEMP && last && last->a == r && r == _fs->top - 1 &&
+                       _fs->lastjumptarget != Code();
+        if (fusable && last->op >= OP_EQ && last->op <= OP_GE) {
+            last->a = map[last->op - OP_EQ];
             last->op = OP_JCMP;
-            last->a = kind;
+            falsejumps.push_back(Code() - 1);
+        } else if (fusable && last->op >= OP_EQK && last->op <= OP_GEK && last->x >= -128 &&
+                   last->x <= 127) {
+            last->a = map[last->op - OP_EQK];
+            last->c = (uint8_t)(int8_t)last->x;
+            last->x = 0;
+            last->op = OP_JCMPK;
             falsejumps.push_back(Code() - 1);
         } else {
             falsejumps.push_back(Emit(OP_JZ, r));
@@ -1131,8 +1175,7 @@ private:
             if (op == '=') {
                 ToTarget(v, e.r);
             } else {
-                int rv = ToReg(v);
-                Emit(ArithOpFor(op), e.r, e.r, rv);
+                EmitArith(ArithOpFor(op), e.r, e.r, v);
             }
             FreeTo(base);
             break;
@@ -1163,8 +1206,7 @@ private:
             Emit(OP_GET, cur, obj, key);
             Exp v;
             Expression(v);
-            int rv = ToReg(v);
-            Emit(ArithOpFor(op), cur, cur, rv);
+            EmitArith(ArithOpFor(op), cur, cur, v);
             FreeTo(base);
             int t = NewTemp();
             Emit(OP_SET, t, obj, key, cur);
@@ -1183,8 +1225,7 @@ private:
             if (op == '=')
                 ToTarget(v, t);
             else {
-                int rv = ToReg(v);
-                Emit(ArithOpFor(op), t, t, rv);
+                EmitArith(ArithOpFor(op), t, t, v);
             }
             Emit(OP_SETOUTER, NOREG, t, 0, idx);
             FreeTo(t + 1);
@@ -1220,8 +1261,7 @@ private:
             if (op == '=')
                 ToTarget(v, t);
             else {
-                int rv = ToReg(v);
-                Emit(ArithOpFor(op), t, t, rv);
+                EmitArith(ArithOpFor(op), t, t, v);
             }
             Emit(OP_SETVAR, NOREG, t, 0, idx);
             FreeTo(t + 1);
@@ -1237,10 +1277,65 @@ private:
     }
 
     // Binary operator helper: left already parsed in e.
+    // The form of a binary operator that takes an integer constant as its right operand.
+    static int ConstantForm(uint8_t op) {
+        switch (op) {
+        case OP_ADD:
+            return OP_ADDK;
+        case OP_SUB:
+            return OP_SUBK;
+        case OP_MUL:
+            return OP_MULK;
+        case OP_DIV:
+            return OP_DIVK;
+        case OP_MOD:
+            return OP_MODK;
+        case OP_BAND:
+            return OP_BANDK;
+        case OP_BOR:
+            return OP_BORK;
+        case OP_BXOR:
+            return OP_BXORK;
+        case OP_SHL:
+            return OP_SHLK;
+        case OP_SHR:
+            return OP_SHRK;
+        case OP_USHR:
+            return OP_USHRK;
+        case OP_EQ:
+            return OP_EQK;
+        case OP_NE:
+            return OP_NEK;
+        case OP_LT:
+            return OP_LTK;
+        case OP_LE:
+            return OP_LEK;
+        case OP_GT:
+            return OP_GTK;
+        case OP_GE:
+            return OP_GEK;
+        default:
+            return -1;
+        }
+    }
+
     void EmitBinary(Exp& e, uint8_t op, int base, void (Compiler::*next)(Exp&)) {
         int rl = ToReg(e);
         Exp r;
         (this->*next)(r);
+        int kop = ConstantForm(op);
+        if (kop >= 0 && r.k == E_LITERAL && sq_type(r.val) == OT_INTEGER &&
+            !(op == OP_SUB && _integer(r.val) == INT32_MIN)) {
+            // integer constant on the right: the instruction carries it, no register load
+            FreeTo(base);
+            int t = NewTemp();
+            Emit(kop, t, rl, 0, _integer(r.val));
+            e = Exp();
+            e.k = E_TEMP;
+            e.r = t;
+            e.base = base;
+            return;
+        }
         int rr = ToReg(r);
         FreeTo(base);
         int t = NewTemp();

@@ -44,6 +44,24 @@
         NEXT_SCOPED();                                                                             \
     }
 
+// Arithmetic with an integer constant operand (x); floats on the left stay on the fast path.
+#define ARITHK_FAST(OPER, BASEOP)                                                                  \
+    {                                                                                              \
+        const SQObjectPtr& x = R[i.b];                                                             \
+        if (sq_type(x) == OT_INTEGER) {                                                            \
+            R[i.a] = (SQInteger)((uint32_t)_integer(x) OPER(uint32_t) i.x);                        \
+            NEXT();                                                                                \
+        }                                                                                          \
+        if (sq_type(x) == OT_FLOAT) {                                                              \
+            R[i.a] = (SQFloat)(_float(x) OPER(SQFloat) i.x);                                       \
+            NEXT();                                                                                \
+        }                                                                                          \
+        SQObjectPtr tmp, k((SQInteger)i.x);                                                        \
+        if (!ArithOp(BASEOP, tmp, x, k)) goto exception_trap;                                      \
+        R[i.a] = std::move(tmp);                                                                   \
+        NEXT_SCOPED();                                                                             \
+    }
+
 bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres,
                    bool raiseerror, SQExecType et) {
     if (NativeDepthExhausted()) {
@@ -306,18 +324,9 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         R[i.a] = std::move(tmp);
                         NEXT_SCOPED();
                     }
-                    CASE(ADDK) : {
-                        const SQObjectPtr& x = R[i.b];
-                        if (sq_type(x) == OT_INTEGER) {
-                            R[i.a] = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
-                            NEXT();
-                        }
-                        SQObjectPtr tmp, k((SQInteger)i.x);
-                        if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
-                        R[i.a] = std::move(tmp);
-                        NEXT_SCOPED();
-                    }
-                    CASE(BAND) : CASE(BOR) : CASE(BXOR) : CASE(SHL) : CASE(SHR) : CASE(USHR) : {
+                    CASE(ADDK)
+                        : ARITHK_FAST(+, OP_ADD) CASE(BAND)
+                        : CASE(BOR) : CASE(BXOR) : CASE(SHL) : CASE(SHR) : CASE(USHR) : {
                         const SQObjectPtr& x = R[i.b];
                         const SQObjectPtr& y = R[i.c];
                         if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
@@ -810,6 +819,123 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             x = std::move(tmp);
                         }
                         R[i.a] = std::move(old);
+                        NEXT_SCOPED();
+                    }
+                    CASE(SUBK)
+                        : ARITHK_FAST(-, OP_SUB) CASE(MULK)
+                        : ARITHK_FAST(*, OP_MUL) CASE(DIVK) : CASE(MODK) : {
+                        const SQObjectPtr& x = R[i.b];
+                        if (sq_type(x) == OT_INTEGER && i.x > 0) {
+                            R[i.a] = i.op == OP_DIVK ? _integer(x) / (SQInteger)i.x
+                                                     : _integer(x) % (SQInteger)i.x;
+                            NEXT();
+                        }
+                        SQObjectPtr tmp, k((SQInteger)i.x);
+                        if (!ArithOp(i.op == OP_DIVK ? OP_DIV : OP_MOD, tmp, x, k))
+                            goto exception_trap;
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
+                    }
+                    CASE(BANDK)
+                        : CASE(BORK) : CASE(BXORK) : CASE(SHLK) : CASE(SHRK) : CASE(USHRK) : {
+                        const SQObjectPtr& x = R[i.b];
+                        if (sq_type(x) == OT_INTEGER) {
+                            SQInteger p = _integer(x), q = i.x, r;
+                            switch (i.op) {
+                            case OP_BANDK:
+                                r = p & q;
+                                break;
+                            case OP_BORK:
+                                r = p | q;
+                                break;
+                            case OP_BXORK:
+                                r = p ^ q;
+                                break;
+                            case OP_SHLK:
+                                r = (SQInteger)((uint32_t)p << (q & 31));
+                                break;
+                            case OP_SHRK:
+                                r = p >> (q & 31);
+                                break;
+                            default:
+                                r = (SQInteger)((uint32_t)p >> (q & 31));
+                                break;
+                            }
+                            R[i.a] = r;
+                            NEXT();
+                        }
+                        SQObjectPtr tmp, k((SQInteger)i.x);
+                        if (!BitwOp((SQOpcode)(i.op - OP_BANDK + OP_BAND), tmp, x, k))
+                            goto exception_trap;
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
+                    }
+                    CASE(EQK) : CASE(NEK) : {
+                        const SQObjectPtr& x = R[i.b];
+                        bool r;
+                        if (sq_type(x) == OT_INTEGER)
+                            r = _integer(x) == (SQInteger)i.x;
+                        else {
+                            SQObjectPtr k((SQInteger)i.x);
+                            r = IsEqual(x, k);
+                        }
+                        R[i.a] = i.op == OP_EQK ? r : !r;
+                        NEXT();
+                    }
+                    CASE(LTK) : CASE(LEK) : CASE(GTK) : CASE(GEK) : {
+                        const SQObjectPtr& x = R[i.b];
+                        bool r;
+                        if (sq_type(x) == OT_INTEGER) {
+                            SQInteger p = _integer(x), q = i.x;
+                            r = i.op == OP_LTK   ? p < q
+                                : i.op == OP_LEK ? p <= q
+                                : i.op == OP_GTK ? p > q
+                                                 : p >= q;
+                        } else {
+                            SQObjectPtr k((SQInteger)i.x);
+                            if (!CmpOp((SQOpcode)(i.op - OP_LTK + OP_LT), x, k, r))
+                                goto exception_trap;
+                        }
+                        R[i.a] = r;
+                        NEXT_SCOPED();
+                    }
+                    CASE(JCMPK) : {
+                        const SQObjectPtr& x = R[i.b];
+                        SQInteger q = (int8_t)i.c;
+                        bool r;
+                        if (sq_type(x) == OT_INTEGER) {
+                            SQInteger p = _integer(x);
+                            switch (i.a) {
+                            case 0:
+                                r = p < q;
+                                break;
+                            case 1:
+                                r = p <= q;
+                                break;
+                            case 2:
+                                r = p > q;
+                                break;
+                            case 3:
+                                r = p >= q;
+                                break;
+                            case 4:
+                                r = p == q;
+                                break;
+                            default:
+                                r = p != q;
+                                break;
+                            }
+                        } else {
+                            SQObjectPtr k(q);
+                            if (i.a >= 4) {
+                                r = IsEqual(x, k);
+                                if (i.a == 5) r = !r;
+                            } else {
+                                static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};
+                                if (!CmpOp(ops[i.a], x, k, r)) goto exception_trap;
+                            }
+                        }
+                        if (!r) ip += i.x;
                         NEXT_SCOPED();
                     }
                 default:

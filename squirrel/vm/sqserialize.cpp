@@ -304,6 +304,22 @@ bool verify(SQVM* v, SQFunctionProto* p, SQInteger parentstack, SQInteger parent
         case OP_PINCL:
         case OP_APPENDARRAY:
         case OP_ADDK:
+        case OP_SUBK:
+        case OP_MULK:
+        case OP_DIVK:
+        case OP_MODK:
+        case OP_BANDK:
+        case OP_BORK:
+        case OP_BXORK:
+        case OP_SHLK:
+        case OP_SHRK:
+        case OP_USHRK:
+        case OP_EQK:
+        case OP_NEK:
+        case OP_LTK:
+        case OP_LEK:
+        case OP_GTK:
+        case OP_GEK:
             good = R(i.a) && R(i.b);
             break;
         case OP_GETOUTER:
@@ -366,6 +382,9 @@ bool verify(SQVM* v, SQFunctionProto* p, SQInteger parentstack, SQInteger parent
             break;
         case OP_JCMP:
             good = i.a <= 5 && R(i.b) && R(i.c) && J();
+            break;
+        case OP_JCMPK:
+            good = i.a <= 5 && R(i.b) && J();
             break;
         case OP_FOREACH:
             good = R(i.a) && R(i.b) && i.b + 2 < ss && J();

@@ -1308,12 +1308,18 @@ bool SQVM::Clone(const SQObjectPtr& self, SQObjectPtr& target) {
 
 // ---------------------------------------------------------------- foreach
 // o1 container, o2 key, o3 value, o4 iterator; finished = no more items.
+// Position kept in a foreach's hidden iterator register; only damaged bytecode can put
+// anything but null or a position there.
+static inline SQInteger iter_index(const SQObject& o) {
+    return sq_type(o) == OT_INTEGER && _integer(o) > 0 ? _integer(o) : 0;
+}
+
 bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjectPtr& o4,
                        bool& finished) {
     finished = false;
     switch (sq_type(o1)) {
     case OT_TABLE: {
-        SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQInteger idx = iter_index(o4);
         SQTable* t = _table(o1);
         SQInteger n = t->Next(idx);
         if (n < 0) {
@@ -1327,7 +1333,7 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
         return true;
     }
     case OT_ARRAY: {
-        SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQInteger idx = iter_index(o4);
         SQArray* a = _array(o1);
         if (idx >= a->Size()) {
             finished = true;
@@ -1340,7 +1346,7 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
         return true;
     }
     case OT_STRING: {
-        SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQInteger idx = iter_index(o4);
         SQString* s = _string(o1);
         if (idx >= s->_len) {
             finished = true;
@@ -1352,7 +1358,7 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
         return true;
     }
     case OT_CLASS: {
-        SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQInteger idx = iter_index(o4);
         SQTable* t = _class(o1)->_members;
         SQInteger n = t->Next(idx);
         if (n < 0) {
@@ -1398,7 +1404,7 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
             return false;
         }
         if (false) {
-            SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
+            SQInteger idx = iter_index(o4);
             SQInstance* inst = _instance(o1);
             SQTable* t = inst->_class->_members;
             SQInteger n = t->Next(idx);
@@ -1424,7 +1430,7 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
             finished = true;
             return true;
         }
-        SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQInteger idx = iter_index(o4);
         SQObjectPtr gen = o1;
         SQInteger nb = _top;
         if (!CheckStack(2)) {
