@@ -198,40 +198,6 @@ void SQVM::CloseOuters(SQObjectPtr* stackpos) {
 }
 
 // ---------------------------------------------------------------- frames
-bool SQVM::EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall) {
-    (void)tailcall;
-    SQInteger maxframes = _sharedstate->_maxframes + (_errorreported ? SQ_HANDLER_FRAMES : 0);
-    if ((SQInteger)_callstack.size() >= maxframes || newtop + 16 >= SlotLimit()) {
-        FailWith("stack overflow");
-        return false;
-    }
-    _callstack.emplace_back();
-    ci = &_callstack.back();
-    ci->_base = newbase;
-    ci->_prevtop = _top;
-    ci->_etraps = (SQInteger)_etraps.size();
-    ci->_frametop = newtop;
-    EnsureInit(newtop + 1);
-    if (newtop > _top) _top = newtop;
-    return true;
-}
-
-void SQVM::LeaveFrame() {
-    SQInteger base = ci->_base;
-    SQInteger prevtop = ci->_prevtop;
-    if (_openouters) CloseOuters(&_stack[base]);
-    if ((SQInteger)_etraps.size() > ci->_etraps) _etraps.resize(ci->_etraps);
-    SQInteger from = base < prevtop ? base : prevtop;
-    SQInteger end = ci->_native || ci->_frametop > _top ? _top : ci->_frametop;
-    for (SQInteger i = end - 1; i >= from; i--) {
-        SQObjectPtr& s = _stack[i];
-        if (ISREFCOUNTED(sq_type(s))) s.Null();
-    }
-    _top = prevtop;
-    _callstack.pop_back();
-    ci = _callstack.empty() ? nullptr : &_callstack.back();
-}
-
 // Prepares a script call: checks arguments, fills defaults and vargv, pushes the frame.
 // A generator function returns its generator in `target` instead of running.
 bool SQVM::StartCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase,
