@@ -1,5 +1,6 @@
-// The interpreter loop and the object protocol (get/set/arith/compare/call).
-#include "sqvm.h"
+// Frames, calls, error texts and the object protocol (get/set/arith/compare/iterate,
+// metamethods, generators); the interpreter loop itself is in interp.cpp.
+#include "vm.h"
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -104,18 +105,18 @@ void SQVM::FailWith(const char* fmt, ...) {
 static std::string keytext(const SQObject& k) {
     switch (sq_type(k)) {
     case OT_STRING:
-        return sq_toutf8(_string(k)->_val, _string(k)->_len);
+        return vm_toutf8(_string(k)->_val, _string(k)->_len);
     case OT_INTEGER: {
         char b[32];
         snprintf(b, sizeof b, "%d", (int)_integer(k));
         return b;
     }
     case OT_FLOAT: {
-        sqstring s = sq_float_to_text(_float(k));
-        return sq_toutf8(s.data(), (SQInteger)s.size());
+        sqstring s = vm_float_to_text(_float(k));
+        return vm_toutf8(s.data(), (SQInteger)s.size());
     }
     default:
-        return sq_typename_ascii(sq_type(k));
+        return vm_typename_ascii(sq_type(k));
     }
 }
 
@@ -137,7 +138,7 @@ static std::string cmptext(const SQObject& o) {
     case OT_FLOAT:
         return keytext(o);
     default:
-        return sq_typename_ascii(sq_type(o));
+        return vm_typename_ascii(sq_type(o));
     }
 }
 
@@ -147,8 +148,8 @@ void SQVM::FailCompare(const SQObject& a, const SQObject& b) {
 }
 
 void SQVM::FailArith(const char* op, const SQObject& a, const SQObject& b) {
-    FailWith("arith op %s on between '%s' and '%s'", op, sq_typename_ascii(sq_type(a)),
-             sq_typename_ascii(sq_type(b)));
+    FailWith("arith op %s on between '%s' and '%s'", op, vm_typename_ascii(sq_type(a)),
+             vm_typename_ascii(sq_type(b)));
 }
 
 static std::string typemask_names(SQInteger mask) {
@@ -160,7 +161,7 @@ static std::string typemask_names(SQInteger mask) {
     for (SQObjectType t : order) {
         if (mask & _RAW_TYPE(t)) {
             if (!s.empty()) s += "|";
-            s += sq_typename_ascii(t);
+            s += vm_typename_ascii(t);
         }
     }
     return s;
@@ -169,7 +170,7 @@ static std::string typemask_names(SQInteger mask) {
 void SQVM::FailParamType(SQInteger nparam, SQInteger typemask, SQInteger t) {
     std::string exp = typemask_names(typemask);
     FailWith("parameter %d has an invalid type '%s' ; expected: '%s'", (int)nparam,
-             sq_typename_ascii((SQObjectType)t), exp.c_str());
+             vm_typename_ascii((SQObjectType)t), exp.c_str());
 }
 
 // ---------------------------------------------------------------- outers
@@ -193,7 +194,7 @@ void SQVM::CloseOuters(SQObjectPtr* stackpos) {
         o->_value = *o->_valptr;
         o->_valptr = &o->_value;
         o->_nextopen = nullptr;
-        if (--o->_uiRef == 0) sq_destroy(o);
+        if (--o->_uiRef == 0) vm_destroy(o);
     }
 }
 
@@ -295,7 +296,7 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
         return false;
     }
     SQCStackGuard cstack;
-    if (!sq_checkparams(this, nc, nargs, stackbase)) return false;
+    if (!vm_checkparams(this, nc, nargs, stackbase)) return false;
     SQInteger oldtop = _top, oldbase = _stackbase;
     SQInteger ntop = stackbase + nargs;
     if (!EnterFrame(stackbase, ntop, false)) return false;
@@ -386,7 +387,7 @@ bool SQVM::Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQOb
             while (_top > nb) Pop();
             return ok;
         }
-        FailWith("attempt to call '%s'", sq_typename_ascii(sq_type(closure)));
+        FailWith("attempt to call '%s'", vm_typename_ascii(sq_type(closure)));
         return false;
     }
     }
@@ -601,7 +602,7 @@ bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& des
         }
         break;
     case OT_ARRAY:
-        if (sq_isnumber(key)) {
+        if (vm_isnumber(key)) {
             SQInteger i = tointeger(key);
             SQArray* a = _array(self);
             if (i >= 0 && i < a->Size()) {
@@ -626,7 +627,7 @@ bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& des
         }
         break;
     case OT_STRING:
-        if (sq_isnumber(key)) {
+        if (vm_isnumber(key)) {
             SQInteger i = tointeger(key);
             SQString* s = _string(self);
             if (i >= 0 && i < s->_len) {
@@ -689,8 +690,8 @@ bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPt
         break;
     }
     case OT_ARRAY:
-        if (!sq_isnumber(key)) {
-            FailWith("indexing array with %s", sq_typename_ascii(sq_type(key)));
+        if (!vm_isnumber(key)) {
+            FailWith("indexing array with %s", vm_typename_ascii(sq_type(key)));
             return false;
         }
         {
@@ -712,7 +713,7 @@ bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPt
     case OT_USERDATA:
         break;
     default:
-        FailWith("trying to set '%s'", sq_typename_ascii(sq_type(self)));
+        FailWith("trying to set '%s'", vm_typename_ascii(sq_type(self)));
         return false;
     }
     if (!raw) {
@@ -813,8 +814,8 @@ bool SQVM::NewSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObje
         return NewSlotWithAttributes(self, key, val, nul, bstatic, raw);
     }
     default:
-        FailWith("indexing %s with %s", sq_typename_ascii(sq_type(self)),
-                 sq_typename_ascii(sq_type(key)));
+        FailWith("indexing %s with %s", vm_typename_ascii(sq_type(self)),
+                 vm_typename_ascii(sq_type(key)));
         return false;
     }
 }
@@ -844,11 +845,11 @@ bool SQVM::DeleteSlot(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectP
             FailNoIndex(key);
             return false;
         }
-        FailWith("cannot delete a slot from %s", sq_typename_ascii(sq_type(self)));
+        FailWith("cannot delete a slot from %s", vm_typename_ascii(sq_type(self)));
         return false;
     }
     default:
-        FailWith("attempt to delete a slot from a %s", sq_typename_ascii(sq_type(self)));
+        FailWith("attempt to delete a slot from a %s", vm_typename_ascii(sq_type(self)));
         return false;
     }
 }
@@ -955,7 +956,7 @@ bool SQVM::ArithOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQ
             break;
         }
     }
-    if (sq_isnumber(a) && sq_isnumber(b)) {
+    if (vm_isnumber(a) && vm_isnumber(b)) {
         SQFloat x = tofloat(a), y = tofloat(b);
         switch (op) {
         case OP_ADD:
@@ -1002,8 +1003,8 @@ bool SQVM::StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& re
 
 bool SQVM::BitwOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b) {
     if (sq_type(a) != OT_INTEGER || sq_type(b) != OT_INTEGER) {
-        FailWith("bitwise op between '%s' and '%s'", sq_typename_ascii(sq_type(a)),
-                 sq_typename_ascii(sq_type(b)));
+        FailWith("bitwise op between '%s' and '%s'", vm_typename_ascii(sq_type(a)),
+                 vm_typename_ascii(sq_type(b)));
         return false;
     }
     SQInteger x = _integer(a), y = _integer(b);
@@ -1057,7 +1058,7 @@ bool SQVM::NegOp(SQObjectPtr& res, const SQObjectPtr& o) {
     default:
         break;
     }
-    FailWith("attempt to negate a %s", sq_typename_ascii(sq_type(o)));
+    FailWith("attempt to negate a %s", vm_typename_ascii(sq_type(o)));
     return false;
 }
 
@@ -1130,7 +1131,7 @@ bool SQVM::Compare3(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) 
         res = _rawval(a) == _rawval(b) ? 0 : (_rawval(a) < _rawval(b) ? -1 : 1);
         return true;
     }
-    if (sq_isnumber(a) && sq_isnumber(b)) {
+    if (vm_isnumber(a) && vm_isnumber(b)) {
         res = cmp_floats(tofloat(a), tofloat(b));
         return true;
     }
@@ -1150,7 +1151,7 @@ bool SQVM::CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& 
     SQInteger r;
     if (sq_type(a) == OT_INTEGER && sq_type(b) == OT_INTEGER) {
         r = _integer(a) == _integer(b) ? 0 : (_integer(a) < _integer(b) ? -1 : 1);
-    } else if (sq_isnumber(a) && sq_isnumber(b)) {
+    } else if (vm_isnumber(a) && vm_isnumber(b)) {
         r = cmp_floats(tofloat(a), tofloat(b));
     } else if (!Compare3(a, b, r)) {
         return false;
@@ -1176,7 +1177,7 @@ bool SQVM::CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& 
 
 bool SQVM::IsEqual(const SQObjectPtr& a, const SQObjectPtr& b) {
     if (sq_type(a) == sq_type(b)) return _rawval(a) == _rawval(b);
-    if (sq_isnumber(a) && sq_isnumber(b)) return tofloat(a) == tofloat(b);
+    if (vm_isnumber(a) && vm_isnumber(b)) return tofloat(a) == tofloat(b);
     return false;
 }
 
@@ -1187,10 +1188,10 @@ bool SQVM::ToString(const SQObjectPtr& o, SQObjectPtr& res) {
         res = o;
         return true;
     case OT_INTEGER:
-        res = SQString::Create(_sharedstate, sq_int_to_text(_integer(o)));
+        res = SQString::Create(_sharedstate, vm_int_to_text(_integer(o)));
         return true;
     case OT_FLOAT:
-        res = SQString::Create(_sharedstate, sq_float_to_text(_float(o)));
+        res = SQString::Create(_sharedstate, vm_float_to_text(_float(o)));
         return true;
     case OT_BOOL:
         res = _sharedstate->Str(_integer(o) ? "true" : "false");
@@ -1221,7 +1222,7 @@ bool SQVM::ToString(const SQObjectPtr& o, SQObjectPtr& res) {
     const void* p = ISREFCOUNTED(sq_type(o)) || sq_type(o) == OT_USERPOINTER
                         ? (const void*)_refcounted(o)
                         : nullptr;
-    res = SQString::Create(_sharedstate, sq_ptr_to_text(sq_typename_ascii(sq_type(o)), p));
+    res = SQString::Create(_sharedstate, vm_ptr_to_text(vm_typename_ascii(sq_type(o)), p));
     return true;
 }
 
@@ -1237,7 +1238,7 @@ bool SQVM::TypeOf(const SQObjectPtr& o, SQObjectPtr& res) {
             return CallMetaMethod(closure, MT_TYPEOF, 1, res);
         }
     }
-    res = sq_typename(_sharedstate, o);
+    res = vm_typename(_sharedstate, o);
     return true;
 }
 
@@ -1267,7 +1268,7 @@ bool SQVM::Clone(const SQObjectPtr& self, SQObjectPtr& target) {
         return true;
     }
     default:
-        FailWith("cloning a %s", sq_typename_ascii(sq_type(self)));
+        FailWith("cloning a %s", vm_typename_ascii(sq_type(self)));
         return false;
     }
 }
@@ -1387,7 +1388,7 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
             o4 = (SQInteger)(n + 1);
             return true;
         }
-        FailWith("cannot iterate %s", sq_typename_ascii(sq_type(o1)));
+        FailWith("cannot iterate %s", vm_typename_ascii(sq_type(o1)));
         return false;
     }
     case OT_GENERATOR: {
@@ -1420,7 +1421,7 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
         return true;
     }
     default:
-        FailWith("cannot iterate %s", sq_typename_ascii(sq_type(o1)));
+        FailWith("cannot iterate %s", vm_typename_ascii(sq_type(o1)));
         return false;
     }
 }

@@ -5,7 +5,7 @@
 // ranges, line table, instructions, nested functions. Everything read back is checked before
 // it is used (register and literal indexes, jump targets, nesting), so corrupt, truncated or
 // foreign input fails with an error instead of reaching the interpreter.
-#include "sqvm.h"
+#include "vm.h"
 
 namespace {
 
@@ -437,7 +437,7 @@ bool verify(SQVM* v, SQFunctionProto* p, SQInteger parentstack, SQInteger parent
 
 } // namespace
 
-bool sq_write_proto(SQVM* v, SQFunctionProto* p, SQWRITEFUNC w, SQUserPointer up) {
+bool vm_write_proto(SQVM* v, SQFunctionProto* p, SQWRITEFUNC w, SQUserPointer up) {
     Writer wr{w, up};
     wr.u8(0xFA);
     wr.u8(0xFA);
@@ -456,7 +456,7 @@ bool sq_write_proto(SQVM* v, SQFunctionProto* p, SQWRITEFUNC w, SQUserPointer up
     return true;
 }
 
-bool sq_read_proto(SQVM* v, SQREADFUNC r, SQUserPointer up, SQObjectPtr& out) {
+bool vm_read_proto(SQVM* v, SQREADFUNC r, SQUserPointer up, SQObjectPtr& out) {
     Reader rd{v, r, up};
     uint8_t head[12];
     if (!rd.bytes(head, 12)) return false;

@@ -1,5 +1,5 @@
-// The interpreter loop.
-#include "sqvm.h"
+// The interpreter loop: threaded dispatch over the register code of opcodes.h.
+#include "vm.h"
 #include <cmath>
 #include <stdexcept>
 
@@ -380,12 +380,12 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         R[i.a] = std::move(tmp);
                         NEXT_SCOPED();
                     }
-                    CASE(NOT) : R[i.a] = sq_isfalse(R[i.b]);
+                    CASE(NOT) : R[i.a] = vm_isfalse(R[i.b]);
                     NEXT();
                     CASE(BNOT) : SAVEIP();
                     if (sq_type(R[i.b]) != OT_INTEGER) {
                         FailWith("attempt to perform a bitwise op on a %s",
-                                 sq_typename_ascii(sq_type(R[i.b])));
+                                 vm_typename_ascii(sq_type(R[i.b])));
                         goto exception_trap;
                     }
                     R[i.a] = (SQInteger)~_integer(R[i.b]);
@@ -438,9 +438,9 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     }
                     ip += i.x;
                     NEXT();
-                    CASE(JZ) : if (sq_isfalse(R[i.a])) ip += i.x;
+                    CASE(JZ) : if (vm_isfalse(R[i.a])) ip += i.x;
                     NEXT();
-                    CASE(JNZ) : if (!sq_isfalse(R[i.a])) ip += i.x;
+                    CASE(JNZ) : if (!vm_isfalse(R[i.a])) ip += i.x;
                     NEXT();
                     CASE(JCMP) : {
                         const SQObjectPtr& x = R[i.b];
@@ -699,7 +699,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         SQObjectPtr g = R[i.b];
                         if (sq_type(g) != OT_GENERATOR) {
                             FailWith("trying to resume a '%s',only genenerator can be resumed",
-                                     sq_typename_ascii(sq_type(g)));
+                                     vm_typename_ascii(sq_type(g)));
                             goto exception_trap;
                         }
                         if (!Resume(_generator(g), ci->_base + i.a)) goto exception_trap;
@@ -726,8 +726,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     {
                         if (sq_type(R[i.c]) != OT_CLASS) {
                             FailWith("cannot apply instanceof between a %s and a %s",
-                                     sq_typename_ascii(sq_type(R[i.c])),
-                                     sq_typename_ascii(sq_type(R[i.b])));
+                                     vm_typename_ascii(sq_type(R[i.c])),
+                                     vm_typename_ascii(sq_type(R[i.b])));
                             goto exception_trap;
                         }
                         bool r = sq_type(R[i.b]) == OT_INSTANCE &&
@@ -751,11 +751,11 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             r = _class(obj)->_members->FindNode(key) != nullptr;
                             break;
                         case OT_ARRAY:
-                            r = sq_isnumber(key) && tointeger(key) >= 0 &&
+                            r = vm_isnumber(key) && tointeger(key) >= 0 &&
                                 tointeger(key) < _array(obj)->Size();
                             break;
                         case OT_STRING:
-                            r = sq_isnumber(key) && tointeger(key) >= 0 &&
+                            r = vm_isnumber(key) && tointeger(key) >= 0 &&
                                 tointeger(key) < _string(obj)->_len;
                             break;
                         case OT_USERDATA: {
@@ -787,7 +787,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         if (i.b != NOREG) {
                             if (sq_type(R[i.b]) != OT_CLASS) {
                                 FailWith("trying to inherit from a %s",
-                                         sq_typename_ascii(sq_type(R[i.b])));
+                                         vm_typename_ascii(sq_type(R[i.b])));
                                 goto exception_trap;
                             }
                             base = _class(R[i.b]);

@@ -24,7 +24,8 @@
     X(DELETE)  /* R[a] = delete R[b][R[c]] */                                                      \
     X(ADD)                                                                                         \
     X(SUB)                                                                                         \
-    X(MUL) X(DIV) X(MOD) X(ADDK) /* R[a] = R[b] + literal-int x (fast increments) */               \
+    X(MUL)                                                                                         \
+    X(DIV) X(MOD) X(ADDK) /* R[a] = R[b] + literal-int x (fast increments) */                      \
         X(BAND) X(BOR) X(BXOR) X(SHL) X(SHR) X(USHR) X(UNM) X(NOT) X(BNOT) X(EQ) X(NE) X(LT) X(LE) \
             X(GT) X(GE) X(CMP3) X(JMP) /* ip += x */                                               \
         X(JZ)                          /* if !R[a] ip += x */                                      \

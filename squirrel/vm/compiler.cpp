@@ -1,6 +1,6 @@
 // Single-pass compiler: recursive descent over the token stream, emitting register code.
-#include "sqlexer.h"
-#include "sqvm.h"
+#include "lexer.h"
+#include "vm.h"
 #include <cstdarg>
 #include <cstdio>
 #include <unordered_map>
@@ -1665,8 +1665,8 @@ private:
                     SQObjectPtr v;
                     if (!_table(e.val)->Get(key, v)) {
                         Error("invalid constant [%s.%s]",
-                              sq_toutf8(_enumname.data(), _enumname.size()).c_str(),
-                              sq_toutf8(_string(key)->_val, _string(key)->_len).c_str());
+                              vm_toutf8(_enumname.data(), _enumname.size()).c_str(),
+                              vm_toutf8(_string(key)->_val, _string(key)->_len).c_str());
                     }
                     e.k = E_LITERAL;
                     e.val = v;
@@ -2129,11 +2129,11 @@ struct BufReader {
 
 } // namespace
 
-bool sq_compile_source(SQVM* vm, SQLEXREADFUNC rg, SQUserPointer up, const SQChar* sourcename,
+bool vm_compile_source(SQVM* vm, SQLEXREADFUNC rg, SQUserPointer up, const SQChar* sourcename,
                        SQObjectPtr& out, bool raiseerror, bool lineinfo) {
     Compiler c(vm, rg, up, sourcename, lineinfo);
     if (c.Compile(out)) return true;
-    sqstring msg = sq_ascii(c._errmsg.c_str());
+    sqstring msg = vm_ascii(c._errmsg.c_str());
     SQObjectPtr err(SQString::Create(vm->_sharedstate, msg));
     vm->_lasterror = err;
     if (raiseerror && vm->_sharedstate->_compilererrorhandler)
