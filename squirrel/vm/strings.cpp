@@ -65,6 +65,37 @@ SQString* SQStringTable::Add(SQSharedState* ss, const SQChar* s, SQInteger len) 
     return str;
 }
 
+SQString* SQStringTable::AddPair(SQSharedState* ss, const SQChar* a, SQInteger alen,
+                                 const SQChar* b, SQInteger blen) {
+    SQInteger len = alen + blen;
+    // the same samples as vm_hashstring over the joined text
+    SQHash h = 2166136261u ^ (SQHash)len;
+    SQInteger step = (len >> 6) + 1;
+    for (SQInteger i = len; i >= step; i -= step) {
+        h ^= i - 1 < alen ? a[i - 1] : b[i - 1 - alen];
+        h *= 16777619u;
+    }
+    SQUnsignedInteger bk = h & (_size - 1);
+    for (SQString* p = _buckets[bk]; p; p = p->_next)
+        if (p->_hash == h && p->_len == len && memcmp(p->_val, a, alen * sizeof(SQChar)) == 0 &&
+            memcmp(p->_val + alen, b, blen * sizeof(SQChar)) == 0)
+            return p;
+    if (len > SQLimits::maxstring) throw std::bad_alloc();
+    void* mem = malloc(sizeof(SQString) + len * sizeof(SQChar));
+    if (!mem) throw std::bad_alloc();
+    SQString* str = new (mem) SQString();
+    str->_owner = ss;
+    str->_len = len;
+    str->_hash = h;
+    memcpy(str->_val, a, alen * sizeof(SQChar));
+    memcpy(str->_val + alen, b, blen * sizeof(SQChar));
+    str->_val[len] = 0;
+    str->_next = _buckets[bk];
+    _buckets[bk] = str;
+    if (++_count > _size) Resize(_size * 2);
+    return str;
+}
+
 void SQStringTable::Remove(SQString* s) {
     SQUnsignedInteger b = s->_hash & (_size - 1);
     SQString** pp = &_buckets[b];

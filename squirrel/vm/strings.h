@@ -23,6 +23,9 @@ struct SQStringTable {
     SQStringTable();
     ~SQStringTable();
     SQString* Add(SQSharedState* ss, const SQChar* s, SQInteger len);
+    // The string a followed by b, interned, built without an intermediate copy.
+    SQString* AddPair(SQSharedState* ss, const SQChar* a, SQInteger alen, const SQChar* b,
+                      SQInteger blen);
     void Remove(SQString* s);
     void Resize(SQUnsignedInteger n);
 };

@@ -992,12 +992,8 @@ bool SQVM::StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& re
         FailWith("not enough memory");
         return false;
     }
-    SQInteger n = x->_len + y->_len;
-    sqstring buf;
-    buf.reserve(n);
-    buf.append(x->_val, x->_len);
-    buf.append(y->_val, y->_len);
-    res = SQObjectPtr(SQString::Create(_sharedstate, buf.data(), n));
+    res = SQObjectPtr(
+        _sharedstate->_strings.AddPair(_sharedstate, x->_val, x->_len, y->_val, y->_len));
     return true;
 }
 
