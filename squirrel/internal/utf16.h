@@ -8,15 +8,15 @@
 #include <string>
 #include <string_view>
 
-// Defined in vm/sqobject.cpp.
-std::string sq_toutf8(const SQChar* s, SQInteger len);
-std::u16string sq_fromutf8(const char* s, size_t len);
+// Defined in vm/value.cpp.
+std::string vm_toutf8(const SQChar* s, SQInteger len);
+std::u16string vm_fromutf8(const char* s, size_t len);
 
 namespace sqstd {
 inline std::string to_utf8(std::u16string_view s) {
-    return sq_toutf8(s.data(), (SQInteger)s.size());
+    return vm_toutf8(s.data(), (SQInteger)s.size());
 }
 inline std::u16string from_utf8(std::string_view s) {
-    return sq_fromutf8(s.data(), s.size());
+    return vm_fromutf8(s.data(), s.size());
 }
 } // namespace sqstd

@@ -20,10 +20,10 @@
 namespace {
 
 std::string to_utf8(const SQChar* s, size_t n) {
-    return sq_toutf8(s, (SQInteger)n);
+    return vm_toutf8(s, (SQInteger)n);
 }
 std::u16string from_utf8(const std::string& s) {
-    return sq_fromutf8(s.data(), s.size());
+    return vm_fromutf8(s.data(), s.size());
 }
 
 size_t ulen(const SQChar* s) {

@@ -1,5 +1,6 @@
-// The interpreter loop and the object protocol (get/set/arith/compare/call).
-#include "sqvm.h"
+// Frames, calls, error texts and the object protocol (get/set/arith/compare/iterate,
+// metamethods, generators); the interpreter loop itself is in interp.cpp.
+#include "vm.h"
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -104,18 +105,18 @@ void SQVM::FailWith(const char* fmt, ...) {
 static std::string keytext(const SQObject& k) {
     switch (sq_type(k)) {
     case OT_STRING:
-        return sq_toutf8(_string(k)->_val, _string(k)->_len);
+        return vm_toutf8(_string(k)->_val, _string(k)->_len);
     case OT_INTEGER: {
         char b[32];
         snprintf(b, sizeof b, "%d", (int)_integer(k));
         return b;
     }
     case OT_FLOAT: {
-        sqstring s = sq_float_to_text(_float(k));
-        return sq_toutf8(s.data(), (SQInteger)s.size());
+        sqstring s = vm_float_to_text(_float(k));
+        return vm_toutf8(s.data(), (SQInteger)s.size());
     }
     default:
-        return sq_typename_ascii(sq_type(k));
+        return vm_typename_ascii(sq_type(k));
     }
 }
 
@@ -137,7 +138,7 @@ static std::string cmptext(const SQObject& o) {
     case OT_FLOAT:
         return keytext(o);
     default:
-        return sq_typename_ascii(sq_type(o));
+        return vm_typename_ascii(sq_type(o));
     }
 }
 
@@ -147,8 +148,8 @@ void SQVM::FailCompare(const SQObject& a, const SQObject& b) {
 }
 
 void SQVM::FailArith(const char* op, const SQObject& a, const SQObject& b) {
-    FailWith("arith op %s on between '%s' and '%s'", op, sq_typename_ascii(sq_type(a)),
-             sq_typename_ascii(sq_type(b)));
+    FailWith("arith op %s on between '%s' and '%s'", op, vm_typename_ascii(sq_type(a)),
+             vm_typename_ascii(sq_type(b)));
 }
 
 static std::string typemask_names(SQInteger mask) {
@@ -160,7 +161,7 @@ static std::string typemask_names(SQInteger mask) {
     for (SQObjectType t : order) {
         if (mask & _RAW_TYPE(t)) {
             if (!s.empty()) s += "|";
-            s += sq_typename_ascii(t);
+            s += vm_typename_ascii(t);
         }
     }
     return s;
@@ -169,7 +170,7 @@ static std::string typemask_names(SQInteger mask) {
 void SQVM::FailParamType(SQInteger nparam, SQInteger typemask, SQInteger t) {
     std::string exp = typemask_names(typemask);
     FailWith("parameter %d has an invalid type '%s' ; expected: '%s'", (int)nparam,
-             sq_typename_ascii((SQObjectType)t), exp.c_str());
+             vm_typename_ascii((SQObjectType)t), exp.c_str());
 }
 
 // ---------------------------------------------------------------- outers
@@ -193,45 +194,11 @@ void SQVM::CloseOuters(SQObjectPtr* stackpos) {
         o->_value = *o->_valptr;
         o->_valptr = &o->_value;
         o->_nextopen = nullptr;
-        if (--o->_uiRef == 0) sq_destroy(o);
+        if (--o->_uiRef == 0) vm_destroy(o);
     }
 }
 
 // ---------------------------------------------------------------- frames
-bool SQVM::EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall) {
-    (void)tailcall;
-    SQInteger maxframes = _sharedstate->_maxframes + (_errorreported ? SQ_HANDLER_FRAMES : 0);
-    if ((SQInteger)_callstack.size() >= maxframes || newtop + 16 >= SlotLimit()) {
-        FailWith("stack overflow");
-        return false;
-    }
-    _callstack.emplace_back();
-    ci = &_callstack.back();
-    ci->_base = newbase;
-    ci->_prevtop = _top;
-    ci->_etraps = (SQInteger)_etraps.size();
-    ci->_frametop = newtop;
-    EnsureInit(newtop + 1);
-    if (newtop > _top) _top = newtop;
-    return true;
-}
-
-void SQVM::LeaveFrame() {
-    SQInteger base = ci->_base;
-    SQInteger prevtop = ci->_prevtop;
-    if (_openouters) CloseOuters(&_stack[base]);
-    if ((SQInteger)_etraps.size() > ci->_etraps) _etraps.resize(ci->_etraps);
-    SQInteger from = base < prevtop ? base : prevtop;
-    SQInteger end = ci->_native || ci->_frametop > _top ? _top : ci->_frametop;
-    for (SQInteger i = end - 1; i >= from; i--) {
-        SQObjectPtr& s = _stack[i];
-        if (ISREFCOUNTED(sq_type(s))) s.Null();
-    }
-    _top = prevtop;
-    _callstack.pop_back();
-    ci = _callstack.empty() ? nullptr : &_callstack.back();
-}
-
 // Prepares a script call: checks arguments, fills defaults and vargv, pushes the frame.
 // A generator function returns its generator in `target` instead of running.
 bool SQVM::StartCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQInteger stackbase,
@@ -329,7 +296,7 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
         return false;
     }
     SQCStackGuard cstack;
-    if (!sq_checkparams(this, nc, nargs, stackbase)) return false;
+    if (!vm_checkparams(this, nc, nargs, stackbase)) return false;
     SQInteger oldtop = _top, oldbase = _stackbase;
     SQInteger ntop = stackbase + nargs;
     if (!EnterFrame(stackbase, ntop, false)) return false;
@@ -420,7 +387,7 @@ bool SQVM::Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQOb
             while (_top > nb) Pop();
             return ok;
         }
-        FailWith("attempt to call '%s'", sq_typename_ascii(sq_type(closure)));
+        FailWith("attempt to call '%s'", vm_typename_ascii(sq_type(closure)));
         return false;
     }
     }
@@ -635,7 +602,7 @@ bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& des
         }
         break;
     case OT_ARRAY:
-        if (sq_isnumber(key)) {
+        if (vm_isnumber(key)) {
             SQInteger i = tointeger(key);
             SQArray* a = _array(self);
             if (i >= 0 && i < a->Size()) {
@@ -660,7 +627,7 @@ bool SQVM::Get(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectPtr& des
         }
         break;
     case OT_STRING:
-        if (sq_isnumber(key)) {
+        if (vm_isnumber(key)) {
             SQInteger i = tointeger(key);
             SQString* s = _string(self);
             if (i >= 0 && i < s->_len) {
@@ -723,8 +690,8 @@ bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPt
         break;
     }
     case OT_ARRAY:
-        if (!sq_isnumber(key)) {
-            FailWith("indexing array with %s", sq_typename_ascii(sq_type(key)));
+        if (!vm_isnumber(key)) {
+            FailWith("indexing array with %s", vm_typename_ascii(sq_type(key)));
             return false;
         }
         {
@@ -746,7 +713,7 @@ bool SQVM::Set(const SQObjectPtr& self, const SQObjectPtr& key, const SQObjectPt
     case OT_USERDATA:
         break;
     default:
-        FailWith("trying to set '%s'", sq_typename_ascii(sq_type(self)));
+        FailWith("trying to set '%s'", vm_typename_ascii(sq_type(self)));
         return false;
     }
     if (!raw) {
@@ -847,8 +814,8 @@ bool SQVM::NewSlot(const SQObjectPtr& self, const SQObjectPtr& key, const SQObje
         return NewSlotWithAttributes(self, key, val, nul, bstatic, raw);
     }
     default:
-        FailWith("indexing %s with %s", sq_typename_ascii(sq_type(self)),
-                 sq_typename_ascii(sq_type(key)));
+        FailWith("indexing %s with %s", vm_typename_ascii(sq_type(self)),
+                 vm_typename_ascii(sq_type(key)));
         return false;
     }
 }
@@ -878,11 +845,11 @@ bool SQVM::DeleteSlot(const SQObjectPtr& self, const SQObjectPtr& key, SQObjectP
             FailNoIndex(key);
             return false;
         }
-        FailWith("cannot delete a slot from %s", sq_typename_ascii(sq_type(self)));
+        FailWith("cannot delete a slot from %s", vm_typename_ascii(sq_type(self)));
         return false;
     }
     default:
-        FailWith("attempt to delete a slot from a %s", sq_typename_ascii(sq_type(self)));
+        FailWith("attempt to delete a slot from a %s", vm_typename_ascii(sq_type(self)));
         return false;
     }
 }
@@ -989,7 +956,7 @@ bool SQVM::ArithOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQ
             break;
         }
     }
-    if (sq_isnumber(a) && sq_isnumber(b)) {
+    if (vm_isnumber(a) && vm_isnumber(b)) {
         SQFloat x = tofloat(a), y = tofloat(b);
         switch (op) {
         case OP_ADD:
@@ -1025,19 +992,15 @@ bool SQVM::StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& re
         FailWith("not enough memory");
         return false;
     }
-    SQInteger n = x->_len + y->_len;
-    sqstring buf;
-    buf.reserve(n);
-    buf.append(x->_val, x->_len);
-    buf.append(y->_val, y->_len);
-    res = SQObjectPtr(SQString::Create(_sharedstate, buf.data(), n));
+    res = SQObjectPtr(
+        _sharedstate->_strings.AddPair(_sharedstate, x->_val, x->_len, y->_val, y->_len));
     return true;
 }
 
 bool SQVM::BitwOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b) {
     if (sq_type(a) != OT_INTEGER || sq_type(b) != OT_INTEGER) {
-        FailWith("bitwise op between '%s' and '%s'", sq_typename_ascii(sq_type(a)),
-                 sq_typename_ascii(sq_type(b)));
+        FailWith("bitwise op between '%s' and '%s'", vm_typename_ascii(sq_type(a)),
+                 vm_typename_ascii(sq_type(b)));
         return false;
     }
     SQInteger x = _integer(a), y = _integer(b);
@@ -1091,7 +1054,7 @@ bool SQVM::NegOp(SQObjectPtr& res, const SQObjectPtr& o) {
     default:
         break;
     }
-    FailWith("attempt to negate a %s", sq_typename_ascii(sq_type(o)));
+    FailWith("attempt to negate a %s", vm_typename_ascii(sq_type(o)));
     return false;
 }
 
@@ -1164,7 +1127,7 @@ bool SQVM::Compare3(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res) 
         res = _rawval(a) == _rawval(b) ? 0 : (_rawval(a) < _rawval(b) ? -1 : 1);
         return true;
     }
-    if (sq_isnumber(a) && sq_isnumber(b)) {
+    if (vm_isnumber(a) && vm_isnumber(b)) {
         res = cmp_floats(tofloat(a), tofloat(b));
         return true;
     }
@@ -1184,7 +1147,7 @@ bool SQVM::CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& 
     SQInteger r;
     if (sq_type(a) == OT_INTEGER && sq_type(b) == OT_INTEGER) {
         r = _integer(a) == _integer(b) ? 0 : (_integer(a) < _integer(b) ? -1 : 1);
-    } else if (sq_isnumber(a) && sq_isnumber(b)) {
+    } else if (vm_isnumber(a) && vm_isnumber(b)) {
         r = cmp_floats(tofloat(a), tofloat(b));
     } else if (!Compare3(a, b, r)) {
         return false;
@@ -1210,7 +1173,7 @@ bool SQVM::CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& 
 
 bool SQVM::IsEqual(const SQObjectPtr& a, const SQObjectPtr& b) {
     if (sq_type(a) == sq_type(b)) return _rawval(a) == _rawval(b);
-    if (sq_isnumber(a) && sq_isnumber(b)) return tofloat(a) == tofloat(b);
+    if (vm_isnumber(a) && vm_isnumber(b)) return tofloat(a) == tofloat(b);
     return false;
 }
 
@@ -1221,10 +1184,10 @@ bool SQVM::ToString(const SQObjectPtr& o, SQObjectPtr& res) {
         res = o;
         return true;
     case OT_INTEGER:
-        res = SQString::Create(_sharedstate, sq_int_to_text(_integer(o)));
+        res = SQString::Create(_sharedstate, vm_int_to_text(_integer(o)));
         return true;
     case OT_FLOAT:
-        res = SQString::Create(_sharedstate, sq_float_to_text(_float(o)));
+        res = SQString::Create(_sharedstate, vm_float_to_text(_float(o)));
         return true;
     case OT_BOOL:
         res = _sharedstate->Str(_integer(o) ? "true" : "false");
@@ -1255,7 +1218,7 @@ bool SQVM::ToString(const SQObjectPtr& o, SQObjectPtr& res) {
     const void* p = ISREFCOUNTED(sq_type(o)) || sq_type(o) == OT_USERPOINTER
                         ? (const void*)_refcounted(o)
                         : nullptr;
-    res = SQString::Create(_sharedstate, sq_ptr_to_text(sq_typename_ascii(sq_type(o)), p));
+    res = SQString::Create(_sharedstate, vm_ptr_to_text(vm_typename_ascii(sq_type(o)), p));
     return true;
 }
 
@@ -1271,7 +1234,7 @@ bool SQVM::TypeOf(const SQObjectPtr& o, SQObjectPtr& res) {
             return CallMetaMethod(closure, MT_TYPEOF, 1, res);
         }
     }
-    res = sq_typename(_sharedstate, o);
+    res = vm_typename(_sharedstate, o);
     return true;
 }
 
@@ -1301,19 +1264,25 @@ bool SQVM::Clone(const SQObjectPtr& self, SQObjectPtr& target) {
         return true;
     }
     default:
-        FailWith("cloning a %s", sq_typename_ascii(sq_type(self)));
+        FailWith("cloning a %s", vm_typename_ascii(sq_type(self)));
         return false;
     }
 }
 
 // ---------------------------------------------------------------- foreach
 // o1 container, o2 key, o3 value, o4 iterator; finished = no more items.
+// Position kept in a foreach's hidden iterator register; only damaged bytecode can put
+// anything but null or a position there.
+static inline SQInteger iter_index(const SQObject& o) {
+    return sq_type(o) == OT_INTEGER && _integer(o) > 0 ? _integer(o) : 0;
+}
+
 bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObjectPtr& o4,
                        bool& finished) {
     finished = false;
     switch (sq_type(o1)) {
     case OT_TABLE: {
-        SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQInteger idx = iter_index(o4);
         SQTable* t = _table(o1);
         SQInteger n = t->Next(idx);
         if (n < 0) {
@@ -1327,7 +1296,7 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
         return true;
     }
     case OT_ARRAY: {
-        SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQInteger idx = iter_index(o4);
         SQArray* a = _array(o1);
         if (idx >= a->Size()) {
             finished = true;
@@ -1340,7 +1309,7 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
         return true;
     }
     case OT_STRING: {
-        SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQInteger idx = iter_index(o4);
         SQString* s = _string(o1);
         if (idx >= s->_len) {
             finished = true;
@@ -1352,7 +1321,7 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
         return true;
     }
     case OT_CLASS: {
-        SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQInteger idx = iter_index(o4);
         SQTable* t = _class(o1)->_members;
         SQInteger n = t->Next(idx);
         if (n < 0) {
@@ -1398,7 +1367,7 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
             return false;
         }
         if (false) {
-            SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
+            SQInteger idx = iter_index(o4);
             SQInstance* inst = _instance(o1);
             SQTable* t = inst->_class->_members;
             SQInteger n = t->Next(idx);
@@ -1415,7 +1384,7 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
             o4 = (SQInteger)(n + 1);
             return true;
         }
-        FailWith("cannot iterate %s", sq_typename_ascii(sq_type(o1)));
+        FailWith("cannot iterate %s", vm_typename_ascii(sq_type(o1)));
         return false;
     }
     case OT_GENERATOR: {
@@ -1424,7 +1393,7 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
             finished = true;
             return true;
         }
-        SQInteger idx = sq_type(o4) == OT_NULL ? 0 : _integer(o4);
+        SQInteger idx = iter_index(o4);
         SQObjectPtr gen = o1;
         SQInteger nb = _top;
         if (!CheckStack(2)) {
@@ -1448,7 +1417,7 @@ bool SQVM::IterateStep(SQObjectPtr& o1, SQObjectPtr& o2, SQObjectPtr& o3, SQObje
         return true;
     }
     default:
-        FailWith("cannot iterate %s", sq_typename_ascii(sq_type(o1)));
+        FailWith("cannot iterate %s", vm_typename_ascii(sq_type(o1)));
         return false;
     }
 }

@@ -50,12 +50,12 @@ TEST(Utf, StrayBytesBecomeReplacementCharactersNotTheirByteValues) {
 TEST(Utf, VmConverterTakesPointerAndLength) {
     // Embedded zeros and a length shorter than the buffer: the converter reads exactly len.
     const char bytes[] = "ab\0\xE6\x97\xA5zz";
-    EXPECT_EQ(sq_fromutf8(bytes, 6), std::u16string(u"ab\0\x65E5", 4));
-    EXPECT_EQ(sq_fromutf8(bytes, 5), std::u16string(u"ab\0\xFFFD\xFFFD", 5));
+    EXPECT_EQ(vm_fromutf8(bytes, 6), std::u16string(u"ab\0\x65E5", 4));
+    EXPECT_EQ(vm_fromutf8(bytes, 5), std::u16string(u"ab\0\xFFFD\xFFFD", 5));
     const SQChar units[] = {u'a', 0xD83D, 0xDE00, 0xD83D};
-    EXPECT_EQ(sq_toutf8(units, 3), "a\xF0\x9F\x98\x80");
-    EXPECT_EQ(sq_toutf8(units, 2), "a\xEF\xBF\xBD"); // the pair cut by len
-    EXPECT_EQ(sq_toutf8(units, 0), "");
+    EXPECT_EQ(vm_toutf8(units, 3), "a\xF0\x9F\x98\x80");
+    EXPECT_EQ(vm_toutf8(units, 2), "a\xEF\xBF\xBD"); // the pair cut by len
+    EXPECT_EQ(vm_toutf8(units, 0), "");
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 #include "squirrel/vm/fuzz/fuzz_one.h"
-#include "squirrel/vm/sqvm.h"
+#include "squirrel/vm/vm.h"
 #include <string>
 #include <vector>
 
@@ -37,7 +37,7 @@ void ko_sq_fuzz_one(const uint8_t* data, size_t size) {
         b.bytes.assign(data, data + size);
         loaded = SQ_SUCCEEDED(sq_readclosure(v, readbuf, &b));
     } else {
-        sqstring src = sq_fromutf8((const char*)data, size);
+        sqstring src = vm_fromutf8((const char*)data, size);
         loaded =
             SQ_SUCCEEDED(sq_compilebuffer(v, src.data(), (SQInteger)src.size(), u"fuzz", SQFalse));
     }

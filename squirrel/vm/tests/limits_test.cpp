@@ -1,6 +1,6 @@
 // Sizes a script can ask for end in a script error at the VM's limits, whatever instruction
 // or native grows the value; the limits are lowered here so the cases stay cheap.
-#include "squirrel/vm/sqobject.h"
+#include "squirrel/vm/object.h"
 #include "vm_test_util.h"
 #include <gtest/gtest.h>
 

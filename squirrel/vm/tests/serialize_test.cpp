@@ -1,5 +1,5 @@
 // Bytecode round trip, and corrupt input that must fail cleanly.
-#include "squirrel/vm/sqvm.h"
+#include "squirrel/vm/vm.h"
 #include "vm_test_util.h"
 #include <cstring>
 #include <gtest/gtest.h>

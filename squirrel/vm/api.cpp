@@ -1,5 +1,5 @@
 // The public C API: a thin layer over the VM internals.
-#include "sqvm.h"
+#include "vm.h"
 #include <cstdlib>
 
 #define API_STACK(v, idx) (v)->StackIdx(idx)
@@ -21,8 +21,8 @@ HSQUIRRELVM sq_open(SQInteger initialstacksize) {
         return nullptr;
     }
     v->GCLink(ss);
-    sq_init_default_delegates(v);
-    sq_base_register(v);
+    vm_init_default_delegates(v);
+    vm_base_register(v);
     return v;
 }
 
@@ -73,13 +73,13 @@ void sq_close(HSQUIRRELVM v) {
     ss->_thisname.Null();
     ss->_vargvname.Null();
     for (SQRefCounted* o : all)
-        if (--o->_uiRef == 0) sq_destroy(o);
-    if (root->_uiRef > 0 && --root->_uiRef == 0) sq_destroy(root);
+        if (--o->_uiRef == 0) vm_destroy(o);
+    if (root->_uiRef > 0 && --root->_uiRef == 0) vm_destroy(root);
     // whatever a host still holds is freed now
     while (ss->_gchead) {
         SQRefCounted* o = ss->_gchead;
         o->_uiRef = 1;
-        sq_destroy(o);
+        vm_destroy(o);
     }
     ss->_closing = true;
     for (SQUnsignedInteger i = 0; i < ss->_strings._size; i++) {
@@ -149,7 +149,7 @@ SQRESULT sq_compile(HSQUIRRELVM v, SQLEXREADFUNC read, SQUserPointer p, const SQ
                     SQBool raiseerror) {
     SQObjectPtr out;
     const SQChar empty[] = {0};
-    if (!sq_compile_source(v, read, p, sourcename ? sourcename : empty, out, raiseerror != 0,
+    if (!vm_compile_source(v, read, p, sourcename ? sourcename : empty, out, raiseerror != 0,
                            v->_sharedstate->_debuginfo))
         return SQ_ERROR;
     SQClosure* c = SQClosure::Create(v->_sharedstate, _funcproto(out));
@@ -408,7 +408,7 @@ SQInteger sq_getsize(HSQUIRRELVM v, SQInteger idx) {
 }
 
 SQHash sq_gethash(HSQUIRRELVM v, SQInteger idx) {
-    return sq_hashkey(API_STACK(v, idx));
+    return vm_hashkey(API_STACK(v, idx));
 }
 
 SQRESULT sq_getbase(HSQUIRRELVM v, SQInteger idx) {
@@ -437,7 +437,7 @@ SQRESULT sq_tostring(HSQUIRRELVM v, SQInteger idx) {
 }
 
 void sq_tobool(HSQUIRRELVM v, SQInteger idx, SQBool* b) {
-    *b = sq_isfalse(API_STACK(v, idx)) ? SQFalse : SQTrue;
+    *b = vm_isfalse(API_STACK(v, idx)) ? SQFalse : SQTrue;
 }
 
 SQRESULT sq_getstring(HSQUIRRELVM v, SQInteger idx, const SQChar** c) {
@@ -448,13 +448,13 @@ SQRESULT sq_getstring(HSQUIRRELVM v, SQInteger idx, const SQChar** c) {
 }
 SQRESULT sq_getinteger(HSQUIRRELVM v, SQInteger idx, SQInteger* i) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (!sq_isnumber(o)) return SQ_ERROR;
+    if (!vm_isnumber(o)) return SQ_ERROR;
     *i = tointeger(o);
     return SQ_OK;
 }
 SQRESULT sq_getfloat(HSQUIRRELVM v, SQInteger idx, SQFloat* f) {
     SQObjectPtr& o = API_STACK(v, idx);
-    if (!sq_isnumber(o)) return SQ_ERROR;
+    if (!vm_isnumber(o)) return SQ_ERROR;
     *f = tofloat(o);
     return SQ_OK;
 }
@@ -880,7 +880,7 @@ SQRESULT sq_rawget(HSQUIRRELVM v, SQInteger idx) {
         ok = _instance(self)->Get(key, res);
         break;
     case OT_ARRAY:
-        if (sq_isnumber(key)) {
+        if (vm_isnumber(key)) {
             SQInteger i = tointeger(key);
             if (i >= 0 && i < _array(self)->Size()) {
                 res = _array(self)->_values[i];
@@ -1203,13 +1203,13 @@ void sq_pushobject(HSQUIRRELVM v, HSQOBJECT obj) {
 }
 void sq_addref(HSQUIRRELVM v, HSQOBJECT* po) {
     (void)v;
-    sq_addref_raw(*po);
+    vm_addref_raw(*po);
 }
 SQBool sq_release(HSQUIRRELVM v, HSQOBJECT* po) {
     (void)v;
     if (!ISREFCOUNTED(po->_type)) return SQTrue;
     bool last = po->_unVal.pRefCounted->_uiRef <= 1;
-    sq_release_raw(*po);
+    vm_release_raw(*po);
     if (last) {
         po->_type = OT_NULL;
         po->_unVal.raw = 0;
@@ -1231,10 +1231,10 @@ SQBool sq_objtobool(const HSQOBJECT* o) {
     return sq_type(*o) == OT_BOOL && _integer(*o) ? SQTrue : SQFalse;
 }
 SQInteger sq_objtointeger(const HSQOBJECT* o) {
-    return sq_isnumber(*o) ? tointeger(*o) : 0;
+    return vm_isnumber(*o) ? tointeger(*o) : 0;
 }
 SQFloat sq_objtofloat(const HSQOBJECT* o) {
-    return sq_isnumber(*o) ? tofloat(*o) : 0.0f;
+    return vm_isnumber(*o) ? tofloat(*o) : 0.0f;
 }
 SQUserPointer sq_objtouserpointer(const HSQOBJECT* o) {
     return sq_type(*o) == OT_USERPOINTER ? _userpointer(*o) : nullptr;
@@ -1258,13 +1258,13 @@ SQRESULT sq_writeclosure(HSQUIRRELVM v, SQWRITEFUNC writef, SQUserPointer up) {
     SQClosure* c = _closure(o);
     if (!c->_function->_outers.empty())
         return api_error(v, "a closure with free valiables bound it cannot be serialized");
-    if (!sq_write_proto(v, c->_function, writef, up)) return SQ_ERROR;
+    if (!vm_write_proto(v, c->_function, writef, up)) return SQ_ERROR;
     return SQ_OK;
 }
 
 SQRESULT sq_readclosure(HSQUIRRELVM v, SQREADFUNC readf, SQUserPointer up) {
     SQObjectPtr proto;
-    if (!sq_read_proto(v, readf, up, proto)) return SQ_ERROR;
+    if (!vm_read_proto(v, readf, up, proto)) return SQ_ERROR;
     v->Push(SQObjectPtr(SQClosure::Create(v->_sharedstate, _funcproto(proto))));
     return SQ_OK;
 }

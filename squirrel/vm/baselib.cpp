@@ -1,5 +1,5 @@
 // Base library (root-table functions) and the default delegates of every type.
-#include "sqvm.h"
+#include "vm.h"
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -18,17 +18,17 @@ static void reg(HSQUIRRELVM v, SQTable* t, const char* name, SQFUNCTION f, SQInt
     nc->_name = S(v, name);
     v->Push(nco);
     sqstring m;
-    if (mask) m = sq_ascii(mask);
+    if (mask) m = vm_ascii(mask);
     sq_setparamscheck(v, nparams, mask ? m.c_str() : nullptr);
     v->Pop();
     t->NewSlot(SQObjectPtr(S(v, name)), nco);
 }
 
-SQInteger sq_typemask_of(const SQObject& o) {
+SQInteger vm_typemask_of(const SQObject& o) {
     return _RAW_TYPE(sq_type(o));
 }
 
-bool sq_checkparams(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase) {
+bool vm_checkparams(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase) {
     SQInteger np = nc->_nparamscheck;
     if (np > 0 && nargs != np) {
         v->FailWith("wrong number of parameters");
@@ -100,11 +100,11 @@ static SQInteger base_setdebughook(HSQUIRRELVM v) {
     return 0;
 }
 static SQInteger base_enabledebuginfo(HSQUIRRELVM v) {
-    sq_enabledebuginfo(v, sq_isfalse(SO(2)) ? SQFalse : SQTrue);
+    sq_enabledebuginfo(v, vm_isfalse(SO(2)) ? SQFalse : SQTrue);
     return 0;
 }
 static SQInteger base_assert(HSQUIRRELVM v) {
-    if (sq_isfalse(SO(2))) return sq_throwerror(v, u"assertion failed");
+    if (vm_isfalse(SO(2))) return sq_throwerror(v, u"assertion failed");
     return 0;
 }
 static SQInteger base_dummy(HSQUIRRELVM) {
@@ -130,7 +130,7 @@ static SQInteger base_resurrectunreachable(HSQUIRRELVM v) {
 }
 
 static SQInteger base_type(HSQUIRRELVM v) {
-    v->Push(SQObjectPtr(sq_typename(v->_sharedstate, SO(2))));
+    v->Push(SQObjectPtr(vm_typename(v->_sharedstate, SO(2))));
     return 1;
 }
 
@@ -246,7 +246,7 @@ static SQInteger default_weakref(HSQUIRRELVM v) {
 
 // ---------------------------------------------------------------- string delegate
 static bool str_to_number(const SQString* s, bool& isfloat, SQInteger& iv, SQFloat& fv) {
-    std::string a = sq_toutf8(s->_val, s->_len);
+    std::string a = vm_toutf8(s->_val, s->_len);
     const char* p = a.c_str();
     bool hasdot = a.find_first_of(".eE") != std::string::npos;
     char* end;
@@ -276,7 +276,7 @@ static SQInteger string_tointeger(HSQUIRRELVM v) {
     SQFloat f = 0;
     if (!str_to_number(_string(SO(1)), isf, i, f))
         return sq_throwerror(v, u"cannot convert the string");
-    sq_pushinteger(v, isf ? sq_ftoi(f) : i);
+    sq_pushinteger(v, isf ? vm_ftoi(f) : i);
     return 1;
 }
 static SQInteger string_tofloat(HSQUIRRELVM v) {
@@ -569,7 +569,7 @@ static SQInteger array_filter(HSQUIRRELVM v) {
     for (SQInteger k = 0; k < _array(self)->Size(); k++) {
         SQObjectPtr item = _array(self)->_values[k], res;
         if (!call_fn(v, f, self, {SQObjectPtr(k), item}, res)) return SQ_ERROR;
-        if (!sq_isfalse(res)) r->_values.push_back(item);
+        if (!vm_isfalse(res)) r->_values.push_back(item);
     }
     v->Push(ro);
     return 1;
@@ -805,7 +805,7 @@ static SQInteger class_newmember_impl(HSQUIRRELVM v, bool raw) {
     SQObjectPtr self = SO(1), key = SO(2), val = SO(3), attrs;
     bool bstatic = false;
     if (top > 3) attrs = SO(4);
-    if (top > 4) bstatic = !sq_isfalse(SO(5));
+    if (top > 4) bstatic = !vm_isfalse(SO(5));
     if (!v->NewSlotWithAttributes(self, key, val, attrs, bstatic, raw)) return SQ_ERROR;
     return 0;
 }
@@ -830,7 +830,7 @@ static SQTable* newdd(HSQUIRRELVM v, SQObjectPtr& slot) {
     return t;
 }
 
-void sq_init_default_delegates(SQVM* v) {
+void vm_init_default_delegates(SQVM* v) {
     SQSharedState* ss = v->_sharedstate;
     SQTable* t;
     t = newdd(v, ss->_number_dd);
@@ -935,7 +935,7 @@ void sq_init_default_delegates(SQVM* v) {
     reg(v, t, "tostring", default_tostring, 1, ".");
 }
 
-void sq_base_register(SQVM* v) {
+void vm_base_register(SQVM* v) {
     SQTable* t = _table(v->_roottable);
     reg(v, t, "print", base_print, 2, nullptr);
     reg(v, t, "error", base_error, 2, nullptr);

@@ -5,7 +5,7 @@
 // ranges, line table, instructions, nested functions. Everything read back is checked before
 // it is used (register and literal indexes, jump targets, nesting), so corrupt, truncated or
 // foreign input fails with an error instead of reaching the interpreter.
-#include "sqvm.h"
+#include "vm.h"
 
 namespace {
 
@@ -304,6 +304,22 @@ bool verify(SQVM* v, SQFunctionProto* p, SQInteger parentstack, SQInteger parent
         case OP_PINCL:
         case OP_APPENDARRAY:
         case OP_ADDK:
+        case OP_SUBK:
+        case OP_MULK:
+        case OP_DIVK:
+        case OP_MODK:
+        case OP_BANDK:
+        case OP_BORK:
+        case OP_BXORK:
+        case OP_SHLK:
+        case OP_SHRK:
+        case OP_USHRK:
+        case OP_EQK:
+        case OP_NEK:
+        case OP_LTK:
+        case OP_LEK:
+        case OP_GTK:
+        case OP_GEK:
             good = R(i.a) && R(i.b);
             break;
         case OP_GETOUTER:
@@ -367,6 +383,9 @@ bool verify(SQVM* v, SQFunctionProto* p, SQInteger parentstack, SQInteger parent
         case OP_JCMP:
             good = i.a <= 5 && R(i.b) && R(i.c) && J();
             break;
+        case OP_JCMPK:
+            good = i.a <= 5 && R(i.b) && J();
+            break;
         case OP_FOREACH:
             good = R(i.a) && R(i.b) && i.b + 2 < ss && J();
             break;
@@ -418,7 +437,7 @@ bool verify(SQVM* v, SQFunctionProto* p, SQInteger parentstack, SQInteger parent
 
 } // namespace
 
-bool sq_write_proto(SQVM* v, SQFunctionProto* p, SQWRITEFUNC w, SQUserPointer up) {
+bool vm_write_proto(SQVM* v, SQFunctionProto* p, SQWRITEFUNC w, SQUserPointer up) {
     Writer wr{w, up};
     wr.u8(0xFA);
     wr.u8(0xFA);
@@ -437,7 +456,7 @@ bool sq_write_proto(SQVM* v, SQFunctionProto* p, SQWRITEFUNC w, SQUserPointer up
     return true;
 }
 
-bool sq_read_proto(SQVM* v, SQREADFUNC r, SQUserPointer up, SQObjectPtr& out) {
+bool vm_read_proto(SQVM* v, SQREADFUNC r, SQUserPointer up, SQObjectPtr& out) {
     Reader rd{v, r, up};
     uint8_t head[12];
     if (!rd.bytes(head, 12)) return false;

@@ -1,7 +1,7 @@
-// The virtual machine (one per thread) and the state its friend threads share.
+// The virtual machine (one per thread: stack, frames, traps) and the state its threads share.
 #pragma once
-#include "sqobject.h"
-#include "sqopcodes.h"
+#include "object.h"
+#include "opcodes.h"
 
 #define SQ_MAX_FRAMES (1 << 19)  // script call depth before "stack overflow"
 #define SQ_MAX_NATIVE_DEPTH 180  // nested C-level calls (natives, metamethods)
@@ -247,18 +247,53 @@ struct SQVM : SQRefCounted {
     SQString* Str(const char* a) { return _sharedstate->Str(a); }
 };
 
+// Frame push and pop, inline: every script call and return goes through them.
+inline bool SQVM::EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall) {
+    (void)tailcall;
+    SQInteger maxframes = _sharedstate->_maxframes + (_errorreported ? SQ_HANDLER_FRAMES : 0);
+    if ((SQInteger)_callstack.size() >= maxframes || newtop + 16 >= SlotLimit()) {
+        FailWith("stack overflow");
+        return false;
+    }
+    _callstack.emplace_back();
+    ci = &_callstack.back();
+    ci->_base = newbase;
+    ci->_prevtop = _top;
+    ci->_etraps = (SQInteger)_etraps.size();
+    ci->_frametop = newtop;
+    EnsureInit(newtop + 1);
+    if (newtop > _top) _top = newtop;
+    return true;
+}
+
+inline void SQVM::LeaveFrame() {
+    SQInteger base = ci->_base;
+    SQInteger prevtop = ci->_prevtop;
+    if (_openouters) CloseOuters(&_stack[base]);
+    if ((SQInteger)_etraps.size() > ci->_etraps) _etraps.resize(ci->_etraps);
+    SQInteger from = base < prevtop ? base : prevtop;
+    SQInteger end = ci->_native || ci->_frametop > _top ? _top : ci->_frametop;
+    for (SQInteger i = end - 1; i >= from; i--) {
+        SQObjectPtr& s = _stack[i];
+        if (ISREFCOUNTED(sq_type(s))) s.Null();
+    }
+    _top = prevtop;
+    _callstack.pop_back();
+    ci = _callstack.empty() ? nullptr : &_callstack.back();
+}
+
 inline SQObjectPtr& stack_get(HSQUIRRELVM v, SQInteger idx) {
     return v->StackIdx(idx);
 }
 
-// compiler entry (sqcompiler.cpp)
-bool sq_compile_source(SQVM* vm, SQLEXREADFUNC rg, SQUserPointer up, const SQChar* sourcename,
+// compiler entry (compiler.cpp)
+bool vm_compile_source(SQVM* vm, SQLEXREADFUNC rg, SQUserPointer up, const SQChar* sourcename,
                        SQObjectPtr& out, bool raiseerror, bool lineinfo);
-// base library (sqbaselib.cpp)
-void sq_base_register(SQVM* v);
-void sq_init_default_delegates(SQVM* v);
-bool sq_checkparams(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase);
-SQInteger sq_typemask_of(const SQObject& o);
-// serialisation (sqserialize.cpp)
-bool sq_write_proto(SQVM* v, SQFunctionProto* p, SQWRITEFUNC w, SQUserPointer up);
-bool sq_read_proto(SQVM* v, SQREADFUNC r, SQUserPointer up, SQObjectPtr& out);
+// base library (baselib.cpp)
+void vm_base_register(SQVM* v);
+void vm_init_default_delegates(SQVM* v);
+bool vm_checkparams(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase);
+SQInteger vm_typemask_of(const SQObject& o);
+// serialisation (bytecode.cpp)
+bool vm_write_proto(SQVM* v, SQFunctionProto* p, SQWRITEFUNC w, SQUserPointer up);
+bool vm_read_proto(SQVM* v, SQREADFUNC r, SQUserPointer up, SQObjectPtr& out);

@@ -3,7 +3,7 @@
 // an object whose count exceeds the references from other collectable objects is held
 // from outside (stack, host, shared state) and is a root; whatever the roots cannot
 // reach is garbage.
-#include "sqvm.h"
+#include "vm.h"
 
 namespace {
 constexpr int32_t REACHED = -1;
@@ -75,6 +75,6 @@ SQInteger SQSharedState::CollectGarbage(SQVM*, SQObjectPtr* resurrect) {
     for (SQRefCounted* o : garbage) o->_uiRef++;
     for (SQRefCounted* o : garbage) o->Finalize();
     for (SQRefCounted* o : garbage)
-        if (--o->_uiRef == 0) sq_destroy(o);
+        if (--o->_uiRef == 0) vm_destroy(o);
     return n;
 }

@@ -1,5 +1,5 @@
-// The interpreter loop.
-#include "sqvm.h"
+// The interpreter loop: threaded dispatch over the register code of opcodes.h.
+#include "vm.h"
 #include <cmath>
 #include <stdexcept>
 
@@ -15,7 +15,6 @@
 #define NEXT()                                                                                     \
     {                                                                                              \
         i = *ip++;                                                                                 \
-        lci->_ip = ip;                                                                             \
         goto* kLabels[i.op];                                                                       \
     }
 #define NEXT_SCOPED() continue
@@ -25,6 +24,10 @@
 #define CASE(op) case OP_##op
 #define NEXT() continue
 #endif
+
+// The frame's saved position is written only before something that can look at it: a call
+// out of the loop, an error, a frame change. The plain fast paths skip the store.
+#define SAVEIP() (lci->_ip = ip)
 
 #define ARITH_INT_FAST(OPER)                                                                       \
     {                                                                                              \
@@ -38,8 +41,28 @@
             R[i.a] = (SQFloat)(_float(x) OPER _float(y));                                          \
             NEXT();                                                                                \
         }                                                                                          \
+        SAVEIP();                                                                                  \
         SQObjectPtr tmp;                                                                           \
         if (!ArithOp((SQOpcode)i.op, tmp, x, y)) goto exception_trap;                              \
+        R[i.a] = std::move(tmp);                                                                   \
+        NEXT_SCOPED();                                                                             \
+    }
+
+// Arithmetic with an integer constant operand (x); floats on the left stay on the fast path.
+#define ARITHK_FAST(OPER, BASEOP)                                                                  \
+    {                                                                                              \
+        const SQObjectPtr& x = R[i.b];                                                             \
+        if (sq_type(x) == OT_INTEGER) {                                                            \
+            R[i.a] = (SQInteger)((uint32_t)_integer(x) OPER(uint32_t) i.x);                        \
+            NEXT();                                                                                \
+        }                                                                                          \
+        if (sq_type(x) == OT_FLOAT) {                                                              \
+            R[i.a] = (SQFloat)(_float(x) OPER(SQFloat) i.x);                                       \
+            NEXT();                                                                                \
+        }                                                                                          \
+        SAVEIP();                                                                                  \
+        SQObjectPtr tmp, k((SQInteger)i.x);                                                        \
+        if (!ArithOp(BASEOP, tmp, x, k)) goto exception_trap;                                      \
         R[i.a] = std::move(tmp);                                                                   \
         NEXT_SCOPED();                                                                             \
     }
@@ -117,14 +140,13 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             SQObjectPtr* lits = lci->_literals;
             for (;;) {
                 SQInstruction i = *ip++;
-                lci->_ip = ip;
 #if SQ_THREADED_DISPATCH
                 goto* kLabels[i.op];
 #endif
                 switch (i.op) {
-                    CASE(LINE)
-                        : if (sq_type(_sharedstate->_debughook) != OT_NULL ||
-                              _sharedstate->_nativehook) CallDebugHook('l', i.x);
+                    CASE(LINE) : SAVEIP();
+                    if (sq_type(_sharedstate->_debughook) != OT_NULL || _sharedstate->_nativehook)
+                        CallDebugHook('l', i.x);
                     NEXT();
                     CASE(LOAD) : R[i.a] = lits[i.x];
                     NEXT();
@@ -164,12 +186,14 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                                 NEXT();
                             }
                         }
+                        SAVEIP();
                         SQObjectPtr tmp;
                         if (!GetVar(R[0], key, tmp)) goto exception_trap;
                         R[i.a] = std::move(tmp);
                         NEXT_SCOPED();
                     }
-                    CASE(SETVAR) : {
+                    CASE(SETVAR) : SAVEIP();
+                    {
                         const SQObjectPtr& key = lits[i.x];
                         SQObjectPtr val = R[i.b];
                         bool done = false;
@@ -211,6 +235,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                                 }
                             }
                         }
+                        SAVEIP();
                         SQObjectPtr tmp;
                         if (!Get(obj, key, tmp, false)) goto exception_trap;
                         R[i.a] = std::move(tmp);
@@ -227,6 +252,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                                 NEXT();
                             }
                         }
+                        SAVEIP();
                         SQObjectPtr tmp;
                         if (!Get(obj, key, tmp, false)) goto exception_trap;
                         R[i.a] = std::move(tmp);
@@ -245,6 +271,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                                 NEXT_SCOPED();
                             }
                         }
+                        SAVEIP();
                         if (sq_type(obj) == OT_TABLE) {
                             if (_table(obj)->Set(key, val)) {
                                 if (i.a != NOREG) R[i.a] = std::move(val);
@@ -258,7 +285,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         if (i.a != NOREG) R[i.a] = std::move(val);
                         NEXT_SCOPED();
                     }
-                    CASE(NEWSLOT) : {
+                    CASE(NEWSLOT) : SAVEIP();
+                    {
                         SQObjectPtr obj = R[i.b], key = R[i.c];
                         int vr = i.x & 255;
                         int ar = ((i.x >> 8) & 255) - 1;
@@ -276,7 +304,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         if (i.a != NOREG) R[i.a] = val;
                         NEXT_SCOPED();
                     }
-                    CASE(NEWSLOTK) : {
+                    CASE(NEWSLOTK) : SAVEIP();
+                    {
                         if (sq_type(R[i.b]) != OT_TABLE) {
                             FailWith("invalid table constructor");
                             goto exception_trap;
@@ -284,7 +313,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         _table(R[i.b])->NewSlot(lits[i.x], R[i.c]);
                         NEXT();
                     }
-                    CASE(DELETE) : {
+                    CASE(DELETE) : SAVEIP();
+                    {
                         SQObjectPtr obj = R[i.b], key = R[i.c], tmp;
                         if (!DeleteSlot(obj, key, tmp, false)) goto exception_trap;
                         R[i.a] = std::move(tmp);
@@ -301,23 +331,15 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                                                     : _integer(x) % _integer(y);
                             NEXT();
                         }
+                        SAVEIP();
                         SQObjectPtr tmp;
                         if (!ArithOp((SQOpcode)i.op, tmp, R[i.b], R[i.c])) goto exception_trap;
                         R[i.a] = std::move(tmp);
                         NEXT_SCOPED();
                     }
-                    CASE(ADDK) : {
-                        const SQObjectPtr& x = R[i.b];
-                        if (sq_type(x) == OT_INTEGER) {
-                            R[i.a] = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
-                            NEXT();
-                        }
-                        SQObjectPtr tmp, k((SQInteger)i.x);
-                        if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
-                        R[i.a] = std::move(tmp);
-                        NEXT_SCOPED();
-                    }
-                    CASE(BAND) : CASE(BOR) : CASE(BXOR) : CASE(SHL) : CASE(SHR) : CASE(USHR) : {
+                    CASE(ADDK)
+                        : ARITHK_FAST(+, OP_ADD) CASE(BAND)
+                        : CASE(BOR) : CASE(BXOR) : CASE(SHL) : CASE(SHR) : CASE(USHR) : {
                         const SQObjectPtr& x = R[i.b];
                         const SQObjectPtr& y = R[i.c];
                         if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
@@ -345,22 +367,25 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             R[i.a] = r;
                             NEXT();
                         }
+                        SAVEIP();
                         SQObjectPtr tmp;
                         if (!BitwOp((SQOpcode)i.op, tmp, R[i.b], R[i.c])) goto exception_trap;
                         R[i.a] = std::move(tmp);
                         NEXT_SCOPED();
                     }
-                    CASE(UNM) : {
+                    CASE(UNM) : SAVEIP();
+                    {
                         SQObjectPtr tmp;
                         if (!NegOp(tmp, R[i.b])) goto exception_trap;
                         R[i.a] = std::move(tmp);
                         NEXT_SCOPED();
                     }
-                    CASE(NOT) : R[i.a] = sq_isfalse(R[i.b]);
+                    CASE(NOT) : R[i.a] = vm_isfalse(R[i.b]);
                     NEXT();
-                    CASE(BNOT) : if (sq_type(R[i.b]) != OT_INTEGER) {
+                    CASE(BNOT) : SAVEIP();
+                    if (sq_type(R[i.b]) != OT_INTEGER) {
                         FailWith("attempt to perform a bitwise op on a %s",
-                                 sq_typename_ascii(sq_type(R[i.b])));
+                                 vm_typename_ascii(sq_type(R[i.b])));
                         goto exception_trap;
                     }
                     R[i.a] = (SQInteger)~_integer(R[i.b]);
@@ -391,12 +416,14 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             R[i.a] = r;
                             NEXT();
                         }
+                        SAVEIP();
                         bool r;
                         if (!CmpOp((SQOpcode)i.op, R[i.b], R[i.c], r)) goto exception_trap;
                         R[i.a] = r;
                         NEXT();
                     }
-                    CASE(CMP3) : {
+                    CASE(CMP3) : SAVEIP();
+                    {
                         SQInteger r;
                         SQObjectPtr a = R[i.b], b = R[i.c];
                         if (!Compare3(a, b, r)) goto exception_trap;
@@ -405,14 +432,15 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     }
                     CASE(JMP) : if (i.x < 0 && _opbudget >= 0 && --_opbudget < 0) {
                         _opbudget = 0;
+                        SAVEIP();
                         FailWith("instruction budget exhausted");
                         goto exception_trap;
                     }
                     ip += i.x;
                     NEXT();
-                    CASE(JZ) : if (sq_isfalse(R[i.a])) ip += i.x;
+                    CASE(JZ) : if (vm_isfalse(R[i.a])) ip += i.x;
                     NEXT();
-                    CASE(JNZ) : if (!sq_isfalse(R[i.a])) ip += i.x;
+                    CASE(JNZ) : if (!vm_isfalse(R[i.a])) ip += i.x;
                     NEXT();
                     CASE(JCMP) : {
                         const SQObjectPtr& x = R[i.b];
@@ -445,12 +473,14 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             if (i.a == 5) r = !r;
                         } else {
                             static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};
+                            SAVEIP();
                             if (!CmpOp(ops[i.a], x, y, r)) goto exception_trap;
                         }
                         if (!r) ip += i.x;
                         NEXT();
                     }
-                    CASE(PREPCALL) : CASE(PREPCALLK) : {
+                    CASE(PREPCALL) : CASE(PREPCALLK) : SAVEIP();
+                    {
                         SQObjectPtr obj = R[i.b];
                         const SQObjectPtr& key = i.op == OP_PREPCALLK ? lits[i.x] : R[i.c];
                         SQObjectPtr tmp;
@@ -469,7 +499,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         R[i.a] = std::move(tmp);
                         NEXT_SCOPED();
                     }
-                    CASE(TAILCALL) : {
+                    CASE(TAILCALL) : SAVEIP();
+                    {
                         SQObjectPtr& tfn = R[i.b];
                         if (sq_type(tfn) == OT_CLOSURE && !_closure(tfn)->_function->_generator &&
                             !ci->_generator && !ci->_isctor &&
@@ -508,7 +539,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         }
                     }
                     [[fallthrough]];
-                    CASE(CALL) : {
+                    CASE(CALL) : SAVEIP();
+                    {
                         SQObjectPtr& fn = R[i.b];
                         SQInteger nargs = i.c;
                         SQInteger sbase = ci->_base + i.b + 1;
@@ -587,7 +619,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         }
                         }
                     }
-                    CASE(CLOSURE) : {
+                    CASE(CLOSURE) : SAVEIP();
+                    {
                         SQClosure* cur = _closure(ci->_closure);
                         SQFunctionProto* fp = _funcproto(cur->_function->_functions[i.x]);
                         SQClosure* nc = SQClosure::Create(_sharedstate, fp);
@@ -604,22 +637,26 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         R[i.a] = std::move(ncobj);
                         NEXT_SCOPED();
                     }
-                    CASE(NEWTABLE) : R[i.a] = SQObjectPtr(SQTable::Create(_sharedstate, i.x));
+                    CASE(NEWTABLE) : SAVEIP();
+                    R[i.a] = SQObjectPtr(SQTable::Create(_sharedstate, i.x));
                     NEXT();
-                    CASE(NEWARRAY) : {
+                    CASE(NEWARRAY) : SAVEIP();
+                    {
                         SQArray* a = SQArray::Create(_sharedstate, 0);
                         a->_values.reserve(i.x);
                         R[i.a] = SQObjectPtr(a);
                         NEXT();
                     }
-                    CASE(APPENDARRAY) : if (sq_type(R[i.a]) != OT_ARRAY) {
+                    CASE(APPENDARRAY) : SAVEIP();
+                    if (sq_type(R[i.a]) != OT_ARRAY) {
                         FailWith("invalid array constructor");
                         goto exception_trap;
                     }
                     if (_array(R[i.a])->Size() >= SQLimits::maxelements) throw std::bad_alloc();
                     _array(R[i.a])->_values.push_back(R[i.b]);
                     NEXT();
-                    CASE(RETURN) : {
+                    CASE(RETURN) : SAVEIP();
+                    {
                         SQObjectPtr ret;
                         if (lci->_isctor)
                             ret = R[0];
@@ -639,7 +676,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         if (target >= 0) _stack[target] = std::move(ret);
                         goto frame_changed;
                     }
-                    CASE(YIELD) : {
+                    CASE(YIELD) : SAVEIP();
+                    {
                         SQGenerator* gen = ci->_generator;
                         if (!gen) {
                             FailWith("internal error: yield outside a generator");
@@ -656,17 +694,19 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         }
                         goto frame_changed;
                     }
-                    CASE(RESUME) : {
+                    CASE(RESUME) : SAVEIP();
+                    {
                         SQObjectPtr g = R[i.b];
                         if (sq_type(g) != OT_GENERATOR) {
                             FailWith("trying to resume a '%s',only genenerator can be resumed",
-                                     sq_typename_ascii(sq_type(g)));
+                                     vm_typename_ascii(sq_type(g)));
                             goto exception_trap;
                         }
                         if (!Resume(_generator(g), ci->_base + i.a)) goto exception_trap;
                         NEXT_SCOPED();
                     }
-                    CASE(FOREACH) : {
+                    CASE(FOREACH) : SAVEIP();
+                    {
                         bool finished;
                         if (!IterateStep(R[i.a], R[i.b], R[i.b + 1], R[i.b + 2], finished))
                             goto exception_trap;
@@ -675,17 +715,19 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     }
                     CASE(CLOSE) : if (_openouters) CloseOuters(&R[i.a]);
                     NEXT();
-                    CASE(TYPEOF) : {
+                    CASE(TYPEOF) : SAVEIP();
+                    {
                         SQObjectPtr tmp;
                         if (!TypeOf(R[i.b], tmp)) goto exception_trap;
                         R[i.a] = std::move(tmp);
                         NEXT_SCOPED();
                     }
-                    CASE(INSTANCEOF) : {
+                    CASE(INSTANCEOF) : SAVEIP();
+                    {
                         if (sq_type(R[i.c]) != OT_CLASS) {
                             FailWith("cannot apply instanceof between a %s and a %s",
-                                     sq_typename_ascii(sq_type(R[i.c])),
-                                     sq_typename_ascii(sq_type(R[i.b])));
+                                     vm_typename_ascii(sq_type(R[i.c])),
+                                     vm_typename_ascii(sq_type(R[i.b])));
                             goto exception_trap;
                         }
                         bool r = sq_type(R[i.b]) == OT_INSTANCE &&
@@ -693,7 +735,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         R[i.a] = r;
                         NEXT();
                     }
-                    CASE(IN) : {
+                    CASE(IN) : SAVEIP();
+                    {
                         const SQObjectPtr& obj = R[i.c];
                         const SQObjectPtr& key = R[i.b];
                         bool r = false;
@@ -708,11 +751,11 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             r = _class(obj)->_members->FindNode(key) != nullptr;
                             break;
                         case OT_ARRAY:
-                            r = sq_isnumber(key) && tointeger(key) >= 0 &&
+                            r = vm_isnumber(key) && tointeger(key) >= 0 &&
                                 tointeger(key) < _array(obj)->Size();
                             break;
                         case OT_STRING:
-                            r = sq_isnumber(key) && tointeger(key) >= 0 &&
+                            r = vm_isnumber(key) && tointeger(key) >= 0 &&
                                 tointeger(key) < _string(obj)->_len;
                             break;
                         case OT_USERDATA: {
@@ -731,18 +774,20 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         R[i.a] = r;
                         NEXT();
                     }
-                    CASE(CLONE) : {
+                    CASE(CLONE) : SAVEIP();
+                    {
                         SQObjectPtr tmp;
                         if (!Clone(R[i.b], tmp)) goto exception_trap;
                         R[i.a] = std::move(tmp);
                         NEXT_SCOPED();
                     }
-                    CASE(CLASS) : {
+                    CASE(CLASS) : SAVEIP();
+                    {
                         SQClass* base = nullptr;
                         if (i.b != NOREG) {
                             if (sq_type(R[i.b]) != OT_CLASS) {
                                 FailWith("trying to inherit from a %s",
-                                         sq_typename_ascii(sq_type(R[i.b])));
+                                         vm_typename_ascii(sq_type(R[i.b])));
                                 goto exception_trap;
                             }
                             base = _class(R[i.b]);
@@ -764,9 +809,11 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         R[i.a] = std::move(cobj);
                         NEXT_SCOPED();
                     }
-                    CASE(THROW) : _lasterror = R[i.a];
+                    CASE(THROW) : SAVEIP();
+                    _lasterror = R[i.a];
                     goto exception_trap;
-                    CASE(PUSHTRAP) : {
+                    CASE(PUSHTRAP) : SAVEIP();
+                    {
                         SQExceptionTrap t;
                         t.stackbase = ci->_base;
                         t.ip = ci->_ip + i.x;
@@ -792,6 +839,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         if (sq_type(x) == OT_INTEGER)
                             x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
                         else {
+                            SAVEIP();
                             SQObjectPtr tmp, k((SQInteger)i.x);
                             if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
                             x = std::move(tmp);
@@ -805,11 +853,133 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         if (sq_type(x) == OT_INTEGER)
                             x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
                         else {
+                            SAVEIP();
                             SQObjectPtr tmp, k((SQInteger)i.x);
                             if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
                             x = std::move(tmp);
                         }
                         R[i.a] = std::move(old);
+                        NEXT_SCOPED();
+                    }
+                    CASE(SUBK)
+                        : ARITHK_FAST(-, OP_SUB) CASE(MULK)
+                        : ARITHK_FAST(*, OP_MUL) CASE(DIVK) : CASE(MODK) : {
+                        const SQObjectPtr& x = R[i.b];
+                        if (sq_type(x) == OT_INTEGER && i.x > 0) {
+                            R[i.a] = i.op == OP_DIVK ? _integer(x) / (SQInteger)i.x
+                                                     : _integer(x) % (SQInteger)i.x;
+                            NEXT();
+                        }
+                        SAVEIP();
+                        SQObjectPtr tmp, k((SQInteger)i.x);
+                        if (!ArithOp(i.op == OP_DIVK ? OP_DIV : OP_MOD, tmp, x, k))
+                            goto exception_trap;
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
+                    }
+                    CASE(BANDK)
+                        : CASE(BORK) : CASE(BXORK) : CASE(SHLK) : CASE(SHRK) : CASE(USHRK) : {
+                        const SQObjectPtr& x = R[i.b];
+                        if (sq_type(x) == OT_INTEGER) {
+                            SQInteger p = _integer(x), q = i.x, r;
+                            switch (i.op) {
+                            case OP_BANDK:
+                                r = p & q;
+                                break;
+                            case OP_BORK:
+                                r = p | q;
+                                break;
+                            case OP_BXORK:
+                                r = p ^ q;
+                                break;
+                            case OP_SHLK:
+                                r = (SQInteger)((uint32_t)p << (q & 31));
+                                break;
+                            case OP_SHRK:
+                                r = p >> (q & 31);
+                                break;
+                            default:
+                                r = (SQInteger)((uint32_t)p >> (q & 31));
+                                break;
+                            }
+                            R[i.a] = r;
+                            NEXT();
+                        }
+                        SAVEIP();
+                        SQObjectPtr tmp, k((SQInteger)i.x);
+                        if (!BitwOp((SQOpcode)(i.op - OP_BANDK + OP_BAND), tmp, x, k))
+                            goto exception_trap;
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
+                    }
+                    CASE(EQK) : CASE(NEK) : {
+                        const SQObjectPtr& x = R[i.b];
+                        bool r;
+                        if (sq_type(x) == OT_INTEGER)
+                            r = _integer(x) == (SQInteger)i.x;
+                        else {
+                            SQObjectPtr k((SQInteger)i.x);
+                            r = IsEqual(x, k);
+                        }
+                        R[i.a] = i.op == OP_EQK ? r : !r;
+                        NEXT();
+                    }
+                    CASE(LTK) : CASE(LEK) : CASE(GTK) : CASE(GEK) : {
+                        const SQObjectPtr& x = R[i.b];
+                        bool r;
+                        if (sq_type(x) == OT_INTEGER) {
+                            SQInteger p = _integer(x), q = i.x;
+                            r = i.op == OP_LTK   ? p < q
+                                : i.op == OP_LEK ? p <= q
+                                : i.op == OP_GTK ? p > q
+                                                 : p >= q;
+                        } else {
+                            SAVEIP();
+                            SQObjectPtr k((SQInteger)i.x);
+                            if (!CmpOp((SQOpcode)(i.op - OP_LTK + OP_LT), x, k, r))
+                                goto exception_trap;
+                        }
+                        R[i.a] = r;
+                        NEXT_SCOPED();
+                    }
+                    CASE(JCMPK) : {
+                        const SQObjectPtr& x = R[i.b];
+                        SQInteger q = (int8_t)i.c;
+                        bool r;
+                        if (sq_type(x) == OT_INTEGER) {
+                            SQInteger p = _integer(x);
+                            switch (i.a) {
+                            case 0:
+                                r = p < q;
+                                break;
+                            case 1:
+                                r = p <= q;
+                                break;
+                            case 2:
+                                r = p > q;
+                                break;
+                            case 3:
+                                r = p >= q;
+                                break;
+                            case 4:
+                                r = p == q;
+                                break;
+                            default:
+                                r = p != q;
+                                break;
+                            }
+                        } else {
+                            SAVEIP();
+                            SQObjectPtr k(q);
+                            if (i.a >= 4) {
+                                r = IsEqual(x, k);
+                                if (i.a == 5) r = !r;
+                            } else {
+                                static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};
+                                if (!CmpOp(ops[i.a], x, k, r)) goto exception_trap;
+                            }
+                        }
+                        if (!r) ip += i.x;
                         NEXT_SCOPED();
                     }
                 default:

@@ -23,7 +23,9 @@
                   bit 17 */                                                                        \
     X(DELETE)  /* R[a] = delete R[b][R[c]] */                                                      \
     X(ADD)                                                                                         \
-    X(SUB) X(MUL) X(DIV) X(MOD) X(ADDK) /* R[a] = R[b] + literal-int x (fast increments) */        \
+    X(SUB)                                                                                         \
+    X(MUL)                                                                                         \
+    X(DIV) X(MOD) X(ADDK) /* R[a] = R[b] + literal-int x (fast increments) */                      \
         X(BAND) X(BOR) X(BXOR) X(SHL) X(SHR) X(USHR) X(UNM) X(NOT) X(BNOT) X(EQ) X(NE) X(LT) X(LE) \
             X(GT) X(GE) X(CMP3) X(JMP) /* ip += x */                                               \
         X(JZ)                          /* if !R[a] ip += x */                                      \
@@ -50,7 +52,12 @@
         X(GETBASE)   /* R[a] = base class of the running method */                                 \
         X(INCL)      /* R[b] += x; R[a] = new value (a = 255: none) */                             \
         X(PINCL)     /* R[a] = R[b]; R[b] += x */                                                  \
-        X(NEWSLOTK)  /* R[b][lit x] <- R[c] (table constructors) */
+        X(NEWSLOTK)  /* R[b][lit x] <- R[c] (table constructors) */                                \
+        X(SUBK)      /* R[a] = R[b] op integer x, for SUBK .. USHRK */                             \
+        X(MULK) X(DIVK) X(MODK) X(BANDK) X(BORK) X(BXORK) X(SHLK) X(SHRK) X(USHRK)                 \
+            X(EQK) /* R[a] = R[b] cmp integer x, for EQK .. GEK */                                 \
+        X(NEK) X(LTK) X(LEK) X(GTK) X(GEK)                                                         \
+            X(JCMPK) /* if !(R[b] <cmp a> c as int8) ip += x; kinds as JCMP */
 
 enum SQOpcode : uint8_t {
 #define SQ_OPENUM(n) OP_##n,

@@ -1,79 +1,19 @@
-// Single-pass compiler: recursive descent over the token stream, emitting register code.
-#include "sqlexer.h"
-#include "sqvm.h"
+// Parser: recursive descent over the token stream (statements and expressions) in one pass;
+// the code generator of codegen.h turns each construct into register code as it is read.
+#include "codegen.h"
+#include "lexer.h"
 #include <cstdarg>
 #include <cstdio>
 #include <unordered_map>
 
 namespace {
 
-struct CompileError {};
+using namespace vmc;
 
-enum ExpKind {
-    E_TEMP,
-    E_LOCAL,
-    E_FIELD,
-    E_FIELDK,
-    E_OUTER,
-    E_VAR,
-    E_LITERAL,
-    E_ENUM,
-    E_BASE,
-    E_VOID
-};
-
-struct Exp {
-    ExpKind k = E_VOID;
-    int r = 0;           // register: value, or the object of a field
-    int r2 = 0;          // key register (E_FIELD)
-    int idx = 0;         // literal index (E_FIELDK, E_VAR), outer index (E_OUTER)
-    int base = 0;        // first temp register owned by this expression
-    bool isbase = false; // the object is `base`: calls take `this` from register 0
-    SQObjectPtr val;     // E_LITERAL / E_ENUM
-};
-
-struct LiteralKey {
-    SQObjectType t;
-    SQRawObjectVal v;
-    bool operator==(const LiteralKey& o) const { return t == o.t && v == o.v; }
-};
-struct LiteralHash {
-    size_t operator()(const LiteralKey& k) const {
-        return std::hash<uint64_t>()(k.v) ^ (size_t)k.t;
-    }
-};
-
-struct LocalVar {
-    SQObjectPtr name;
-    int reg;
-    int info; // index into the proto's local infos, -1 = hidden
-    bool captured;
-};
-
-struct Loop {
-    std::vector<int> breaks, continues;
-    int nlocals;
-    int ntraps;
-    bool isswitch;
-};
-
-struct FuncState {
-    FuncState* parent = nullptr;
-    SQObjectPtr fobj;
-    SQFunctionProto* f = nullptr;
-    std::vector<LocalVar> locals;
-    int top = 0, maxstack = 0;
-    std::unordered_map<LiteralKey, int, LiteralHash> litmap;
-    std::vector<Loop> loops;
-    int ntraps = 0;
-    SQInteger lastline = -1;
-    int lastjumptarget = -1; // code position some jump lands on
-};
-
-class Compiler {
+class Compiler : public VmCodeGen {
 public:
     Compiler(SQVM* v, SQLEXREADFUNC rg, SQUserPointer up, const SQChar* src, bool lineinfo)
-        : _ss(v->_sharedstate), _lineinfo(lineinfo) {
+        : VmCodeGen(v->_sharedstate, lineinfo) {
         _sourcename = SQString::Create(_ss, src, -1);
         _lex.Init(rg, up);
     }
@@ -105,13 +45,11 @@ public:
     SQInteger _errline = 0, _errcol = 0;
 
 private:
-    SQSharedState* _ss;
     SQLexer _lex;
     SQInteger _token = 0;
-    FuncState* _fs = nullptr;
-    bool _lineinfo;
-    SQObjectPtr _sourcename;
     int _depth = 0;
+
+    void Fail(const char* msg) override { Error("%s", msg); }
 
     // ------------------------------------------------------------ errors and tokens
     [[noreturn]] void Error(const char* fmt, ...) {
@@ -180,320 +118,6 @@ private:
             if (c->_depth > 0) c->_depth--;
         }
     };
-
-    // ------------------------------------------------------------ function state
-    void OpenFunction(FuncState& fs, FuncState* parent) {
-        fs.parent = parent;
-        fs.f = SQFunctionProto::Create(_ss);
-        fs.fobj = fs.f;
-        fs.f->_sourcename = _sourcename;
-        _fs = &fs;
-    }
-
-    void AddParam(FuncState& fs, const SQObjectPtr& name) {
-        int reg = fs.top++;
-        if (fs.top > fs.maxstack) fs.maxstack = fs.top;
-        SQLocalVarInfo li;
-        li.name = name;
-        li.reg = reg;
-        li.start_op = 0;
-        li.end_op = -1;
-        fs.f->_locals.push_back(li);
-        fs.locals.push_back({name, reg, (int)fs.f->_locals.size() - 1, false});
-        fs.f->_nparams = fs.top;
-    }
-
-    void CloseFunction(FuncState& fs) {
-        Emit(OP_RETURN, 0, 0, 0, 0);
-        SQInteger end = (SQInteger)fs.f->_code.size();
-        for (auto& li : fs.f->_locals)
-            if (li.end_op < 0) li.end_op = end;
-        fs.f->_stacksize = fs.maxstack + 1;
-        _fs = fs.parent;
-    }
-
-    int Code() { return (int)_fs->f->_code.size(); }
-
-    int Emit(uint8_t op, int a = 0, int b = 0, int c = 0, int32_t x = 0) {
-        SQInstruction i;
-        i.op = op;
-        i.a = (uint8_t)a;
-        i.b = (uint8_t)b;
-        i.c = (uint8_t)c;
-        i.x = x;
-        _fs->f->_code.push_back(i);
-        return Code() - 1;
-    }
-
-    void AddLine(SQInteger line, bool emitline) {
-        if (line == _fs->lastline) return;
-        _fs->lastline = line;
-        SQLineInfo li;
-        li.op = Code();
-        li.line = line;
-        if (!_fs->f->_lines.empty() && _fs->f->_lines.back().op == li.op)
-            _fs->f->_lines.back().line = line;
-        else
-            _fs->f->_lines.push_back(li);
-        if (emitline && _lineinfo) Emit(OP_LINE, 0, 0, 0, (int32_t)line);
-    }
-
-    void PatchJump(int at, int target) {
-        _fs->f->_code[at].x = target - (at + 1);
-        if (target > _fs->lastjumptarget) _fs->lastjumptarget = target;
-    }
-    void JumpTo(int target) {
-        int j = Emit(OP_JMP);
-        PatchJump(j, target);
-    }
-
-    int NewTemp() {
-        int r = _fs->top++;
-        if (r >= 250) Error("too many local variables");
-        if (_fs->top > _fs->maxstack) _fs->maxstack = _fs->top;
-        return r;
-    }
-    void FreeTo(int n) { _fs->top = n; }
-    int NLocals() { return (int)_fs->locals.size(); }
-    int LocalsTop() { return _fs->locals.empty() ? 0 : _fs->locals.back().reg + 1; }
-
-    int Literal(const SQObject& o) {
-        LiteralKey k{sq_type(o), _rawval(o)};
-        auto it = _fs->litmap.find(k);
-        if (it != _fs->litmap.end()) return it->second;
-        int idx = (int)_fs->f->_literals.size();
-        _fs->f->_literals.push_back(SQObjectPtr(o));
-        _fs->litmap[k] = idx;
-        return idx;
-    }
-    int StrLiteral(const sqstring& s) {
-        SQObjectPtr str(SQString::Create(_ss, s));
-        return Literal(str);
-    }
-
-    // Declares the register at the top as a named local.
-    void DeclareLocal(const SQObjectPtr& name, int reg) {
-        SQLocalVarInfo li;
-        li.name = name;
-        li.reg = reg;
-        li.start_op = Code();
-        li.end_op = -1;
-        _fs->f->_locals.push_back(li);
-        _fs->locals.push_back({name, reg, (int)_fs->f->_locals.size() - 1, false});
-    }
-    void DeclareHidden(int reg) { _fs->locals.push_back({SQObjectPtr(), reg, -1, false}); }
-
-    // Ends locals down to n; emits CLOSE when a captured one goes.
-    void PopLocals(int n, bool emitclose = true) {
-        int closereg = -1;
-        while ((int)_fs->locals.size() > n) {
-            LocalVar& l = _fs->locals.back();
-            if (l.captured) closereg = l.reg;
-            if (l.info >= 0) _fs->f->_locals[l.info].end_op = Code();
-            _fs->locals.pop_back();
-        }
-        if (closereg >= 0 && emitclose) Emit(OP_CLOSE, closereg);
-        FreeTo(LocalsTop());
-    }
-    int CaptureCloseReg(int n) { // lowest captured register among locals >= n, or -1
-        int r = -1;
-        for (int i = (int)_fs->locals.size() - 1; i >= n; i--)
-            if (_fs->locals[i].captured) r = _fs->locals[i].reg;
-        return r;
-    }
-
-    int FindLocal(FuncState* fs, const SQObject& name) {
-        for (int i = (int)fs->locals.size() - 1; i >= 0; i--)
-            if (sq_type(fs->locals[i].name) == OT_STRING &&
-                _string(fs->locals[i].name) == _string(name))
-                return i;
-        return -1;
-    }
-
-    int FindOuter(FuncState* fs, const SQObject& name) {
-        for (size_t i = 0; i < fs->f->_outers.size(); i++)
-            if (_string(fs->f->_outers[i].name) == _string(name)) return (int)i;
-        if (!fs->parent) return -1;
-        int li = FindLocal(fs->parent, name);
-        SQOuterVarInfo oi;
-        oi.name = name;
-        if (li >= 0) {
-            fs->parent->locals[li].captured = true;
-            oi.fromlocal = true;
-            oi.index = fs->parent->locals[li].reg;
-        } else {
-            int po = FindOuter(fs->parent, name);
-            if (po < 0) return -1;
-            oi.fromlocal = false;
-            oi.index = po;
-        }
-        fs->f->_outers.push_back(oi);
-        return (int)fs->f->_outers.size() - 1;
-    }
-
-    bool FindConstant(const SQObject& name, SQObjectPtr& val) {
-        if (sq_type(_ss->_consttable) != OT_TABLE) return false;
-        return _table(_ss->_consttable)->Get(name, val);
-    }
-
-    // ------------------------------------------------------------ expression values
-    void LoadLiteral(int reg, const SQObjectPtr& v) {
-        switch (sq_type(v)) {
-        case OT_INTEGER:
-            Emit(OP_LOADINT, reg, 0, 0, _integer(v));
-            break;
-        case OT_FLOAT: {
-            int32_t bits;
-            memcpy(&bits, &_float(v), 4);
-            Emit(OP_LOADFLOAT, reg, 0, 0, bits);
-            break;
-        }
-        case OT_BOOL:
-            Emit(OP_LOADBOOL, reg, 0, 0, _integer(v));
-            break;
-        case OT_NULL:
-            Emit(OP_LOADNULLS, reg, 0, 0, 1);
-            break;
-        default:
-            Emit(OP_LOAD, reg, 0, 0, Literal(v));
-            break;
-        }
-    }
-
-    // Makes the value readable in a register; returns it (a local or a temp).
-    int ToReg(Exp& e) {
-        switch (e.k) {
-        case E_TEMP:
-        case E_LOCAL:
-            return e.r;
-        case E_FIELD: {
-            FreeTo(e.base);
-            int t = NewTemp();
-            Emit(OP_GET, t, e.r, e.r2);
-            e.k = E_TEMP;
-            e.r = t;
-            return t;
-        }
-        case E_FIELDK: {
-            FreeTo(e.base);
-            int t = NewTemp();
-            Emit(OP_GETK, t, e.r, 0, e.idx);
-            e.k = E_TEMP;
-            e.r = t;
-            return t;
-        }
-        case E_OUTER: {
-            FreeTo(e.base);
-            int t = NewTemp();
-            Emit(OP_GETOUTER, t, 0, 0, e.idx);
-            e.k = E_TEMP;
-            e.r = t;
-            return t;
-        }
-        case E_VAR: {
-            FreeTo(e.base);
-            int t = NewTemp();
-            Emit(OP_GETVAR, t, 0, 0, e.idx);
-            e.k = E_TEMP;
-            e.r = t;
-            return t;
-        }
-        case E_LITERAL:
-        case E_ENUM: {
-            FreeTo(e.base);
-            int t = NewTemp();
-            if (e.k == E_ENUM) Error("invalid use of an enum");
-            LoadLiteral(t, e.val);
-            e.k = E_TEMP;
-            e.r = t;
-            return t;
-        }
-        case E_BASE:
-            return e.r;
-        case E_VOID:
-            Error("expression expected");
-        }
-        return 0;
-    }
-
-    // Puts the value in a temp that is exactly the top register.
-    int ToNextTemp(Exp& e) {
-        int r = ToReg(e);
-        if (e.k == E_TEMP && r == _fs->top - 1 && r >= LocalsTop()) return r;
-        int t = NewTemp();
-        Emit(OP_MOVE, t, r);
-        e.k = E_TEMP;
-        e.r = t;
-        return t;
-    }
-
-    // Evaluates into register `target`, freeing temps above it.
-    void ToTarget(Exp& e, int target) {
-        int r = ToReg(e);
-        if (r != target) {
-            SQInstruction* last = Code() ? &_fs->f->_code.back() : nullptr;
-            if (e.k == E_TEMP && last && r == _fs->top - 1 && LastWritesTemp(*last, r) &&
-                _fs->lastjumptarget != Code())
-                last->a = (uint8_t)target;
-            else
-                Emit(OP_MOVE, target, r);
-        }
-        FreeTo(target + 1 > LocalsTop() ? target + 1 : LocalsTop());
-        if (target >= _fs->top) {
-            _fs->top = target + 1;
-            if (_fs->top > _fs->maxstack) _fs->maxstack = _fs->top;
-        }
-    }
-
-    // The instruction writes register r as its only effect on r (safe to retarget).
-    bool LastWritesTemp(const SQInstruction& i, int r) {
-        if (i.a != r) return false;
-        switch (i.op) {
-        case OP_LOAD:
-        case OP_LOADINT:
-        case OP_LOADFLOAT:
-        case OP_LOADBOOL:
-        case OP_LOADROOT:
-        case OP_MOVE:
-        case OP_GETOUTER:
-        case OP_GETVAR:
-        case OP_GETK:
-        case OP_GET:
-        case OP_ADD:
-        case OP_SUB:
-        case OP_MUL:
-        case OP_DIV:
-        case OP_MOD:
-        case OP_ADDK:
-        case OP_BAND:
-        case OP_BOR:
-        case OP_BXOR:
-        case OP_SHL:
-        case OP_SHR:
-        case OP_USHR:
-        case OP_UNM:
-        case OP_NOT:
-        case OP_BNOT:
-        case OP_EQ:
-        case OP_NE:
-        case OP_LT:
-        case OP_LE:
-        case OP_GT:
-        case OP_GE:
-        case OP_CMP3:
-        case OP_TYPEOF:
-        case OP_INSTANCEOF:
-        case OP_IN:
-        case OP_CLONE:
-            return i.b != r && i.c != r;
-        default:
-            return false;
-        }
-    }
-
-    void Discard(Exp& e) {
-        if (e.k == E_FIELD || e.k == E_FIELDK || e.k == E_OUTER || e.k == E_VAR) ToReg(e);
-    }
 
     // ------------------------------------------------------------ statements
     // A statement starts with the keyword that names it; anything else is an expression.
@@ -621,13 +245,22 @@ private:
         CommaExpr(e);
         int r = ToReg(e);
         SQInstruction* last = Code() ? &_fs->f->_code.back() : nullptr;
-        if (e.k == E_TEMP && last && last->a == r && r == _fs->top - 1 && last->b != r &&
-            last->c != r && last->op >= OP_EQ && last->op <= OP_GE &&
-            _fs->lastjumptarget != Code()) {
-            static const uint8_t map[] = {4, 5, 0, 1, 2, 3};
-            uint8_t kind = map[last->op - OP_EQ];
+        // A compare whose result only decides the jump becomes a compare-and-jump (it reads
+        // its operands and writes nothing, so the temp it would have written may be one of
+        // them).
+        static const uint8_t map[] = {4, 5, 0, 1, 2, 3};
+        bool fusable = e.k == E_TEMP && last && last->a == r && r == _fs->top - 1 &&
+                       _fs->lastjumptarget != Code();
+        if (fusable && last->op >= OP_EQ && last->op <= OP_GE) {
+            last->a = map[last->op - OP_EQ];
             last->op = OP_JCMP;
-            last->a = kind;
+            falsejumps.push_back(Code() - 1);
+        } else if (fusable && last->op >= OP_EQK && last->op <= OP_GEK && last->x >= -128 &&
+                   last->x <= 127) {
+            last->a = map[last->op - OP_EQK];
+            last->c = (uint8_t)(int8_t)last->x;
+            last->x = 0;
+            last->op = OP_JCMPK;
             falsejumps.push_back(Code() - 1);
         } else {
             falsejumps.push_back(Emit(OP_JZ, r));
@@ -1131,8 +764,7 @@ private:
             if (op == '=') {
                 ToTarget(v, e.r);
             } else {
-                int rv = ToReg(v);
-                Emit(ArithOpFor(op), e.r, e.r, rv);
+                EmitArith(ArithOpFor(op), e.r, e.r, v);
             }
             FreeTo(base);
             break;
@@ -1163,8 +795,7 @@ private:
             Emit(OP_GET, cur, obj, key);
             Exp v;
             Expression(v);
-            int rv = ToReg(v);
-            Emit(ArithOpFor(op), cur, cur, rv);
+            EmitArith(ArithOpFor(op), cur, cur, v);
             FreeTo(base);
             int t = NewTemp();
             Emit(OP_SET, t, obj, key, cur);
@@ -1183,8 +814,7 @@ private:
             if (op == '=')
                 ToTarget(v, t);
             else {
-                int rv = ToReg(v);
-                Emit(ArithOpFor(op), t, t, rv);
+                EmitArith(ArithOpFor(op), t, t, v);
             }
             Emit(OP_SETOUTER, NOREG, t, 0, idx);
             FreeTo(t + 1);
@@ -1220,8 +850,7 @@ private:
             if (op == '=')
                 ToTarget(v, t);
             else {
-                int rv = ToReg(v);
-                Emit(ArithOpFor(op), t, t, rv);
+                EmitArith(ArithOpFor(op), t, t, v);
             }
             Emit(OP_SETVAR, NOREG, t, 0, idx);
             FreeTo(t + 1);
@@ -1237,10 +866,24 @@ private:
     }
 
     // Binary operator helper: left already parsed in e.
+
     void EmitBinary(Exp& e, uint8_t op, int base, void (Compiler::*next)(Exp&)) {
         int rl = ToReg(e);
         Exp r;
         (this->*next)(r);
+        int kop = ConstantForm(op);
+        if (kop >= 0 && r.k == E_LITERAL && sq_type(r.val) == OT_INTEGER &&
+            !(op == OP_SUB && _integer(r.val) == INT32_MIN)) {
+            // integer constant on the right: the instruction carries it, no register load
+            FreeTo(base);
+            int t = NewTemp();
+            Emit(kop, t, rl, 0, _integer(r.val));
+            e = Exp();
+            e.k = E_TEMP;
+            e.r = t;
+            e.base = base;
+            return;
+        }
         int rr = ToReg(r);
         FreeTo(base);
         int t = NewTemp();
@@ -1570,8 +1213,8 @@ private:
                     SQObjectPtr v;
                     if (!_table(e.val)->Get(key, v)) {
                         Error("invalid constant [%s.%s]",
-                              sq_toutf8(_enumname.data(), _enumname.size()).c_str(),
-                              sq_toutf8(_string(key)->_val, _string(key)->_len).c_str());
+                              vm_toutf8(_enumname.data(), _enumname.size()).c_str(),
+                              vm_toutf8(_string(key)->_val, _string(key)->_len).c_str());
                     }
                     e.k = E_LITERAL;
                     e.val = v;
@@ -2034,11 +1677,11 @@ struct BufReader {
 
 } // namespace
 
-bool sq_compile_source(SQVM* vm, SQLEXREADFUNC rg, SQUserPointer up, const SQChar* sourcename,
+bool vm_compile_source(SQVM* vm, SQLEXREADFUNC rg, SQUserPointer up, const SQChar* sourcename,
                        SQObjectPtr& out, bool raiseerror, bool lineinfo) {
     Compiler c(vm, rg, up, sourcename, lineinfo);
     if (c.Compile(out)) return true;
-    sqstring msg = sq_ascii(c._errmsg.c_str());
+    sqstring msg = vm_ascii(c._errmsg.c_str());
     SQObjectPtr err(SQString::Create(vm->_sharedstate, msg));
     vm->_lasterror = err;
     if (raiseerror && vm->_sharedstate->_compilererrorhandler)

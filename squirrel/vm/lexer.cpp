@@ -1,4 +1,5 @@
-#include "sqlexer.h"
+// Tokeniser: keywords, operators, numbers, strings and comments to tokens.
+#include "lexer.h"
 
 struct KW {
     const char* name;

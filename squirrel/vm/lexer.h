@@ -1,6 +1,6 @@
 // Tokeniser of Squirrel source text (UTF-16 code units).
 #pragma once
-#include "sqobject.h"
+#include "object.h"
 
 enum SQToken {
     TK_IDENTIFIER = 258,
