@@ -1,5 +1,5 @@
 // CPU cost and picture/sound offset of one playing video (not a test):
-//   tools/headless build/graphics/video/video_bench FILE [SECONDS]
+//   tools/headless build/script/video_bench FILE [SECONDS]
 // Plays FILE on the in-memory graphics engine and the default sound engine at 30 frames a
 // second, as the frame cycle would, and prints the process's CPU time per second of playing
 // (decoder, uploads and sound together) and the offset between the picture shown and the
