@@ -343,28 +343,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         const SQObjectPtr& x = R[i.b];
                         const SQObjectPtr& y = R[i.c];
                         if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
-                            SQInteger p = _integer(x), q = _integer(y), r;
-                            switch (i.op) {
-                            case OP_BAND:
-                                r = p & q;
-                                break;
-                            case OP_BOR:
-                                r = p | q;
-                                break;
-                            case OP_BXOR:
-                                r = p ^ q;
-                                break;
-                            case OP_SHL:
-                                r = (SQInteger)((uint32_t)p << (q & 31));
-                                break;
-                            case OP_SHR:
-                                r = p >> (q & 31);
-                                break;
-                            default:
-                                r = (SQInteger)((uint32_t)p >> (q & 31));
-                                break;
-                            }
-                            R[i.a] = r;
+                            R[i.a] = vm_bitwise((SQOpcode)i.op, _integer(x), _integer(y));
                             NEXT();
                         }
                         SAVEIP();
@@ -881,28 +860,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         : CASE(BORK) : CASE(BXORK) : CASE(SHLK) : CASE(SHRK) : CASE(USHRK) : {
                         const SQObjectPtr& x = R[i.b];
                         if (sq_type(x) == OT_INTEGER) {
-                            SQInteger p = _integer(x), q = i.x, r;
-                            switch (i.op) {
-                            case OP_BANDK:
-                                r = p & q;
-                                break;
-                            case OP_BORK:
-                                r = p | q;
-                                break;
-                            case OP_BXORK:
-                                r = p ^ q;
-                                break;
-                            case OP_SHLK:
-                                r = (SQInteger)((uint32_t)p << (q & 31));
-                                break;
-                            case OP_SHRK:
-                                r = p >> (q & 31);
-                                break;
-                            default:
-                                r = (SQInteger)((uint32_t)p >> (q & 31));
-                                break;
-                            }
-                            R[i.a] = r;
+                            R[i.a] =
+                                vm_bitwise((SQOpcode)(i.op - OP_BANDK + OP_BAND), _integer(x), i.x);
                             NEXT();
                         }
                         SAVEIP();

@@ -248,6 +248,25 @@ struct SQVM : SQRefCounted {
 };
 
 // Frame push and pop, inline: every script call and return goes through them.
+// Integer bitwise ops, shared by the register and constant forms of the interpreter and the
+// generic path. Shifts work on 32 bits, as scripts written for 32-bit integers expect.
+inline SQInteger vm_bitwise(SQOpcode op, SQInteger x, SQInteger y) {
+    switch (op) {
+    case OP_BAND:
+        return x & y;
+    case OP_BOR:
+        return x | y;
+    case OP_BXOR:
+        return x ^ y;
+    case OP_SHL:
+        return (SQInteger)((uint32_t)x << (y & 31));
+    case OP_SHR:
+        return x >> (y & 31);
+    default:
+        return (SQInteger)((uint32_t)x >> (y & 31)); // OP_USHR
+    }
+}
+
 inline bool SQVM::EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall) {
     (void)tailcall;
     SQInteger maxframes = _sharedstate->_maxframes + (_errorreported ? SQ_HANDLER_FRAMES : 0);

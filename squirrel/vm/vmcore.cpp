@@ -1003,29 +1003,7 @@ bool SQVM::BitwOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQO
                  vm_typename_ascii(sq_type(b)));
         return false;
     }
-    SQInteger x = _integer(a), y = _integer(b);
-    switch (op) {
-    case OP_BAND:
-        res = (SQInteger)(x & y);
-        break;
-    case OP_BOR:
-        res = (SQInteger)(x | y);
-        break;
-    case OP_BXOR:
-        res = (SQInteger)(x ^ y);
-        break;
-    case OP_SHL:
-        res = (SQInteger)((uint32_t)x << (y & 31));
-        break;
-    case OP_SHR:
-        res = (SQInteger)(x >> (y & 31));
-        break;
-    case OP_USHR:
-        res = (SQInteger)((uint32_t)x >> (y & 31));
-        break;
-    default:
-        break;
-    }
+    res = vm_bitwise(op, _integer(a), _integer(b));
     return true;
 }
 
