@@ -25,7 +25,9 @@ function(ko_add_gtest name)
     if(T_LABELS)
         list(APPEND props LABELS "${T_LABELS}")
     endif()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST TEST_PREFIX "${name}." PROPERTIES ${props})
+    # Listing the tests of a window program starts an Xvfb first, which on a loaded machine
+    # takes longer than the default 5 s.
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 TEST_PREFIX "${name}." PROPERTIES ${props})
     # The environment is a list, and gtest_discover_tests hands its PROPERTIES through two
     # layers of list expansion that keep only the first variable intact (the others end up
     # inside its value). So set it after discovery, from a file ctest reads next: by then
