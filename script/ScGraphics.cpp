@@ -799,25 +799,36 @@ SQInteger transformTransform(HSQUIRRELVM v) {
 
 // --- Graphics.Effect2D -----------------------------------------------------------------------
 
+// An effect's shader is compiled when the effect is made, not at its first draw: games make
+// their effects while loading, and a first use in the middle of play (the game-over screen's
+// sepia) would spend the compile in that frame (some 12 ms with the software driver and no
+// shader cache) and add a megabyte of driver memory long after the start. The engine keeps
+// one shader per effect type, so this costs nothing more.
+void prepareShader(IEffect2d& effect) {
+    if (g.context) g.context->getShaderCache()->get(*g.context->getEngine(), effect);
+}
+
 template <std::shared_ptr<IEffect2d> (*Make)()>
 SQInteger simpleEffectCtor(HSQUIRRELVM v) {
     if (argCount(v) != 0) return throwWrongParams(v);
-    setInstance(v, 1, Make());
+    auto effect = Make();
+    prepareShader(*effect);
+    setInstance(v, 1, std::move(effect));
     return 0;
 }
 
 // Fill() paints in the draw colour; Fill([r, g, b]) or Fill([a, r, g, b]) in that colour.
 SQInteger fillCtor(HSQUIRRELVM v) {
     SQInteger n = argCount(v);
-    if (n == 0) {
-        setInstance(v, 1, createFillEffect());
-        return 0;
-    }
     Color c;
-    SQInteger len = arrayLength(v, 2);
-    if (n != 1 || (len != 3 && len != 4) || !readColor(v, 2, c))
-        return throwScriptError(v, kParamInvalid);
-    setInstance(v, 1, createFillEffect(c));
+    if (n != 0) {
+        SQInteger len = arrayLength(v, 2);
+        if (n != 1 || (len != 3 && len != 4) || !readColor(v, 2, c))
+            return throwScriptError(v, kParamInvalid);
+    }
+    auto effect = n == 0 ? createFillEffect() : createFillEffect(c);
+    prepareShader(*effect);
+    setInstance(v, 1, std::move(effect));
     return 0;
 }
 
@@ -829,6 +840,7 @@ SQInteger alphamaskCtor(HSQUIRRELVM v) {
     float rate = n == 2 ? *getFloat(v, 3) : 0.5f;
     auto effect = createAlphamapEffect(image->getTexture(), rate);
     if (!effect) return throwScriptError(v, kCreateFailed);
+    prepareShader(*effect);
     setInstance<IEffect2d>(v, 1, std::move(effect));
     return 0;
 }

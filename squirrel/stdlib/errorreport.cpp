@@ -2,6 +2,9 @@
 // handler and the call-stack dump, all written through the VM's error function.
 #include <sqstdaux.h>
 
+#include <cstdio>
+#include <vector>
+
 namespace {
 
 // Frames whose locals are listed: the handler's own (level 0) and the 9 below it.
@@ -10,6 +13,27 @@ constexpr SQInteger kLocalLevels = 10;
 // outermost ones and counts those between.
 constexpr SQInteger kInnerFrames = 40;
 constexpr SQInteger kOuterFrames = 10;
+
+// A report is read by a person and written whole to error.txt: a string of millions of
+// characters would bury the rest. Longer strings are cut to a prefix and their length is given.
+constexpr SQInteger kValueChars = 256;
+constexpr SQInteger kMessageChars = 1024;
+
+// `s` (length `len`, in the units len() counts) as a null-terminated text: whole when it has at
+// most `limit` units, else its first `limit` (one fewer where the cut would split a surrogate
+// pair, so the UTF-8 written stays valid) followed by "... (N characters)".
+std::vector<SQChar> shortened(const SQChar* s, SQInteger len, SQInteger limit) {
+    SQInteger cut = len <= limit ? len : limit;
+    if (cut < len && cut > 0 && s[cut - 1] >= 0xD800 && s[cut - 1] <= 0xDBFF) --cut;
+    std::vector<SQChar> text(s, s + cut);
+    if (cut < len) {
+        char marker[48];
+        int n = snprintf(marker, sizeof marker, "... (%lld characters)", static_cast<long long>(len));
+        for (int i = 0; i < n; ++i) text.push_back(static_cast<SQChar>(marker[i]));
+    }
+    text.push_back(0);
+    return text;
+}
 
 // Number of frames below the handler (levels 1..n answer).
 SQInteger count_levels(HSQUIRRELVM v) {
@@ -49,7 +73,7 @@ void print_value(HSQUIRRELVM v, SQPRINTFUNCTION pf, const SQChar* name) {
     case OT_STRING: {
         const SQChar* s = _SC("");
         sq_getstring(v, -1, &s);
-        pf(v, _SC("[%s] \"%s\"\n"), name, s);
+        pf(v, _SC("[%s] \"%s\"\n"), name, shortened(s, sq_getsize(v, -1), kValueChars).data());
         break;
     }
     case OT_BOOL: {
@@ -100,8 +124,11 @@ SQInteger runtime_error_handler(HSQUIRRELVM v) {
     SQPRINTFUNCTION pf = sq_geterrorfunc(v);
     if (!pf) return 0;
     const SQChar* msg = nullptr;
-    if (sq_gettop(v) < 2 || SQ_FAILED(sq_getstring(v, 2, &msg)) || !msg) msg = _SC("unknown");
-    pf(v, _SC("\nAN ERROR HAS OCCURED [%s]\n"), msg);
+    if (sq_gettop(v) >= 2 && SQ_SUCCEEDED(sq_getstring(v, 2, &msg)) && msg)
+        pf(v, _SC("\nAN ERROR HAS OCCURED [%s]\n"),
+           shortened(msg, sq_getsize(v, 2), kMessageChars).data());
+    else
+        pf(v, _SC("\nAN ERROR HAS OCCURED [unknown]\n"));
     sqstd_printcallstack(v);
     return 0;
 }

@@ -260,6 +260,33 @@ TEST_F(Api, ReportValuesAndNonStringErrors) {
     EXPECT_NE(e.find("[yes] true\n[nothing] NULL\n[big]"), std::string::npos) << e;
 }
 
+// Long strings are cut in the report, with their length, at a character boundary.
+TEST_F(Api, ReportShortensLongStrings) {
+    run("local edge = \"\";\n"
+        "for (local i = 0; i < 255; ++i) edge += \"a\";\n"
+        "edge += \"\U0001F600tail\";\n"                   // the pair would straddle the cut
+        "local fits = \"\";\n"
+        "for (local i = 0; i < 256; ++i) fits += \"b\";\n" // exactly the limit: kept whole
+        "local big = \"0123456789\";\n"
+        "for (local i = 0; i < 20; ++i) big += big;\n"     // 10 * 2^20 characters
+        "throw big;");
+    std::string e = sqstd::to_utf8(g_err);
+    EXPECT_LT(e.size(), 4000u) << e.substr(0, 2000);
+    std::string tenth = "0123456789";
+    std::string message;
+    for (int i = 0; i < 102; ++i) message += tenth;
+    message += "0123"; // 1024 characters
+    EXPECT_EQ(e.rfind("\nAN ERROR HAS OCCURED [" + message + "... (10485760 characters)]\n", 0), 0u)
+        << e.substr(0, 1200);
+    std::string big = "[big] \"" + message.substr(0, 256) + "... (10485760 characters)\"\n";
+    EXPECT_NE(e.find(big), std::string::npos) << e;
+    EXPECT_NE(e.find("[fits] \"" + std::string(256, 'b') + "\"\n"), std::string::npos) << e;
+    // 255 + 2 units of the pair + 4: cut before the pair, never between its halves.
+    EXPECT_NE(e.find("[edge] \"" + std::string(255, 'a') + "... (261 characters)\"\n"),
+              std::string::npos)
+        << e;
+}
+
 TEST_F(Api, NoErrorFunctionNoReport) {
     sq_setprintfunc(v, print_out, nullptr);
     EXPECT_EQ(run("throw \"quiet\";"), "error");
