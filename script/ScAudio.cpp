@@ -26,6 +26,7 @@ const ClassTag channelTag{"Audio.Channel"};
 struct AudioState {
     std::shared_ptr<KoSound::Context> context;
     KoSound::CallbackList callbacks;
+    bool opening = false;
 };
 std::unique_ptr<AudioState> state;
 
@@ -337,7 +338,16 @@ bool AudioLibrary::load(HSQUIRRELVM v) {
 }
 
 void AudioLibrary::endFrame(HSQUIRRELVM) {
-    if (state) state->callbacks.update();
+    if (!state) return;
+    // The first frame is out (the Graphics library ends its frame first): the device may open
+    // now, beside the game. A sound the game made earlier has opened it already.
+    if (!state->opening) {
+        state->opening = true;
+        if (auto deferred =
+                std::dynamic_pointer_cast<KoSound::DeferredEngine>(state->context->getEngine()))
+            deferred->startOpening();
+    }
+    state->callbacks.update();
 }
 
 void AudioLibrary::unload(HSQUIRRELVM) {
