@@ -30,6 +30,17 @@ struct AudioState {
 };
 std::unique_ptr<AudioState> state;
 
+// A game that makes sounds will play them: the device starts opening on a worker at its first
+// sound and is ready by the first play (which otherwise waits for it). A game without sounds
+// never opens it, and spares its memory (OpenAL Soft's voices, about 8 MiB) and mixer thread.
+void openDeviceSoon() {
+    if (state->opening) return;
+    state->opening = true;
+    if (auto deferred =
+            std::dynamic_pointer_cast<KoSound::DeferredEngine>(state->context->getEngine()))
+        deferred->startOpening();
+}
+
 // An Audio.Channel may hold nothing.
 struct ChannelBox {
     ChannelPtr channel;
@@ -207,6 +218,7 @@ SQInteger soundCtor(HSQUIRRELVM v) {
     auto data = state && state->context ? state->context->load(path) : nullptr;
     auto sound = data ? KoSound::Sound::create(state->context->getEngine(), data) : nullptr;
     if (!sound) return fail();
+    openDeviceSoon();
     if (group && !group->addMember(sound)) return fail();
     setInstance<KoSound::ISound>(v, 1, sound);
     return 0;
@@ -338,16 +350,7 @@ bool AudioLibrary::load(HSQUIRRELVM v) {
 }
 
 void AudioLibrary::endFrame(HSQUIRRELVM) {
-    if (!state) return;
-    // The first frame is out (the Graphics library ends its frame first): the device may open
-    // now, beside the game. A sound the game made earlier has opened it already.
-    if (!state->opening) {
-        state->opening = true;
-        if (auto deferred =
-                std::dynamic_pointer_cast<KoSound::DeferredEngine>(state->context->getEngine()))
-            deferred->startOpening();
-    }
-    state->callbacks.update();
+    if (state) state->callbacks.update();
 }
 
 void AudioLibrary::unload(HSQUIRRELVM) {

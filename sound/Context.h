@@ -43,8 +43,9 @@ private:
 EnginePtr createDefaultEngine();
 
 // An engine whose output `open` makes later, off the start-up path (opening a device loads the
-// sound server's client and meets the server): on a worker thread once startOpening() is
-// called, or on the first call that needs it, whichever comes first. That call waits for the
+// sound server's client and meets the server), and only when wanted: on a worker thread once
+// startOpening() is called (the Audio library does at a game's first sound), or on the first
+// call that needs it, whichever comes first. That call waits for the
 // output, so a buffer made before the device is ready still plays. When `open` gives nothing,
 // the silent clock-driven engine stands in.
 class DeferredEngine final : public IEngine {
