@@ -26,8 +26,20 @@ const ClassTag channelTag{"Audio.Channel"};
 struct AudioState {
     std::shared_ptr<KoSound::Context> context;
     KoSound::CallbackList callbacks;
+    bool opening = false;
 };
 std::unique_ptr<AudioState> state;
+
+// A game that makes sounds will play them: the device starts opening on a worker at its first
+// sound and is ready by the first play (which otherwise waits for it). A game without sounds
+// never opens it, and spares its memory (OpenAL Soft's voices, about 8 MiB) and mixer thread.
+void openDeviceSoon() {
+    if (state->opening) return;
+    state->opening = true;
+    if (auto deferred =
+            std::dynamic_pointer_cast<KoSound::DeferredEngine>(state->context->getEngine()))
+        deferred->startOpening();
+}
 
 // An Audio.Channel may hold nothing.
 struct ChannelBox {
@@ -206,6 +218,7 @@ SQInteger soundCtor(HSQUIRRELVM v) {
     auto data = state && state->context ? state->context->load(path) : nullptr;
     auto sound = data ? KoSound::Sound::create(state->context->getEngine(), data) : nullptr;
     if (!sound) return fail();
+    openDeviceSoon();
     if (group && !group->addMember(sound)) return fail();
     setInstance<KoSound::ISound>(v, 1, sound);
     return 0;

@@ -16,6 +16,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <typeinfo>
 #include <vector>
 
 namespace KoScript {
@@ -242,15 +243,19 @@ bool optEffect(HSQUIRRELVM v, SQInteger idx, std::shared_ptr<IEffect2d>& out) {
     return bool(out);
 }
 
-// A Graphics.Image or Graphics.Canvas.
-std::shared_ptr<IImage> imageAt(HSQUIRRELVM v, SQInteger idx) {
-    if (auto i = getInstance<IImage>(v, idx, imageTag)) return i;
-    if (auto i = videoImageAt(v, idx)) return i;
-    return getInstance<IImage>(v, idx, canvasTag);
+// A Graphics.Image, Graphics.Canvas or video, borrowed from the script instance at idx: the
+// natives below use it only while that argument is on the stack.
+IImage* imageAt(HSQUIRRELVM v, SQInteger idx) {
+    if (auto* i = peekInstance<IImage>(v, idx, imageTag)) return i;
+    if (auto i = videoImageAt(v, idx)) return i.get(); // the instance keeps holding it
+    return peekInstance<IImage>(v, idx, canvasTag);
 }
 
-std::shared_ptr<Canvas> selfCanvas(HSQUIRRELVM v) {
-    return std::dynamic_pointer_cast<Canvas>(getInstance<IImage>(v, 1, canvasTag));
+// `this` of a canvas method, borrowed likewise. Canvas is final: comparing the dynamic type is
+// enough and much cheaper than a dynamic_cast on every draw call.
+Canvas* selfCanvas(HSQUIRRELVM v) {
+    IImage* image = peekInstance<IImage>(v, 1, canvasTag);
+    return image && typeid(*image) == typeid(Canvas) ? static_cast<Canvas*>(image) : nullptr;
 }
 
 SQInteger pushBool(HSQUIRRELVM v, bool b) {

@@ -54,11 +54,45 @@ SoundDataPtr Context::load(const std::u16string& path) {
     return file ? sounds_->load(file) : nullptr;
 }
 
+DeferredEngine::~DeferredEngine() {
+    shutdown();
+}
+
+EnginePtr DeferredEngine::make() {
+    auto engine = open_ ? open_() : nullptr;
+    return engine ? engine : std::make_shared<NullEngine>();
+}
+
+void DeferredEngine::startOpening() {
+    std::lock_guard lock(mutex_);
+    if (engine_ || opening_.valid()) return;
+    opening_ = std::async(std::launch::async, [this] { return make(); });
+}
+
+IEngine& DeferredEngine::output() {
+    std::lock_guard lock(mutex_);
+    if (!engine_) engine_ = opening_.valid() ? opening_.get() : make();
+    return *engine_;
+}
+
+BufferPtr DeferredEngine::createBuffer(const SoundDataPtr& soundData) {
+    return output().createBuffer(soundData);
+}
+
+void DeferredEngine::shutdown() {
+    {
+        std::lock_guard lock(mutex_);
+        if (!engine_ && !opening_.valid()) engine_ = std::make_shared<NullEngine>();
+    }
+    output().shutdown();
+}
+
 EnginePtr createDefaultEngine() {
     const char* choice = std::getenv("KO_SOUND");
-    if (!(choice && std::strcmp(choice, "null") == 0))
-        if (auto engine = Al::AlEngine::create()) return engine;
-    return std::make_shared<NullEngine>();
+    if (choice && std::strcmp(choice, "null") == 0) return std::make_shared<NullEngine>();
+    // Opening the default device costs tens of milliseconds (OpenAL Soft loads the PulseAudio
+    // client even when it ends up on another backend); the first frame need not wait for it.
+    return std::make_shared<DeferredEngine>([]() -> EnginePtr { return Al::AlEngine::create(); });
 }
 
 } // namespace KoSound

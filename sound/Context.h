@@ -2,7 +2,10 @@
 #include "sound/Engine.h"
 #include "sound/SoundData.h"
 
+#include <functional>
+#include <future>
 #include <memory>
+#include <mutex>
 
 namespace KoSound {
 
@@ -35,8 +38,34 @@ private:
     std::shared_ptr<ISoundLoader> sounds_;
 };
 
-// The engine to use: the platform's device unless KO_SOUND=null asks for silence, and the
-// silent clock-driven engine when no device opens. Never empty.
+// The engine to use: the platform's device (a DeferredEngine) unless KO_SOUND=null asks for
+// silence, and the silent clock-driven engine when no device opens. Never empty.
 EnginePtr createDefaultEngine();
+
+// An engine whose output `open` makes later, off the start-up path (opening a device loads the
+// sound server's client and meets the server), and only when wanted: on a worker thread once
+// startOpening() is called (the Audio library does at a game's first sound), or on the first
+// call that needs it, whichever comes first. That call waits for the
+// output, so a buffer made before the device is ready still plays. When `open` gives nothing,
+// the silent clock-driven engine stands in.
+class DeferredEngine final : public IEngine {
+public:
+    explicit DeferredEngine(std::function<EnginePtr()> open) : open_(std::move(open)) {}
+    ~DeferredEngine() override;
+    // Starts the worker (once; nothing happens when the output exists or is being made).
+    void startOpening();
+    BufferPtr createBuffer(const SoundDataPtr& soundData) override;
+    // Without an output yet, none is made: the engine just stops making buffers.
+    void shutdown() override;
+
+private:
+    IEngine& output();
+    EnginePtr make();
+
+    std::mutex mutex_;
+    std::function<EnginePtr()> open_;
+    std::future<EnginePtr> opening_;
+    EnginePtr engine_;
+};
 
 } // namespace KoSound

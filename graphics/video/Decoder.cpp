@@ -9,6 +9,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -22,6 +24,56 @@ extern "C" {
 namespace KoGraphics::Video {
 
 namespace {
+
+// FFmpeg is loaded when the first video opens, not at start-up: its libraries pull in well over
+// a hundred shared objects (codecs and their dependencies) that every game would otherwise map
+// and relocate before its first frame. The pointers below carry the functions' own names, so
+// inside this namespace they stand in for the global functions.
+#define KO_FFMPEG_FUNCTIONS(X)                                                                 \
+    X(av_channel_layout_copy) X(av_channel_layout_default) X(av_channel_layout_uninit)         \
+    X(av_find_best_stream) X(av_frame_alloc) X(av_frame_free) X(av_frame_unref) X(av_free)    \
+    X(av_freep) X(av_guess_frame_rate) X(av_log_set_level) X(av_malloc) X(av_packet_alloc)    \
+    X(av_packet_free) X(av_packet_unref) X(av_read_frame) X(av_seek_frame)                     \
+    X(avcodec_alloc_context3) X(avcodec_flush_buffers)                \
+    X(avcodec_free_context) X(avcodec_open2) X(avcodec_parameters_to_context)                 \
+    X(avcodec_receive_frame) X(avcodec_send_packet) X(avformat_alloc_context)                 \
+    X(avformat_close_input) X(avformat_find_stream_info) X(avformat_open_input)               \
+    X(avio_alloc_context) X(avio_context_free) X(swr_alloc_set_opts2) X(swr_close)            \
+    X(swr_convert) X(swr_free) X(swr_get_out_samples) X(swr_init) X(sws_freeContext)          \
+    X(sws_getCachedContext) X(sws_scale)
+
+#define KO_FFMPEG_POINTER(name) decltype(&::name) name = nullptr;
+KO_FFMPEG_FUNCTIONS(KO_FFMPEG_POINTER)
+#undef KO_FFMPEG_POINTER
+
+// The sonames of the major versions the headers describe. Handles stay open for the process.
+bool loadFfmpeg() {
+    static const bool loaded = [] {
+        const char* names[] = {
+            "libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR),
+            "libswresample.so." AV_STRINGIFY(LIBSWRESAMPLE_VERSION_MAJOR),
+            "libswscale.so." AV_STRINGIFY(LIBSWSCALE_VERSION_MAJOR),
+            "libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR),
+            "libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR),
+        };
+        void* handles[std::size(names)];
+        for (size_t i = 0; i < std::size(names); ++i)
+            if (!(handles[i] = dlopen(names[i], RTLD_NOW | RTLD_LOCAL))) return false;
+        auto find = [&](const char* symbol) -> void* {
+            for (void* h : handles)
+                if (void* p = dlsym(h, symbol)) return p;
+            return nullptr;
+        };
+        bool all = true;
+#define KO_FFMPEG_LOAD(name)                                                                   \
+    name = reinterpret_cast<decltype(name)>(find(#name));                                      \
+    all = all && name;
+        KO_FFMPEG_FUNCTIONS(KO_FFMPEG_LOAD)
+#undef KO_FFMPEG_LOAD
+        return all;
+    }();
+    return loaded;
+}
 
 // Frames decoded ahead. A file whose sound lies far behind its pictures may go further (up to
 // the hard cap) while the sound runs low, so the sound never starves behind full picture slots.
@@ -485,7 +537,7 @@ private:
 
 std::unique_ptr<Decoder> Decoder::open(std::shared_ptr<KoIO::IInputStream> in,
                                        const std::string& name) {
-    if (!in || in->getLength() == 0) return nullptr;
+    if (!in || in->getLength() == 0 || !loadFfmpeg()) return nullptr;
     av_log_set_level(AV_LOG_QUIET); // damaged files are reported by the caller, once
     auto d = std::make_unique<FfDecoder>(std::move(in));
     if (!d->open(name)) return nullptr;

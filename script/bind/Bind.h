@@ -106,7 +106,19 @@ void setInstance(HSQUIRRELVM v, SQInteger idx, std::shared_ptr<T> obj);
 // The native object of the instance at idx if it is of `tag`'s class (or derived from it).
 template <class T>
 std::shared_ptr<T> getInstance(HSQUIRRELVM v, SQInteger idx, const ClassTag& tag);
+// The same object borrowed: no reference of its own, valid while the instance lives (a native
+// reading its own arguments needs no more). Cheaper than getInstance on paths run per draw.
+template <class T>
+T* peekInstance(HSQUIRRELVM v, SQInteger idx, const ClassTag& tag);
 // Pushes a new instance of tag's class holding obj, without running the constructor.
+template <class T>
+T* peekInstance(HSQUIRRELVM v, SQInteger idx, const ClassTag& tag) {
+    if (sq_gettype(v, idx) != OT_INSTANCE) return nullptr;
+    SQUserPointer p = nullptr;
+    if (SQ_FAILED(sq_getinstanceup(v, idx, &p, const_cast<ClassTag*>(&tag))) || !p) return nullptr;
+    return static_cast<std::shared_ptr<T>*>(p)->get();
+}
+
 template <class T>
 bool pushInstance(HSQUIRRELVM v, const ClassTag& tag, std::shared_ptr<T> obj);
 

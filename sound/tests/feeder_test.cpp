@@ -1,6 +1,7 @@
 // The real engine with its feeder thread on OpenAL Soft's null device (silent, real time):
 // every script-side call hammered against the feeder's refills; and the clock-driven silent
 // engine used when there is no device.
+#include "sound/Context.h"
 #include "sound/NullEngine.h"
 #include "sound/Sound.h"
 #include "sound/al/AlEngine.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <random>
@@ -177,3 +179,85 @@ TEST(NullEngine, PositionsFollowTheClock) {
 }
 
 } // namespace
+
+// The device opens later: on a worker once asked, or on the first call that needs it. A sound
+// made and played before it is ready waits for it and plays; a failed open leaves the silent
+// engine; shutting down before any open opens nothing.
+TEST(DeferredEngine, OpensOnlyWhenAskedAndASoundMadeMeanwhilePlays) {
+    std::atomic<bool> gate{false}, opened{false};
+    std::atomic<std::thread::id> opener{};
+    auto engine = std::make_shared<DeferredEngine>([&]() -> EnginePtr {
+        opener = std::this_thread::get_id();
+        while (!gate) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        opened = true;
+        return nullDeviceEngine();
+    });
+    auto data = Ogg::SoundLoader().load(fileData(readFile(dataPath("tone-mono-22050.ogg"))));
+    ASSERT_TRUE(data);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(opener.load(), std::thread::id{}); // nothing started by itself
+    engine->startOpening();
+    engine->startOpening(); // once
+    gate = true;
+    auto s = Sound::create(engine, data);
+    ASSERT_TRUE(s);
+    auto c = s->play(0);
+    ASSERT_TRUE(c);
+    EXPECT_TRUE(opened);
+    EXPECT_NE(opener.load(), std::this_thread::get_id()); // made on the worker
+    EXPECT_TRUE(c->isPlaying());
+    auto b = engine->createBuffer(data->reopen());
+    ASSERT_TRUE(b);
+    ASSERT_TRUE(b->play(0));
+    for (int i = 0; i < 400 && b->getPosition() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_GT(b->getPosition(), 0u); // the device is heard, not just accepted
+    engine->shutdown();
+    EXPECT_TRUE(c->isInvalid());
+    EXPECT_FALSE(engine->createBuffer(data->reopen()));
+}
+
+TEST(DeferredEngine, FirstUseOpensOnTheCallersThread) {
+    std::thread::id opener{};
+    DeferredEngine engine([&]() -> EnginePtr {
+        opener = std::this_thread::get_id();
+        return nullDeviceEngine();
+    });
+    auto data = WavSoundLoader().load(
+        fileData(makeWav(pcm16(1000, 1, [](uint32_t) { return 0; }), {1, 1, 1000})));
+    EXPECT_TRUE(engine.createBuffer(data));
+    EXPECT_EQ(opener, std::this_thread::get_id());
+    engine.startOpening(); // too late: nothing more happens
+    EXPECT_TRUE(engine.createBuffer(data->reopen()));
+}
+
+TEST(DeferredEngine, FailedOpenFallsBackToSilenceAndEarlyShutdownOpensNothing) {
+    auto data = WavSoundLoader().load(
+        fileData(makeWav(pcm16(1000, 1, [](uint32_t) { return 0; }), {1, 1, 1000})));
+    EXPECT_TRUE(DeferredEngine([]() -> EnginePtr { return nullptr; }).createBuffer(data));
+    EXPECT_TRUE(DeferredEngine(nullptr).createBuffer(data));
+
+    bool opened = false;
+    {
+        DeferredEngine unused([&]() -> EnginePtr {
+            opened = true;
+            return nullDeviceEngine();
+        });
+        unused.shutdown();
+        EXPECT_FALSE(unused.createBuffer(data));
+    }
+    EXPECT_FALSE(opened);
+
+    // Dropped while the worker still opens: the destructor waits for it and closes the device.
+    std::atomic<bool> slowOpened{false};
+    {
+        DeferredEngine slow([&]() -> EnginePtr {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            slowOpened = true;
+            return nullDeviceEngine();
+        });
+        slow.startOpening();
+    }
+    EXPECT_TRUE(slowOpened);
+}

@@ -865,6 +865,19 @@ SQRESULT sq_get(HSQUIRRELVM v, SQInteger idx) {
 }
 
 SQRESULT sq_rawget(HSQUIRRELVM v, SQInteger idx) {
+    // An element of an array replaces its index in place: natives read their argument arrays
+    // ([x, y], colours, rectangles) this way, element by element, on every draw call.
+    {
+        const SQObjectPtr& array = API_STACK(v, idx);
+        SQObjectPtr& key = v->Top();
+        if (sq_type(array) == OT_ARRAY && &array != &key && vm_isnumber(key)) {
+            SQInteger i = tointeger(key);
+            if (i >= 0 && i < _array(array)->Size()) {
+                key = _array(array)->_values[i];
+                return SQ_OK;
+            }
+        }
+    }
     SQObjectPtr self = API_STACK(v, idx);
     SQObjectPtr key = API_STACK(v, -1), res;
     v->Pop();

@@ -2,6 +2,9 @@
 #include "vm_test_util.h"
 #include <gtest/gtest.h>
 
+#include <string>
+#include <type_traits>
+
 TEST(ApiStack, PushPopSettopRemove) {
     TestVM t;
     HSQUIRRELVM v = t.v;
@@ -298,4 +301,54 @@ TEST(ApiStack, CompileErrorsReportPosition) {
     // deeply nested input is a compile error, not a crash
     std::string deep(100000, '(');
     EXPECT_FALSE(t.compile("local x = " + deep));
+}
+
+// rawget on an array replaces the index with the element; a bad index pops it and fails.
+TEST(ApiStack, RawgetOnArraysReplacesTheIndex) {
+    TestVM t;
+    HSQUIRRELVM v = t.v;
+    sq_newarray(v, 0);
+    for (SQInteger n : {10, 20, 30}) {
+        sq_pushinteger(v, n);
+        sq_arrayappend(v, -2);
+    }
+    sq_pushstring(v, u"s", -1);
+    sq_arrayappend(v, 1);
+    auto elementAt = [&](auto key, SQObjectType expected) {
+        sq_settop(v, 1);
+        if constexpr (std::is_same_v<decltype(key), float>)
+            sq_pushfloat(v, key);
+        else
+            sq_pushinteger(v, key);
+        bool ok = SQ_SUCCEEDED(sq_rawget(v, 1));
+        EXPECT_EQ(sq_gettop(v), ok ? 2 : 1);
+        if (ok) {
+            EXPECT_EQ(sq_gettype(v, -1), expected);
+        }
+        return ok;
+    };
+    ASSERT_TRUE(elementAt(SQInteger(1), OT_INTEGER));
+    SQInteger i = 0;
+    sq_getinteger(v, -1, &i);
+    EXPECT_EQ(i, 20);
+    ASSERT_TRUE(elementAt(2.9f, OT_INTEGER)); // a float index truncates
+    sq_getinteger(v, -1, &i);
+    EXPECT_EQ(i, 30);
+    EXPECT_TRUE(elementAt(SQInteger(3), OT_STRING));
+    EXPECT_FALSE(elementAt(SQInteger(4), OT_NULL));
+    EXPECT_FALSE(elementAt(SQInteger(-1), OT_NULL));
+    // The element survives the array: the stack holds its own reference.
+    sq_settop(v, 1);
+    sq_pushinteger(v, 3);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_rawget(v, -2)));
+    sq_remove(v, 1);
+    const SQChar* s = nullptr;
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_getstring(v, -1, &s)));
+    EXPECT_EQ(std::u16string(s), u"s");
+    // A string key on an array is no index.
+    sq_settop(v, 0);
+    sq_newarray(v, 2);
+    sq_pushstring(v, u"len", -1);
+    EXPECT_TRUE(SQ_FAILED(sq_rawget(v, 1)));
+    EXPECT_EQ(sq_gettop(v), 1);
 }
