@@ -285,16 +285,23 @@ inline bool SQVM::EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall)
     return true;
 }
 
+// Releases the frame's registers, top down (slots never move, so a destructor run by a
+// release cannot invalidate the walk).
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
 inline void SQVM::LeaveFrame() {
-    SQInteger base = ci->_base;
-    SQInteger prevtop = ci->_prevtop;
+    SQCallInfo* const c = ci;
+    SQInteger base = c->_base;
+    SQInteger prevtop = c->_prevtop;
     if (_openouters) CloseOuters(&_stack[base]);
-    if ((SQInteger)_etraps.size() > ci->_etraps) _etraps.resize(ci->_etraps);
+    if ((SQInteger)_etraps.size() > c->_etraps) _etraps.resize(c->_etraps);
     SQInteger from = base < prevtop ? base : prevtop;
-    SQInteger end = ci->_native || ci->_frametop > _top ? _top : ci->_frametop;
-    for (SQInteger i = end - 1; i >= from; i--) {
-        SQObjectPtr& s = _stack[i];
-        if (ISREFCOUNTED(sq_type(s))) s.Null();
+    SQInteger end = c->_native || c->_frametop > _top ? _top : c->_frametop;
+    SQObjectPtr* const lo = _stack + from;
+    for (SQObjectPtr* p = _stack + end; p > lo;) {
+        --p;
+        if (ISREFCOUNTED(sq_type(*p))) p->Null();
     }
     _top = prevtop;
     _callstack.pop_back();
