@@ -93,7 +93,21 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
     switch (et) {
     case ET_CALL: {
         SQClosure* c = _closure(closure);
-        if (c->_function->_generator) {
+        SQFunctionProto* fp = c->_function;
+        if (PlainCall(c, fp, nargs)) {
+            // as the interpreter's own call: nothing of StartCall's other work applies
+            if (!EnterFrame(stackbase, stackbase + fp->_stacksize, false)) {
+                if (raiseerror) ReportCallFailure();
+                return false;
+            }
+            ci->_closure = closure;
+            ci->_ip = fp->_code.data();
+            ci->_literals = fp->_literals.data();
+            ci->_root = true;
+            rootidx = (SQInteger)_callstack.size() - 1;
+            break;
+        }
+        if (fp->_generator) {
             if (!StartCall(c, stackbase, nargs, stackbase, false)) {
                 if (raiseerror) ReportCallFailure();
                 return false;
@@ -530,10 +544,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             SQFunctionProto* fp = c->_function;
                             // the common call: exact arguments, no varargs, no generator, no bound
                             // weak environment, no hooks; StartCall's other work does not apply
-                            if (nargs == fp->_nparams && !fp->_varparams && !fp->_generator &&
-                                sq_type(c->_env) != OT_WEAKREF &&
-                                sq_type(_sharedstate->_debughook) == OT_NULL &&
-                                !_sharedstate->_nativehook) {
+                            if (PlainCall(c, fp, nargs)) {
                                 if (!EnterFrame(sbase, sbase + fp->_stacksize, false))
                                     goto exception_trap;
                                 ci->_closure = fn;

@@ -259,9 +259,6 @@ bool SQVM::StartCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQIn
 }
 
 namespace {
-thread_local const char* t_cstackbase = nullptr;
-thread_local int t_cstackdepth = 0;
-
 size_t CStackBudget() {
     static const size_t budget = [] {
         size_t limit = 8u << 20;
@@ -274,18 +271,12 @@ size_t CStackBudget() {
 }
 } // namespace
 
-SQCStackGuard::SQCStackGuard() {
-    if (t_cstackdepth++ == 0) t_cstackbase = static_cast<const char*>(__builtin_frame_address(0));
-}
+thread_local const char* vm_cstack_limit = nullptr;
+thread_local int vm_cstack_depth = 0;
 
-SQCStackGuard::~SQCStackGuard() {
-    if (--t_cstackdepth == 0) t_cstackbase = nullptr;
-}
-
-bool SQCStackGuard::Exhausted() {
-    if (!t_cstackbase) return false;
-    const char* here = static_cast<const char*>(__builtin_frame_address(0));
-    return here < t_cstackbase && size_t(t_cstackbase - here) > CStackBudget();
+const char* vm_cstack_limit_below(const char* base) {
+    size_t budget = CStackBudget();
+    return reinterpret_cast<uintptr_t>(base) > budget ? base - budget : nullptr;
 }
 
 bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
