@@ -381,9 +381,11 @@ bool verify(SQVM* v, SQFunctionProto* p, SQInteger parentstack, SQInteger parent
             good = R(i.a) && J();
             break;
         case OP_JCMP:
+        case OP_JCMPT:
             good = i.a <= 5 && R(i.b) && R(i.c) && J();
             break;
         case OP_JCMPK:
+        case OP_JCMPKT:
             good = i.a <= 5 && R(i.b) && J();
             break;
         case OP_FOREACH:

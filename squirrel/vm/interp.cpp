@@ -67,6 +67,81 @@
         NEXT_SCOPED();                                                                             \
     }
 
+// A backward jump spends one unit of the fuzz harness's budget (unlimited when negative).
+#define LOOP_BUDGET()                                                                              \
+    if (_opbudget >= 0 && --_opbudget < 0) {                                                       \
+        _opbudget = 0;                                                                             \
+        SAVEIP();                                                                                  \
+        FailWith("instruction budget exhausted");                                                  \
+        goto exception_trap;                                                                       \
+    }
+
+// Compare kinds of the compare-and-jump forms: 0 lt, 1 le, 2 gt, 3 ge, 4 eq, 5 ne.
+#define INT_COMPARE(p, q)                                                                          \
+    switch (i.a) {                                                                                 \
+    case 0:                                                                                        \
+        r = p < q;                                                                                 \
+        break;                                                                                     \
+    case 1:                                                                                        \
+        r = p <= q;                                                                                \
+        break;                                                                                     \
+    case 2:                                                                                        \
+        r = p > q;                                                                                 \
+        break;                                                                                     \
+    case 3:                                                                                        \
+        r = p >= q;                                                                                \
+        break;                                                                                     \
+    case 4:                                                                                        \
+        r = p == q;                                                                                \
+        break;                                                                                     \
+    default:                                                                                       \
+        r = p != q;                                                                                \
+        break;                                                                                     \
+    }
+
+#define JCMP_REG(TAKE)                                                                             \
+    {                                                                                              \
+        const SQObjectPtr& x = R[i.b];                                                             \
+        const SQObjectPtr& y = R[i.c];                                                             \
+        bool r;                                                                                    \
+        if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {                                \
+            SQInteger p = _integer(x), q = _integer(y);                                            \
+            INT_COMPARE(p, q)                                                                      \
+        } else if (i.a >= 4) {                                                                     \
+            r = IsEqual(x, y);                                                                     \
+            if (i.a == 5) r = !r;                                                                  \
+        } else {                                                                                   \
+            static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};                            \
+            SAVEIP();                                                                              \
+            if (!CmpOp(ops[i.a], x, y, r)) goto exception_trap;                                    \
+        }                                                                                          \
+        TAKE;                                                                                      \
+        NEXT();                                                                                    \
+    }
+
+#define JCMP_CONST(TAKE)                                                                           \
+    {                                                                                              \
+        const SQObjectPtr& x = R[i.b];                                                             \
+        SQInteger q = (int8_t)i.c;                                                                 \
+        bool r;                                                                                    \
+        if (sq_type(x) == OT_INTEGER) {                                                            \
+            SQInteger p = _integer(x);                                                             \
+            INT_COMPARE(p, q)                                                                      \
+        } else {                                                                                   \
+            SAVEIP();                                                                              \
+            SQObjectPtr k(q);                                                                      \
+            if (i.a >= 4) {                                                                        \
+                r = IsEqual(x, k);                                                                 \
+                if (i.a == 5) r = !r;                                                              \
+            } else {                                                                               \
+                static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};                        \
+                if (!CmpOp(ops[i.a], x, k, r)) goto exception_trap;                                \
+            }                                                                                      \
+        }                                                                                          \
+        TAKE;                                                                                      \
+        NEXT_SCOPED();                                                                             \
+    }
+
 bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres,
                    bool raiseerror, SQExecType et) {
     if (NativeDepthExhausted()) {
@@ -423,55 +498,21 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         R[i.a] = r;
                         NEXT_SCOPED();
                     }
-                    CASE(JMP) : if (i.x < 0 && _opbudget >= 0 && --_opbudget < 0) {
-                        _opbudget = 0;
-                        SAVEIP();
-                        FailWith("instruction budget exhausted");
-                        goto exception_trap;
-                    }
+                    CASE(JMP) : if (i.x < 0) LOOP_BUDGET();
                     ip += i.x;
                     NEXT();
                     CASE(JZ) : if (vm_isfalse(R[i.a])) ip += i.x;
                     NEXT();
-                    CASE(JNZ) : if (!vm_isfalse(R[i.a])) ip += i.x;
-                    NEXT();
-                    CASE(JCMP) : {
-                        const SQObjectPtr& x = R[i.b];
-                        const SQObjectPtr& y = R[i.c];
-                        bool r;
-                        if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
-                            SQInteger p = _integer(x), q = _integer(y);
-                            switch (i.a) {
-                            case 0:
-                                r = p < q;
-                                break;
-                            case 1:
-                                r = p <= q;
-                                break;
-                            case 2:
-                                r = p > q;
-                                break;
-                            case 3:
-                                r = p >= q;
-                                break;
-                            case 4:
-                                r = p == q;
-                                break;
-                            default:
-                                r = p != q;
-                                break;
-                            }
-                        } else if (i.a >= 4) {
-                            r = IsEqual(x, y);
-                            if (i.a == 5) r = !r;
-                        } else {
-                            static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};
-                            SAVEIP();
-                            if (!CmpOp(ops[i.a], x, y, r)) goto exception_trap;
-                        }
-                        if (!r) ip += i.x;
-                        NEXT();
+                    CASE(JNZ) : if (!vm_isfalse(R[i.a])) {
+                        if (i.x < 0) LOOP_BUDGET();
+                        ip += i.x;
                     }
+                    NEXT();
+                    CASE(JCMP) : JCMP_REG(if (!r) ip += i.x);
+                    CASE(JCMPT) : JCMP_REG(if (r) {
+                        if (i.x < 0) LOOP_BUDGET();
+                        ip += i.x;
+                    });
                     CASE(PREPCALL) : CASE(PREPCALLK) : SAVEIP();
                     {
                         SQObjectPtr obj = R[i.b];
@@ -912,46 +953,11 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         R[i.a] = r;
                         NEXT_SCOPED();
                     }
-                    CASE(JCMPK) : {
-                        const SQObjectPtr& x = R[i.b];
-                        SQInteger q = (int8_t)i.c;
-                        bool r;
-                        if (sq_type(x) == OT_INTEGER) {
-                            SQInteger p = _integer(x);
-                            switch (i.a) {
-                            case 0:
-                                r = p < q;
-                                break;
-                            case 1:
-                                r = p <= q;
-                                break;
-                            case 2:
-                                r = p > q;
-                                break;
-                            case 3:
-                                r = p >= q;
-                                break;
-                            case 4:
-                                r = p == q;
-                                break;
-                            default:
-                                r = p != q;
-                                break;
-                            }
-                        } else {
-                            SAVEIP();
-                            SQObjectPtr k(q);
-                            if (i.a >= 4) {
-                                r = IsEqual(x, k);
-                                if (i.a == 5) r = !r;
-                            } else {
-                                static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};
-                                if (!CmpOp(ops[i.a], x, k, r)) goto exception_trap;
-                            }
-                        }
-                        if (!r) ip += i.x;
-                        NEXT_SCOPED();
-                    }
+                    CASE(JCMPK) : JCMP_CONST(if (!r) ip += i.x);
+                    CASE(JCMPKT) : JCMP_CONST(if (r) {
+                        if (i.x < 0) LOOP_BUDGET();
+                        ip += i.x;
+                    });
                 default:
                     __builtin_unreachable(); // opcodes are checked when bytecode is loaded
                 }

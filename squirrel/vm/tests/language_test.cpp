@@ -88,3 +88,39 @@ TEST(Language, RuntimeErrorTexts) {
     EXPECT_EQ(eval(t, "1.5 | 1"), "error: bitwise op between 'float' and 'integer'");
     EXPECT_EQ(eval(t, "[].pop()"), "error: empty array");
 }
+
+// Loops whose test is a single compare repeat it at the bottom: the test must keep its
+// meaning for every operand type (floats, NaN, null, changing types) and an error it raises
+// on a later iteration still names the loop's line.
+TEST(Language, LoopTestsKeepTheirMeaningOnEveryIteration) {
+    TestVM t;
+    ASSERT_TRUE(t.run("local nan = 1e30 * 1e30 - 1e30 * 1e30, n = 0, r = \"\";\n"
+                      "for (local i = 0.0; i < 3.5; i += 1.0) r += i + \",\";\n"
+                      "while (n < nan) { n++; if (n > 3) break; }\n"
+                      "r += n;\n"
+                      "local k = null, c = 0;\n"
+                      "while (k) c++;\n"
+                      "local j = 5; while (j) j--;\n"
+                      "do { c++ } while (c < 3);\n"
+                      "for (local q = 10; q >= 0; q -= 3) r += \" \" + q;\n"
+                      "for (local q = 0; q != 4; q++) { if (q == 1) continue; r += \"/\" + q; }\n"
+                      "local z = 0; while (z < 200) z += 7;\n"
+                      "local s = 0; for (local q = 0; q < 3; q++) for (local p = q; p <= 3; p++) s++;\n"
+                      "print(r + \" \" + c + \" \" + j + \" \" + z + \" \" + s);"))
+        << t.lasterror();
+    EXPECT_EQ(TestVM::out, "0,1,2,3,0 10 7 4 1/0/2/3 3 0 203 9");
+
+    // raised from the bottom test: the error handler sees the loop's line
+    ASSERT_TRUE(t.run("seterrorhandler(function(e) {\n"
+                      "    print(e + \" @\" + getstackinfos(2).line); });"));
+    ASSERT_TRUE(t.compile("local x = 3, n = 0;\n"
+                          "while (n < x)\n"
+                          "{\n"
+                          "  n++;\n"
+                          "  if (n == 2) x = \"a\";\n"
+                          "}"));
+    TestVM::out.clear();
+    sq_pushroottable(t.v);
+    EXPECT_TRUE(SQ_FAILED(sq_call(t.v, 1, SQFalse, SQTrue)));
+    EXPECT_EQ(TestVM::out, "comparison between '2' and 'a' @2");
+}
