@@ -71,8 +71,14 @@ SQString* SQStringTable::AddPair(SQSharedState* ss, const SQChar* a, SQInteger a
     // the same samples as vm_hashstring over the joined text
     SQHash h = 2166136261u ^ (SQHash)len;
     SQInteger step = (len >> 6) + 1;
-    for (SQInteger i = len; i >= step; i -= step) {
-        h ^= i - 1 < alen ? a[i - 1] : b[i - 1 - alen];
+    // samples from the end: those in b, then those in a (no per-sample branch)
+    SQInteger i = len;
+    for (; i >= step && i - 1 >= alen; i -= step) {
+        h ^= b[i - 1 - alen];
+        h *= 16777619u;
+    }
+    for (; i >= step; i -= step) {
+        h ^= a[i - 1];
         h *= 16777619u;
     }
     SQUnsignedInteger bk = h & (_size - 1);
