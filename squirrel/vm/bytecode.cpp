@@ -364,6 +364,9 @@ bool verify(SQVM* v, SQFunctionProto* p, SQInteger parentstack, SQInteger parent
         case OP_IN:
             good = R(i.a) && R(i.b) && R(i.c);
             break;
+        case OP_ADD3:
+            good = R(i.a) && R(i.b) && R(i.c) && R(i.x);
+            break;
         case OP_SET:
             good = RN(i.a) && R(i.b) && R(i.c) && R(i.x);
             break;

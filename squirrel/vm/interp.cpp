@@ -958,6 +958,22 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         if (i.x < 0) LOOP_BUDGET();
                         ip += i.x;
                     });
+                    CASE(ADD3) : {
+                        const SQObjectPtr& x = R[i.b];
+                        const SQObjectPtr& y = R[i.c];
+                        const SQObjectPtr& z = R[i.x];
+                        if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER &&
+                            sq_type(z) == OT_INTEGER) {
+                            R[i.a] = (SQInteger)((uint32_t)_integer(x) + (uint32_t)_integer(y) +
+                                                 (uint32_t)_integer(z));
+                            NEXT();
+                        }
+                        SAVEIP();
+                        SQObjectPtr tmp;
+                        if (!Add3(x, y, z, tmp)) goto exception_trap;
+                        R[i.a] = std::move(tmp);
+                        NEXT_SCOPED();
+                    }
                 default:
                     __builtin_unreachable(); // opcodes are checked when bytecode is loaded
                 }

@@ -931,7 +931,15 @@ private:
         int rr = ToReg(r);
         FreeTo(base);
         int t = NewTemp();
-        Emit(op, t, rl, rr);
+        SQInstruction* last = Code() ? &_fs->f->_code.back() : nullptr;
+        if (op == OP_ADD && rl == t && rr != t && last && last->op == OP_ADD && last->a == t &&
+            _fs->lastjumptarget != Code() &&
+            (_fs->f->_lines.empty() || _fs->f->_lines.back().op != Code())) {
+            // (x + y) + z straight after x + y: one instruction, no intermediate string
+            last->op = OP_ADD3;
+            last->x = rr;
+        } else
+            Emit(op, t, rl, rr);
         e = Exp();
         e.k = E_TEMP;
         e.r = t;

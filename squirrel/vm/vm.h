@@ -258,6 +258,7 @@ struct SQVM : SQRefCounted {
     bool ArithOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b);
     bool ArithMeta(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b);
     bool BitwOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b);
+    bool Add3(const SQObjectPtr& a, const SQObjectPtr& b, const SQObjectPtr& c, SQObjectPtr& res);
     bool StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& res);
     bool Compare3(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res);
     bool CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& res);

@@ -988,6 +988,36 @@ bool SQVM::StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& re
     return true;
 }
 
+// (a + b) + c as the two additions would compute it, with the joined string built once when
+// the first addition joins strings (the conversions run in the same order).
+bool SQVM::Add3(const SQObjectPtr& a, const SQObjectPtr& b, const SQObjectPtr& c,
+                SQObjectPtr& res) {
+    if ((vm_isnumber(a) && vm_isnumber(b)) ||
+        (sq_type(a) != OT_STRING && sq_type(b) != OT_STRING)) {
+        SQObjectPtr first;
+        if (!ArithOp(OP_ADD, first, a, b)) return false;
+        return ArithOp(OP_ADD, res, first, c);
+    }
+    SQObjectPtr sa, sb, sc;
+    if (!ToString(a, sa) || !ToString(b, sb)) return false;
+    SQString* x = _string(sa);
+    SQString* y = _string(sb);
+    if (x->_len > SQLimits::maxstring - y->_len) {
+        FailWith("not enough memory");
+        return false;
+    }
+    if (!ToString(c, sc)) return false;
+    SQString* z = _string(sc);
+    if (x->_len + y->_len > SQLimits::maxstring - z->_len) {
+        FailWith("not enough memory");
+        return false;
+    }
+    const SQChar* parts[3] = {x->_val, y->_val, z->_val};
+    SQInteger lens[3] = {x->_len, y->_len, z->_len};
+    res = SQObjectPtr(_sharedstate->_strings.AddParts(_sharedstate, parts, lens, 3));
+    return true;
+}
+
 bool SQVM::BitwOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b) {
     if (sq_type(a) != OT_INTEGER || sq_type(b) != OT_INTEGER) {
         FailWith("bitwise op between '%s' and '%s'", vm_typename_ascii(sq_type(a)),

@@ -124,3 +124,32 @@ TEST(Language, LoopTestsKeepTheirMeaningOnEveryIteration) {
     EXPECT_TRUE(SQ_FAILED(sq_call(t.v, 1, SQFalse, SQTrue)));
     EXPECT_EQ(TestVM::out, "comparison between '2' and 'a' @2");
 }
+
+// `(x + y) + z` runs as one instruction that joins strings once: every mix of types, the
+// order of _tostring/_add calls, wrapping, errors and the identity of the joined (interned)
+// string must be those of two additions.
+TEST(Language, ChainedAdditionsBehaveAsTwoAdditions) {
+    TestVM t;
+    ASSERT_TRUE(t.run(
+        "local log = \"\";\n"
+        "class T { n = 0; constructor(n) { this.n = n; }\n"
+        "  function _tostring() { log += \"s\" + n; return \"<\" + n + \">\"; }\n"
+        "  function _add(o) { log += \"a\" + n; return n + 100; } }\n"
+        "local a = T(1), b = T(2);\n"
+        "local long = \"\";\n"
+        "for (local i = 0; i < 30; i++) long += \"xyz\" + i;\n"
+        "local key = long + \"-\" + long;\n"
+        "local t = {}; t[long + \"-\" + long] <- 7;\n"
+        "local x = 2147483647, s = \"s\";\n"
+        "local r = [1 + 2 + \"a\", \"a\" + 1 + 2, 1 + \"a\" + 2, 1.5 + 2 + 0.25, x + 1 + 1,\n"
+        "  \"a\" + true + 1, a + \"q\" + b, \"q\" + a + b, a + 1 + \"z\", s + a + s,\n"
+        "  (\"ab\" + \"c\" + s) == \"abcs\", t[key], key.len(), (key + \"\" + \"\") == key];\n"
+        "local out = \"\";\n"
+        "foreach (v in r) out += v + \"|\";\n"
+        "print(out + log);"))
+        << t.lasterror();
+    EXPECT_EQ(TestVM::out, "3a|a12|1a2|3.75|-2147483647|atrue1|<1>q<2>|q<1><2>|101z|s<1>s|true|7|"
+                           "281|true|s1s2s1s2a1s1");
+    EXPECT_EQ(eval(t, "null + 1 + 2"), "error: arith op + on between 'null' and 'integer'");
+    EXPECT_EQ(eval(t, "\"a\" + 1 + {}.x"), "error: the index 'x' does not exist");
+}
