@@ -274,6 +274,30 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                                 R[i.a] = n->val;
                                 NEXT();
                             }
+                        } else if (sq_type(R[0]) == OT_INSTANCE) {
+                            // a member, or (no _get, not an instance built-in) a root slot:
+                            // GetVar's order without its calls
+                            SQInstance* inst = _instance(R[0]);
+                            SQClass* cls = inst->_class;
+                            SQTable::Node* n = cls->_members->FindNode(key);
+                            if (n) {
+                                const SQObjectPtr& val = MEMBER_TYPE(n->val) == MEMBER_FIELD
+                                                             ? inst->_values[MEMBER_INDEX(n->val)]
+                                                             : cls->_methods[MEMBER_INDEX(n->val)].val;
+                                if (sq_type(val) != OT_WEAKREF) {
+                                    R[i.a] = val;
+                                    NEXT();
+                                }
+                            } else if (sq_type(cls->_metamethods[MT_GET]) == OT_NULL &&
+                                       sq_type(_sharedstate->_instance_dd) == OT_TABLE &&
+                                       !_table(_sharedstate->_instance_dd)->FindNode(key) &&
+                                       sq_type(_roottable) == OT_TABLE) {
+                                SQTable::Node* rn = _table(_roottable)->FindNode(key);
+                                if (rn && sq_type(rn->val) != OT_WEAKREF) {
+                                    R[i.a] = rn->val;
+                                    NEXT();
+                                }
+                            }
                         }
                         SAVEIP();
                         SQObjectPtr tmp;

@@ -153,3 +153,24 @@ TEST(Language, ChainedAdditionsBehaveAsTwoAdditions) {
     EXPECT_EQ(eval(t, "null + 1 + 2"), "error: arith op + on between 'null' and 'integer'");
     EXPECT_EQ(eval(t, "\"a\" + 1 + {}.x"), "error: the index 'x' does not exist");
 }
+
+// An unqualified name inside a method: members first, then (through _get and the instance
+// built-ins) the root table; the interpreter's shortcut for instances keeps that order.
+TEST(Language, NamesInMethodsResolveMembersBuiltinsThenRoot) {
+    TestVM t;
+    ASSERT_TRUE(t.run(
+        "G <- \"root\"; getclass <- \"rootgetclass\";\n"
+        "class A { x = 1; function m() { return \"m\"; }\n"
+        "  function f() { return x + \",\" + m() + \",\" + G + \",\" + (typeof getclass); } }\n"
+        "class B extends A { function _get(k) { if (k == \"G\") throw \"noget \" + k; throw null; }\n"
+        "  function g() { return G; } function h() { return y; } }\n"
+        "local out = A().f();\n"
+        "try { B().g(); } catch (e) { out += \"|\" + e; }\n"
+        "try { B().h(); } catch (e) { out += \"|\" + e; }\n"
+        "class C { function k() { return nosuch; } }\n"
+        "try { C().k(); } catch (e) { out += \"|\" + e; }\n"
+        "print(out);"))
+        << t.lasterror();
+    EXPECT_EQ(TestVM::out, "1,m,root,function|noget G|the index 'y' does not exist|"
+                           "the index 'nosuch' does not exist");
+}
