@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #define SO(idx) stack_get(v, idx)
 
@@ -508,18 +509,24 @@ static SQInteger array_find(HSQUIRRELVM v) {
 }
 
 // calls f with `this` and the given arguments; result in res
+// Calls f with `this` and the arguments written straight above the top (no temporary copies:
+// sort comparators and the like come here once per element).
 static bool call_fn(HSQUIRRELVM v, const SQObjectPtr& f, const SQObjectPtr& self,
-                    std::initializer_list<SQObjectPtr> args, SQObjectPtr& res) {
+                    std::initializer_list<std::reference_wrapper<const SQObjectPtr>> args,
+                    SQObjectPtr& res) {
     SQInteger nb = v->_top;
-    if (!v->CheckStack((SQInteger)args.size() + 2)) {
+    SQInteger n = (SQInteger)args.size() + 1;
+    if (!v->CheckStack(n + 1)) {
         v->FailWith("stack overflow");
         return false;
     }
-    v->Push(self);
-    for (auto& a : args) v->Push(a);
+    SQObjectPtr* s = v->_stack + nb;
+    s[0] = self;
+    for (const SQObjectPtr& a : args) *++s = a;
+    v->_top = nb + n;
     SQObjectPtr fn = f;
     v->_nmetacalls++;
-    bool ok = v->Call(fn, (SQInteger)args.size() + 1, nb, res, false);
+    bool ok = v->Call(fn, n, nb, res, false);
     v->_nmetacalls--;
     while (v->_top > nb) v->Pop();
     return ok;
@@ -568,7 +575,8 @@ static SQInteger array_filter(HSQUIRRELVM v) {
     SQObjectPtr ro(r);
     for (SQInteger k = 0; k < _array(self)->Size(); k++) {
         SQObjectPtr item = _array(self)->_values[k], res;
-        if (!call_fn(v, f, self, {SQObjectPtr(k), item}, res)) return SQ_ERROR;
+        SQObjectPtr key(k);
+        if (!call_fn(v, f, self, {key, item}, res)) return SQ_ERROR;
         if (!vm_isfalse(res)) r->_values.push_back(item);
     }
     v->Push(ro);

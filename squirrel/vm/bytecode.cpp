@@ -364,6 +364,9 @@ bool verify(SQVM* v, SQFunctionProto* p, SQInteger parentstack, SQInteger parent
         case OP_IN:
             good = R(i.a) && R(i.b) && R(i.c);
             break;
+        case OP_ADD3:
+            good = R(i.a) && R(i.b) && R(i.c) && R(i.x);
+            break;
         case OP_SET:
             good = RN(i.a) && R(i.b) && R(i.c) && R(i.x);
             break;
@@ -381,9 +384,11 @@ bool verify(SQVM* v, SQFunctionProto* p, SQInteger parentstack, SQInteger parent
             good = R(i.a) && J();
             break;
         case OP_JCMP:
+        case OP_JCMPT:
             good = i.a <= 5 && R(i.b) && R(i.c) && J();
             break;
         case OP_JCMPK:
+        case OP_JCMPKT:
             good = i.a <= 5 && R(i.b) && J();
             break;
         case OP_FOREACH:

@@ -67,6 +67,81 @@
         NEXT_SCOPED();                                                                             \
     }
 
+// A backward jump spends one unit of the fuzz harness's budget (unlimited when negative).
+#define LOOP_BUDGET()                                                                              \
+    if (_opbudget >= 0 && --_opbudget < 0) {                                                       \
+        _opbudget = 0;                                                                             \
+        SAVEIP();                                                                                  \
+        FailWith("instruction budget exhausted");                                                  \
+        goto exception_trap;                                                                       \
+    }
+
+// Compare kinds of the compare-and-jump forms: 0 lt, 1 le, 2 gt, 3 ge, 4 eq, 5 ne.
+#define INT_COMPARE(p, q)                                                                          \
+    switch (i.a) {                                                                                 \
+    case 0:                                                                                        \
+        r = p < q;                                                                                 \
+        break;                                                                                     \
+    case 1:                                                                                        \
+        r = p <= q;                                                                                \
+        break;                                                                                     \
+    case 2:                                                                                        \
+        r = p > q;                                                                                 \
+        break;                                                                                     \
+    case 3:                                                                                        \
+        r = p >= q;                                                                                \
+        break;                                                                                     \
+    case 4:                                                                                        \
+        r = p == q;                                                                                \
+        break;                                                                                     \
+    default:                                                                                       \
+        r = p != q;                                                                                \
+        break;                                                                                     \
+    }
+
+#define JCMP_REG(TAKE)                                                                             \
+    {                                                                                              \
+        const SQObjectPtr& x = R[i.b];                                                             \
+        const SQObjectPtr& y = R[i.c];                                                             \
+        bool r;                                                                                    \
+        if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {                                \
+            SQInteger p = _integer(x), q = _integer(y);                                            \
+            INT_COMPARE(p, q)                                                                      \
+        } else if (i.a >= 4) {                                                                     \
+            r = IsEqual(x, y);                                                                     \
+            if (i.a == 5) r = !r;                                                                  \
+        } else {                                                                                   \
+            static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};                            \
+            SAVEIP();                                                                              \
+            if (!CmpOp(ops[i.a], x, y, r)) goto exception_trap;                                    \
+        }                                                                                          \
+        TAKE;                                                                                      \
+        NEXT();                                                                                    \
+    }
+
+#define JCMP_CONST(TAKE)                                                                           \
+    {                                                                                              \
+        const SQObjectPtr& x = R[i.b];                                                             \
+        SQInteger q = (int8_t)i.c;                                                                 \
+        bool r;                                                                                    \
+        if (sq_type(x) == OT_INTEGER) {                                                            \
+            SQInteger p = _integer(x);                                                             \
+            INT_COMPARE(p, q)                                                                      \
+        } else {                                                                                   \
+            SAVEIP();                                                                              \
+            SQObjectPtr k(q);                                                                      \
+            if (i.a >= 4) {                                                                        \
+                r = IsEqual(x, k);                                                                 \
+                if (i.a == 5) r = !r;                                                              \
+            } else {                                                                               \
+                static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};                        \
+                if (!CmpOp(ops[i.a], x, k, r)) goto exception_trap;                                \
+            }                                                                                      \
+        }                                                                                          \
+        TAKE;                                                                                      \
+        NEXT_SCOPED();                                                                             \
+    }
+
 bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQObjectPtr& outres,
                    bool raiseerror, SQExecType et) {
     if (NativeDepthExhausted()) {
@@ -93,7 +168,21 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
     switch (et) {
     case ET_CALL: {
         SQClosure* c = _closure(closure);
-        if (c->_function->_generator) {
+        SQFunctionProto* fp = c->_function;
+        if (PlainCall(c, fp, nargs)) {
+            // as the interpreter's own call: nothing of StartCall's other work applies
+            if (!EnterFrame(stackbase, stackbase + fp->_stacksize, false)) {
+                if (raiseerror) ReportCallFailure();
+                return false;
+            }
+            ci->_closure = closure;
+            ci->_ip = fp->_code.data();
+            ci->_literals = fp->_literals.data();
+            ci->_root = true;
+            rootidx = (SQInteger)_callstack.size() - 1;
+            break;
+        }
+        if (fp->_generator) {
             if (!StartCall(c, stackbase, nargs, stackbase, false)) {
                 if (raiseerror) ReportCallFailure();
                 return false;
@@ -184,6 +273,30 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             if (n && sq_type(n->val) != OT_WEAKREF) {
                                 R[i.a] = n->val;
                                 NEXT();
+                            }
+                        } else if (sq_type(R[0]) == OT_INSTANCE) {
+                            // a member, or (no _get, not an instance built-in) a root slot:
+                            // GetVar's order without its calls
+                            SQInstance* inst = _instance(R[0]);
+                            SQClass* cls = inst->_class;
+                            SQTable::Node* n = cls->_members->FindNode(key);
+                            if (n) {
+                                const SQObjectPtr& val = MEMBER_TYPE(n->val) == MEMBER_FIELD
+                                                             ? inst->_values[MEMBER_INDEX(n->val)]
+                                                             : cls->_methods[MEMBER_INDEX(n->val)].val;
+                                if (sq_type(val) != OT_WEAKREF) {
+                                    R[i.a] = val;
+                                    NEXT();
+                                }
+                            } else if (sq_type(cls->_metamethods[MT_GET]) == OT_NULL &&
+                                       sq_type(_sharedstate->_instance_dd) == OT_TABLE &&
+                                       !_table(_sharedstate->_instance_dd)->FindNode(key) &&
+                                       sq_type(_roottable) == OT_TABLE) {
+                                SQTable::Node* rn = _table(_roottable)->FindNode(key);
+                                if (rn && sq_type(rn->val) != OT_WEAKREF) {
+                                    R[i.a] = rn->val;
+                                    NEXT();
+                                }
                             }
                         }
                         SAVEIP();
@@ -409,55 +522,21 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         R[i.a] = r;
                         NEXT_SCOPED();
                     }
-                    CASE(JMP) : if (i.x < 0 && _opbudget >= 0 && --_opbudget < 0) {
-                        _opbudget = 0;
-                        SAVEIP();
-                        FailWith("instruction budget exhausted");
-                        goto exception_trap;
-                    }
+                    CASE(JMP) : if (i.x < 0) LOOP_BUDGET();
                     ip += i.x;
                     NEXT();
                     CASE(JZ) : if (vm_isfalse(R[i.a])) ip += i.x;
                     NEXT();
-                    CASE(JNZ) : if (!vm_isfalse(R[i.a])) ip += i.x;
-                    NEXT();
-                    CASE(JCMP) : {
-                        const SQObjectPtr& x = R[i.b];
-                        const SQObjectPtr& y = R[i.c];
-                        bool r;
-                        if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
-                            SQInteger p = _integer(x), q = _integer(y);
-                            switch (i.a) {
-                            case 0:
-                                r = p < q;
-                                break;
-                            case 1:
-                                r = p <= q;
-                                break;
-                            case 2:
-                                r = p > q;
-                                break;
-                            case 3:
-                                r = p >= q;
-                                break;
-                            case 4:
-                                r = p == q;
-                                break;
-                            default:
-                                r = p != q;
-                                break;
-                            }
-                        } else if (i.a >= 4) {
-                            r = IsEqual(x, y);
-                            if (i.a == 5) r = !r;
-                        } else {
-                            static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};
-                            SAVEIP();
-                            if (!CmpOp(ops[i.a], x, y, r)) goto exception_trap;
-                        }
-                        if (!r) ip += i.x;
-                        NEXT();
+                    CASE(JNZ) : if (!vm_isfalse(R[i.a])) {
+                        if (i.x < 0) LOOP_BUDGET();
+                        ip += i.x;
                     }
+                    NEXT();
+                    CASE(JCMP) : JCMP_REG(if (!r) ip += i.x);
+                    CASE(JCMPT) : JCMP_REG(if (r) {
+                        if (i.x < 0) LOOP_BUDGET();
+                        ip += i.x;
+                    });
                     CASE(PREPCALL) : CASE(PREPCALLK) : SAVEIP();
                     {
                         SQObjectPtr obj = R[i.b];
@@ -530,10 +609,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             SQFunctionProto* fp = c->_function;
                             // the common call: exact arguments, no varargs, no generator, no bound
                             // weak environment, no hooks; StartCall's other work does not apply
-                            if (nargs == fp->_nparams && !fp->_varparams && !fp->_generator &&
-                                sq_type(c->_env) != OT_WEAKREF &&
-                                sq_type(_sharedstate->_debughook) == OT_NULL &&
-                                !_sharedstate->_nativehook) {
+                            if (PlainCall(c, fp, nargs)) {
                                 if (!EnterFrame(sbase, sbase + fp->_stacksize, false))
                                     goto exception_trap;
                                 ci->_closure = fn;
@@ -901,44 +977,25 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         R[i.a] = r;
                         NEXT_SCOPED();
                     }
-                    CASE(JCMPK) : {
+                    CASE(JCMPK) : JCMP_CONST(if (!r) ip += i.x);
+                    CASE(JCMPKT) : JCMP_CONST(if (r) {
+                        if (i.x < 0) LOOP_BUDGET();
+                        ip += i.x;
+                    });
+                    CASE(ADD3) : {
                         const SQObjectPtr& x = R[i.b];
-                        SQInteger q = (int8_t)i.c;
-                        bool r;
-                        if (sq_type(x) == OT_INTEGER) {
-                            SQInteger p = _integer(x);
-                            switch (i.a) {
-                            case 0:
-                                r = p < q;
-                                break;
-                            case 1:
-                                r = p <= q;
-                                break;
-                            case 2:
-                                r = p > q;
-                                break;
-                            case 3:
-                                r = p >= q;
-                                break;
-                            case 4:
-                                r = p == q;
-                                break;
-                            default:
-                                r = p != q;
-                                break;
-                            }
-                        } else {
-                            SAVEIP();
-                            SQObjectPtr k(q);
-                            if (i.a >= 4) {
-                                r = IsEqual(x, k);
-                                if (i.a == 5) r = !r;
-                            } else {
-                                static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};
-                                if (!CmpOp(ops[i.a], x, k, r)) goto exception_trap;
-                            }
+                        const SQObjectPtr& y = R[i.c];
+                        const SQObjectPtr& z = R[i.x];
+                        if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER &&
+                            sq_type(z) == OT_INTEGER) {
+                            R[i.a] = (SQInteger)((uint32_t)_integer(x) + (uint32_t)_integer(y) +
+                                                 (uint32_t)_integer(z));
+                            NEXT();
                         }
-                        if (!r) ip += i.x;
+                        SAVEIP();
+                        SQObjectPtr tmp;
+                        if (!Add3(x, y, z, tmp)) goto exception_trap;
+                        R[i.a] = std::move(tmp);
                         NEXT_SCOPED();
                     }
                 default:

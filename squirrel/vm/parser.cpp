@@ -300,6 +300,46 @@ private:
         for (int j : l.continues) PatchJump(j, continuetarget);
     }
 
+    // Ends a loop whose test is the code [cstart, cend): jumps back to the test, or, when the
+    // test is a single compare-and-jump or jump on a local, repeats it here with the opposite
+    // sense so an iteration takes one jump instead of two. (Not under the debug hook, whose
+    // line events follow the code as written.)
+    void LoopBack(int cstart, int cend) {
+        auto& code = _fs->f->_code;
+        if (_lineinfo || cend - cstart != 1) {
+            JumpTo(cstart);
+            return;
+        }
+        SQInstruction t = code[cstart];
+        switch (t.op) {
+        case OP_JCMP:
+            t.op = OP_JCMPT;
+            break;
+        case OP_JCMPK:
+            t.op = OP_JCMPKT;
+            break;
+        case OP_JZ:
+            t.op = OP_JNZ;
+            break;
+        default:
+            JumpTo(cstart);
+            return;
+        }
+        // an error the repeated test raises names the loop's line
+        SQInteger line = _fs->f->GetLine(cstart);
+        int at = Code();
+        auto& lines = _fs->f->_lines;
+        if (lines.empty() || _fs->f->GetLine(at) != line) {
+            if (!lines.empty() && lines.back().op == at)
+                lines.back().line = line;
+            else
+                lines.push_back({at, line});
+            _fs->lastline = line;
+        }
+        code.push_back(t);
+        PatchJump(at, cend);
+    }
+
     void WhileStatement() {
         Lex();
         int start = Code();
@@ -307,9 +347,10 @@ private:
         std::vector<int> fj;
         CondJump(fj);
         Expect(')');
+        int bodystart = Code();
         BeginLoop();
         ScopedStatement();
-        JumpTo(start);
+        LoopBack(start, bodystart);
         int end = Code();
         for (int f : fj) PatchJump(f, end);
         EndLoop(start, end);
@@ -369,7 +410,10 @@ private:
         ScopedStatement();
         int cont = Code();
         for (auto& i : inc) _fs->f->_code.push_back(i);
-        JumpTo(condstart);
+        if (fj.empty())
+            JumpTo(condstart);
+        else
+            LoopBack(condstart, incstart);
         int end = Code();
         for (int f : fj) PatchJump(f, end);
         EndLoop(cont, end);
@@ -887,7 +931,15 @@ private:
         int rr = ToReg(r);
         FreeTo(base);
         int t = NewTemp();
-        Emit(op, t, rl, rr);
+        SQInstruction* last = Code() ? &_fs->f->_code.back() : nullptr;
+        if (op == OP_ADD && rl == t && rr != t && last && last->op == OP_ADD && last->a == t &&
+            _fs->lastjumptarget != Code() &&
+            (_fs->f->_lines.empty() || _fs->f->_lines.back().op != Code())) {
+            // (x + y) + z straight after x + y: one instruction, no intermediate string
+            last->op = OP_ADD3;
+            last->x = rr;
+        } else
+            Emit(op, t, rl, rr);
         e = Exp();
         e.k = E_TEMP;
         e.r = t;

@@ -67,19 +67,39 @@ SQString* SQStringTable::Add(SQSharedState* ss, const SQChar* s, SQInteger len) 
 
 SQString* SQStringTable::AddPair(SQSharedState* ss, const SQChar* a, SQInteger alen,
                                  const SQChar* b, SQInteger blen) {
-    SQInteger len = alen + blen;
-    // the same samples as vm_hashstring over the joined text
+    const SQChar* parts[2] = {a, b};
+    SQInteger lens[2] = {alen, blen};
+    return AddParts(ss, parts, lens, 2);
+}
+
+SQString* SQStringTable::AddParts(SQSharedState* ss, const SQChar* const* parts,
+                                  const SQInteger* lens, int n) {
+    SQInteger len = 0;
+    for (int k = 0; k < n; k++) len += lens[k];
+    // the same samples as vm_hashstring over the joined text, taken part by part from the end
     SQHash h = 2166136261u ^ (SQHash)len;
     SQInteger step = (len >> 6) + 1;
-    for (SQInteger i = len; i >= step; i -= step) {
-        h ^= i - 1 < alen ? a[i - 1] : b[i - 1 - alen];
-        h *= 16777619u;
+    SQInteger i = len, start = len;
+    for (int k = n - 1; k >= 0; k--) {
+        start -= lens[k];
+        const SQChar* p = parts[k] - start;
+        SQInteger lo = start + 1 > step ? start + 1 : step;
+        for (; i >= lo; i -= step) {
+            h ^= p[i - 1];
+            h *= 16777619u;
+        }
     }
     SQUnsignedInteger bk = h & (_size - 1);
-    for (SQString* p = _buckets[bk]; p; p = p->_next)
-        if (p->_hash == h && p->_len == len && memcmp(p->_val, a, alen * sizeof(SQChar)) == 0 &&
-            memcmp(p->_val + alen, b, blen * sizeof(SQChar)) == 0)
-            return p;
+    for (SQString* p = _buckets[bk]; p; p = p->_next) {
+        if (p->_hash != h || p->_len != len) continue;
+        SQInteger at = 0;
+        int k = 0;
+        for (; k < n; k++) {
+            if (memcmp(p->_val + at, parts[k], lens[k] * sizeof(SQChar)) != 0) break;
+            at += lens[k];
+        }
+        if (k == n) return p;
+    }
     if (len > SQLimits::maxstring) throw std::bad_alloc();
     void* mem = malloc(sizeof(SQString) + len * sizeof(SQChar));
     if (!mem) throw std::bad_alloc();
@@ -87,8 +107,11 @@ SQString* SQStringTable::AddPair(SQSharedState* ss, const SQChar* a, SQInteger a
     str->_owner = ss;
     str->_len = len;
     str->_hash = h;
-    memcpy(str->_val, a, alen * sizeof(SQChar));
-    memcpy(str->_val + alen, b, blen * sizeof(SQChar));
+    SQInteger at = 0;
+    for (int k = 0; k < n; k++) {
+        memcpy(str->_val + at, parts[k], lens[k] * sizeof(SQChar));
+        at += lens[k];
+    }
     str->_val[len] = 0;
     str->_next = _buckets[bk];
     _buckets[bk] = str;

@@ -26,6 +26,9 @@ struct SQStringTable {
     // The string a followed by b, interned, built without an intermediate copy.
     SQString* AddPair(SQSharedState* ss, const SQChar* a, SQInteger alen, const SQChar* b,
                       SQInteger blen);
+    // The parts joined, interned, built with one copy of each.
+    SQString* AddParts(SQSharedState* ss, const SQChar* const* parts, const SQInteger* lens,
+                       int n);
     void Remove(SQString* s);
     void Resize(SQUnsignedInteger n);
 };

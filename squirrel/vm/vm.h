@@ -11,15 +11,36 @@
 #define SQ_HANDLER_SLOTS 4096
 #define SQ_SUSPEND_FLAG (-666)
 
+// Frame push and pop sit on every call path of the interpreter loop; the compiler's size
+// heuristics would otherwise move them out of it.
+#if defined(__GNUC__) || defined(__clang__)
+#define VM_ALWAYS_INLINE __attribute__((always_inline))
+#else
+#define VM_ALWAYS_INLINE
+#endif
+
 // Native recursion is bounded by count and also by the C stack it has used on this OS thread
 // (half the stack limit), since frame sizes differ between builds: the nesting that fits a
 // release build can overflow an instrumented one. The outermost guard marks the start.
+// The lowest C frame address nested executions may reach on this thread (null while no
+// guard is active) and the nesting of guards.
+extern thread_local const char* vm_cstack_limit;
+extern thread_local int vm_cstack_depth;
+const char* vm_cstack_limit_below(const char* base);
 struct SQCStackGuard {
-    SQCStackGuard();
-    ~SQCStackGuard();
+    SQCStackGuard() {
+        if (vm_cstack_depth++ == 0)
+            vm_cstack_limit = vm_cstack_limit_below(static_cast<const char*>(__builtin_frame_address(0)));
+    }
+    ~SQCStackGuard() {
+        if (--vm_cstack_depth == 0) vm_cstack_limit = nullptr;
+    }
     SQCStackGuard(const SQCStackGuard&) = delete;
     SQCStackGuard& operator=(const SQCStackGuard&) = delete;
-    static bool Exhausted();
+    static bool Exhausted() {
+        const char* limit = vm_cstack_limit;
+        return limit && static_cast<const char*>(__builtin_frame_address(0)) < limit;
+    }
 };
 
 struct SQSharedState {
@@ -75,7 +96,7 @@ struct SQCallStack {
     SQCallInfo& operator[](size_t i) { return _data[i]; }
     SQCallInfo* begin() { return _data; }
     SQCallInfo* end() { return _data + _size; }
-    void emplace_back() {
+    VM_ALWAYS_INLINE void emplace_back() {
         if (_size == _init) {
             new (&_data[_init]) SQCallInfo();
             _init++;
@@ -207,6 +228,13 @@ struct SQVM : SQRefCounted {
     void ReportToHandler(SQObjectPtr& e);
     void ReportCallFailure();
     void CallDebugHook(SQInteger type, SQInteger forcedline = 0);
+    // A call that needs nothing of StartCall but the frame: exact arguments, no varargs, no
+    // generator, no weakly bound environment, no hooks.
+    bool PlainCall(SQClosure* c, SQFunctionProto* fp, SQInteger nargs) const {
+        return nargs == fp->_nparams && !fp->_varparams && !fp->_generator &&
+               sq_type(c->_env) != OT_WEAKREF && sq_type(_sharedstate->_debughook) == OT_NULL &&
+               !_sharedstate->_nativehook;
+    }
     bool EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall);
     void LeaveFrame();
     void CloseOuters(SQObjectPtr* stackpos);
@@ -230,6 +258,7 @@ struct SQVM : SQRefCounted {
     bool ArithOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b);
     bool ArithMeta(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b);
     bool BitwOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b);
+    bool Add3(const SQObjectPtr& a, const SQObjectPtr& b, const SQObjectPtr& c, SQObjectPtr& res);
     bool StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& res);
     bool Compare3(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res);
     bool CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& res);
@@ -267,7 +296,7 @@ inline SQInteger vm_bitwise(SQOpcode op, SQInteger x, SQInteger y) {
     }
 }
 
-inline bool SQVM::EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall) {
+VM_ALWAYS_INLINE inline bool SQVM::EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall) {
     (void)tailcall;
     SQInteger maxframes = _sharedstate->_maxframes + (_errorreported ? SQ_HANDLER_FRAMES : 0);
     if ((SQInteger)_callstack.size() >= maxframes || newtop + 16 >= SlotLimit()) {
@@ -285,16 +314,20 @@ inline bool SQVM::EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall)
     return true;
 }
 
-inline void SQVM::LeaveFrame() {
-    SQInteger base = ci->_base;
-    SQInteger prevtop = ci->_prevtop;
+// Releases the frame's registers, top down (slots never move, so a destructor run by a
+// release cannot invalidate the walk).
+VM_ALWAYS_INLINE inline void SQVM::LeaveFrame() {
+    SQCallInfo* const c = ci;
+    SQInteger base = c->_base;
+    SQInteger prevtop = c->_prevtop;
     if (_openouters) CloseOuters(&_stack[base]);
-    if ((SQInteger)_etraps.size() > ci->_etraps) _etraps.resize(ci->_etraps);
+    if ((SQInteger)_etraps.size() > c->_etraps) _etraps.resize(c->_etraps);
     SQInteger from = base < prevtop ? base : prevtop;
-    SQInteger end = ci->_native || ci->_frametop > _top ? _top : ci->_frametop;
-    for (SQInteger i = end - 1; i >= from; i--) {
-        SQObjectPtr& s = _stack[i];
-        if (ISREFCOUNTED(sq_type(s))) s.Null();
+    SQInteger end = c->_native || c->_frametop > _top ? _top : c->_frametop;
+    SQObjectPtr* const lo = _stack + from;
+    for (SQObjectPtr* p = _stack + end; p > lo;) {
+        --p;
+        if (ISREFCOUNTED(sq_type(*p))) p->Null();
     }
     _top = prevtop;
     _callstack.pop_back();

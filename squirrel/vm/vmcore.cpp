@@ -259,9 +259,6 @@ bool SQVM::StartCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQIn
 }
 
 namespace {
-thread_local const char* t_cstackbase = nullptr;
-thread_local int t_cstackdepth = 0;
-
 size_t CStackBudget() {
     static const size_t budget = [] {
         size_t limit = 8u << 20;
@@ -274,18 +271,12 @@ size_t CStackBudget() {
 }
 } // namespace
 
-SQCStackGuard::SQCStackGuard() {
-    if (t_cstackdepth++ == 0) t_cstackbase = static_cast<const char*>(__builtin_frame_address(0));
-}
+thread_local const char* vm_cstack_limit = nullptr;
+thread_local int vm_cstack_depth = 0;
 
-SQCStackGuard::~SQCStackGuard() {
-    if (--t_cstackdepth == 0) t_cstackbase = nullptr;
-}
-
-bool SQCStackGuard::Exhausted() {
-    if (!t_cstackbase) return false;
-    const char* here = static_cast<const char*>(__builtin_frame_address(0));
-    return here < t_cstackbase && size_t(t_cstackbase - here) > CStackBudget();
+const char* vm_cstack_limit_below(const char* base) {
+    size_t budget = CStackBudget();
+    return reinterpret_cast<uintptr_t>(base) > budget ? base - budget : nullptr;
 }
 
 bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
@@ -994,6 +985,36 @@ bool SQVM::StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& re
     }
     res = SQObjectPtr(
         _sharedstate->_strings.AddPair(_sharedstate, x->_val, x->_len, y->_val, y->_len));
+    return true;
+}
+
+// (a + b) + c as the two additions would compute it, with the joined string built once when
+// the first addition joins strings (the conversions run in the same order).
+bool SQVM::Add3(const SQObjectPtr& a, const SQObjectPtr& b, const SQObjectPtr& c,
+                SQObjectPtr& res) {
+    if ((vm_isnumber(a) && vm_isnumber(b)) ||
+        (sq_type(a) != OT_STRING && sq_type(b) != OT_STRING)) {
+        SQObjectPtr first;
+        if (!ArithOp(OP_ADD, first, a, b)) return false;
+        return ArithOp(OP_ADD, res, first, c);
+    }
+    SQObjectPtr sa, sb, sc;
+    if (!ToString(a, sa) || !ToString(b, sb)) return false;
+    SQString* x = _string(sa);
+    SQString* y = _string(sb);
+    if (x->_len > SQLimits::maxstring - y->_len) {
+        FailWith("not enough memory");
+        return false;
+    }
+    if (!ToString(c, sc)) return false;
+    SQString* z = _string(sc);
+    if (x->_len + y->_len > SQLimits::maxstring - z->_len) {
+        FailWith("not enough memory");
+        return false;
+    }
+    const SQChar* parts[3] = {x->_val, y->_val, z->_val};
+    SQInteger lens[3] = {x->_len, y->_len, z->_len};
+    res = SQObjectPtr(_sharedstate->_strings.AddParts(_sharedstate, parts, lens, 3));
     return true;
 }
 

@@ -88,3 +88,89 @@ TEST(Language, RuntimeErrorTexts) {
     EXPECT_EQ(eval(t, "1.5 | 1"), "error: bitwise op between 'float' and 'integer'");
     EXPECT_EQ(eval(t, "[].pop()"), "error: empty array");
 }
+
+// Loops whose test is a single compare repeat it at the bottom: the test must keep its
+// meaning for every operand type (floats, NaN, null, changing types) and an error it raises
+// on a later iteration still names the loop's line.
+TEST(Language, LoopTestsKeepTheirMeaningOnEveryIteration) {
+    TestVM t;
+    ASSERT_TRUE(t.run("local nan = 1e30 * 1e30 - 1e30 * 1e30, n = 0, r = \"\";\n"
+                      "for (local i = 0.0; i < 3.5; i += 1.0) r += i + \",\";\n"
+                      "while (n < nan) { n++; if (n > 3) break; }\n"
+                      "r += n;\n"
+                      "local k = null, c = 0;\n"
+                      "while (k) c++;\n"
+                      "local j = 5; while (j) j--;\n"
+                      "do { c++ } while (c < 3);\n"
+                      "for (local q = 10; q >= 0; q -= 3) r += \" \" + q;\n"
+                      "for (local q = 0; q != 4; q++) { if (q == 1) continue; r += \"/\" + q; }\n"
+                      "local z = 0; while (z < 200) z += 7;\n"
+                      "local s = 0; for (local q = 0; q < 3; q++) for (local p = q; p <= 3; p++) s++;\n"
+                      "print(r + \" \" + c + \" \" + j + \" \" + z + \" \" + s);"))
+        << t.lasterror();
+    EXPECT_EQ(TestVM::out, "0,1,2,3,0 10 7 4 1/0/2/3 3 0 203 9");
+
+    // raised from the bottom test: the error handler sees the loop's line
+    ASSERT_TRUE(t.run("seterrorhandler(function(e) {\n"
+                      "    print(e + \" @\" + getstackinfos(2).line); });"));
+    ASSERT_TRUE(t.compile("local x = 3, n = 0;\n"
+                          "while (n < x)\n"
+                          "{\n"
+                          "  n++;\n"
+                          "  if (n == 2) x = \"a\";\n"
+                          "}"));
+    TestVM::out.clear();
+    sq_pushroottable(t.v);
+    EXPECT_TRUE(SQ_FAILED(sq_call(t.v, 1, SQFalse, SQTrue)));
+    EXPECT_EQ(TestVM::out, "comparison between '2' and 'a' @2");
+}
+
+// `(x + y) + z` runs as one instruction that joins strings once: every mix of types, the
+// order of _tostring/_add calls, wrapping, errors and the identity of the joined (interned)
+// string must be those of two additions.
+TEST(Language, ChainedAdditionsBehaveAsTwoAdditions) {
+    TestVM t;
+    ASSERT_TRUE(t.run(
+        "local log = \"\";\n"
+        "class T { n = 0; constructor(n) { this.n = n; }\n"
+        "  function _tostring() { log += \"s\" + n; return \"<\" + n + \">\"; }\n"
+        "  function _add(o) { log += \"a\" + n; return n + 100; } }\n"
+        "local a = T(1), b = T(2);\n"
+        "local long = \"\";\n"
+        "for (local i = 0; i < 30; i++) long += \"xyz\" + i;\n"
+        "local key = long + \"-\" + long;\n"
+        "local t = {}; t[long + \"-\" + long] <- 7;\n"
+        "local x = 2147483647, s = \"s\";\n"
+        "local r = [1 + 2 + \"a\", \"a\" + 1 + 2, 1 + \"a\" + 2, 1.5 + 2 + 0.25, x + 1 + 1,\n"
+        "  \"a\" + true + 1, a + \"q\" + b, \"q\" + a + b, a + 1 + \"z\", s + a + s,\n"
+        "  (\"ab\" + \"c\" + s) == \"abcs\", t[key], key.len(), (key + \"\" + \"\") == key];\n"
+        "local out = \"\";\n"
+        "foreach (v in r) out += v + \"|\";\n"
+        "print(out + log);"))
+        << t.lasterror();
+    EXPECT_EQ(TestVM::out, "3a|a12|1a2|3.75|-2147483647|atrue1|<1>q<2>|q<1><2>|101z|s<1>s|true|7|"
+                           "281|true|s1s2s1s2a1s1");
+    EXPECT_EQ(eval(t, "null + 1 + 2"), "error: arith op + on between 'null' and 'integer'");
+    EXPECT_EQ(eval(t, "\"a\" + 1 + {}.x"), "error: the index 'x' does not exist");
+}
+
+// An unqualified name inside a method: members first, then (through _get and the instance
+// built-ins) the root table; the interpreter's shortcut for instances keeps that order.
+TEST(Language, NamesInMethodsResolveMembersBuiltinsThenRoot) {
+    TestVM t;
+    ASSERT_TRUE(t.run(
+        "G <- \"root\"; getclass <- \"rootgetclass\";\n"
+        "class A { x = 1; function m() { return \"m\"; }\n"
+        "  function f() { return x + \",\" + m() + \",\" + G + \",\" + (typeof getclass); } }\n"
+        "class B extends A { function _get(k) { if (k == \"G\") throw \"noget \" + k; throw null; }\n"
+        "  function g() { return G; } function h() { return y; } }\n"
+        "local out = A().f();\n"
+        "try { B().g(); } catch (e) { out += \"|\" + e; }\n"
+        "try { B().h(); } catch (e) { out += \"|\" + e; }\n"
+        "class C { function k() { return nosuch; } }\n"
+        "try { C().k(); } catch (e) { out += \"|\" + e; }\n"
+        "print(out);"))
+        << t.lasterror();
+    EXPECT_EQ(TestVM::out, "1,m,root,function|noget G|the index 'y' does not exist|"
+                           "the index 'nosuch' does not exist");
+}
