@@ -28,7 +28,8 @@ std::vector<SQChar> shortened(const SQChar* s, SQInteger len, SQInteger limit) {
     std::vector<SQChar> text(s, s + cut);
     if (cut < len) {
         char marker[48];
-        int n = snprintf(marker, sizeof marker, "... (%lld characters)", static_cast<long long>(len));
+        int n =
+            snprintf(marker, sizeof marker, "... (%lld characters)", static_cast<long long>(len));
         for (int i = 0; i < n; ++i) text.push_back(static_cast<SQChar>(marker[i]));
     }
     text.push_back(0);

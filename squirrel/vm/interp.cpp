@@ -281,9 +281,10 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             SQClass* cls = inst->_class;
                             SQTable::Node* n = cls->_members->FindNode(key);
                             if (n) {
-                                const SQObjectPtr& val = MEMBER_TYPE(n->val) == MEMBER_FIELD
-                                                             ? inst->_values[MEMBER_INDEX(n->val)]
-                                                             : cls->_methods[MEMBER_INDEX(n->val)].val;
+                                const SQObjectPtr& val =
+                                    MEMBER_TYPE(n->val) == MEMBER_FIELD
+                                        ? inst->_values[MEMBER_INDEX(n->val)]
+                                        : cls->_methods[MEMBER_INDEX(n->val)].val;
                                 if (sq_type(val) != OT_WEAKREF) {
                                     R[i.a] = val;
                                     NEXT();
@@ -533,10 +534,11 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     }
                     NEXT();
                     CASE(JCMP) : JCMP_REG(if (!r) ip += i.x);
-                    CASE(JCMPT) : JCMP_REG(if (r) {
-                        if (i.x < 0) LOOP_BUDGET();
-                        ip += i.x;
-                    });
+                    CASE(JCMPT)
+                        : JCMP_REG(if (r) {
+                              if (i.x < 0) LOOP_BUDGET();
+                              ip += i.x;
+                          });
                     CASE(PREPCALL) : CASE(PREPCALLK) : SAVEIP();
                     {
                         SQObjectPtr obj = R[i.b];
@@ -978,10 +980,11 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         NEXT_SCOPED();
                     }
                     CASE(JCMPK) : JCMP_CONST(if (!r) ip += i.x);
-                    CASE(JCMPKT) : JCMP_CONST(if (r) {
-                        if (i.x < 0) LOOP_BUDGET();
-                        ip += i.x;
-                    });
+                    CASE(JCMPKT)
+                        : JCMP_CONST(if (r) {
+                              if (i.x < 0) LOOP_BUDGET();
+                              ip += i.x;
+                          });
                     CASE(ADD3) : {
                         const SQObjectPtr& x = R[i.b];
                         const SQObjectPtr& y = R[i.c];

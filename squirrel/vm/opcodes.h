@@ -25,7 +25,8 @@
     X(ADD)                                                                                         \
     X(SUB)                                                                                         \
     X(MUL)                                                                                         \
-    X(DIV) X(MOD) X(ADDK) /* R[a] = R[b] + literal-int x (fast increments) */                      \
+    X(DIV)                                                                                         \
+    X(MOD) X(ADDK) /* R[a] = R[b] + literal-int x (fast increments) */                             \
         X(BAND) X(BOR) X(BXOR) X(SHL) X(SHR) X(USHR) X(UNM) X(NOT) X(BNOT) X(EQ) X(NE) X(LT) X(LE) \
             X(GT) X(GE) X(CMP3) X(JMP) /* ip += x */                                               \
         X(JZ)                          /* if !R[a] ip += x */                                      \
@@ -57,10 +58,11 @@
         X(MULK) X(DIVK) X(MODK) X(BANDK) X(BORK) X(BXORK) X(SHLK) X(SHRK) X(USHRK)                 \
             X(EQK) /* R[a] = R[b] cmp integer x, for EQK .. GEK */                                 \
         X(NEK) X(LTK) X(LEK) X(GTK) X(GEK)                                                         \
-            X(JCMPK) /* if !(R[b] <cmp a> c as int8) ip += x; kinds as JCMP */              \
+            X(JCMPK) /* if !(R[b] <cmp a> c as int8) ip += x; kinds as JCMP */                     \
         X(JCMPT)     /* as JCMP, jumping when the compare holds (loop tests at the bottom) */      \
         X(JCMPKT)    /* as JCMPK, jumping when the compare holds */                                \
-        X(ADD3) /* R[a] = (R[b] + R[c]) + R[x]: a joined string is built once, without the middle */
+        X(ADD3) /* R[a] = (R[b] + R[c]) + R[x]: a joined string is built once, without the middle  \
+                 */
 
 enum SQOpcode : uint8_t {
 #define SQ_OPENUM(n) OP_##n,

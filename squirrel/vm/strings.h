@@ -27,8 +27,7 @@ struct SQStringTable {
     SQString* AddPair(SQSharedState* ss, const SQChar* a, SQInteger alen, const SQChar* b,
                       SQInteger blen);
     // The parts joined, interned, built with one copy of each.
-    SQString* AddParts(SQSharedState* ss, const SQChar* const* parts, const SQInteger* lens,
-                       int n);
+    SQString* AddParts(SQSharedState* ss, const SQChar* const* parts, const SQInteger* lens, int n);
     void Remove(SQString* s);
     void Resize(SQUnsignedInteger n);
 };

@@ -30,7 +30,8 @@ const char* vm_cstack_limit_below(const char* base);
 struct SQCStackGuard {
     SQCStackGuard() {
         if (vm_cstack_depth++ == 0)
-            vm_cstack_limit = vm_cstack_limit_below(static_cast<const char*>(__builtin_frame_address(0)));
+            vm_cstack_limit =
+                vm_cstack_limit_below(static_cast<const char*>(__builtin_frame_address(0)));
     }
     ~SQCStackGuard() {
         if (--vm_cstack_depth == 0) vm_cstack_limit = nullptr;
@@ -260,6 +261,7 @@ struct SQVM : SQRefCounted {
     bool BitwOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQObjectPtr& b);
     bool Add3(const SQObjectPtr& a, const SQObjectPtr& b, const SQObjectPtr& c, SQObjectPtr& res);
     bool StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& res);
+    bool JoinFits(SQInteger a, SQInteger b);
     bool Compare3(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res);
     bool CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& res);
     bool IsEqual(const SQObjectPtr& a, const SQObjectPtr& b);

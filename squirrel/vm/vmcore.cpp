@@ -974,15 +974,21 @@ bool SQVM::ArithOp(SQOpcode op, SQObjectPtr& res, const SQObjectPtr& a, const SQ
     return ArithMeta(op, res, a, b);
 }
 
+// Whether strings of a and b characters can be joined; raises the memory error if not.
+bool SQVM::JoinFits(SQInteger a, SQInteger b) {
+    if (a > SQLimits::maxstring - b) {
+        FailWith("not enough memory");
+        return false;
+    }
+    return true;
+}
+
 bool SQVM::StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& res) {
     SQObjectPtr sa, sb;
     if (!ToString(a, sa) || !ToString(b, sb)) return false;
     SQString* x = _string(sa);
     SQString* y = _string(sb);
-    if (x->_len > SQLimits::maxstring - y->_len) {
-        FailWith("not enough memory");
-        return false;
-    }
+    if (!JoinFits(x->_len, y->_len)) return false;
     res = SQObjectPtr(
         _sharedstate->_strings.AddPair(_sharedstate, x->_val, x->_len, y->_val, y->_len));
     return true;
@@ -1002,16 +1008,10 @@ bool SQVM::Add3(const SQObjectPtr& a, const SQObjectPtr& b, const SQObjectPtr& c
     if (!ToString(a, sa) || !ToString(b, sb)) return false;
     SQString* x = _string(sa);
     SQString* y = _string(sb);
-    if (x->_len > SQLimits::maxstring - y->_len) {
-        FailWith("not enough memory");
-        return false;
-    }
+    if (!JoinFits(x->_len, y->_len)) return false;
     if (!ToString(c, sc)) return false;
     SQString* z = _string(sc);
-    if (x->_len + y->_len > SQLimits::maxstring - z->_len) {
-        FailWith("not enough memory");
-        return false;
-    }
+    if (!JoinFits(x->_len + y->_len, z->_len)) return false;
     const SQChar* parts[3] = {x->_val, y->_val, z->_val};
     SQInteger lens[3] = {x->_len, y->_len, z->_len};
     res = SQObjectPtr(_sharedstate->_strings.AddParts(_sharedstate, parts, lens, 3));

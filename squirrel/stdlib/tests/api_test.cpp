@@ -264,11 +264,11 @@ TEST_F(Api, ReportValuesAndNonStringErrors) {
 TEST_F(Api, ReportShortensLongStrings) {
     run("local edge = \"\";\n"
         "for (local i = 0; i < 255; ++i) edge += \"a\";\n"
-        "edge += \"\U0001F600tail\";\n"                   // the pair would straddle the cut
+        "edge += \"\U0001F600tail\";\n" // the pair would straddle the cut
         "local fits = \"\";\n"
         "for (local i = 0; i < 256; ++i) fits += \"b\";\n" // exactly the limit: kept whole
         "local big = \"0123456789\";\n"
-        "for (local i = 0; i < 20; ++i) big += big;\n"     // 10 * 2^20 characters
+        "for (local i = 0; i < 20; ++i) big += big;\n" // 10 * 2^20 characters
         "throw big;");
     std::string e = sqstd::to_utf8(g_err);
     EXPECT_LT(e.size(), 4000u) << e.substr(0, 2000);

@@ -94,19 +94,20 @@ TEST(Language, RuntimeErrorTexts) {
 // on a later iteration still names the loop's line.
 TEST(Language, LoopTestsKeepTheirMeaningOnEveryIteration) {
     TestVM t;
-    ASSERT_TRUE(t.run("local nan = 1e30 * 1e30 - 1e30 * 1e30, n = 0, r = \"\";\n"
-                      "for (local i = 0.0; i < 3.5; i += 1.0) r += i + \",\";\n"
-                      "while (n < nan) { n++; if (n > 3) break; }\n"
-                      "r += n;\n"
-                      "local k = null, c = 0;\n"
-                      "while (k) c++;\n"
-                      "local j = 5; while (j) j--;\n"
-                      "do { c++ } while (c < 3);\n"
-                      "for (local q = 10; q >= 0; q -= 3) r += \" \" + q;\n"
-                      "for (local q = 0; q != 4; q++) { if (q == 1) continue; r += \"/\" + q; }\n"
-                      "local z = 0; while (z < 200) z += 7;\n"
-                      "local s = 0; for (local q = 0; q < 3; q++) for (local p = q; p <= 3; p++) s++;\n"
-                      "print(r + \" \" + c + \" \" + j + \" \" + z + \" \" + s);"))
+    ASSERT_TRUE(
+        t.run("local nan = 1e30 * 1e30 - 1e30 * 1e30, n = 0, r = \"\";\n"
+              "for (local i = 0.0; i < 3.5; i += 1.0) r += i + \",\";\n"
+              "while (n < nan) { n++; if (n > 3) break; }\n"
+              "r += n;\n"
+              "local k = null, c = 0;\n"
+              "while (k) c++;\n"
+              "local j = 5; while (j) j--;\n"
+              "do { c++ } while (c < 3);\n"
+              "for (local q = 10; q >= 0; q -= 3) r += \" \" + q;\n"
+              "for (local q = 0; q != 4; q++) { if (q == 1) continue; r += \"/\" + q; }\n"
+              "local z = 0; while (z < 200) z += 7;\n"
+              "local s = 0; for (local q = 0; q < 3; q++) for (local p = q; p <= 3; p++) s++;\n"
+              "print(r + \" \" + c + \" \" + j + \" \" + z + \" \" + s);"))
         << t.lasterror();
     EXPECT_EQ(TestVM::out, "0,1,2,3,0 10 7 4 1/0/2/3 3 0 203 9");
 
@@ -162,7 +163,8 @@ TEST(Language, NamesInMethodsResolveMembersBuiltinsThenRoot) {
         "G <- \"root\"; getclass <- \"rootgetclass\";\n"
         "class A { x = 1; function m() { return \"m\"; }\n"
         "  function f() { return x + \",\" + m() + \",\" + G + \",\" + (typeof getclass); } }\n"
-        "class B extends A { function _get(k) { if (k == \"G\") throw \"noget \" + k; throw null; }\n"
+        "class B extends A { function _get(k) { if (k == \"G\") throw \"noget \" + k; throw null; "
+        "}\n"
         "  function g() { return G; } function h() { return y; } }\n"
         "local out = A().f();\n"
         "try { B().g(); } catch (e) { out += \"|\" + e; }\n"
