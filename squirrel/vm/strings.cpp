@@ -50,6 +50,13 @@ SQString* SQStringTable::Add(SQSharedState* ss, const SQChar* s, SQInteger len) 
     for (SQString* p = _buckets[b]; p; p = p->_next)
         if (p->_hash == h && p->_len == len && memcmp(p->_val, s, len * sizeof(SQChar)) == 0)
             return p;
+    SQString* str = Insert(ss, len, h, b);
+    memcpy(str->_val, s, len * sizeof(SQChar));
+    return str;
+}
+
+// A new string of len characters in bucket b, its text left to the caller.
+SQString* SQStringTable::Insert(SQSharedState* ss, SQInteger len, SQHash h, SQUnsignedInteger b) {
     if (len > SQLimits::maxstring) throw std::bad_alloc();
     void* mem = malloc(sizeof(SQString) + len * sizeof(SQChar));
     if (!mem) throw std::bad_alloc();
@@ -57,7 +64,6 @@ SQString* SQStringTable::Add(SQSharedState* ss, const SQChar* s, SQInteger len) 
     str->_owner = ss;
     str->_len = len;
     str->_hash = h;
-    memcpy(str->_val, s, len * sizeof(SQChar));
     str->_val[len] = 0;
     str->_next = _buckets[b];
     _buckets[b] = str;
@@ -100,22 +106,12 @@ SQString* SQStringTable::AddParts(SQSharedState* ss, const SQChar* const* parts,
         }
         if (k == n) return p;
     }
-    if (len > SQLimits::maxstring) throw std::bad_alloc();
-    void* mem = malloc(sizeof(SQString) + len * sizeof(SQChar));
-    if (!mem) throw std::bad_alloc();
-    SQString* str = new (mem) SQString();
-    str->_owner = ss;
-    str->_len = len;
-    str->_hash = h;
+    SQString* str = Insert(ss, len, h, bk);
     SQInteger at = 0;
     for (int k = 0; k < n; k++) {
         memcpy(str->_val + at, parts[k], lens[k] * sizeof(SQChar));
         at += lens[k];
     }
-    str->_val[len] = 0;
-    str->_next = _buckets[bk];
-    _buckets[bk] = str;
-    if (++_count > _size) Resize(_size * 2);
     return str;
 }
 

@@ -30,6 +30,7 @@ struct SQStringTable {
     SQString* AddParts(SQSharedState* ss, const SQChar* const* parts, const SQInteger* lens, int n);
     void Remove(SQString* s);
     void Resize(SQUnsignedInteger n);
+    SQString* Insert(SQSharedState* ss, SQInteger len, SQHash h, SQUnsignedInteger b);
 };
 
 SQHash vm_hashstring(const SQChar* s, SQInteger len);
