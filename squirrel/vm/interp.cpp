@@ -14,8 +14,8 @@
         L_##op
 #define NEXT()                                                                                     \
     {                                                                                              \
-        i = *ip++;                                                                                 \
-        goto* kLabels[i.op];                                                                       \
+        i = vm_fetch(ip++);                                                                        \
+        goto* kLabels[I_OP];                                                                       \
     }
 #define NEXT_SCOPED() continue
 #else
@@ -25,45 +25,60 @@
 #define NEXT() continue
 #endif
 
+// The instruction word stays in one register; handlers take its fields by shifting, so the
+// dispatch does not decode (and spill) every field of every instruction.
+static inline uint64_t vm_fetch(const SQInstruction* p) {
+    uint64_t w;
+    memcpy(&w, p, sizeof w);
+    return w;
+}
+static_assert(sizeof(SQInstruction) == 8 && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "the fields are taken from the word by position");
+#define I_OP ((uint8_t)i)
+#define I_A ((uint8_t)(i >> 8))
+#define I_B ((uint8_t)(i >> 16))
+#define I_C ((uint8_t)(i >> 24))
+#define I_X ((int32_t)(i >> 32))
+
 // The frame's saved position is written only before something that can look at it: a call
 // out of the loop, an error, a frame change. The plain fast paths skip the store.
 #define SAVEIP() (lci->_ip = ip)
 
 #define ARITH_INT_FAST(OPER)                                                                       \
     {                                                                                              \
-        const SQObjectPtr& x = R[i.b];                                                             \
-        const SQObjectPtr& y = R[i.c];                                                             \
+        const SQObjectPtr& x = R[I_B];                                                             \
+        const SQObjectPtr& y = R[I_C];                                                             \
         if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {                                \
-            R[i.a] = (SQInteger)((uint32_t)_integer(x) OPER(uint32_t) _integer(y));                \
+            R[I_A] = (SQInteger)((uint32_t)_integer(x) OPER(uint32_t) _integer(y));                \
             NEXT();                                                                                \
         }                                                                                          \
         if (sq_type(x) == OT_FLOAT && sq_type(y) == OT_FLOAT) {                                    \
-            R[i.a] = (SQFloat)(_float(x) OPER _float(y));                                          \
+            R[I_A] = (SQFloat)(_float(x) OPER _float(y));                                          \
             NEXT();                                                                                \
         }                                                                                          \
         SAVEIP();                                                                                  \
         SQObjectPtr tmp;                                                                           \
-        if (!ArithOp((SQOpcode)i.op, tmp, x, y)) goto exception_trap;                              \
-        R[i.a] = std::move(tmp);                                                                   \
+        if (!ArithOp((SQOpcode)I_OP, tmp, x, y)) goto exception_trap;                              \
+        R[I_A] = std::move(tmp);                                                                   \
         NEXT_SCOPED();                                                                             \
     }
 
 // Arithmetic with an integer constant operand (x); floats on the left stay on the fast path.
 #define ARITHK_FAST(OPER, BASEOP)                                                                  \
     {                                                                                              \
-        const SQObjectPtr& x = R[i.b];                                                             \
+        const SQObjectPtr& x = R[I_B];                                                             \
         if (sq_type(x) == OT_INTEGER) {                                                            \
-            R[i.a] = (SQInteger)((uint32_t)_integer(x) OPER(uint32_t) i.x);                        \
+            R[I_A] = (SQInteger)((uint32_t)_integer(x) OPER(uint32_t) I_X);                        \
             NEXT();                                                                                \
         }                                                                                          \
         if (sq_type(x) == OT_FLOAT) {                                                              \
-            R[i.a] = (SQFloat)(_float(x) OPER(SQFloat) i.x);                                       \
+            R[I_A] = (SQFloat)(_float(x) OPER(SQFloat) I_X);                                       \
             NEXT();                                                                                \
         }                                                                                          \
         SAVEIP();                                                                                  \
-        SQObjectPtr tmp, k((SQInteger)i.x);                                                        \
+        SQObjectPtr tmp, k((SQInteger)I_X);                                                        \
         if (!ArithOp(BASEOP, tmp, x, k)) goto exception_trap;                                      \
-        R[i.a] = std::move(tmp);                                                                   \
+        R[I_A] = std::move(tmp);                                                                   \
         NEXT_SCOPED();                                                                             \
     }
 
@@ -78,7 +93,7 @@
 
 // Compare kinds of the compare-and-jump forms: 0 lt, 1 le, 2 gt, 3 ge, 4 eq, 5 ne.
 #define INT_COMPARE(p, q)                                                                          \
-    switch (i.a) {                                                                                 \
+    switch (I_A) {                                                                                 \
     case 0:                                                                                        \
         r = p < q;                                                                                 \
         break;                                                                                     \
@@ -101,19 +116,19 @@
 
 #define JCMP_REG(TAKE)                                                                             \
     {                                                                                              \
-        const SQObjectPtr& x = R[i.b];                                                             \
-        const SQObjectPtr& y = R[i.c];                                                             \
+        const SQObjectPtr& x = R[I_B];                                                             \
+        const SQObjectPtr& y = R[I_C];                                                             \
         bool r;                                                                                    \
         if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {                                \
             SQInteger p = _integer(x), q = _integer(y);                                            \
             INT_COMPARE(p, q)                                                                      \
-        } else if (i.a >= 4) {                                                                     \
+        } else if (I_A >= 4) {                                                                     \
             r = IsEqual(x, y);                                                                     \
-            if (i.a == 5) r = !r;                                                                  \
+            if (I_A == 5) r = !r;                                                                  \
         } else {                                                                                   \
             static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};                            \
             SAVEIP();                                                                              \
-            if (!CmpOp(ops[i.a], x, y, r)) goto exception_trap;                                    \
+            if (!CmpOp(ops[I_A], x, y, r)) goto exception_trap;                                    \
         }                                                                                          \
         TAKE;                                                                                      \
         NEXT();                                                                                    \
@@ -121,8 +136,8 @@
 
 #define JCMP_CONST(TAKE)                                                                           \
     {                                                                                              \
-        const SQObjectPtr& x = R[i.b];                                                             \
-        SQInteger q = (int8_t)i.c;                                                                 \
+        const SQObjectPtr& x = R[I_B];                                                             \
+        SQInteger q = (int8_t)I_C;                                                                 \
         bool r;                                                                                    \
         if (sq_type(x) == OT_INTEGER) {                                                            \
             SQInteger p = _integer(x);                                                             \
@@ -130,12 +145,12 @@
         } else {                                                                                   \
             SAVEIP();                                                                              \
             SQObjectPtr k(q);                                                                      \
-            if (i.a >= 4) {                                                                        \
+            if (I_A >= 4) {                                                                        \
                 r = IsEqual(x, k);                                                                 \
-                if (i.a == 5) r = !r;                                                              \
+                if (I_A == 5) r = !r;                                                              \
             } else {                                                                               \
                 static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};                        \
-                if (!CmpOp(ops[i.a], x, k, r)) goto exception_trap;                                \
+                if (!CmpOp(ops[I_A], x, k, r)) goto exception_trap;                                \
             }                                                                                      \
         }                                                                                          \
         TAKE;                                                                                      \
@@ -228,50 +243,51 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             SQObjectPtr* R = _stack + lci->_base;
             SQObjectPtr* lits = lci->_literals;
             for (;;) {
-                SQInstruction i = *ip++;
+                uint64_t i = vm_fetch(ip++);
 #if SQ_THREADED_DISPATCH
-                goto* kLabels[i.op];
+                goto* kLabels[I_OP];
 #endif
-                switch (i.op) {
+                switch (I_OP) {
                     CASE(LINE) : SAVEIP();
                     if (sq_type(_sharedstate->_debughook) != OT_NULL || _sharedstate->_nativehook)
-                        CallDebugHook('l', i.x);
+                        CallDebugHook('l', I_X);
                     NEXT();
-                    CASE(LOAD) : R[i.a] = lits[i.x];
+                    CASE(LOAD) : R[I_A] = lits[I_X];
                     NEXT();
-                    CASE(LOADINT) : R[i.a] = (SQInteger)i.x;
+                    CASE(LOADINT) : R[I_A] = (SQInteger)I_X;
                     NEXT();
                     CASE(LOADFLOAT) : {
                         SQFloat f;
-                        memcpy(&f, &i.x, 4);
-                        R[i.a] = f;
+                        int32_t bits = I_X;
+                        memcpy(&f, &bits, 4);
+                        R[I_A] = f;
                         NEXT();
                     }
-                    CASE(LOADNULLS) : for (int32_t k = 0; k < i.x; k++) R[i.a + k].Null();
+                    CASE(LOADNULLS) : for (int32_t k = 0; k < I_X; k++) R[I_A + k].Null();
                     NEXT();
-                    CASE(LOADBOOL) : R[i.a] = (bool)(i.x != 0);
+                    CASE(LOADBOOL) : R[I_A] = (bool)(I_X != 0);
                     NEXT();
-                    CASE(LOADROOT) : R[i.a] = _roottable;
+                    CASE(LOADROOT) : R[I_A] = _roottable;
                     NEXT();
-                    CASE(MOVE) : R[i.a] = R[i.b];
+                    CASE(MOVE) : R[I_A] = R[I_B];
                     NEXT();
                     CASE(GETOUTER) : {
-                        SQOuter* o = _closure(ci->_closure)->_outers[i.x];
-                        R[i.a] = *o->_valptr;
+                        SQOuter* o = _closure(ci->_closure)->_outers[I_X];
+                        R[I_A] = *o->_valptr;
                         NEXT();
                     }
                     CASE(SETOUTER) : {
-                        SQOuter* o = _closure(ci->_closure)->_outers[i.x];
-                        *o->_valptr = R[i.b];
-                        if (i.a != NOREG) R[i.a] = R[i.b];
+                        SQOuter* o = _closure(ci->_closure)->_outers[I_X];
+                        *o->_valptr = R[I_B];
+                        if (I_A != NOREG) R[I_A] = R[I_B];
                         NEXT();
                     }
                     CASE(GETVAR) : {
-                        const SQObjectPtr& key = lits[i.x];
+                        const SQObjectPtr& key = lits[I_X];
                         if (sq_type(R[0]) == OT_TABLE) {
                             SQTable::Node* n = _table(R[0])->FindNode(key);
                             if (n && sq_type(n->val) != OT_WEAKREF) {
-                                R[i.a] = n->val;
+                                R[I_A] = n->val;
                                 NEXT();
                             }
                         } else if (sq_type(R[0]) == OT_INSTANCE) {
@@ -286,7 +302,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                                         ? inst->_values[MEMBER_INDEX(n->val)]
                                         : cls->_methods[MEMBER_INDEX(n->val)].val;
                                 if (sq_type(val) != OT_WEAKREF) {
-                                    R[i.a] = val;
+                                    R[I_A] = val;
                                     NEXT();
                                 }
                             } else if (sq_type(cls->_metamethods[MT_GET]) == OT_NULL &&
@@ -295,7 +311,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                                        sq_type(_roottable) == OT_TABLE) {
                                 SQTable::Node* rn = _table(_roottable)->FindNode(key);
                                 if (rn && sq_type(rn->val) != OT_WEAKREF) {
-                                    R[i.a] = rn->val;
+                                    R[I_A] = rn->val;
                                     NEXT();
                                 }
                             }
@@ -303,13 +319,13 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         SAVEIP();
                         SQObjectPtr tmp;
                         if (!GetVar(R[0], key, tmp)) goto exception_trap;
-                        R[i.a] = std::move(tmp);
+                        R[I_A] = std::move(tmp);
                         NEXT_SCOPED();
                     }
                     CASE(SETVAR) : SAVEIP();
                     {
-                        const SQObjectPtr& key = lits[i.x];
-                        SQObjectPtr val = R[i.b];
+                        const SQObjectPtr& key = lits[I_X];
+                        SQObjectPtr val = R[I_B];
                         bool done = false;
                         if (sq_type(R[0]) == OT_TABLE)
                             done = _table(R[0])->Set(key, val);
@@ -323,16 +339,16 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             FailNoIndex(key);
                             goto exception_trap;
                         }
-                        if (i.a != NOREG) R[i.a] = val;
+                        if (I_A != NOREG) R[I_A] = val;
                         NEXT_SCOPED();
                     }
                     CASE(GETK) : {
-                        const SQObjectPtr& obj = R[i.b];
-                        const SQObjectPtr& key = lits[i.x];
+                        const SQObjectPtr& obj = R[I_B];
+                        const SQObjectPtr& key = lits[I_X];
                         if (sq_type(obj) == OT_TABLE) {
                             SQTable::Node* n = _table(obj)->FindNode(key);
                             if (n && sq_type(n->val) != OT_WEAKREF) {
-                                R[i.a] = n->val;
+                                R[I_A] = n->val;
                                 NEXT();
                             }
                         } else if (sq_type(obj) == OT_INSTANCE) {
@@ -344,7 +360,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                                         ? inst->_values[MEMBER_INDEX(n->val)]
                                         : inst->_class->_methods[MEMBER_INDEX(n->val)].val;
                                 if (sq_type(val) != OT_WEAKREF) {
-                                    R[i.a] = val;
+                                    R[I_A] = val;
                                     NEXT();
                                 }
                             }
@@ -352,43 +368,43 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         SAVEIP();
                         SQObjectPtr tmp;
                         if (!Get(obj, key, tmp, false)) goto exception_trap;
-                        R[i.a] = std::move(tmp);
+                        R[I_A] = std::move(tmp);
                         NEXT_SCOPED();
                     }
                     CASE(GET) : {
-                        const SQObjectPtr& obj = R[i.b];
-                        const SQObjectPtr& key = R[i.c];
+                        const SQObjectPtr& obj = R[I_B];
+                        const SQObjectPtr& key = R[I_C];
                         if (sq_type(obj) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
                             SQArray* a = _array(obj);
                             SQInteger k = _integer(key);
                             if (k >= 0 && k < a->Size() && sq_type(a->_values[k]) != OT_WEAKREF) {
-                                R[i.a] = a->_values[k];
+                                R[I_A] = a->_values[k];
                                 NEXT();
                             }
                         }
                         SAVEIP();
                         SQObjectPtr tmp;
                         if (!Get(obj, key, tmp, false)) goto exception_trap;
-                        R[i.a] = std::move(tmp);
+                        R[I_A] = std::move(tmp);
                         NEXT_SCOPED();
                     }
                     CASE(SET) : {
-                        const SQObjectPtr& obj = R[i.b];
-                        const SQObjectPtr& key = R[i.c];
-                        SQObjectPtr val = R[i.x];
+                        const SQObjectPtr& obj = R[I_B];
+                        const SQObjectPtr& key = R[I_C];
+                        SQObjectPtr val = R[I_X];
                         if (sq_type(obj) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
                             SQArray* a = _array(obj);
                             SQInteger k = _integer(key);
                             if (k >= 0 && k < a->Size()) {
                                 a->_values[k] = val;
-                                if (i.a != NOREG) R[i.a] = std::move(val);
+                                if (I_A != NOREG) R[I_A] = std::move(val);
                                 NEXT_SCOPED();
                             }
                         }
                         SAVEIP();
                         if (sq_type(obj) == OT_TABLE) {
                             if (_table(obj)->Set(key, val)) {
-                                if (i.a != NOREG) R[i.a] = std::move(val);
+                                if (I_A != NOREG) R[I_A] = std::move(val);
                                 NEXT_SCOPED();
                             }
                         }
@@ -396,16 +412,16 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             SQObjectPtr o = obj, k = key;
                             if (!Set(o, k, val, false)) goto exception_trap;
                         }
-                        if (i.a != NOREG) R[i.a] = std::move(val);
+                        if (I_A != NOREG) R[I_A] = std::move(val);
                         NEXT_SCOPED();
                     }
                     CASE(NEWSLOT) : SAVEIP();
                     {
-                        SQObjectPtr obj = R[i.b], key = R[i.c];
-                        int vr = i.x & 255;
-                        int ar = ((i.x >> 8) & 255) - 1;
-                        bool bstatic = (i.x >> 16) & 1;
-                        bool cls = (i.x >> 17) & 1;
+                        SQObjectPtr obj = R[I_B], key = R[I_C];
+                        int vr = I_X & 255;
+                        int ar = ((I_X >> 8) & 255) - 1;
+                        bool bstatic = (I_X >> 16) & 1;
+                        bool cls = (I_X >> 17) & 1;
                         SQObjectPtr val = R[vr];
                         if (cls) {
                             SQObjectPtr attrs;
@@ -415,134 +431,134 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         } else {
                             if (!NewSlot(obj, key, val, bstatic, false)) goto exception_trap;
                         }
-                        if (i.a != NOREG) R[i.a] = val;
+                        if (I_A != NOREG) R[I_A] = val;
                         NEXT_SCOPED();
                     }
                     CASE(NEWSLOTK) : SAVEIP();
                     {
-                        if (sq_type(R[i.b]) != OT_TABLE) {
+                        if (sq_type(R[I_B]) != OT_TABLE) {
                             FailWith("invalid table constructor");
                             goto exception_trap;
                         }
-                        _table(R[i.b])->NewSlot(lits[i.x], R[i.c]);
+                        _table(R[I_B])->NewSlot(lits[I_X], R[I_C]);
                         NEXT();
                     }
                     CASE(DELETE) : SAVEIP();
                     {
-                        SQObjectPtr obj = R[i.b], key = R[i.c], tmp;
+                        SQObjectPtr obj = R[I_B], key = R[I_C], tmp;
                         if (!DeleteSlot(obj, key, tmp, false)) goto exception_trap;
-                        R[i.a] = std::move(tmp);
+                        R[I_A] = std::move(tmp);
                         NEXT_SCOPED();
                     }
                     CASE(ADD)
                         : ARITH_INT_FAST(+) CASE(SUB)
                         : ARITH_INT_FAST(-) CASE(MUL) : ARITH_INT_FAST(*) CASE(DIV) : CASE(MOD) : {
-                        const SQObjectPtr& x = R[i.b];
-                        const SQObjectPtr& y = R[i.c];
+                        const SQObjectPtr& x = R[I_B];
+                        const SQObjectPtr& y = R[I_C];
                         if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER &&
                             _integer(y) > 0) {
-                            R[i.a] = i.op == OP_DIV ? _integer(x) / _integer(y)
+                            R[I_A] = I_OP == OP_DIV ? _integer(x) / _integer(y)
                                                     : _integer(x) % _integer(y);
                             NEXT();
                         }
                         SAVEIP();
                         SQObjectPtr tmp;
-                        if (!ArithOp((SQOpcode)i.op, tmp, R[i.b], R[i.c])) goto exception_trap;
-                        R[i.a] = std::move(tmp);
+                        if (!ArithOp((SQOpcode)I_OP, tmp, R[I_B], R[I_C])) goto exception_trap;
+                        R[I_A] = std::move(tmp);
                         NEXT_SCOPED();
                     }
                     CASE(ADDK)
                         : ARITHK_FAST(+, OP_ADD) CASE(BAND)
                         : CASE(BOR) : CASE(BXOR) : CASE(SHL) : CASE(SHR) : CASE(USHR) : {
-                        const SQObjectPtr& x = R[i.b];
-                        const SQObjectPtr& y = R[i.c];
+                        const SQObjectPtr& x = R[I_B];
+                        const SQObjectPtr& y = R[I_C];
                         if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
-                            R[i.a] = vm_bitwise((SQOpcode)i.op, _integer(x), _integer(y));
+                            R[I_A] = vm_bitwise((SQOpcode)I_OP, _integer(x), _integer(y));
                             NEXT();
                         }
                         SAVEIP();
                         SQObjectPtr tmp;
-                        if (!BitwOp((SQOpcode)i.op, tmp, R[i.b], R[i.c])) goto exception_trap;
-                        R[i.a] = std::move(tmp);
+                        if (!BitwOp((SQOpcode)I_OP, tmp, R[I_B], R[I_C])) goto exception_trap;
+                        R[I_A] = std::move(tmp);
                         NEXT_SCOPED();
                     }
                     CASE(UNM) : SAVEIP();
                     {
                         SQObjectPtr tmp;
-                        if (!NegOp(tmp, R[i.b])) goto exception_trap;
-                        R[i.a] = std::move(tmp);
+                        if (!NegOp(tmp, R[I_B])) goto exception_trap;
+                        R[I_A] = std::move(tmp);
                         NEXT_SCOPED();
                     }
-                    CASE(NOT) : R[i.a] = vm_isfalse(R[i.b]);
+                    CASE(NOT) : R[I_A] = vm_isfalse(R[I_B]);
                     NEXT();
                     CASE(BNOT) : SAVEIP();
-                    if (sq_type(R[i.b]) != OT_INTEGER) {
+                    if (sq_type(R[I_B]) != OT_INTEGER) {
                         FailWith("attempt to perform a bitwise op on a %s",
-                                 vm_typename_ascii(sq_type(R[i.b])));
+                                 vm_typename_ascii(sq_type(R[I_B])));
                         goto exception_trap;
                     }
-                    R[i.a] = (SQInteger)~_integer(R[i.b]);
+                    R[I_A] = (SQInteger)~_integer(R[I_B]);
                     NEXT();
                     CASE(EQ) : {
-                        const SQObjectPtr& x = R[i.b];
-                        const SQObjectPtr& y = R[i.c];
-                        R[i.a] =
+                        const SQObjectPtr& x = R[I_B];
+                        const SQObjectPtr& y = R[I_C];
+                        R[I_A] =
                             sq_type(x) == sq_type(y) ? _rawval(x) == _rawval(y) : IsEqual(x, y);
                         NEXT();
                     }
                     CASE(NE) : {
-                        const SQObjectPtr& x = R[i.b];
-                        const SQObjectPtr& y = R[i.c];
-                        R[i.a] =
+                        const SQObjectPtr& x = R[I_B];
+                        const SQObjectPtr& y = R[I_C];
+                        R[I_A] =
                             sq_type(x) == sq_type(y) ? _rawval(x) != _rawval(y) : !IsEqual(x, y);
                         NEXT();
                     }
                     CASE(LT) : CASE(LE) : CASE(GT) : CASE(GE) : {
-                        const SQObjectPtr& x = R[i.b];
-                        const SQObjectPtr& y = R[i.c];
+                        const SQObjectPtr& x = R[I_B];
+                        const SQObjectPtr& y = R[I_C];
                         if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {
                             SQInteger p = _integer(x), q = _integer(y);
-                            bool r = i.op == OP_LT   ? p < q
-                                     : i.op == OP_LE ? p <= q
-                                     : i.op == OP_GT ? p > q
+                            bool r = I_OP == OP_LT   ? p < q
+                                     : I_OP == OP_LE ? p <= q
+                                     : I_OP == OP_GT ? p > q
                                                      : p >= q;
-                            R[i.a] = r;
+                            R[I_A] = r;
                             NEXT();
                         }
                         SAVEIP();
                         bool r;
-                        if (!CmpOp((SQOpcode)i.op, R[i.b], R[i.c], r)) goto exception_trap;
-                        R[i.a] = r;
+                        if (!CmpOp((SQOpcode)I_OP, R[I_B], R[I_C], r)) goto exception_trap;
+                        R[I_A] = r;
                         NEXT();
                     }
                     CASE(CMP3) : SAVEIP();
                     {
                         SQInteger r;
-                        SQObjectPtr a = R[i.b], b = R[i.c];
+                        SQObjectPtr a = R[I_B], b = R[I_C];
                         if (!Compare3(a, b, r)) goto exception_trap;
-                        R[i.a] = r;
+                        R[I_A] = r;
                         NEXT_SCOPED();
                     }
-                    CASE(JMP) : if (i.x < 0) LOOP_BUDGET();
-                    ip += i.x;
+                    CASE(JMP) : if (I_X < 0) LOOP_BUDGET();
+                    ip += I_X;
                     NEXT();
-                    CASE(JZ) : if (vm_isfalse(R[i.a])) ip += i.x;
+                    CASE(JZ) : if (vm_isfalse(R[I_A])) ip += I_X;
                     NEXT();
-                    CASE(JNZ) : if (!vm_isfalse(R[i.a])) {
-                        if (i.x < 0) LOOP_BUDGET();
-                        ip += i.x;
+                    CASE(JNZ) : if (!vm_isfalse(R[I_A])) {
+                        if (I_X < 0) LOOP_BUDGET();
+                        ip += I_X;
                     }
                     NEXT();
-                    CASE(JCMP) : JCMP_REG(if (!r) ip += i.x);
+                    CASE(JCMP) : JCMP_REG(if (!r) ip += I_X);
                     CASE(JCMPT)
                         : JCMP_REG(if (r) {
-                              if (i.x < 0) LOOP_BUDGET();
-                              ip += i.x;
+                              if (I_X < 0) LOOP_BUDGET();
+                              ip += I_X;
                           });
                     CASE(PREPCALL) : CASE(PREPCALLK) : SAVEIP();
                     {
-                        SQObjectPtr obj = R[i.b];
-                        const SQObjectPtr& key = i.op == OP_PREPCALLK ? lits[i.x] : R[i.c];
+                        SQObjectPtr obj = R[I_B];
+                        const SQObjectPtr& key = I_OP == OP_PREPCALLK ? lits[I_X] : R[I_C];
                         SQObjectPtr tmp;
                         bool found = false;
                         if (sq_type(obj) == OT_TABLE) {
@@ -555,20 +571,20 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             found = _instance(obj)->Get(key, tmp) && sq_type(tmp) != OT_WEAKREF;
                         }
                         if (!found && !Get(obj, key, tmp, false)) goto exception_trap;
-                        R[i.a + 1] = std::move(obj);
-                        R[i.a] = std::move(tmp);
+                        R[I_A + 1] = std::move(obj);
+                        R[I_A] = std::move(tmp);
                         NEXT_SCOPED();
                     }
                     CASE(TAILCALL) : SAVEIP();
                     {
-                        SQObjectPtr& tfn = R[i.b];
+                        SQObjectPtr& tfn = R[I_B];
                         if (sq_type(tfn) == OT_CLOSURE && !_closure(tfn)->_function->_generator &&
                             !ci->_generator && !ci->_isctor &&
                             sq_type(_sharedstate->_debughook) == OT_NULL &&
                             !_sharedstate->_nativehook) {
                             SQObjectPtr fnobj = tfn;
                             SQFunctionProto* fp = _closure(fnobj)->_function;
-                            SQInteger nargs = i.c;
+                            SQInteger nargs = I_C;
                             bool okargs = fp->_varparams ? nargs >= fp->_nparams
                                                          : (nargs <= fp->_nparams &&
                                                             fp->_nparams - nargs <= fp->_ndefaults);
@@ -576,7 +592,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                                 FailWith("wrong number of parameters");
                                 goto exception_trap;
                             }
-                            SQInteger base = ci->_base, sbase = base + i.b + 1;
+                            SQInteger base = ci->_base, sbase = base + I_B + 1;
                             if (_openouters) CloseOuters(&_stack[base]);
                             for (SQInteger k = 0; k < nargs; k++)
                                 _stack[base + k] = std::move(_stack[sbase + k]);
@@ -601,10 +617,10 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     [[fallthrough]];
                     CASE(CALL) : SAVEIP();
                     {
-                        SQObjectPtr& fn = R[i.b];
-                        SQInteger nargs = i.c;
-                        SQInteger sbase = ci->_base + i.b + 1;
-                        SQInteger target = i.a == NOREG ? -1 : ci->_base + i.a;
+                        SQObjectPtr& fn = R[I_B];
+                        SQInteger nargs = I_C;
+                        SQInteger sbase = ci->_base + I_B + 1;
+                        SQInteger target = I_A == NOREG ? -1 : ci->_base + I_A;
                         switch (sq_type(fn)) {
                         case OT_CLOSURE: {
                             SQClosure* c = _closure(fn);
@@ -679,7 +695,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     CASE(CLOSURE) : SAVEIP();
                     {
                         SQClosure* cur = _closure(ci->_closure);
-                        SQFunctionProto* fp = _funcproto(cur->_function->_functions[i.x]);
+                        SQFunctionProto* fp = _funcproto(cur->_function->_functions[I_X]);
                         SQClosure* nc = SQClosure::Create(_sharedstate, fp);
                         SQObjectPtr ncobj(nc);
                         nc->_outers.reserve(fp->_outers.size());
@@ -690,35 +706,35 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             nc->_outers.push_back(o);
                         }
                         for (SQInteger k = 0; k < fp->_ndefaults; k++)
-                            nc->_defaults.push_back(R[i.a + k]);
-                        R[i.a] = std::move(ncobj);
+                            nc->_defaults.push_back(R[I_A + k]);
+                        R[I_A] = std::move(ncobj);
                         NEXT_SCOPED();
                     }
                     CASE(NEWTABLE) : SAVEIP();
-                    R[i.a] = SQObjectPtr(SQTable::Create(_sharedstate, i.x));
+                    R[I_A] = SQObjectPtr(SQTable::Create(_sharedstate, I_X));
                     NEXT();
                     CASE(NEWARRAY) : SAVEIP();
                     {
                         SQArray* a = SQArray::Create(_sharedstate, 0);
-                        a->_values.reserve(i.x);
-                        R[i.a] = SQObjectPtr(a);
+                        a->_values.reserve(I_X);
+                        R[I_A] = SQObjectPtr(a);
                         NEXT();
                     }
                     CASE(APPENDARRAY) : SAVEIP();
-                    if (sq_type(R[i.a]) != OT_ARRAY) {
+                    if (sq_type(R[I_A]) != OT_ARRAY) {
                         FailWith("invalid array constructor");
                         goto exception_trap;
                     }
-                    if (_array(R[i.a])->Size() >= SQLimits::maxelements) throw std::bad_alloc();
-                    _array(R[i.a])->_values.push_back(R[i.b]);
+                    if (_array(R[I_A])->Size() >= SQLimits::maxelements) throw std::bad_alloc();
+                    _array(R[I_A])->_values.push_back(R[I_B]);
                     NEXT();
                     CASE(RETURN) : SAVEIP();
                     {
                         SQObjectPtr ret;
                         if (lci->_isctor)
                             ret = R[0];
-                        else if (i.b)
-                            ret = R[i.a];
+                        else if (I_B)
+                            ret = R[I_A];
                         if (sq_type(_sharedstate->_debughook) != OT_NULL ||
                             _sharedstate->_nativehook)
                             CallDebugHook('r');
@@ -741,7 +757,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             goto exception_trap;
                         }
                         SQObjectPtr ret;
-                        if (i.c) ret = R[i.b];
+                        if (I_C) ret = R[I_B];
                         Yield(gen, nullptr);
                         bool root = ci->_root;
                         LeaveFrame();
@@ -753,49 +769,49 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     }
                     CASE(RESUME) : SAVEIP();
                     {
-                        SQObjectPtr g = R[i.b];
+                        SQObjectPtr g = R[I_B];
                         if (sq_type(g) != OT_GENERATOR) {
                             FailWith("trying to resume a '%s',only genenerator can be resumed",
                                      vm_typename_ascii(sq_type(g)));
                             goto exception_trap;
                         }
-                        if (!Resume(_generator(g), ci->_base + i.a)) goto exception_trap;
+                        if (!Resume(_generator(g), ci->_base + I_A)) goto exception_trap;
                         NEXT_SCOPED();
                     }
                     CASE(FOREACH) : SAVEIP();
                     {
                         bool finished;
-                        if (!IterateStep(R[i.a], R[i.b], R[i.b + 1], R[i.b + 2], finished))
+                        if (!IterateStep(R[I_A], R[I_B], R[I_B + 1], R[I_B + 2], finished))
                             goto exception_trap;
-                        if (finished) ip += i.x;
+                        if (finished) ip += I_X;
                         NEXT();
                     }
-                    CASE(CLOSE) : if (_openouters) CloseOuters(&R[i.a]);
+                    CASE(CLOSE) : if (_openouters) CloseOuters(&R[I_A]);
                     NEXT();
                     CASE(TYPEOF) : SAVEIP();
                     {
                         SQObjectPtr tmp;
-                        if (!TypeOf(R[i.b], tmp)) goto exception_trap;
-                        R[i.a] = std::move(tmp);
+                        if (!TypeOf(R[I_B], tmp)) goto exception_trap;
+                        R[I_A] = std::move(tmp);
                         NEXT_SCOPED();
                     }
                     CASE(INSTANCEOF) : SAVEIP();
                     {
-                        if (sq_type(R[i.c]) != OT_CLASS) {
+                        if (sq_type(R[I_C]) != OT_CLASS) {
                             FailWith("cannot apply instanceof between a %s and a %s",
-                                     vm_typename_ascii(sq_type(R[i.c])),
-                                     vm_typename_ascii(sq_type(R[i.b])));
+                                     vm_typename_ascii(sq_type(R[I_C])),
+                                     vm_typename_ascii(sq_type(R[I_B])));
                             goto exception_trap;
                         }
-                        bool r = sq_type(R[i.b]) == OT_INSTANCE &&
-                                 _instance(R[i.b])->InstanceOf(_class(R[i.c]));
-                        R[i.a] = r;
+                        bool r = sq_type(R[I_B]) == OT_INSTANCE &&
+                                 _instance(R[I_B])->InstanceOf(_class(R[I_C]));
+                        R[I_A] = r;
                         NEXT();
                     }
                     CASE(IN) : SAVEIP();
                     {
-                        const SQObjectPtr& obj = R[i.c];
-                        const SQObjectPtr& key = R[i.b];
+                        const SQObjectPtr& obj = R[I_C];
+                        const SQObjectPtr& key = R[I_B];
                         bool r = false;
                         switch (sq_type(obj)) {
                         case OT_TABLE:
@@ -828,30 +844,30 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         default:
                             break;
                         }
-                        R[i.a] = r;
+                        R[I_A] = r;
                         NEXT();
                     }
                     CASE(CLONE) : SAVEIP();
                     {
                         SQObjectPtr tmp;
-                        if (!Clone(R[i.b], tmp)) goto exception_trap;
-                        R[i.a] = std::move(tmp);
+                        if (!Clone(R[I_B], tmp)) goto exception_trap;
+                        R[I_A] = std::move(tmp);
                         NEXT_SCOPED();
                     }
                     CASE(CLASS) : SAVEIP();
                     {
                         SQClass* base = nullptr;
-                        if (i.b != NOREG) {
-                            if (sq_type(R[i.b]) != OT_CLASS) {
+                        if (I_B != NOREG) {
+                            if (sq_type(R[I_B]) != OT_CLASS) {
                                 FailWith("trying to inherit from a %s",
-                                         vm_typename_ascii(sq_type(R[i.b])));
+                                         vm_typename_ascii(sq_type(R[I_B])));
                                 goto exception_trap;
                             }
-                            base = _class(R[i.b]);
+                            base = _class(R[I_B]);
                         }
                         SQClass* c = SQClass::Create(_sharedstate, base);
                         SQObjectPtr cobj(c);
-                        if (i.c != NOREG) c->_attributes = R[i.c];
+                        if (I_C != NOREG) c->_attributes = R[I_C];
                         if (base && sq_type(base->_metamethods[MT_INHERITED]) != OT_NULL) {
                             SQObjectPtr mm = base->_metamethods[MT_INHERITED];
                             if (!CheckStack(3)) {
@@ -863,142 +879,142 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             SQObjectPtr r;
                             if (!CallMetaMethod(mm, MT_INHERITED, 2, r)) goto exception_trap;
                         }
-                        R[i.a] = std::move(cobj);
+                        R[I_A] = std::move(cobj);
                         NEXT_SCOPED();
                     }
                     CASE(THROW) : SAVEIP();
-                    _lasterror = R[i.a];
+                    _lasterror = R[I_A];
                     goto exception_trap;
                     CASE(PUSHTRAP) : SAVEIP();
                     {
                         SQExceptionTrap t;
                         t.stackbase = ci->_base;
-                        t.ip = ci->_ip + i.x;
-                        t.extarget = i.a;
+                        t.ip = ci->_ip + I_X;
+                        t.extarget = I_A;
                         t.frame = (SQInteger)_callstack.size() - 1;
                         _etraps.push_back(t);
                         NEXT();
                     }
                     CASE(POPTRAP)
-                        : for (int32_t k = 0; k < i.x && (SQInteger)_etraps.size() > ci->_etraps;
+                        : for (int32_t k = 0; k < I_X && (SQInteger)_etraps.size() > ci->_etraps;
                                k++) _etraps.pop_back();
                     NEXT();
                     CASE(GETBASE) : {
                         SQClosure* c = _closure(ci->_closure);
                         if (c->_base && c->_base->_base)
-                            R[i.a] = SQObjectPtr(c->_base->_base);
+                            R[I_A] = SQObjectPtr(c->_base->_base);
                         else
-                            R[i.a].Null();
+                            R[I_A].Null();
                         NEXT();
                     }
                     CASE(INCL) : {
-                        SQObjectPtr& x = R[i.b];
+                        SQObjectPtr& x = R[I_B];
                         if (sq_type(x) == OT_INTEGER)
-                            x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
+                            x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)I_X);
                         else {
                             SAVEIP();
-                            SQObjectPtr tmp, k((SQInteger)i.x);
+                            SQObjectPtr tmp, k((SQInteger)I_X);
                             if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
                             x = std::move(tmp);
                         }
-                        if (i.a != NOREG) R[i.a] = R[i.b];
+                        if (I_A != NOREG) R[I_A] = R[I_B];
                         NEXT();
                     }
                     CASE(PINCL) : {
-                        SQObjectPtr old = R[i.b];
-                        SQObjectPtr& x = R[i.b];
+                        SQObjectPtr old = R[I_B];
+                        SQObjectPtr& x = R[I_B];
                         if (sq_type(x) == OT_INTEGER)
-                            x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)i.x);
+                            x = (SQInteger)((uint32_t)_integer(x) + (uint32_t)I_X);
                         else {
                             SAVEIP();
-                            SQObjectPtr tmp, k((SQInteger)i.x);
+                            SQObjectPtr tmp, k((SQInteger)I_X);
                             if (!ArithOp(OP_ADD, tmp, x, k)) goto exception_trap;
                             x = std::move(tmp);
                         }
-                        R[i.a] = std::move(old);
+                        R[I_A] = std::move(old);
                         NEXT_SCOPED();
                     }
                     CASE(SUBK)
                         : ARITHK_FAST(-, OP_SUB) CASE(MULK)
                         : ARITHK_FAST(*, OP_MUL) CASE(DIVK) : CASE(MODK) : {
-                        const SQObjectPtr& x = R[i.b];
-                        if (sq_type(x) == OT_INTEGER && i.x > 0) {
-                            R[i.a] = i.op == OP_DIVK ? _integer(x) / (SQInteger)i.x
-                                                     : _integer(x) % (SQInteger)i.x;
+                        const SQObjectPtr& x = R[I_B];
+                        if (sq_type(x) == OT_INTEGER && I_X > 0) {
+                            R[I_A] = I_OP == OP_DIVK ? _integer(x) / (SQInteger)I_X
+                                                     : _integer(x) % (SQInteger)I_X;
                             NEXT();
                         }
                         SAVEIP();
-                        SQObjectPtr tmp, k((SQInteger)i.x);
-                        if (!ArithOp(i.op == OP_DIVK ? OP_DIV : OP_MOD, tmp, x, k))
+                        SQObjectPtr tmp, k((SQInteger)I_X);
+                        if (!ArithOp(I_OP == OP_DIVK ? OP_DIV : OP_MOD, tmp, x, k))
                             goto exception_trap;
-                        R[i.a] = std::move(tmp);
+                        R[I_A] = std::move(tmp);
                         NEXT_SCOPED();
                     }
                     CASE(BANDK)
                         : CASE(BORK) : CASE(BXORK) : CASE(SHLK) : CASE(SHRK) : CASE(USHRK) : {
-                        const SQObjectPtr& x = R[i.b];
+                        const SQObjectPtr& x = R[I_B];
                         if (sq_type(x) == OT_INTEGER) {
-                            R[i.a] =
-                                vm_bitwise((SQOpcode)(i.op - OP_BANDK + OP_BAND), _integer(x), i.x);
+                            R[I_A] =
+                                vm_bitwise((SQOpcode)(I_OP - OP_BANDK + OP_BAND), _integer(x), I_X);
                             NEXT();
                         }
                         SAVEIP();
-                        SQObjectPtr tmp, k((SQInteger)i.x);
-                        if (!BitwOp((SQOpcode)(i.op - OP_BANDK + OP_BAND), tmp, x, k))
+                        SQObjectPtr tmp, k((SQInteger)I_X);
+                        if (!BitwOp((SQOpcode)(I_OP - OP_BANDK + OP_BAND), tmp, x, k))
                             goto exception_trap;
-                        R[i.a] = std::move(tmp);
+                        R[I_A] = std::move(tmp);
                         NEXT_SCOPED();
                     }
                     CASE(EQK) : CASE(NEK) : {
-                        const SQObjectPtr& x = R[i.b];
+                        const SQObjectPtr& x = R[I_B];
                         bool r;
                         if (sq_type(x) == OT_INTEGER)
-                            r = _integer(x) == (SQInteger)i.x;
+                            r = _integer(x) == (SQInteger)I_X;
                         else {
-                            SQObjectPtr k((SQInteger)i.x);
+                            SQObjectPtr k((SQInteger)I_X);
                             r = IsEqual(x, k);
                         }
-                        R[i.a] = i.op == OP_EQK ? r : !r;
+                        R[I_A] = I_OP == OP_EQK ? r : !r;
                         NEXT();
                     }
                     CASE(LTK) : CASE(LEK) : CASE(GTK) : CASE(GEK) : {
-                        const SQObjectPtr& x = R[i.b];
+                        const SQObjectPtr& x = R[I_B];
                         bool r;
                         if (sq_type(x) == OT_INTEGER) {
-                            SQInteger p = _integer(x), q = i.x;
-                            r = i.op == OP_LTK   ? p < q
-                                : i.op == OP_LEK ? p <= q
-                                : i.op == OP_GTK ? p > q
+                            SQInteger p = _integer(x), q = I_X;
+                            r = I_OP == OP_LTK   ? p < q
+                                : I_OP == OP_LEK ? p <= q
+                                : I_OP == OP_GTK ? p > q
                                                  : p >= q;
                         } else {
                             SAVEIP();
-                            SQObjectPtr k((SQInteger)i.x);
-                            if (!CmpOp((SQOpcode)(i.op - OP_LTK + OP_LT), x, k, r))
+                            SQObjectPtr k((SQInteger)I_X);
+                            if (!CmpOp((SQOpcode)(I_OP - OP_LTK + OP_LT), x, k, r))
                                 goto exception_trap;
                         }
-                        R[i.a] = r;
+                        R[I_A] = r;
                         NEXT_SCOPED();
                     }
-                    CASE(JCMPK) : JCMP_CONST(if (!r) ip += i.x);
+                    CASE(JCMPK) : JCMP_CONST(if (!r) ip += I_X);
                     CASE(JCMPKT)
                         : JCMP_CONST(if (r) {
-                              if (i.x < 0) LOOP_BUDGET();
-                              ip += i.x;
+                              if (I_X < 0) LOOP_BUDGET();
+                              ip += I_X;
                           });
                     CASE(ADD3) : {
-                        const SQObjectPtr& x = R[i.b];
-                        const SQObjectPtr& y = R[i.c];
-                        const SQObjectPtr& z = R[i.x];
+                        const SQObjectPtr& x = R[I_B];
+                        const SQObjectPtr& y = R[I_C];
+                        const SQObjectPtr& z = R[I_X];
                         if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER &&
                             sq_type(z) == OT_INTEGER) {
-                            R[i.a] = (SQInteger)((uint32_t)_integer(x) + (uint32_t)_integer(y) +
+                            R[I_A] = (SQInteger)((uint32_t)_integer(x) + (uint32_t)_integer(y) +
                                                  (uint32_t)_integer(z));
                             NEXT();
                         }
                         SAVEIP();
                         SQObjectPtr tmp;
                         if (!Add3(x, y, z, tmp)) goto exception_trap;
-                        R[i.a] = std::move(tmp);
+                        R[I_A] = std::move(tmp);
                         NEXT_SCOPED();
                     }
                 default:
