@@ -524,11 +524,17 @@ static bool call_fn(HSQUIRRELVM v, const SQObjectPtr& f, const SQObjectPtr& self
     s[0] = self;
     for (const SQObjectPtr& a : args) *++s = a;
     v->_top = nb + n;
-    SQObjectPtr fn = f;
+    // the callers hold the function for the whole call; a script function enters the
+    // interpreter straight away
+    SQObjectPtr& fn = const_cast<SQObjectPtr&>(f);
     v->_nmetacalls++;
-    bool ok = v->Call(fn, n, nb, res, false);
+    bool ok = sq_type(fn) == OT_CLOSURE ? v->Execute(fn, n, nb, res, false)
+                                        : v->Call(fn, n, nb, res, false);
     v->_nmetacalls--;
-    while (v->_top > nb) v->Pop();
+    SQObjectPtr* p = v->_stack + v->_top;
+    SQObjectPtr* const lo = v->_stack + nb;
+    while (p > lo) (--p)->Null();
+    v->_top = nb;
     return ok;
 }
 

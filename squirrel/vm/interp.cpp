@@ -662,7 +662,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                                 outres = ret;
                                 return true;
                             }
-                            for (SQInteger k = sbase; k < sbase + nargs; k++) _stack[k].Null();
+                            // the native's frame release has already cleared the arguments
                             if (target >= 0) _stack[target] = std::move(ret);
                             NEXT_SCOPED();
                         }

@@ -23,9 +23,10 @@
 // (half the stack limit), since frame sizes differ between builds: the nesting that fits a
 // release build can overflow an instrumented one. The outermost guard marks the start.
 // The lowest C frame address nested executions may reach on this thread (null while no
-// guard is active) and the nesting of guards.
-extern thread_local const char* vm_cstack_limit;
-extern thread_local int vm_cstack_depth;
+// guard is active) and the nesting of guards; constant-initialised, so access needs no TLS
+// init check.
+extern constinit thread_local const char* vm_cstack_limit;
+extern constinit thread_local int vm_cstack_depth;
 const char* vm_cstack_limit_below(const char* base);
 struct SQCStackGuard {
     SQCStackGuard() {

@@ -271,8 +271,8 @@ size_t CStackBudget() {
 }
 } // namespace
 
-thread_local const char* vm_cstack_limit = nullptr;
-thread_local int vm_cstack_depth = 0;
+constinit thread_local const char* vm_cstack_limit = nullptr;
+constinit thread_local int vm_cstack_depth = 0;
 
 const char* vm_cstack_limit_below(const char* base) {
     size_t budget = CStackBudget();
