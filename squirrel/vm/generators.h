@@ -7,6 +7,7 @@ struct SQExceptionTrap {
     const SQInstruction* ip; // catch target
     SQInteger extarget;      // register receiving the error
     SQInteger frame;         // index of the frame that owns it
+    SQInteger _unused = 0;   // 32 bytes: every frame push and pop counts the traps
 };
 
 struct SQGenerator : SQRefCounted {

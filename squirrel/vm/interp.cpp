@@ -190,10 +190,11 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                 if (raiseerror) ReportCallFailure();
                 return false;
             }
-            ci->_closure = closure;
-            ci->_ip = fp->_code.data();
-            ci->_literals = fp->_literals.data();
-            ci->_root = true;
+            SQCallInfo* const nci = ci;
+            vm_set_frame_closure(nci, closure);
+            nci->_ip = fp->_code.data();
+            nci->_literals = fp->_literals.data();
+            nci->_root = true;
             rootidx = (SQInteger)_callstack.size() - 1;
             break;
         }
@@ -630,10 +631,11 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             if (PlainCall(c, fp, nargs)) {
                                 if (!EnterFrame(sbase, sbase + fp->_stacksize, false))
                                     goto exception_trap;
-                                ci->_closure = fn;
-                                ci->_ip = fp->_code.data();
-                                ci->_literals = fp->_literals.data();
-                                ci->_target = target;
+                                SQCallInfo* const nci = ci;
+                                vm_set_frame_closure(nci, fn);
+                                nci->_ip = fp->_code.data();
+                                nci->_literals = fp->_literals.data();
+                                nci->_target = target;
                                 goto frame_changed;
                             }
                             if (fp->_generator) {

@@ -98,17 +98,19 @@ struct SQCallStack {
     SQCallInfo& operator[](size_t i) { return _data[i]; }
     SQCallInfo* begin() { return _data; }
     SQCallInfo* end() { return _data + _size; }
-    VM_ALWAYS_INLINE void emplace_back() {
+    VM_ALWAYS_INLINE SQCallInfo* emplace_back() {
+        SQCallInfo* c = _data + _size;
         if (_size == _init) {
-            new (&_data[_init]) SQCallInfo();
+            new (c) SQCallInfo();
             _init++;
         }
-        SQCallInfo& c = _data[_size++];
-        c._generator = nullptr;
-        c._target = -1;
-        c._root = false;
-        c._native = false;
-        c._isctor = false;
+        _size++;
+        c->_generator = nullptr;
+        c->_target = -1;
+        c->_root = false;
+        c->_native = false;
+        c->_isctor = false;
+        return c;
     }
     void pop_back() { _data[--_size]._closure.Null(); }
     void clear() {
@@ -306,14 +308,16 @@ VM_ALWAYS_INLINE inline bool SQVM::EnterFrame(SQInteger newbase, SQInteger newto
         FailWith("stack overflow");
         return false;
     }
-    _callstack.emplace_back();
-    ci = &_callstack.back();
-    ci->_base = newbase;
-    ci->_prevtop = _top;
-    ci->_etraps = (SQInteger)_etraps.size();
-    ci->_frametop = newtop;
+    // through a local: with -fno-strict-aliasing every store would reload `ci`
+    SQCallInfo* const c = _callstack.emplace_back();
+    ci = c;
+    SQInteger top = _top;
+    c->_base = newbase;
+    c->_prevtop = top;
+    c->_etraps = (SQInteger)_etraps.size();
+    c->_frametop = newtop;
     EnsureInit(newtop + 1);
-    if (newtop > _top) _top = newtop;
+    if (newtop > top) _top = newtop;
     return true;
 }
 
@@ -334,7 +338,16 @@ VM_ALWAYS_INLINE inline void SQVM::LeaveFrame() {
     }
     _top = prevtop;
     _callstack.pop_back();
-    ci = _callstack.empty() ? nullptr : &_callstack.back();
+    size_t n = _callstack._size;
+    ci = n ? _callstack._data + (n - 1) : nullptr;
+}
+
+// Stores a frame's closure: the slot of a newly pushed frame is null (pop_back clears it), so
+// there is nothing to release.
+VM_ALWAYS_INLINE inline void vm_set_frame_closure(SQCallInfo* c, const SQObject& fn) {
+    c->_closure._type = fn._type;
+    c->_closure._unVal = fn._unVal;
+    vm_addref_raw(fn);
 }
 
 inline SQObjectPtr& stack_get(HSQUIRRELVM v, SQInteger idx) {
