@@ -29,28 +29,6 @@ SQInteger vm_typemask_of(const SQObject& o) {
     return _RAW_TYPE(sq_type(o));
 }
 
-bool vm_checkparams(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase) {
-    SQInteger np = nc->_nparamscheck;
-    if (np > 0 && nargs != np) {
-        v->FailWith("wrong number of parameters");
-        return false;
-    }
-    if (np < 0 && nargs < -np) {
-        v->FailWith("wrong number of parameters");
-        return false;
-    }
-    SQInteger n = (SQInteger)nc->_typecheck.size();
-    for (SQInteger i = 0; i < n && i < nargs; i++) {
-        SQInteger mask = nc->_typecheck[i];
-        if (mask == -1) continue;
-        SQObjectPtr& a = v->_stack[stackbase + i];
-        if (!(mask & _RAW_TYPE(sq_type(a)))) {
-            v->FailParamType(i, mask, sq_type(a));
-            return false;
-        }
-    }
-    return true;
-}
 
 // ---------------------------------------------------------------- output
 static void print_text(HSQUIRRELVM v, SQPRINTFUNCTION f, SQInteger idx) {

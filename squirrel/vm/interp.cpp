@@ -91,38 +91,26 @@ static_assert(sizeof(SQInstruction) == 8 && __BYTE_ORDER__ == __ORDER_LITTLE_END
         goto exception_trap;                                                                       \
     }
 
-// Compare kinds of the compare-and-jump forms: 0 lt, 1 le, 2 gt, 3 ge, 4 eq, 5 ne.
-#define INT_COMPARE(p, q)                                                                          \
-    switch (I_A) {                                                                                 \
-    case 0:                                                                                        \
-        r = p < q;                                                                                 \
-        break;                                                                                     \
-    case 1:                                                                                        \
-        r = p <= q;                                                                                \
-        break;                                                                                     \
-    case 2:                                                                                        \
-        r = p > q;                                                                                 \
-        break;                                                                                     \
-    case 3:                                                                                        \
-        r = p >= q;                                                                                \
-        break;                                                                                     \
-    case 4:                                                                                        \
-        r = p == q;                                                                                \
-        break;                                                                                     \
-    default:                                                                                       \
-        r = p != q;                                                                                \
-        break;                                                                                     \
-    }
+// Compare kinds of the compare-and-jump forms: 0 lt, 1 le, 2 gt, 3 ge, 4 eq, 5 ne. Integers
+// compare without a branch: the outcome (0 less, 1 equal, 2 greater) picks a bit of the kind's
+// nibble in kIntCmpSel (lt 0b001, le 0b011, gt 0b100, ge 0b110, eq 0b010, ne 0b101).
+static inline bool vm_int_compare(unsigned kind, SQInteger p, SQInteger q) {
+    constexpr uint32_t kIntCmpSel = 0x526431;
+    unsigned outcome = (unsigned)(p >= q) + (unsigned)(p > q);
+    return (kIntCmpSel >> (kind * 4 + outcome)) & 1;
+}
 
 #define JCMP_REG(TAKE)                                                                             \
     {                                                                                              \
         const SQObjectPtr& x = R[I_B];                                                             \
         const SQObjectPtr& y = R[I_C];                                                             \
-        bool r;                                                                                    \
         if (sq_type(x) == OT_INTEGER && sq_type(y) == OT_INTEGER) {                                \
-            SQInteger p = _integer(x), q = _integer(y);                                            \
-            INT_COMPARE(p, q)                                                                      \
-        } else if (I_A >= 4) {                                                                     \
+            bool r = vm_int_compare(I_A, _integer(x), _integer(y));                                \
+            TAKE;                                                                                  \
+            NEXT();                                                                                \
+        }                                                                                          \
+        bool r;                                                                                    \
+        if (I_A >= 4) {                                                                            \
             r = IsEqual(x, y);                                                                     \
             if (I_A == 5) r = !r;                                                                  \
         } else {                                                                                   \
@@ -138,20 +126,20 @@ static_assert(sizeof(SQInstruction) == 8 && __BYTE_ORDER__ == __ORDER_LITTLE_END
     {                                                                                              \
         const SQObjectPtr& x = R[I_B];                                                             \
         SQInteger q = (int8_t)I_C;                                                                 \
-        bool r;                                                                                    \
         if (sq_type(x) == OT_INTEGER) {                                                            \
-            SQInteger p = _integer(x);                                                             \
-            INT_COMPARE(p, q)                                                                      \
+            bool r = vm_int_compare(I_A, _integer(x), q);                                          \
+            TAKE;                                                                                  \
+            NEXT();                                                                                \
+        }                                                                                          \
+        bool r;                                                                                    \
+        SAVEIP();                                                                                  \
+        SQObjectPtr k(q);                                                                          \
+        if (I_A >= 4) {                                                                            \
+            r = IsEqual(x, k);                                                                     \
+            if (I_A == 5) r = !r;                                                                  \
         } else {                                                                                   \
-            SAVEIP();                                                                              \
-            SQObjectPtr k(q);                                                                      \
-            if (I_A >= 4) {                                                                        \
-                r = IsEqual(x, k);                                                                 \
-                if (I_A == 5) r = !r;                                                              \
-            } else {                                                                               \
-                static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};                        \
-                if (!CmpOp(ops[I_A], x, k, r)) goto exception_trap;                                \
-            }                                                                                      \
+            static const SQOpcode ops[] = {OP_LT, OP_LE, OP_GT, OP_GE};                            \
+            if (!CmpOp(ops[I_A], x, k, r)) goto exception_trap;                                    \
         }                                                                                          \
         TAKE;                                                                                      \
         NEXT_SCOPED();                                                                             \
@@ -570,6 +558,31 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             }
                         } else if (sq_type(obj) == OT_INSTANCE) {
                             found = _instance(obj)->Get(key, tmp) && sq_type(tmp) != OT_WEAKREF;
+                        } else {
+                            // a built-in method of a number, string or array: Get would find
+                            // no metamethod and end in the type's default delegate
+                            const SQObjectPtr* dd = nullptr;
+                            switch (sq_type(obj)) {
+                            case OT_INTEGER:
+                            case OT_FLOAT:
+                            case OT_BOOL:
+                                dd = &_sharedstate->_number_dd;
+                                break;
+                            case OT_STRING:
+                                if (!vm_isnumber(key)) dd = &_sharedstate->_string_dd;
+                                break;
+                            case OT_ARRAY:
+                                if (!vm_isnumber(key)) dd = &_sharedstate->_array_dd;
+                                break;
+                            default:
+                                break;
+                            }
+                            if (dd && sq_type(*dd) == OT_TABLE) {
+                                if (SQTable::Node* n = _table(*dd)->FindNode(key)) {
+                                    tmp = n->val;
+                                    found = true;
+                                }
+                            }
                         }
                         if (!found && !Get(obj, key, tmp, false)) goto exception_trap;
                         R[I_A + 1] = std::move(obj);

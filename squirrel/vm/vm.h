@@ -342,12 +342,36 @@ VM_ALWAYS_INLINE inline void SQVM::LeaveFrame() {
     ci = n ? _callstack._data + (n - 1) : nullptr;
 }
 
-// Stores a frame's closure: the slot of a newly pushed frame is null (pop_back clears it), so
-// there is nothing to release.
+// Stores a frame's closure (always a counted object): the slot of a newly pushed frame is null
+// (pop_back clears it), so there is nothing to release.
 VM_ALWAYS_INLINE inline void vm_set_frame_closure(SQCallInfo* c, const SQObject& fn) {
     c->_closure._type = fn._type;
     c->_closure._unVal = fn._unVal;
-    vm_addref_raw(fn);
+    fn._unVal.pRefCounted->_uiRef++;
+}
+
+// Argument count and type masks of a native, checked inline on every native call.
+inline bool vm_checkparams(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase) {
+    SQInteger np = nc->_nparamscheck;
+    if (np > 0 && nargs != np) {
+        v->FailWith("wrong number of parameters");
+        return false;
+    }
+    if (np < 0 && nargs < -np) {
+        v->FailWith("wrong number of parameters");
+        return false;
+    }
+    SQInteger n = (SQInteger)nc->_typecheck.size();
+    for (SQInteger i = 0; i < n && i < nargs; i++) {
+        SQInteger mask = nc->_typecheck[i];
+        if (mask == -1) continue;
+        SQObjectPtr& a = v->_stack[stackbase + i];
+        if (!(mask & _RAW_TYPE(sq_type(a)))) {
+            v->FailParamType(i, mask, sq_type(a));
+            return false;
+        }
+    }
+    return true;
 }
 
 inline SQObjectPtr& stack_get(HSQUIRRELVM v, SQInteger idx) {
@@ -360,7 +384,6 @@ bool vm_compile_source(SQVM* vm, SQLEXREADFUNC rg, SQUserPointer up, const SQCha
 // base library (baselib.cpp)
 void vm_base_register(SQVM* v);
 void vm_init_default_delegates(SQVM* v);
-bool vm_checkparams(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase);
 SQInteger vm_typemask_of(const SQObject& o);
 // serialisation (bytecode.cpp)
 bool vm_write_proto(SQVM* v, SQFunctionProto* p, SQWRITEFUNC w, SQUserPointer up);

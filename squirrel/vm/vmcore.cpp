@@ -291,9 +291,12 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
     SQInteger oldtop = _top, oldbase = _stackbase;
     SQInteger ntop = stackbase + nargs;
     if (!EnterFrame(stackbase, ntop, false)) return false;
-    ci->_native = true;
-    ci->_closure = SQObjectPtr(nc);
-    ci->_prevtop = oldtop;
+    SQCallInfo* const c = ci;
+    c->_native = true;
+    c->_closure._type = OT_NATIVECLOSURE;
+    c->_closure._unVal.pNativeClosure = nc; // the new frame's slot is null
+    nc->_uiRef++;
+    c->_prevtop = oldtop;
     _top = ntop;
     for (auto& o : nc->_outers) Push(o);
     if (sq_type(nc->_env) == OT_WEAKREF) _stack[stackbase] = _weakref(nc->_env)->_obj;
@@ -325,7 +328,11 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
         _top = oldtop;
         return false;
     } else if (ret > 0) {
-        retval = Top();
+        // the frame release clears the slot anyway; below the frame it belongs to the caller
+        if (_top > stackbase)
+            retval = std::move(Top());
+        else
+            retval = Top();
     } else
         retval.Null();
     _stackbase = oldbase;
