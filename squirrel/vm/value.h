@@ -57,6 +57,14 @@ inline void vm_release_raw(const SQObject& o) {
     }
 }
 
+// A scalar is written with one 8-byte store (the upper half zero): a value written in two
+// parts and then copied whole would stall the copy's load on the partial stores.
+inline SQRawObjectVal vm_float_bits(SQFloat f) {
+    uint32_t b;
+    memcpy(&b, &f, sizeof b);
+    return b;
+}
+
 struct SQObjectPtr : public SQObject {
     SQObjectPtr() {
         _type = OT_NULL;
@@ -80,18 +88,15 @@ struct SQObjectPtr : public SQObject {
     }
     explicit SQObjectPtr(SQInteger i) {
         _type = OT_INTEGER;
-        _unVal.raw = 0;
-        _unVal.nInteger = i;
+        _unVal.raw = (uint32_t)i; // one store: a later 8-byte copy reads it whole
     }
     explicit SQObjectPtr(SQFloat f) {
         _type = OT_FLOAT;
-        _unVal.raw = 0;
-        _unVal.fFloat = f;
+        _unVal.raw = vm_float_bits(f);
     }
     explicit SQObjectPtr(bool b) {
         _type = OT_BOOL;
-        _unVal.raw = 0;
-        _unVal.nInteger = b ? 1 : 0;
+        _unVal.raw = b ? 1 : 0;
     }
     explicit SQObjectPtr(SQUserPointer p) {
         _type = OT_USERPOINTER;
@@ -166,22 +171,19 @@ struct SQObjectPtr : public SQObject {
     SQObjectPtr& operator=(SQInteger i) {
         vm_release_raw(*this);
         _type = OT_INTEGER;
-        _unVal.raw = 0;
-        _unVal.nInteger = i;
+        _unVal.raw = (uint32_t)i; // one store: a later 8-byte copy reads it whole
         return *this;
     }
     SQObjectPtr& operator=(SQFloat f) {
         vm_release_raw(*this);
         _type = OT_FLOAT;
-        _unVal.raw = 0;
-        _unVal.fFloat = f;
+        _unVal.raw = vm_float_bits(f);
         return *this;
     }
     SQObjectPtr& operator=(bool b) {
         vm_release_raw(*this);
         _type = OT_BOOL;
-        _unVal.raw = 0;
-        _unVal.nInteger = b;
+        _unVal.raw = b ? 1 : 0;
         return *this;
     }
     void Null() {
