@@ -332,10 +332,16 @@ VM_ALWAYS_INLINE inline void SQVM::LeaveFrame() {
     SQInteger from = base < prevtop ? base : prevtop;
     SQInteger end = c->_native || c->_frametop > _top ? _top : c->_frametop;
     SQObjectPtr* const lo = _stack + from;
-    for (SQObjectPtr* p = _stack + end; p > lo;) {
-        --p;
-        if (ISREFCOUNTED(sq_type(*p))) p->Null();
+    SQObjectPtr* p = _stack + end;
+    // two registers per test: most hold numbers or null
+    while (p - lo >= 2) {
+        p -= 2;
+        if ((sq_type(p[0]) | sq_type(p[1])) & SQOBJECT_REF_COUNTED) {
+            if (ISREFCOUNTED(sq_type(p[1]))) p[1].Null();
+            if (ISREFCOUNTED(sq_type(p[0]))) p[0].Null();
+        }
     }
+    if (p > lo && ISREFCOUNTED(sq_type(p[-1]))) p[-1].Null();
     _top = prevtop;
     _callstack.pop_back();
     size_t n = _callstack._size;
