@@ -559,8 +559,9 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         } else if (sq_type(obj) == OT_INSTANCE) {
                             found = _instance(obj)->Get(key, tmp) && sq_type(tmp) != OT_WEAKREF;
                         } else {
-                            // a built-in method of a number, string or array: Get would find
-                            // no metamethod and end in the type's default delegate
+                            // a built-in method of a number, string, array, function, generator
+                            // or thread: Get would find no metamethod and end in the type's
+                            // default delegate
                             const SQObjectPtr* dd = nullptr;
                             switch (sq_type(obj)) {
                             case OT_INTEGER:
@@ -573,6 +574,16 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                                 break;
                             case OT_ARRAY:
                                 if (!vm_isnumber(key)) dd = &_sharedstate->_array_dd;
+                                break;
+                            case OT_CLOSURE:
+                            case OT_NATIVECLOSURE:
+                                dd = &_sharedstate->_closure_dd;
+                                break;
+                            case OT_GENERATOR:
+                                dd = &_sharedstate->_generator_dd;
+                                break;
+                            case OT_THREAD:
+                                dd = &_sharedstate->_thread_dd;
                                 break;
                             default:
                                 break;

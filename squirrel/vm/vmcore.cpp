@@ -1450,8 +1450,8 @@ bool SQVM::Resume(SQGenerator* gen, SQInteger target) {
     ci->_target = target;
     ci->_literals = c->_function->_literals.data();
     ci->_ip = gen->_ip;
+    // the saved slots stay (null) while it runs: the next yield refills them in place
     for (SQInteger i = 0; i < n; i++) _stack[base + i] = std::move(gen->_stack[i]);
-    gen->_stack.clear();
     // outers that pointed into the saved frame now point into the stack
     while (gen->_openouters) {
         SQOuter* o = gen->_openouters;
@@ -1488,7 +1488,7 @@ bool SQVM::Resume(SQGenerator* gen, SQInteger target) {
 bool SQVM::Yield(SQGenerator* gen, SQObjectPtr*) {
     SQInteger base = ci->_base;
     SQInteger n = _closure(ci->_closure)->_function->_stacksize;
-    gen->_stack.resize(n);
+    if ((SQInteger)gen->_stack.size() != n) gen->_stack.resize(n);
     for (SQInteger i = 0; i < n; i++) gen->_stack[i] = std::move(_stack[base + i]);
     // move open outers of this frame to the generator, recording slot indexes
     while (_openouters && _openouters->_valptr >= &_stack[base]) {
