@@ -30,7 +30,30 @@ void SQRefCounted::GCUnlink() {
 
 // Destruction of deep structures (long linked lists) must not recurse without bound:
 // objects released while a destruction is in progress are queued and freed iteratively.
-static thread_local std::vector<SQRefCounted*>* g_pending = nullptr;
+// The queue is last-in first-out; its first entries live on the C stack, so a short cascade
+// (a closure and its outers, a small table) allocates nothing.
+namespace {
+struct PendingQueue {
+    SQRefCounted* first[32];
+    size_t n = 0;
+    std::vector<SQRefCounted*> more; // entries past the first 32, newest last
+    void push(SQRefCounted* r) {
+        if (n < 32)
+            first[n++] = r;
+        else
+            more.push_back(r);
+    }
+    SQRefCounted* pop() {
+        if (!more.empty()) {
+            SQRefCounted* r = more.back();
+            more.pop_back();
+            return r;
+        }
+        return n ? first[--n] : nullptr;
+    }
+};
+} // namespace
+static thread_local PendingQueue* g_pending = nullptr;
 
 static void destroy_one(SQRefCounted* r) {
     if (r->_weakref) {
@@ -55,17 +78,13 @@ static void destroy_one(SQRefCounted* r) {
 
 void vm_destroy(SQRefCounted* r) {
     if (g_pending) {
-        g_pending->push_back(r);
+        g_pending->push(r);
         return;
     }
-    std::vector<SQRefCounted*> pending;
+    PendingQueue pending;
     g_pending = &pending;
     destroy_one(r);
-    while (!pending.empty()) {
-        SQRefCounted* p = pending.back();
-        pending.pop_back();
-        destroy_one(p);
-    }
+    while (SQRefCounted* p = pending.pop()) destroy_one(p);
     g_pending = nullptr;
 }
 
