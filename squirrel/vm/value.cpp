@@ -183,10 +183,23 @@ sqstring vm_float_to_text(SQFloat f) {
     return vm_ascii(s.c_str());
 }
 
+int vm_int_to_chars(SQInteger i, SQChar* buf) {
+    SQChar tmp[12];
+    int n = 0;
+    uint32_t u = i < 0 ? 0u - (uint32_t)i : (uint32_t)i;
+    do {
+        tmp[n++] = (SQChar)('0' + u % 10);
+        u /= 10;
+    } while (u);
+    int len = 0;
+    if (i < 0) buf[len++] = '-';
+    while (n) buf[len++] = tmp[--n];
+    return len;
+}
+
 sqstring vm_int_to_text(SQInteger i) {
-    char buf[32];
-    snprintf(buf, sizeof buf, "%d", (int)i);
-    return vm_ascii(buf);
+    SQChar buf[12];
+    return sqstring(buf, (size_t)vm_int_to_chars(i, buf));
 }
 
 sqstring vm_ptr_to_text(const char* tname, const void* p) {

@@ -255,4 +255,6 @@ std::string vm_toutf8(const SQChar* s, SQInteger len);
 sqstring vm_fromutf8(const char* s, size_t len);
 sqstring vm_float_to_text(SQFloat f);
 sqstring vm_int_to_text(SQInteger i);
+// The decimal text of i (as "%d" writes it) into buf, which holds 12 code units; its length.
+int vm_int_to_chars(SQInteger i, SQChar* buf);
 sqstring vm_ptr_to_text(const char* tname, const void* p);

@@ -1189,9 +1189,11 @@ bool SQVM::ToString(const SQObjectPtr& o, SQObjectPtr& res) {
     case OT_STRING:
         res = o;
         return true;
-    case OT_INTEGER:
-        res = SQString::Create(_sharedstate, vm_int_to_text(_integer(o)));
+    case OT_INTEGER: {
+        SQChar buf[12];
+        res = SQString::Create(_sharedstate, buf, vm_int_to_chars(_integer(o), buf));
         return true;
+    }
     case OT_FLOAT:
         res = SQString::Create(_sharedstate, vm_float_to_text(_float(o)));
         return true;
