@@ -25,6 +25,15 @@ TEST(Language, IntegersAre32BitAndWrap) {
     EXPECT_EQ(eval(t, "1 % 0"), "error: modulo by zero");
 }
 
+TEST(Language, IntegerTextIsPlainDecimal) {
+    TestVM t;
+    EXPECT_EQ(eval(t, "\"<\" + 0 + \">\""), "<0>");
+    EXPECT_EQ(eval(t, "\"\" + 7 + -7 + 10 + -10"), "7-710-10");
+    EXPECT_EQ(eval(t, "(-2147483647 - 1) + \"|\" + 2147483647"), "-2147483648|2147483647");
+    EXPECT_EQ(eval(t, "(-2147483647 - 1).tostring().len()"), "11");
+    EXPECT_EQ(eval(t, "(1000000000).tostring() == \"1000000000\""), "true");
+}
+
 TEST(Language, FloatsAreSinglePrecisionWithWindowsText) {
     TestVM t;
     EXPECT_EQ(eval(t, "0.1 + 0.2"), "0.3");
