@@ -153,15 +153,19 @@ bool SQClass::GetAttributes(const SQObject& key, SQObjectPtr& out) {
 
 SQInstance* SQClass::CreateInstance() {
     SQInteger nv = (SQInteger)_defaultvalues.size();
+    // one block: the instance, its member values, then the user data
+    size_t head = (sizeof(SQInstance) + 15) & ~(size_t)15;
     size_t sz = sizeof(SQObjectPtr) * nv;
     size_t usz = (size_t)_udsize;
-    char* mem = (char*)calloc(1, sz + usz + 16);
-    SQInstance* inst = new SQInstance();
+    char* mem = (char*)calloc(1, head + sz + usz + 16);
+    if (!mem) throw std::bad_alloc();
+    SQInstance* inst = ::new (mem) SQInstance();
     inst->GCLink(_ss);
     inst->_class = this;
     _uiRef++;
     inst->_nvalues = nv;
-    inst->_values = (SQObjectPtr*)mem;
+    inst->_values = (SQObjectPtr*)(mem + head);
+    mem += head;
     for (SQInteger i = 0; i < nv; i++) new (&inst->_values[i]) SQObjectPtr(_defaultvalues[i].val);
     inst->_memsize = (SQInteger)usz;
     if (usz) inst->_userpointer = mem + sz;
@@ -174,7 +178,6 @@ SQInstance* SQClass::CreateInstance() {
 SQInstance::~SQInstance() {
     if (_hook) _hook(_userpointer, _memsize);
     Finalize();
-    free(_values);
     if (_class && --_class->_uiRef == 0) vm_destroy(_class);
 }
 

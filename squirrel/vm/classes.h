@@ -66,8 +66,10 @@ struct SQInstance : SQDelegable {
     SQRELEASEHOOK _hook = nullptr;
     SQInteger _memsize = 0; // bytes of user data after the values
     SQInteger _nvalues;
-    SQObjectPtr* _values;
+    SQObjectPtr* _values; // in the instance's own block (SQClass::CreateInstance)
     ~SQInstance() override;
+    static void* operator new(size_t) = delete; // made only by SQClass::CreateInstance
+    static void operator delete(void* p) { free(p); }
     SQObjectType GetType() override { return OT_INSTANCE; }
     void Finalize() override;
     void EnumRefs(void (*fn)(void*, SQObject&), void* ud) override;

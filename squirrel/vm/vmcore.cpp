@@ -402,7 +402,9 @@ bool SQVM::CallMetaMethod(SQObjectPtr& closure, SQMetaMethod, SQInteger nparams,
                           SQObjectPtr& outres) {
     _nmetacalls++;
     _transparent_pending = true;
-    bool ok = Call(closure, nparams, _top - nparams, outres, false);
+    bool ok = sq_type(closure) == OT_CLOSURE
+                  ? Execute(closure, nparams, _top - nparams, outres, false)
+                  : Call(closure, nparams, _top - nparams, outres, false);
     _transparent_pending = false;
     _nmetacalls--;
     Pop(nparams);
@@ -564,7 +566,8 @@ int SQVM::GetThroughMeta(const SQObjectPtr& self, const SQObjectPtr& key, SQObje
             _nmetacalls++;
             SQInteger nb = _top - 2;
             _transparent_pending = true;
-            bool ok = Call(closure, 2, nb, dest, false);
+            bool ok = sq_type(closure) == OT_CLOSURE ? Execute(closure, 2, nb, dest, false)
+                                                     : Call(closure, 2, nb, dest, false);
             _transparent_pending = false;
             _nmetacalls--;
             Pop(2);
