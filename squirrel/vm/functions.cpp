@@ -40,8 +40,8 @@ SQClosure::~SQClosure() {
 }
 
 void SQClosure::Finalize() {
-    std::vector<SQOuter*> o;
-    o.swap(_outers);
+    SQOuterList o; // detached first: a release below may reach this closure again
+    o.take(_outers);
     for (SQOuter* p : o)
         if (--p->_uiRef == 0) vm_destroy(p);
     _defaults.clear();

@@ -1,6 +1,9 @@
 // Function prototypes (compiled code), outers, script closures and native closures.
 #pragma once
 #include "value.h"
+#include <cstdlib>
+#include <cstring>
+#include <new>
 
 enum SQOpcode : uint8_t;
 
@@ -56,9 +59,62 @@ struct SQOuter : SQRefCounted {
     }
 };
 
+// A closure's outers (counted by the closure): most closures capture a few, kept inside the
+// closure object itself instead of in an allocation of their own.
+class SQOuterList {
+  public:
+    SQOuterList() = default;
+    SQOuterList(const SQOuterList&) = delete;
+    SQOuterList& operator=(const SQOuterList& o) {
+        if (this != &o) {
+            _size = 0;
+            reserve(o._size);
+            for (SQOuter* p : o) _data[_size++] = p;
+        }
+        return *this;
+    }
+    ~SQOuterList() {
+        if (_data != _inline) free(_data);
+    }
+    size_t size() const { return _size; }
+    bool empty() const { return _size == 0; }
+    SQOuter*& operator[](size_t i) { return _data[i]; }
+    SQOuter* operator[](size_t i) const { return _data[i]; }
+    SQOuter** begin() { return _data; }
+    SQOuter** end() { return _data + _size; }
+    SQOuter* const* begin() const { return _data; }
+    SQOuter* const* end() const { return _data + _size; }
+    void reserve(size_t n) {
+        if (n > _cap) grow(n);
+    }
+    void push_back(SQOuter* o) {
+        if (_size == _cap) grow(_cap * 2);
+        _data[_size++] = o;
+    }
+    // Moves every entry of `from` into this list, which must be empty; `from` is left empty.
+    void take(SQOuterList& from) {
+        reserve(from._size);
+        for (SQOuter* p : from) _data[_size++] = p;
+        from._size = 0;
+    }
+
+  private:
+    void grow(size_t n) {
+        SQOuter** d = static_cast<SQOuter**>(malloc(n * sizeof(SQOuter*)));
+        if (!d) throw std::bad_alloc();
+        if (_size) memcpy(d, _data, _size * sizeof(SQOuter*));
+        if (_data != _inline) free(_data);
+        _data = d;
+        _cap = (uint32_t)n;
+    }
+    SQOuter* _inline[4];
+    SQOuter** _data = _inline;
+    uint32_t _size = 0, _cap = 4;
+};
+
 struct SQClosure : SQRefCounted {
-    SQFunctionProto* _function;    // counted
-    std::vector<SQOuter*> _outers; // counted
+    SQFunctionProto* _function; // counted
+    SQOuterList _outers;
     std::vector<SQObjectPtr> _defaults;
     SQObjectPtr _env;         // weak reference or null
     SQClass* _base = nullptr; // class the method was added to (not counted: the class holds us)
