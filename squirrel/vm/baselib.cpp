@@ -29,7 +29,6 @@ SQInteger vm_typemask_of(const SQObject& o) {
     return _RAW_TYPE(sq_type(o));
 }
 
-
 // ---------------------------------------------------------------- output
 static void print_text(HSQUIRRELVM v, SQPRINTFUNCTION f, SQInteger idx) {
     SQObjectPtr s;
@@ -489,9 +488,9 @@ static SQInteger array_find(HSQUIRRELVM v) {
 // calls f with `this` and the given arguments; result in res
 // Calls f with `this` and the arguments written straight above the top (no temporary copies:
 // sort comparators and the like come here once per element).
-static bool call_fn(HSQUIRRELVM v, const SQObjectPtr& f, const SQObjectPtr& self,
-                    std::initializer_list<std::reference_wrapper<const SQObjectPtr>> args,
-                    SQObjectPtr& res) {
+VM_ALWAYS_INLINE static inline bool
+call_fn(HSQUIRRELVM v, const SQObjectPtr& f, const SQObjectPtr& self,
+        std::initializer_list<std::reference_wrapper<const SQObjectPtr>> args, SQObjectPtr& res) {
     SQInteger nb = v->_top;
     SQInteger n = (SQInteger)args.size() + 1;
     if (!v->CheckStack(n + 1)) {
@@ -567,8 +566,9 @@ static SQInteger array_filter(HSQUIRRELVM v) {
     return 1;
 }
 
-static bool sort_compare(HSQUIRRELVM v, const SQObjectPtr& a, const SQObjectPtr& b,
-                         const SQObjectPtr* f, SQInteger& ret) {
+VM_ALWAYS_INLINE static inline bool sort_compare(HSQUIRRELVM v, const SQObjectPtr& a,
+                                                 const SQObjectPtr& b, const SQObjectPtr* f,
+                                                 SQInteger& ret) {
     if (!f) return v->Compare3(a, b, ret);
     SQObjectPtr res;
     if (!call_fn(v, *f, v->_roottable, {a, b}, res)) return false;

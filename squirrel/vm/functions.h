@@ -62,7 +62,7 @@ struct SQOuter : SQRefCounted {
 // A closure's outers (counted by the closure): most closures capture a few, kept inside the
 // closure object itself instead of in an allocation of their own.
 class SQOuterList {
-  public:
+public:
     SQOuterList() = default;
     SQOuterList(const SQOuterList&) = delete;
     SQOuterList& operator=(const SQOuterList& o) {
@@ -98,7 +98,7 @@ class SQOuterList {
         from._size = 0;
     }
 
-  private:
+private:
     void grow(size_t n) {
         SQOuter** d = static_cast<SQOuter**>(malloc(n * sizeof(SQOuter*)));
         if (!d) throw std::bad_alloc();
