@@ -137,6 +137,14 @@ SQString* SQString::Create(SQSharedState* ss, const SQChar* s, SQInteger len) {
 }
 
 SQString* SQString::CreateAscii(SQSharedState* ss, const char* s) {
+    // names and short messages (type names, "true") widen on the stack
+    SQChar buf[64];
+    SQInteger n = 0;
+    while (n < 64 && s[n]) {
+        buf[n] = (SQChar)(unsigned char)s[n];
+        n++;
+    }
+    if (n < 64) return Create(ss, buf, n);
     sqstring w = vm_ascii(s);
     return Create(ss, w.data(), (SQInteger)w.size());
 }
