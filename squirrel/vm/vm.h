@@ -303,10 +303,15 @@ inline SQInteger vm_bitwise(SQOpcode op, SQInteger x, SQInteger y) {
 
 VM_ALWAYS_INLINE inline bool SQVM::EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall) {
     (void)tailcall;
-    SQInteger maxframes = _sharedstate->_maxframes + (_errorreported ? SQ_HANDLER_FRAMES : 0);
-    if ((SQInteger)_callstack.size() >= maxframes || newtop + 16 >= SlotLimit()) {
-        FailWith("stack overflow");
-        return false;
+    // the limits without the error handler's reserve first; only near them does the reserve
+    // decide
+    if ((SQInteger)_callstack._size >= _sharedstate->_maxframes ||
+        newtop + 16 >= _stackcap - SQ_HANDLER_SLOTS) [[unlikely]] {
+        SQInteger maxframes = _sharedstate->_maxframes + (_errorreported ? SQ_HANDLER_FRAMES : 0);
+        if ((SQInteger)_callstack.size() >= maxframes || newtop + 16 >= SlotLimit()) {
+            FailWith("stack overflow");
+            return false;
+        }
     }
     // through a local: with -fno-strict-aliasing every store would reload `ci`
     SQCallInfo* const c = _callstack.emplace_back();
