@@ -28,12 +28,51 @@ void SQSharedState::Init(SQVM* root) {
 
 SQSharedState::~SQSharedState() {}
 
+// ---------------------------------------------------------------- reserved blocks
+// The two reserved blocks of a finished thread that stayed shallow are kept (up to 64 blocks
+// per OS thread) for the next threads: a game that starts threads every frame would otherwise
+// map, fault in and unmap both for each. Only blocks with at most 64 KiB touched are kept, so
+// the cache holds at most 4 MiB of memory.
+namespace {
+struct ReservedBlocks {
+    struct Entry {
+        void* mem;
+        size_t bytes;
+    };
+    Entry kept[64];
+    int n = 0;
+    bool gone = false; // the OS thread is ending: blocks go straight back
+    ~ReservedBlocks() {
+        for (int i = 0; i < n; i++) munmap(kept[i].mem, kept[i].bytes);
+        n = 0;
+        gone = true;
+    }
+    void* Take(size_t bytes) {
+        for (int i = 0; i < n; i++)
+            if (kept[i].bytes == bytes) {
+                void* mem = kept[i].mem;
+                kept[i] = kept[--n];
+                return mem;
+            }
+        void* mem = mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        return mem == MAP_FAILED ? nullptr : mem;
+    }
+    void Give(void* mem, size_t bytes, size_t touched) {
+        if (!gone && touched <= (64u << 10) && n < 64)
+            kept[n++] = {mem, bytes};
+        else
+            munmap(mem, bytes);
+    }
+};
+thread_local ReservedBlocks g_reserved;
+} // namespace
+
 // ---------------------------------------------------------------- call stack
 void SQCallStack::reserve(size_t n) {
     if (_data) return;
-    void* mem = mmap(nullptr, sizeof(SQCallInfo) * n, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (mem == MAP_FAILED) return;
+    void* mem = g_reserved.Take(sizeof(SQCallInfo) * n);
+    if (!mem) return;
     _data = (SQCallInfo*)mem;
     _cap = n;
 }
@@ -41,7 +80,7 @@ void SQCallStack::reserve(size_t n) {
 SQCallStack::~SQCallStack() {
     if (!_data) return;
     for (size_t i = 0; i < _init; i++) _data[i].~SQCallInfo();
-    munmap(_data, sizeof(SQCallInfo) * _cap);
+    g_reserved.Give(_data, sizeof(SQCallInfo) * _cap, sizeof(SQCallInfo) * _init);
 }
 
 // ---------------------------------------------------------------- VM
@@ -50,9 +89,8 @@ SQVM::SQVM(SQSharedState* ss) : _sharedstate(ss) {}
 bool SQVM::Init(SQVM* friendvm, SQInteger stacksize) {
     (void)stacksize;
     _stackcap = SQ_STACK_SLOTS;
-    void* mem = mmap(nullptr, sizeof(SQObjectPtr) * _stackcap, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (mem == MAP_FAILED) return false;
+    void* mem = g_reserved.Take(sizeof(SQObjectPtr) * _stackcap);
+    if (!mem) return false;
     _stack = (SQObjectPtr*)mem;
     EnsureInit(64);
     _callstack.reserve(SQ_MAX_FRAMES + SQ_HANDLER_FRAMES + 8);
@@ -68,7 +106,8 @@ SQVM::~SQVM() {
     Finalize();
     if (_stack) {
         for (SQInteger i = 0; i < _stackinit; i++) _stack[i].~SQObjectPtr();
-        munmap(_stack, sizeof(SQObjectPtr) * _stackcap);
+        g_reserved.Give(_stack, sizeof(SQObjectPtr) * _stackcap,
+                        sizeof(SQObjectPtr) * (size_t)_stackinit);
         _stack = nullptr;
     }
 }
