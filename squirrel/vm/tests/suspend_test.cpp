@@ -110,19 +110,19 @@ TEST(Suspend, ThreadsSuspendIndependently) {
 // after a deep one (whose stack is not kept) and while earlier ones are still suspended.
 TEST(Suspend, ThreadsStartedOneAfterAnotherStartClean) {
     TestVM t;
-    ASSERT_TRUE(t.run(
-        "function down(n) { local pad = [n]; return n == 0 ? suspend(pad) : down(n - 1); }"
-        "local kept = [];"
-        "local sum = 0;"
-        "for (local k = 0; k < 200; k++) {"
-        "  local th = newthread(function(depth, k) { local a; local r = down(depth);"
-        "                                          return (a == null ? 0 : 1000) + r + k; });"
-        "  local first = th.call(k % 50 == 0 ? 5000 : k % 7, k);"
-        "  if (first[0] != 0) sum += 100000;"
-        "  if (k % 3 == 0) kept.push(th); else sum += th.wakeup(1) - k - 1;"
-        "}"
-        "foreach (th in kept) sum += th.getstatus() == \"suspended\" ? 0 : 1;"
-        "print(sum + \" \" + kept.len());"));
+    ASSERT_TRUE(
+        t.run("function down(n) { local pad = [n]; return n == 0 ? suspend(pad) : down(n - 1); }"
+              "local kept = [];"
+              "local sum = 0;"
+              "for (local k = 0; k < 200; k++) {"
+              "  local th = newthread(function(depth, k) { local a; local r = down(depth);"
+              "                                          return (a == null ? 0 : 1000) + r + k; });"
+              "  local first = th.call(k % 50 == 0 ? 5000 : k % 7, k);"
+              "  if (first[0] != 0) sum += 100000;"
+              "  if (k % 3 == 0) kept.push(th); else sum += th.wakeup(1) - k - 1;"
+              "}"
+              "foreach (th in kept) sum += th.getstatus() == \"suspended\" ? 0 : 1;"
+              "print(sum + \" \" + kept.len());"));
     EXPECT_EQ(TestVM::out, "0 67");
 }
 
