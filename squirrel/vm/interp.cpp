@@ -1066,8 +1066,10 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
         } else if (!trapped && raiseerror) {
             if (!_error_reported) ReportToHandler(currerror);
             _error_reported = false;
-        } else if (!trapped && transparent && !_error_reported) {
-            // find the execution that decides: the first enclosing one that is not transparent
+        } else if (!trapped && transparent && !_error_reported && sq_type(currerror) != OT_NULL) {
+            // find the execution that decides: the first enclosing one that is not transparent.
+            // A null error is left to the caller: from _get it means "not found", and whatever
+            // the caller raises instead is reported where it is raised.
             SQInteger inner = rootidx;
             for (SQInteger k = (SQInteger)_execs.size() - 2; k >= 0; k--) {
                 const ExecRec& a = _execs[k];
