@@ -353,7 +353,7 @@ TEST_F(GlTest, LinesCoverThePixelsBetweenTheirPoints) {
 class BrokenEffect final : public IEffect2d {
 public:
     uint32_t getType() override { return 99; }
-    std::shared_ptr<IShader> createShader(IEngine& engine) override {
+    std::shared_ptr<IShader> createShader(IEngine& engine, bool) override {
         return engine.createShader("this is not GLSL");
     }
     bool apply(IEngine&, IShader&, const std::shared_ptr<ITexture>&) override { return true; }
