@@ -66,12 +66,12 @@ void Context::endFrame(const std::shared_ptr<ITexture>& screen) {
         quad_->clear();
         quad_->append(q, sizeof q);
         engine_->setTarget(nullptr);
-        // The window shows the canvas over black, whatever the canvas's alpha.
-        engine_->clearColor(0xFF000000);
         screenShader_->setTexture("texBase", screen);
         screenShader_->setInt("nTargetWidth", engine_->getWidth());
         screenShader_->setInt("nTargetHeight", engine_->getHeight());
-        engine_->setBlendMode(BlendNormal);
+        // The copy covers the whole viewport and its shader composes the canvas over black
+        // itself, so the window needs neither a clear nor blending.
+        engine_->setBlendMode(BlendNone);
         engine_->setVertexBuffer(quad_);
         if (screenShader_->begin()) {
             engine_->drawPrimitive(TriangleFan, 2, 0);

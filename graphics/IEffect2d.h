@@ -1,6 +1,6 @@
 #pragma once
-// How the pixels of a canvas draw are coloured. One shader per effect type and renderer; the
-// effect sets its parameters before each batch.
+// How the pixels of a canvas draw are coloured. One shader per effect type and kind of batch
+// (textured or not); the effect sets its parameters before each batch.
 #include "graphics/IEngine.h"
 
 #include <cstdint>
@@ -12,7 +12,8 @@ class IEffect2d {
 public:
     virtual ~IEffect2d() = default;
     virtual uint32_t getType() = 0;
-    virtual std::shared_ptr<IShader> createShader(IEngine& engine) = 0;
+    // The shader for textured batches or for untextured ones.
+    virtual std::shared_ptr<IShader> createShader(IEngine& engine, bool textured) = 0;
     // texture is empty for untextured batches.
     virtual bool apply(IEngine& engine, IShader& shader, const std::shared_ptr<ITexture>& texture) = 0;
 };

@@ -12,9 +12,9 @@ uint8_t* MemoryVertexBuffer::getVertex(uint32_t i) {
 
 void MemoryVertexBuffer::append(const void* bytes, size_t length) {
     if (!bytes || !length) return;
-    size_t at = bytes_.size();
-    bytes_.resize(at + length);
-    std::memcpy(bytes_.data() + at, bytes, length);
+    // insert copies straight in; resize would first zero the bytes (a quad per draw call).
+    const auto* from = static_cast<const uint8_t*>(bytes);
+    bytes_.insert(bytes_.end(), from, from + length);
     ++version_;
 }
 
@@ -26,9 +26,9 @@ uint8_t* MemoryIndexBuffer::getIndex(uint32_t i) {
 
 void MemoryIndexBuffer::append(const void* bytes, size_t length) {
     if (!bytes || !length) return;
-    size_t at = bytes_.size();
-    bytes_.resize(at + length);
-    std::memcpy(bytes_.data() + at, bytes, length);
+    // insert copies straight in; resize would first zero the bytes (a quad per draw call).
+    const auto* from = static_cast<const uint8_t*>(bytes);
+    bytes_.insert(bytes_.end(), from, from + length);
     ++version_;
 }
 

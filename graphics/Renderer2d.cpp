@@ -4,11 +4,12 @@
 
 namespace KoGraphics {
 
-std::shared_ptr<IShader> ShaderCache::get(IEngine& engine, IEffect2d& effect) {
-    auto it = shaders_.find(effect.getType());
+std::shared_ptr<IShader> ShaderCache::get(IEngine& engine, IEffect2d& effect, bool textured) {
+    const std::pair<uint32_t, bool> key{effect.getType(), textured};
+    auto it = shaders_.find(key);
     if (it != shaders_.end()) return it->second;
-    auto shader = effect.createShader(engine);
-    shaders_.emplace(effect.getType(), shader);
+    auto shader = effect.createShader(engine, textured);
+    shaders_.emplace(key, shader);
     return shader;
 }
 
@@ -143,7 +144,7 @@ bool Renderer2d::flush() {
     if (!count_) return true;
     IEffect2d& effect = effect_ ? *effect_ : *basicEffect();
     bool ok = false;
-    if (auto shader = cache_->get(*engine_, effect)) {
+    if (auto shader = cache_->get(*engine_, effect, bool(texture_))) {
         engine_->setTarget(target_);
         engine_->setBlendMode(blend_); // an unknown mode keeps the previous one
         if (quads_ && !quadIndicesFor(count_ / 2)) expandQuads();

@@ -15,12 +15,12 @@ namespace KoGraphics {
 // Compiled shaders by effect type, shared by the renderers of one engine.
 class ShaderCache {
 public:
-    // The shader for the effect's type, compiled on first use; empty when it cannot be made
-    // (a failure is remembered, so a broken effect is not recompiled every batch).
-    std::shared_ptr<IShader> get(IEngine& engine, IEffect2d& effect);
+    // The shader for the effect's type and kind of batch, compiled on first use; empty when it
+    // cannot be made (a failure is remembered, so a broken effect is not recompiled every batch).
+    std::shared_ptr<IShader> get(IEngine& engine, IEffect2d& effect, bool textured);
 
 private:
-    std::map<uint32_t, std::shared_ptr<IShader>> shaders_;
+    std::map<std::pair<uint32_t, bool>, std::shared_ptr<IShader>> shaders_;
 };
 
 class Renderer2d {

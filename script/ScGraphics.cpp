@@ -115,6 +115,23 @@ bool intAt(HSQUIRRELVM v, SQInteger arr, SQInteger i, int32_t& out) {
     return ok;
 }
 
+// Elements 0 .. n-1 (n at most 4) of the array at arr as intAt reads them, in one call into
+// the VM instead of a push, get and pop per element: the draw calls read their [x, y],
+// rectangles and colours this way.
+bool intsAt(HSQUIRRELVM v, SQInteger arr, SQInteger n, int32_t* out) {
+    HSQOBJECT e[4];
+    if (n > 4 || SQ_FAILED(sq_getarrayelements(v, arr, 0, n, e))) return false;
+    for (SQInteger i = 0; i < n; ++i) {
+        if (e[i]._type == OT_INTEGER)
+            out[i] = int32_t(e[i]._unVal.nInteger);
+        else if (e[i]._type == OT_FLOAT)
+            out[i] = int32_t(e[i]._unVal.fFloat);
+        else
+            return false;
+    }
+    return true;
+}
+
 SQInteger arrayLength(HSQUIRRELVM v, SQInteger idx) {
     return sq_gettype(v, idx) == OT_ARRAY ? sq_getsize(v, idx) : -1;
 }
@@ -127,9 +144,7 @@ uint32_t byte(int32_t n) {
 bool readColor(HSQUIRRELVM v, SQInteger idx, Color& out) {
     SQInteger n = arrayLength(v, idx);
     int32_t c[4];
-    if (n != 1 && n != 3 && n != 4) return false;
-    for (SQInteger i = 0; i < n; ++i)
-        if (!intAt(v, idx, i, c[i])) return false;
+    if ((n != 1 && n != 3 && n != 4) || !intsAt(v, idx, n, c)) return false;
     if (n == 1) out = makeColor(byte(c[0]), 255, 255, 255);
     if (n == 3) out = makeColor(255, byte(c[0]), byte(c[1]), byte(c[2]));
     if (n == 4) out = makeColor(byte(c[0]), byte(c[1]), byte(c[2]), byte(c[3]));
@@ -152,17 +167,18 @@ bool optBlend(HSQUIRRELVM v, SQInteger idx, uint32_t& out) {
 }
 
 bool readRect(HSQUIRRELVM v, SQInteger idx, Rect& out) {
-    if (arrayLength(v, idx) != 4) return false;
-    return intAt(v, idx, 0, out.left) && intAt(v, idx, 1, out.top) && intAt(v, idx, 2, out.right) &&
-           intAt(v, idx, 3, out.bottom);
+    int32_t c[4];
+    if (arrayLength(v, idx) != 4 || !intsAt(v, idx, 4, c)) return false;
+    out = {c[0], c[1], c[2], c[3]};
+    return true;
 }
 
 bool readDestination(HSQUIRRELVM v, SQInteger idx, Destination& out) {
     SQInteger n = arrayLength(v, idx);
     if (n == 2) {
-        int32_t x, y;
-        if (!intAt(v, idx, 0, x) || !intAt(v, idx, 1, y)) return false;
-        out = Destination::point(x, y);
+        int32_t xy[2];
+        if (!intsAt(v, idx, 2, xy)) return false;
+        out = Destination::point(xy[0], xy[1]);
         return true;
     }
     Rect r;
@@ -808,9 +824,10 @@ SQInteger transformTransform(HSQUIRRELVM v) {
 // their effects while loading, and a first use in the middle of play (the game-over screen's
 // sepia) would spend the compile in that frame (some 12 ms with the software driver and no
 // shader cache) and add a megabyte of driver memory long after the start. The engine keeps
-// one shader per effect type, so this costs nothing more.
+// one shader per effect type and kind of batch, so this costs nothing more; effects colour
+// images, so the textured one is made here.
 void prepareShader(IEffect2d& effect) {
-    if (g.context) g.context->getShaderCache()->get(*g.context->getEngine(), effect);
+    if (g.context) g.context->getShaderCache()->get(*g.context->getEngine(), effect, true);
 }
 
 template <std::shared_ptr<IEffect2d> (*Make)()>

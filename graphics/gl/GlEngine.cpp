@@ -186,12 +186,12 @@ private:
 
 class GlTarget final : public ITarget {
 public:
-    GlTarget(DevicePtr device, std::shared_ptr<GlTexture> texture, GLuint fbo, GLuint depth)
-        : device_(std::move(device)), texture_(std::move(texture)), fbo_(fbo), depth_(depth) {}
+    GlTarget(DevicePtr device, std::shared_ptr<GlTexture> texture, GLuint fbo)
+        : device_(std::move(device)), texture_(std::move(texture)), fbo_(fbo) {}
     ~GlTarget() override {
         if (!device_->alive) return;
         device_->gl.DeleteFramebuffers(1, &fbo_);
-        device_->gl.DeleteRenderbuffers(1, &depth_);
+        if (depth_) device_->gl.DeleteRenderbuffers(1, &depth_);
     }
     uint16_t getWidth() override { return texture_->getWidth(); }
     uint16_t getHeight() override { return texture_->getHeight(); }
@@ -223,11 +223,21 @@ public:
             std::fputs("バックアップからの復元に失敗\n", stderr);
     }
     GLuint fbo() const { return fbo_; }
+    // The depth buffer comes with the first depth test or depth clear on this target (it must
+    // be the bound one): 2D drawing never needs it, and llvmpipe pays for an attached one.
+    void needDepth() {
+        if (depth_) return;
+        auto& gl = device_->gl;
+        gl.GenRenderbuffers(1, &depth_);
+        gl.BindRenderbuffer(GL_RENDERBUFFER, depth_);
+        gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, getWidth(), getHeight());
+        gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth_);
+    }
 
 private:
     DevicePtr device_;
     std::shared_ptr<GlTexture> texture_;
-    GLuint fbo_, depth_;
+    GLuint fbo_, depth_ = 0;
     std::vector<uint8_t> backup_;
 };
 
@@ -465,17 +475,13 @@ public:
         GLuint id = makeTexture(gl, w, h, format, zeros.data());
         if (!id) return nullptr;
         auto texture = std::make_shared<GlTexture>(d_, id, w, h, format);
-        GLuint fbo = 0, depth = 0;
-        gl.GenRenderbuffers(1, &depth);
-        gl.BindRenderbuffer(GL_RENDERBUFFER, depth);
-        gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, w, h);
+        GLuint fbo = 0;
         gl.GenFramebuffers(1, &fbo);
         gl.BindFramebuffer(GL_FRAMEBUFFER, fbo);
         gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, id, 0);
-        gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth);
         bool complete = gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
         bindCurrentTarget();
-        auto target = std::make_shared<GlTarget>(d_, std::move(texture), fbo, depth);
+        auto target = std::make_shared<GlTarget>(d_, std::move(texture), fbo);
         if (!complete) return nullptr;
         targets_.push_back(target);
         return target;
@@ -572,6 +578,7 @@ public:
         if (target == target_) return true;
         target_ = std::static_pointer_cast<GlTarget>(std::move(target));
         bindCurrentTarget();
+        if (target_ && depthTest_) target_->needDepth();
         applyViewport();
         applyCull();
         return true;
@@ -600,6 +607,7 @@ public:
     }
     bool clearDepth(float z) override {
         auto& gl = d_->gl;
+        if (target_) target_->needDepth();
         gl.DepthMask(GL_TRUE);
         gl.ClearDepth(z);
         gl.Clear(GL_DEPTH_BUFFER_BIT);
@@ -607,6 +615,8 @@ public:
     }
     bool setDepthTest(bool on) override {
         auto& gl = d_->gl;
+        depthTest_ = on;
+        if (on && target_) target_->needDepth();
         if (on) {
             gl.Enable(GL_DEPTH_TEST);
             gl.DepthFunc(GL_LEQUAL);
@@ -827,6 +837,7 @@ private:
     bool pending_ = false;
     int savedX_ = 0, savedY_ = 0, savedW_ = 0, savedH_ = 0;
     uint32_t blendMode_ = BlendNone, cullMode_ = CullNone;
+    bool depthTest_ = false;
     std::shared_ptr<GlTarget> target_;
     std::shared_ptr<IVertexBuffer> vertices_;
     std::shared_ptr<IIndexBuffer> indices_;

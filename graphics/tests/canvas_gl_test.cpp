@@ -1,5 +1,8 @@
 // Canvases drawn by the OpenGL engine and read back from their targets.
+#include "graphics/Context.h"
 #include "graphics/tests/Support.h"
+
+#include <SDL.h>
 
 #include <algorithm>
 
@@ -353,7 +356,7 @@ TEST_F(GlTest, LinesCoverThePixelsBetweenTheirPoints) {
 class BrokenEffect final : public IEffect2d {
 public:
     uint32_t getType() override { return 99; }
-    std::shared_ptr<IShader> createShader(IEngine& engine) override {
+    std::shared_ptr<IShader> createShader(IEngine& engine, bool) override {
         return engine.createShader("this is not GLSL");
     }
     bool apply(IEngine&, IShader&, const std::shared_ptr<ITexture>&) override { return true; }
@@ -465,6 +468,30 @@ TEST_F(GlTest, TexturesUpdateAndLockRectangles) {
     EXPECT_EQ(got, white);
     t->unlock();
     EXPECT_FLOAT_EQ(t->getU(2), 0.5f);
+}
+
+// The window shows the screen canvas over black, whatever its alpha and whatever the window
+// held before: the copy neither blends nor leaves old pixels. Read from the back buffer after
+// the swap, which llvmpipe leaves holding the presented frame.
+TEST_F(GlTest, TheWindowShowsTheCanvasOverBlack) {
+    using ReadPixels = void (*)(int, int, int, int, unsigned, unsigned, void*);
+    auto readPixels = reinterpret_cast<ReadPixels>(SDL_GL_GetProcAddress("glReadPixels"));
+    ASSERT_TRUE(readPixels);
+    auto context = Context::create(engine);
+    ASSERT_TRUE(context);
+    auto screen = canvas(64, 64);
+    auto shown = [&](Color fill) {
+        screen->clear(fill);
+        context->beginFrame();
+        context->endFrame(screen->getTexture());
+        uint8_t rgba[4] = {};
+        readPixels(10, 10, 1, 1, 0x1908, 0x1401, rgba); // GL_RGBA, GL_UNSIGNED_BYTE
+        return makeColor(rgba[3], rgba[0], rgba[1], rgba[2]);
+    };
+    EXPECT_EQ(shown(0xFF20C0FF), 0xFF20C0FFu);
+    EXPECT_EQ(shown(0x80FF4000), 0xFF802000u); // half alpha: half of each channel over black
+    EXPECT_EQ(shown(0x00FFFFFF), 0xFF000000u); // transparent: black, not the frame before
+    EXPECT_EQ(shown(0xFF20C0FF), 0xFF20C0FFu);
 }
 
 } // namespace

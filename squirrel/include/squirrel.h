@@ -298,6 +298,10 @@ SQUIRREL_API SQRESULT sq_newmember(HSQUIRRELVM v, SQInteger idx, SQBool bstatic)
 SQUIRREL_API SQRESULT sq_rawnewmember(HSQUIRRELVM v, SQInteger idx, SQBool bstatic);
 SQUIRREL_API SQRESULT sq_arrayappend(HSQUIRRELVM v, SQInteger idx);
 SQUIRREL_API SQRESULT sq_arraypop(HSQUIRRELVM v, SQInteger idx, SQBool pushval);
+/* Copies elements first .. first+count-1 of the array at idx into out, without taking
+   references (as sq_getstackobj): for reading numbers out of small argument arrays at once. */
+SQUIRREL_API SQRESULT sq_getarrayelements(HSQUIRRELVM v, SQInteger idx, SQInteger first,
+                                          SQInteger count, HSQOBJECT* out);
 SQUIRREL_API SQRESULT sq_arrayresize(HSQUIRRELVM v, SQInteger idx, SQInteger newsize);
 SQUIRREL_API SQRESULT sq_arrayreverse(HSQUIRRELVM v, SQInteger idx);
 SQUIRREL_API SQRESULT sq_arrayremove(HSQUIRRELVM v, SQInteger idx, SQInteger itemidx);

@@ -961,6 +961,21 @@ SQRESULT sq_rawnewmember(HSQUIRRELVM v, SQInteger idx, SQBool bstatic) {
     return newmember_impl(v, idx, bstatic, true);
 }
 
+SQRESULT sq_getarrayelements(HSQUIRRELVM v, SQInteger idx, SQInteger first, SQInteger count,
+                             HSQOBJECT* out) {
+    const SQObjectPtr& o = API_STACK(v, idx);
+    if (sq_type(o) != OT_ARRAY) return api_error(v, "the object is not an array");
+    const SQArray* a = _array(o);
+    if (first < 0 || count < 0 || count > a->Size() - first)
+        return api_error(v, "index out of range");
+    for (SQInteger i = 0; i < count; ++i) {
+        const SQObjectPtr& e = a->_values[size_t(first + i)];
+        out[i]._type = e._type;
+        out[i]._unVal = e._unVal;
+    }
+    return SQ_OK;
+}
+
 SQRESULT sq_arrayappend(HSQUIRRELVM v, SQInteger idx) {
     SQObjectPtr a = API_STACK(v, idx);
     if (sq_type(a) != OT_ARRAY) return api_error(v, "the object is not an array");

@@ -352,3 +352,39 @@ TEST(ApiStack, RawgetOnArraysReplacesTheIndex) {
     EXPECT_TRUE(SQ_FAILED(sq_rawget(v, 1)));
     EXPECT_EQ(sq_gettop(v), 1);
 }
+
+// Elements come out as they are, the stack is left alone, and a range past either end or
+// anything but an array fails without writing.
+TEST(ApiStack, GetArrayElementsCopiesARange) {
+    TestVM t;
+    HSQUIRRELVM v = t.v;
+    sq_newarray(v, 0);
+    sq_pushinteger(v, 7);
+    sq_arrayappend(v, 1);
+    sq_pushfloat(v, 2.5f);
+    sq_arrayappend(v, 1);
+    sq_pushnull(v);
+    sq_arrayappend(v, 1);
+    HSQOBJECT out[4];
+    for (auto& o : out) o._type = OT_BOOL;
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_getarrayelements(v, -1, 0, 3, out)));
+    EXPECT_EQ(sq_gettop(v), 1);
+    EXPECT_EQ(out[0]._type, OT_INTEGER);
+    EXPECT_EQ(sq_objtointeger(&out[0]), 7);
+    EXPECT_EQ(out[1]._type, OT_FLOAT);
+    EXPECT_FLOAT_EQ(sq_objtofloat(&out[1]), 2.5f);
+    EXPECT_EQ(out[2]._type, OT_NULL);
+    EXPECT_EQ(out[3]._type, OT_BOOL);
+    ASSERT_TRUE(SQ_SUCCEEDED(sq_getarrayelements(v, 1, 1, 1, out + 3)));
+    EXPECT_EQ(out[3]._type, OT_FLOAT);
+    EXPECT_TRUE(SQ_SUCCEEDED(sq_getarrayelements(v, 1, 3, 0, out))); // empty, at the end
+    out[0]._type = OT_BOOL;
+    EXPECT_TRUE(SQ_FAILED(sq_getarrayelements(v, 1, 2, 2, out)));
+    EXPECT_TRUE(SQ_FAILED(sq_getarrayelements(v, 1, -1, 1, out)));
+    EXPECT_TRUE(SQ_FAILED(sq_getarrayelements(v, 1, 0, -1, out)));
+    EXPECT_TRUE(SQ_FAILED(sq_getarrayelements(v, 1, 4, 0, out)));
+    EXPECT_EQ(out[0]._type, OT_BOOL);
+    sq_newtable(v);
+    EXPECT_TRUE(SQ_FAILED(sq_getarrayelements(v, -1, 0, 0, out)));
+    EXPECT_EQ(sq_gettop(v), 2);
+}
