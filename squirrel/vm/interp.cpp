@@ -673,9 +673,10 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             goto frame_changed;
                         }
                         case OT_NATIVECLOSURE: {
-                            SQObjectPtr keep(fn), ret;
+                            // no extra reference: the native's frame holds one for the call
+                            SQObjectPtr ret;
                             bool suspend;
-                            if (!CallNative(_nativeclosure(keep), nargs, sbase, ret, suspend))
+                            if (!CallNative(_nativeclosure(fn), nargs, sbase, ret, suspend))
                                 goto exception_trap;
                             if (suspend) {
                                 if (_nexecs != 1 || _nmetacalls > 0) {
