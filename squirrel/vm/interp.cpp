@@ -673,10 +673,9 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             goto frame_changed;
                         }
                         case OT_NATIVECLOSURE: {
-                            // no extra reference: the native's frame holds one for the call
-                            SQObjectPtr ret;
+                            SQObjectPtr keep(fn), ret;
                             bool suspend;
-                            if (!CallNative(_nativeclosure(fn), nargs, sbase, ret, suspend))
+                            if (!CallNative(_nativeclosure(keep), nargs, sbase, ret, suspend))
                                 goto exception_trap;
                             if (suspend) {
                                 if (_nexecs != 1 || _nmetacalls > 0) {
