@@ -9,10 +9,18 @@
 // ---------------------------------------------------------------- arrays
 #if defined(__SANITIZE_ADDRESS__)
 // plain allocations, so that the sanitizer sees every use after free
-void* SQArray::operator new(size_t n) { return ::operator new(n); }
-void SQArray::operator delete(void* p, size_t) { ::operator delete(p); }
-void* vm_small_values_alloc(size_t n) { return ::operator new(n); }
-void vm_small_values_free(void* p, size_t) { ::operator delete(p); }
+void* SQArray::operator new(size_t n) {
+    return ::operator new(n);
+}
+void SQArray::operator delete(void* p, size_t) {
+    ::operator delete(p);
+}
+void* vm_small_values_alloc(size_t n) {
+    return ::operator new(n);
+}
+void vm_small_values_free(void* p, size_t) {
+    ::operator delete(p);
+}
 #else
 namespace {
 constexpr int kMaxFree = 64;      // blocks kept per list and thread

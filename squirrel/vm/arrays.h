@@ -7,13 +7,18 @@
 void* vm_small_values_alloc(size_t n);
 void vm_small_values_free(void* p, size_t n);
 
-template <class T> struct SQSmallPoolAlloc {
+template <class T>
+struct SQSmallPoolAlloc {
     using value_type = T;
     SQSmallPoolAlloc() = default;
-    template <class U> SQSmallPoolAlloc(const SQSmallPoolAlloc<U>&) {}
+    template <class U>
+    SQSmallPoolAlloc(const SQSmallPoolAlloc<U>&) {}
     T* allocate(size_t n) { return static_cast<T*>(vm_small_values_alloc(n * sizeof(T))); }
     void deallocate(T* p, size_t n) { vm_small_values_free(p, n * sizeof(T)); }
-    template <class U> bool operator==(const SQSmallPoolAlloc<U>&) const { return true; }
+    template <class U>
+    bool operator==(const SQSmallPoolAlloc<U>&) const {
+        return true;
+    }
 };
 
 using SQArrayValues = std::vector<SQObjectPtr, SQSmallPoolAlloc<SQObjectPtr>>;
