@@ -72,6 +72,7 @@ void sq_close(HSQUIRRELVM v) {
     ss->_constructorname.Null();
     ss->_thisname.Null();
     ss->_vargvname.Null();
+    for (auto& n : ss->_typenames) n.Null();
     for (SQRefCounted* o : all)
         if (--o->_uiRef == 0) vm_destroy(o);
     if (root->_uiRef > 0 && --root->_uiRef == 0) vm_destroy(root);

@@ -390,7 +390,7 @@ static SQInteger table_getdelegate(HSQUIRRELVM v) {
 }
 
 // ---------------------------------------------------------------- array delegate
-static std::vector<SQObjectPtr>& AV(HSQUIRRELVM v) {
+static SQArrayValues& AV(HSQUIRRELVM v) {
     return _array(SO(1))->_values;
 }
 static SQInteger array_len(HSQUIRRELVM v) {
@@ -409,7 +409,7 @@ static SQInteger array_append(HSQUIRRELVM v) {
     return 0;
 }
 static SQInteger array_extend(HSQUIRRELVM v) {
-    std::vector<SQObjectPtr> src = _array(SO(2))->_values;
+    SQArrayValues src = _array(SO(2))->_values;
     if (!room_for(v, (SQInteger)src.size())) return SQ_ERROR;
     AV(v).reserve(AV(v).size() + src.size());
     for (auto& x : src) AV(v).push_back(x);
@@ -586,7 +586,7 @@ VM_ALWAYS_INLINE static inline bool sort_compare(HSQUIRRELVM v, const SQObjectPt
 
 // The heap sort scripts observe (the order of equal keys and the comparator calls are part of
 // the behaviour): the children of i are 2i and 2i+1, so the root is its own first child.
-static bool sift_down(HSQUIRRELVM v, std::vector<SQObjectPtr>& arr, SQInteger root,
+static bool sift_down(HSQUIRRELVM v, SQArrayValues& arr, SQInteger root,
                       SQInteger bottom, const SQObjectPtr* f) {
     while (root * 2 <= bottom) {
         SQInteger child = root * 2;
@@ -616,7 +616,7 @@ static SQInteger array_sort(HSQUIRRELVM v) {
         fn = SO(2);
         f = &fn;
     }
-    std::vector<SQObjectPtr> arr = _array(self)->_values;
+    SQArrayValues arr = _array(self)->_values;
     SQInteger n = (SQInteger)arr.size();
     if (n > 1) {
         for (SQInteger i = n / 2; i >= 0; i--)
@@ -655,7 +655,7 @@ static SQInteger closure_pcall(HSQUIRRELVM v) {
 static SQInteger closure_acall_impl(HSQUIRRELVM v, bool raise) {
     SQObjectPtr f = SO(1);
     SQObjectPtr arr = SO(2);
-    std::vector<SQObjectPtr> args = _array(arr)->_values;
+    SQArrayValues args = _array(arr)->_values;
     if (args.empty()) return sq_throwerror(v, u"wrong number of parameters");
     SQInteger nb = v->_top;
     if (!v->CheckStack((SQInteger)args.size() + 1)) return sq_throwerror(v, u"stack overflow");

@@ -250,7 +250,10 @@ const char* vm_typename_ascii(SQObjectType t) {
 }
 
 SQString* vm_typename(SQSharedState* ss, const SQObject& o) {
-    return ss->Str(vm_typename_ascii(sq_type(o)));
+    SQObjectType t = sq_type(o);
+    SQObjectPtr& n = ss->_typenames[__builtin_ctz(_RAW_TYPE(t) | 0x80000000u)];
+    if (sq_type(n) != OT_STRING) n = SQObjectPtr(ss->Str(vm_typename_ascii(t)));
+    return _string(n);
 }
 
 bool vm_raw_equal(const SQObject& a, const SQObject& b) {

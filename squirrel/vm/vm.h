@@ -59,6 +59,7 @@ struct SQSharedState {
         _thread_dd, _class_dd, _instance_dd, _weakref_dd;
     SQObjectPtr _metanames[MT_LAST];
     SQObjectPtr _constructorname, _thisname, _vargvname;
+    SQObjectPtr _typenames[32]; // by raw type bit, made on first use (`type(x)` in loops)
     std::vector<SQChar> _scratch;
     SQVM* _rootvm = nullptr;
     bool _closing = false;

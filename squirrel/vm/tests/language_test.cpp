@@ -185,3 +185,37 @@ TEST(Language, NamesInMethodsResolveMembersBuiltinsThenRoot) {
     EXPECT_EQ(TestVM::out, "1,m,root,function|noget G|the index 'y' does not exist|"
                            "the index 'nosuch' does not exist");
 }
+
+// Array objects and small array storage are reused after release; a reused block must start as
+// a fresh array whatever it held, also across growth past the pooled sizes and shrinking back.
+TEST(Language, ReusedSmallArraysStartClean) {
+    TestVM t;
+    EXPECT_EQ(eval(t, R"((function() {
+        local s = "";
+        for (local round = 0; round < 3; round++) {
+            for (local n = 0; n <= 6; n++) {
+                local a = [];
+                for (local i = 0; i < n; i++) a.append(n * 10 + i);
+                local b = [n, "x" + n];
+                if (n == 5) { a.resize(2); a.push(round); }
+                s += a.len() + ":" + (n > 0 ? a[n == 5 ? 2 : n - 1] : "-") + ":" + b[1] + " ";
+            }
+            local keep = [[1], [2, 2], [3, 3, 3], [4, 4, 4, 4]];
+            keep.clear();
+        }
+        return s;
+    })())"),
+              "0:-:x0 1:10:x1 2:21:x2 3:32:x3 4:43:x4 3:0:x5 6:65:x6 "
+              "0:-:x0 1:10:x1 2:21:x2 3:32:x3 4:43:x4 3:1:x5 6:65:x6 "
+              "0:-:x0 1:10:x1 2:21:x2 3:32:x3 4:43:x4 3:2:x5 6:65:x6 ");
+}
+
+// Type names are kept per shared state: a second VM after the first one closed gets its own.
+TEST(Language, TypeNamesSurviveAClosedVm) {
+    {
+        TestVM first;
+        EXPECT_EQ(eval(first, "type(1) + type([]) + type(null)"), "integerarraynull");
+    }
+    TestVM second;
+    EXPECT_EQ(eval(second, "type(1.5) + type(1) + (type(2) == \"integer\")"), "floatintegertrue");
+}
