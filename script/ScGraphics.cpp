@@ -76,51 +76,23 @@ bool isNull(HSQUIRRELVM v, SQInteger idx) {
 
 // Element i of the array at arr, as a number.
 bool numberAt(HSQUIRRELVM v, SQInteger arr, SQInteger i, float& out) {
-    sq_pushinteger(v, i);
-    if (SQ_FAILED(sq_rawget(v, arr))) return false;
-    SQObjectType t = sq_gettype(v, -1);
-    bool ok = true;
-    if (t == OT_INTEGER) {
-        SQInteger n;
-        sq_getinteger(v, -1, &n);
-        out = float(n);
-    } else if (t == OT_FLOAT) {
-        SQFloat f;
-        sq_getfloat(v, -1, &f);
-        out = f;
-    } else {
-        ok = false;
-    }
-    sq_poptop(v);
-    return ok;
+    HSQOBJECT e;
+    if (SQ_FAILED(sq_getarrayelements(v, arr, i, 1, &e))) return false;
+    if (e._type == OT_INTEGER)
+        out = float(e._unVal.nInteger);
+    else if (e._type == OT_FLOAT)
+        out = e._unVal.fFloat;
+    else
+        return false;
+    return true;
 }
 
-bool intAt(HSQUIRRELVM v, SQInteger arr, SQInteger i, int32_t& out) {
-    sq_pushinteger(v, i);
-    if (SQ_FAILED(sq_rawget(v, arr))) return false;
-    SQObjectType t = sq_gettype(v, -1);
-    bool ok = true;
-    if (t == OT_INTEGER) {
-        SQInteger n;
-        sq_getinteger(v, -1, &n);
-        out = n;
-    } else if (t == OT_FLOAT) {
-        SQFloat f;
-        sq_getfloat(v, -1, &f);
-        out = int32_t(f);
-    } else {
-        ok = false;
-    }
-    sq_poptop(v);
-    return ok;
-}
-
-// Elements 0 .. n-1 (n at most 4) of the array at arr as intAt reads them, in one call into
-// the VM instead of a push, get and pop per element: the draw calls read their [x, y],
-// rectangles and colours this way.
-bool intsAt(HSQUIRRELVM v, SQInteger arr, SQInteger n, int32_t* out) {
+// Elements first .. first+n-1 (n at most 4) of the array at arr as whole numbers (floats cut
+// toward zero), in one call into the VM: the draw calls read their [x, y], rectangles and
+// colours this way, a thousand times a frame.
+bool intsAt(HSQUIRRELVM v, SQInteger arr, SQInteger first, SQInteger n, int32_t* out) {
     HSQOBJECT e[4];
-    if (n > 4 || SQ_FAILED(sq_getarrayelements(v, arr, 0, n, e))) return false;
+    if (n > 4 || SQ_FAILED(sq_getarrayelements(v, arr, first, n, e))) return false;
     for (SQInteger i = 0; i < n; ++i) {
         if (e[i]._type == OT_INTEGER)
             out[i] = int32_t(e[i]._unVal.nInteger);
@@ -130,6 +102,10 @@ bool intsAt(HSQUIRRELVM v, SQInteger arr, SQInteger n, int32_t* out) {
             return false;
     }
     return true;
+}
+
+bool intAt(HSQUIRRELVM v, SQInteger arr, SQInteger i, int32_t& out) {
+    return intsAt(v, arr, i, 1, &out);
 }
 
 SQInteger arrayLength(HSQUIRRELVM v, SQInteger idx) {
@@ -144,7 +120,7 @@ uint32_t byte(int32_t n) {
 bool readColor(HSQUIRRELVM v, SQInteger idx, Color& out) {
     SQInteger n = arrayLength(v, idx);
     int32_t c[4];
-    if ((n != 1 && n != 3 && n != 4) || !intsAt(v, idx, n, c)) return false;
+    if ((n != 1 && n != 3 && n != 4) || !intsAt(v, idx, 0, n, c)) return false;
     if (n == 1) out = makeColor(byte(c[0]), 255, 255, 255);
     if (n == 3) out = makeColor(255, byte(c[0]), byte(c[1]), byte(c[2]));
     if (n == 4) out = makeColor(byte(c[0]), byte(c[1]), byte(c[2]), byte(c[3]));
@@ -168,7 +144,7 @@ bool optBlend(HSQUIRRELVM v, SQInteger idx, uint32_t& out) {
 
 bool readRect(HSQUIRRELVM v, SQInteger idx, Rect& out) {
     int32_t c[4];
-    if (arrayLength(v, idx) != 4 || !intsAt(v, idx, 4, c)) return false;
+    if (arrayLength(v, idx) != 4 || !intsAt(v, idx, 0, 4, c)) return false;
     out = {c[0], c[1], c[2], c[3]};
     return true;
 }
@@ -177,7 +153,7 @@ bool readDestination(HSQUIRRELVM v, SQInteger idx, Destination& out) {
     SQInteger n = arrayLength(v, idx);
     if (n == 2) {
         int32_t xy[2];
-        if (!intsAt(v, idx, 2, xy)) return false;
+        if (!intsAt(v, idx, 0, 2, xy)) return false;
         out = Destination::point(xy[0], xy[1]);
         return true;
     }
