@@ -2,6 +2,12 @@
 #include <dlfcn.h>
 #include <initializer_list>
 
+// A sanitizer build run by hand gets the option the tests set (see cmake/KoTesting.cmake): without
+// it the exit-time leak scan can die on a dynamic TLS block of the GL driver.
+extern "C" const char* __asan_default_options() {
+    return "intercept_tls_get_addr=0";
+}
+
 // Suppressions built into the test programs (the test environment may not pass LSAN_OPTIONS):
 // D-Bus caches, and the text property libX11 makes for some captions ("a — b"), which SDL does
 // not free. libX11 has no frame pointers, so only its module name is in the stack; we never call
