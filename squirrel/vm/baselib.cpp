@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 
 #define SO(idx) stack_get(v, idx)
 
@@ -485,43 +486,118 @@ static SQInteger array_find(HSQUIRRELVM v) {
     return 1;
 }
 
-// calls f with `this` and the given arguments; result in res
-// Calls f with `this` and the arguments written straight above the top (no temporary copies:
-// sort comparators and the like come here once per element).
-VM_ALWAYS_INLINE static inline bool
-call_fn(HSQUIRRELVM v, const SQObjectPtr& f, const SQObjectPtr& self,
-        std::initializer_list<std::reference_wrapper<const SQObjectPtr>> args, SQObjectPtr& res) {
-    SQInteger nb = v->_top;
-    SQInteger n = (SQInteger)args.size() + 1;
-    if (!v->CheckStack(n + 1)) {
-        v->FailWith("stack overflow");
-        return false;
+// A function that a native loop calls once per element (sort comparators, map, apply, reduce,
+// filter). The stack room is reserved once; each call writes `this` and the arguments straight
+// above the top (no temporary copies). For a script function that takes exactly these
+// arguments (no varargs, no generator, no weakly bound environment) the callee's frame is worked
+// out once too: each call writes it and runs it as the root of a new execution, without the
+// call set-up of Execute. With a debug hook set, and for anything else, Execute or Call make the
+// call as for any native.
+class LoopCall {
+public:
+    LoopCall(HSQUIRRELVM v, const SQObjectPtr& f, const SQObjectPtr& self, SQInteger nargs)
+        : _v(v), _f(const_cast<SQObjectPtr&>(f)), _self(self), _nb(v->_top) {
+        if (!v->CheckStack(nargs + 2)) {
+            v->FailWith("stack overflow");
+            return;
+        }
+        // the argument slots hold no counted value between calls: each call stores into them
+        // without a release
+        for (SQInteger k = 0; k <= nargs; k++) v->_stack[_nb + k].Null();
+        _ready = true;
+        if (sq_type(f) != OT_CLOSURE) return;
+        SQClosure* c = _closure(f);
+        SQFunctionProto* fp = c->_function;
+        SQInteger frametop = _nb + fp->_stacksize;
+        // the frame sits at the same depth and stack position on every call: the limits are
+        // the same too (near them, Execute raises the error)
+        if (nargs + 1 != fp->_nparams || fp->_varparams || fp->_generator ||
+            sq_type(c->_env) == OT_WEAKREF ||
+            (SQInteger)v->_callstack.size() + 1 >= v->_sharedstate->_maxframes ||
+            frametop + 16 >= v->_stackcap - SQ_HANDLER_SLOTS)
+            return;
+        v->EnsureInit(frametop + 1);
+        _direct = true;
+        _frametop = frametop;
+        _code = fp->_code.data();
+        _literals = fp->_literals.data();
+        _etraps = (SQInteger)v->_etraps.size();
     }
-    SQObjectPtr* s = v->_stack + nb;
-    s[0] = self;
-    for (const SQObjectPtr& a : args) *++s = a;
-    v->_top = nb + n;
-    // the callers hold the function for the whole call; a script function enters the
-    // interpreter straight away
-    SQObjectPtr& fn = const_cast<SQObjectPtr&>(f);
-    v->_nmetacalls++;
-    bool ok = sq_type(fn) == OT_CLOSURE ? v->Execute(fn, n, nb, res, false)
-                                        : v->Call(fn, n, nb, res, false);
-    v->_nmetacalls--;
-    SQObjectPtr* p = v->_stack + v->_top;
-    SQObjectPtr* const lo = v->_stack + nb;
-    while (p > lo) (--p)->Null();
-    v->_top = nb;
-    return ok;
-}
+    bool ready() const { return _ready; }
+
+    // the caller holds the function for the whole loop
+    template <class... Args>
+    VM_ALWAYS_INLINE bool operator()(SQObjectPtr& res, const Args&... args) {
+        constexpr SQInteger n = sizeof...(Args) + 1;
+        HSQUIRRELVM v = _v;
+        SQObjectPtr* const s = v->_stack + _nb;
+        store(s[0], _self);
+        SQInteger k = 1;
+        (store(s[k++], args), ...);
+        v->_top = _nb + n;
+        v->_nmetacalls++;
+        bool ok;
+        if (_direct && sq_type(v->_sharedstate->_debughook) == OT_NULL &&
+            !v->_sharedstate->_nativehook) [[likely]] {
+            size_t depth = v->_callstack._size;
+            SQCallInfo* const c = v->_callstack.emplace_back();
+            v->ci = c;
+            c->_base = _nb;
+            c->_prevtop = _nb + n;
+            c->_etraps = _etraps;
+            c->_frametop = _frametop;
+            c->_ip = _code;
+            c->_literals = _literals;
+            c->_root = true;
+            vm_set_frame_closure(c, _f);
+            v->_top = _frametop;
+            // runs the frame on top of the call stack, as a resumed generator's
+            ok = v->Execute(_f, n, _nb, res, false, ET_RESUME_GENERATOR);
+            // refused before it ran (native nesting): the frame is still there
+            if (!ok && v->_callstack._size > depth) [[unlikely]]
+                v->LeaveFrame();
+        } else {
+            ok = sq_type(_f) == OT_CLOSURE ? v->Execute(_f, n, _nb, res, false)
+                                           : v->Call(_f, n, _nb, res, false);
+        }
+        v->_nmetacalls--;
+        // a script call's frame release has cleared the arguments already; values that are
+        // not counted may stay above the top
+        SQObjectType left = sq_type(s[0]);
+        for (SQInteger j = 1; j < n; j++) left = (SQObjectType)(left | sq_type(s[j]));
+        if (left & SQOBJECT_REF_COUNTED) [[unlikely]] {
+            SQObjectPtr* p = std::max(v->_stack + v->_top, s + n);
+            while (p > s) (--p)->Null();
+        }
+        v->_top = _nb;
+        return ok;
+    }
+
+private:
+    static VM_ALWAYS_INLINE void store(SQObjectPtr& slot, const SQObject& o) {
+        vm_addref_raw(o);
+        static_cast<SQObject&>(slot) = o;
+    }
+    HSQUIRRELVM _v;
+    SQObjectPtr& _f;
+    const SQObjectPtr& _self;
+    SQInteger _nb;
+    bool _ready = false;
+    bool _direct = false;
+    SQInteger _frametop = 0, _etraps = 0;
+    const SQInstruction* _code = nullptr;
+    SQObjectPtr* _literals = nullptr;
+};
 
 static SQInteger array_map(HSQUIRRELVM v) {
     SQObjectPtr self = SO(1), f = SO(2);
     SQArray* r = SQArray::Create(v->_sharedstate, 0);
     SQObjectPtr ro(r);
+    LoopCall call(v, f, self, 1);
+    if (!call.ready()) return SQ_ERROR;
     for (SQInteger k = 0; k < _array(self)->Size(); k++) {
         SQObjectPtr item = _array(self)->_values[k], res;
-        if (!call_fn(v, f, self, {item}, res)) return SQ_ERROR;
+        if (!call(res, item)) return SQ_ERROR;
         r->_values.push_back(res);
     }
     v->Push(ro);
@@ -529,9 +605,11 @@ static SQInteger array_map(HSQUIRRELVM v) {
 }
 static SQInteger array_apply(HSQUIRRELVM v) {
     SQObjectPtr self = SO(1), f = SO(2);
+    LoopCall call(v, f, self, 1);
+    if (!call.ready()) return SQ_ERROR;
     for (SQInteger k = 0; k < _array(self)->Size(); k++) {
         SQObjectPtr item = _array(self)->_values[k], res;
-        if (!call_fn(v, f, self, {item}, res)) return SQ_ERROR;
+        if (!call(res, item)) return SQ_ERROR;
         if (k < _array(self)->Size()) _array(self)->_values[k] = res;
     }
     return 0;
@@ -543,10 +621,12 @@ static SQInteger array_reduce(HSQUIRRELVM v) {
         v->PushNull();
         return 1;
     }
+    LoopCall call(v, f, self, 2);
+    if (!call.ready()) return SQ_ERROR;
     SQObjectPtr acc = a[0];
     for (SQInteger k = 1; k < _array(self)->Size(); k++) {
         SQObjectPtr item = _array(self)->_values[k], res;
-        if (!call_fn(v, f, self, {acc, item}, res)) return SQ_ERROR;
+        if (!call(res, acc, item)) return SQ_ERROR;
         acc = res;
     }
     v->Push(acc);
@@ -556,22 +636,20 @@ static SQInteger array_filter(HSQUIRRELVM v) {
     SQObjectPtr self = SO(1), f = SO(2);
     SQArray* r = SQArray::Create(v->_sharedstate, 0);
     SQObjectPtr ro(r);
+    LoopCall call(v, f, self, 2);
+    if (!call.ready()) return SQ_ERROR;
     for (SQInteger k = 0; k < _array(self)->Size(); k++) {
         SQObjectPtr item = _array(self)->_values[k], res;
         SQObjectPtr key(k);
-        if (!call_fn(v, f, self, {key, item}, res)) return SQ_ERROR;
+        if (!call(res, key, item)) return SQ_ERROR;
         if (!vm_isfalse(res)) r->_values.push_back(item);
     }
     v->Push(ro);
     return 1;
 }
 
-VM_ALWAYS_INLINE static inline bool sort_compare(HSQUIRRELVM v, const SQObjectPtr& a,
-                                                 const SQObjectPtr& b, const SQObjectPtr* f,
-                                                 SQInteger& ret) {
-    if (!f) return v->Compare3(a, b, ret);
-    SQObjectPtr res;
-    if (!call_fn(v, *f, v->_roottable, {a, b}, res)) return false;
+// A comparator's result as -1, 0 or 1 (the sign is all the sort uses).
+static bool sort_result(HSQUIRRELVM v, const SQObjectPtr& res, SQInteger& ret) {
     if (sq_type(res) == OT_INTEGER) {
         ret = _integer(res);
         return true;
@@ -584,10 +662,30 @@ VM_ALWAYS_INLINE static inline bool sort_compare(HSQUIRRELVM v, const SQObjectPt
     return false;
 }
 
+VM_ALWAYS_INLINE static inline bool sort_compare(HSQUIRRELVM v, const SQObjectPtr& a,
+                                                 const SQObjectPtr& b, LoopCall* f,
+                                                 SQInteger& ret) {
+    if (!f) return v->Compare3(a, b, ret);
+    SQObjectPtr res;
+    if (!(*f)(res, a, b)) return false;
+    if (sq_type(res) == OT_INTEGER) [[likely]] {
+        ret = _integer(res);
+        return true;
+    }
+    return sort_result(v, res, ret);
+}
+
+// Exchanges two values without touching their reference counts.
+static inline void swap_values(SQObjectPtr& a, SQObjectPtr& b) {
+    SQObject t = a;
+    static_cast<SQObject&>(a) = b;
+    static_cast<SQObject&>(b) = t;
+}
+
 // The heap sort scripts observe (the order of equal keys and the comparator calls are part of
 // the behaviour): the children of i are 2i and 2i+1, so the root is its own first child.
-static bool sift_down(HSQUIRRELVM v, SQArrayValues& arr, SQInteger root,
-                      SQInteger bottom, const SQObjectPtr* f) {
+static bool sift_down(HSQUIRRELVM v, SQArrayValues& arr, SQInteger root, SQInteger bottom,
+                      LoopCall* f) {
     while (root * 2 <= bottom) {
         SQInteger child = root * 2;
         if (child < bottom) {
@@ -602,7 +700,7 @@ static bool sift_down(HSQUIRRELVM v, SQArrayValues& arr, SQInteger root,
             v->FailWith("inconsistent compare function");
             return false;
         }
-        std::swap(arr[root], arr[child]);
+        swap_values(arr[root], arr[child]);
         root = child;
     }
     return true;
@@ -611,22 +709,25 @@ static bool sift_down(HSQUIRRELVM v, SQArrayValues& arr, SQInteger root,
 static SQInteger array_sort(HSQUIRRELVM v) {
     SQObjectPtr self = SO(1);
     SQObjectPtr fn;
-    const SQObjectPtr* f = nullptr;
+    std::optional<LoopCall> call;
     if (sq_gettop(v) > 1) {
         fn = SO(2);
-        f = &fn;
+        call.emplace(v, fn, v->_roottable, 2);
+        if (!call->ready()) return SQ_ERROR;
     }
+    LoopCall* f = call ? &*call : nullptr;
+    // sorted in a copy: the comparator may change the array, and an error leaves it as it was
     SQArrayValues arr = _array(self)->_values;
     SQInteger n = (SQInteger)arr.size();
     if (n > 1) {
         for (SQInteger i = n / 2; i >= 0; i--)
             if (!sift_down(v, arr, i, n - 1, f)) return SQ_ERROR;
         for (SQInteger i = n - 1; i >= 1; i--) {
-            std::swap(arr[0], arr[i]);
+            swap_values(arr[0], arr[i]);
             if (!sift_down(v, arr, 0, i - 1, f)) return SQ_ERROR;
         }
     }
-    _array(self)->_values = arr;
+    _array(self)->_values = std::move(arr);
     return 0;
 }
 
