@@ -505,6 +505,8 @@ public:
         // without a release
         for (SQInteger k = 0; k <= nargs; k++) v->_stack[_nb + k].Null();
         _ready = true;
+        // a suspend inside the function fails while the native waits for its result
+        v->_nmetacalls++;
         if (sq_type(f) != OT_CLOSURE) return;
         SQClosure* c = _closure(f);
         SQFunctionProto* fp = c->_function;
@@ -523,6 +525,11 @@ public:
         _literals = fp->_literals.data();
         _etraps = (SQInteger)v->_etraps.size();
     }
+    ~LoopCall() {
+        if (_ready) _v->_nmetacalls--;
+    }
+    LoopCall(const LoopCall&) = delete;
+    LoopCall& operator=(const LoopCall&) = delete;
     bool ready() const { return _ready; }
 
     // the caller holds the function for the whole loop
@@ -534,9 +541,6 @@ public:
         store(s[0], _self);
         SQInteger k = 1;
         (store(s[k++], args), ...);
-        v->_top = _nb + n;
-        v->_nmetacalls++;
-        bool ok;
         if (_direct && sq_type(v->_sharedstate->_debughook) == OT_NULL &&
             !v->_sharedstate->_nativehook) [[likely]] {
             size_t depth = v->_callstack._size;
@@ -551,18 +555,27 @@ public:
             c->_root = true;
             vm_set_frame_closure(c, _f);
             v->_top = _frametop;
-            // runs the frame on top of the call stack, as a resumed generator's
-            ok = v->Execute(_f, n, _nb, res, false, ET_RESUME_GENERATOR);
+            // runs the frame on top of the call stack, as a resumed generator's; its release
+            // on return clears the arguments
+            if (v->Execute(_f, n, _nb, res, false, ET_RESUME_GENERATOR)) [[likely]] {
+                v->_top = _nb;
+                return true;
+            }
             // refused before it ran (native nesting): the frame is still there
-            if (!ok && v->_callstack._size > depth) [[unlikely]]
-                v->LeaveFrame();
-        } else {
-            ok = sq_type(_f) == OT_CLOSURE ? v->Execute(_f, n, _nb, res, false)
-                                           : v->Call(_f, n, _nb, res, false);
+            if (v->_callstack._size > depth) v->LeaveFrame();
+            return finish(false, n);
         }
-        v->_nmetacalls--;
-        // a script call's frame release has cleared the arguments already; values that are
-        // not counted may stay above the top
+        v->_top = _nb + n;
+        bool ok = sq_type(_f) == OT_CLOSURE ? v->Execute(_f, n, _nb, res, false)
+                                            : v->Call(_f, n, _nb, res, false);
+        return finish(ok, n);
+    }
+
+private:
+    // values that are not counted may stay above the top
+    bool finish(bool ok, SQInteger n) {
+        HSQUIRRELVM v = _v;
+        SQObjectPtr* const s = v->_stack + _nb;
         SQObjectType left = sq_type(s[0]);
         for (SQInteger j = 1; j < n; j++) left = (SQObjectType)(left | sq_type(s[j]));
         if (left & SQOBJECT_REF_COUNTED) [[unlikely]] {
@@ -572,8 +585,6 @@ public:
         v->_top = _nb;
         return ok;
     }
-
-private:
     static VM_ALWAYS_INLINE void store(SQObjectPtr& slot, const SQObject& o) {
         vm_addref_raw(o);
         static_cast<SQObject&>(slot) = o;
@@ -684,7 +695,7 @@ static inline void swap_values(SQObjectPtr& a, SQObjectPtr& b) {
 
 // The heap sort scripts observe (the order of equal keys and the comparator calls are part of
 // the behaviour): the children of i are 2i and 2i+1, so the root is its own first child.
-static bool sift_down(HSQUIRRELVM v, SQArrayValues& arr, SQInteger root, SQInteger bottom,
+static bool sift_down(HSQUIRRELVM v, SQObjectPtr* arr, SQInteger root, SQInteger bottom,
                       LoopCall* f) {
     while (root * 2 <= bottom) {
         SQInteger child = root * 2;
@@ -717,8 +728,9 @@ static SQInteger array_sort(HSQUIRRELVM v) {
     }
     LoopCall* f = call ? &*call : nullptr;
     // sorted in a copy: the comparator may change the array, and an error leaves it as it was
-    SQArrayValues arr = _array(self)->_values;
-    SQInteger n = (SQInteger)arr.size();
+    SQArrayValues values = _array(self)->_values;
+    SQObjectPtr* const arr = values.data();
+    SQInteger n = (SQInteger)values.size();
     if (n > 1) {
         for (SQInteger i = n / 2; i >= 0; i--)
             if (!sift_down(v, arr, i, n - 1, f)) return SQ_ERROR;
@@ -727,7 +739,7 @@ static SQInteger array_sort(HSQUIRRELVM v) {
             if (!sift_down(v, arr, 0, i - 1, f)) return SQ_ERROR;
         }
     }
-    _array(self)->_values = std::move(arr);
+    _array(self)->_values = std::move(values);
     return 0;
 }
 
