@@ -166,6 +166,19 @@ print("-- what the callee sees\n");
         b.sort(f);
         return show(b);
     });
+    attempt("map with a native", function() { return show(["a", 1, null].map(type)); });
+    attempt("collection inside the comparator", function() {
+        local b = [[3], [1], [2]];
+        local keep = [];
+        b.sort(function(x, y) {
+            keep.push(@() x[0]);
+            collectgarbage();
+            return x[0] <=> y[0];
+        });
+        local s = "";
+        foreach (f in keep) s += f();
+        return s + " " + b[0][0] + b[1][0] + b[2][0];
+    });
     attempt("map with a bound method", function() {
         local o = { k = 5, f = function(v) { return v + k; } };
         return show([1, 2].map(o.f.bindenv(o)));
