@@ -496,7 +496,7 @@ static SQInteger array_find(HSQUIRRELVM v) {
 class LoopCall {
 public:
     LoopCall(HSQUIRRELVM v, const SQObjectPtr& f, const SQObjectPtr& self, SQInteger nargs)
-        : _v(v), _f(const_cast<SQObjectPtr&>(f)), _self(self), _nb(v->_top) {
+        : _v(v), _ss(v->_sharedstate), _f(const_cast<SQObjectPtr&>(f)), _self(self), _nb(v->_top) {
         if (!v->CheckStack(nargs + 2)) {
             v->FailWith("stack overflow");
             return;
@@ -541,8 +541,7 @@ public:
         store(s[0], _self);
         SQInteger k = 1;
         (store(s[k++], args), ...);
-        if (_direct && sq_type(v->_sharedstate->_debughook) == OT_NULL &&
-            !v->_sharedstate->_nativehook) [[likely]] {
+        if (_direct && sq_type(_ss->_debughook) == OT_NULL && !_ss->_nativehook) [[likely]] {
             size_t depth = v->_callstack._size;
             SQCallInfo* const c = v->_callstack.emplace_back();
             v->ci = c;
@@ -590,6 +589,7 @@ private:
         static_cast<SQObject&>(slot) = o;
     }
     HSQUIRRELVM _v;
+    SQSharedState* _ss;
     SQObjectPtr& _f;
     const SQObjectPtr& _self;
     SQInteger _nb;
