@@ -102,8 +102,7 @@ bool SQClass::NewSlot(SQSharedState* ss, const SQObject& key, const SQObject& va
     SQTable::Node* n = _members->FindNode(key);
     // an instantiated class keeps its fields: a new one, or a method turned into one, would
     // have no slot in the instances made so far
-    if (_locked && !isfunc && !bstatic && !(n && MEMBER_TYPE(n->val) == MEMBER_FIELD))
-        return false;
+    if (_locked && !isfunc && !bstatic && !(n && MEMBER_TYPE(n->val) == MEMBER_FIELD)) return false;
     if (sq_type(val) == OT_CLOSURE && !_closure(val)->_base) _closure(val)->_base = this;
     if (n && MEMBER_TYPE(n->val) == MEMBER_FIELD && !bstatic) {
         _defaultvalues[MEMBER_INDEX(n->val)].val = val;

@@ -43,7 +43,7 @@ uint64_t vm_next_class_stamp();
 struct SQClass : SQRefCounted {
     SQClass* _base = nullptr; // counted
     uint64_t _stamp = vm_next_class_stamp();
-    SQTable* _members;        // key -> encoded member
+    SQTable* _members; // key -> encoded member
     std::vector<SQClassMember> _defaultvalues;
     std::vector<SQClassMember> _methods; // methods and static members
     SQObjectPtr _metamethods[MT_LAST];

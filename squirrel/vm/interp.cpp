@@ -577,8 +577,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         }
                     }
                     [[fallthrough]];
-                    CASE(PREPCALL) : SAVEIP();
                 prepcall:
+                    CASE(PREPCALL) : SAVEIP();
                     {
                         SQObjectPtr obj = R[I_B];
                         const SQObjectPtr& key = I_OP == OP_PREPCALLK ? lits[I_X] : R[I_C];
