@@ -1,10 +1,18 @@
 // Classes and instances.
 #include "vm.h"
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+uint64_t vm_next_class_stamp() {
+    // shared by every VM of the process (the caches are per function prototype, the classes
+    // per VM); relaxed is enough: only uniqueness matters
+    static std::atomic<uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
 
 // ---------------------------------------------------------------- classes
 SQClass* SQClass::Create(SQSharedState* ss, SQClass* base) {
@@ -34,6 +42,7 @@ SQClass::~SQClass() {
 }
 
 void SQClass::Finalize() {
+    _stamp = vm_next_class_stamp();
     if (_members) _members->Clear();
     _defaultvalues.clear();
     _methods.clear();
@@ -91,9 +100,9 @@ static int metamethod_index(SQSharedState* ss, const SQObject& key) {
 bool SQClass::NewSlot(SQSharedState* ss, const SQObject& key, const SQObject& val, bool bstatic) {
     bool isfunc = sq_type(val) == OT_CLOSURE || sq_type(val) == OT_NATIVECLOSURE;
     SQTable::Node* n = _members->FindNode(key);
-    if (_locked && !isfunc && !bstatic && !(n && MEMBER_TYPE(n->val) == MEMBER_FIELD)) {
-        if (!n) return false;
-    }
+    // an instantiated class keeps its fields: a new one, or a method turned into one, would
+    // have no slot in the instances made so far
+    if (_locked && !isfunc && !bstatic && !(n && MEMBER_TYPE(n->val) == MEMBER_FIELD)) return false;
     if (sq_type(val) == OT_CLOSURE && !_closure(val)->_base) _closure(val)->_base = this;
     if (n && MEMBER_TYPE(n->val) == MEMBER_FIELD && !bstatic) {
         _defaultvalues[MEMBER_INDEX(n->val)].val = val;
@@ -119,6 +128,7 @@ bool SQClass::NewSlot(SQSharedState* ss, const SQObject& key, const SQObject& va
             SQObjectPtr enc(
                 (SQInteger)MEMBER_ENCODE(MEMBER_METHOD, (SQInteger)_methods.size() - 1));
             _members->NewSlot(key, enc);
+            _stamp = vm_next_class_stamp();
         }
         return true;
     }
@@ -128,6 +138,7 @@ bool SQClass::NewSlot(SQSharedState* ss, const SQObject& key, const SQObject& va
     _defaultvalues.push_back(m);
     SQObjectPtr enc((SQInteger)MEMBER_ENCODE(MEMBER_FIELD, (SQInteger)_defaultvalues.size() - 1));
     _members->NewSlot(key, enc);
+    _stamp = vm_next_class_stamp();
     return true;
 }
 

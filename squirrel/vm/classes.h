@@ -34,9 +34,16 @@ struct SQClassMember {
 #define MEMBER_TYPE(v) (_integer(v) & 3)
 #define MEMBER_INDEX(v) (_integer(v) >> 2)
 
+// Identifies a class's member layout (which key maps to which field or method slot) for the
+// interpreter's member caches: a new class and every change of the layout take a stamp never
+// used before, so a cache entry can neither outlive a change nor match a later class that
+// happens to reuse a freed one's address.
+uint64_t vm_next_class_stamp();
+
 struct SQClass : SQRefCounted {
     SQClass* _base = nullptr; // counted
-    SQTable* _members;        // key -> encoded member
+    uint64_t _stamp = vm_next_class_stamp();
+    SQTable* _members; // key -> encoded member
     std::vector<SQClassMember> _defaultvalues;
     std::vector<SQClassMember> _methods; // methods and static members
     SQObjectPtr _metamethods[MT_LAST];

@@ -26,6 +26,13 @@ struct SQLineInfo {
     SQInteger op, line;
 };
 
+// What a call through a constant member name (`obj.name(...)`) last found on an instance: the
+// class's layout stamp and the member's encoded slot (classes.h). One entry per literal.
+struct SQMemberCache {
+    uint64_t stamp = 0; // 0: empty (stamps start at 1)
+    SQInteger member = 0;
+};
+
 struct SQFunctionProto : SQRefCounted {
     std::vector<SQInstruction> _code;
     std::vector<SQObjectPtr> _literals;
@@ -39,6 +46,7 @@ struct SQFunctionProto : SQRefCounted {
     SQInteger _stacksize = 2;
     bool _varparams = false;
     bool _generator = false;
+    std::vector<SQMemberCache> _membercache; // sized on the first instance call (interp.cpp)
     static SQFunctionProto* Create(SQSharedState* ss);
     SQObjectType GetType() override { return OT_FUNCPROTO; }
     SQInteger GetLine(SQInteger op) const;

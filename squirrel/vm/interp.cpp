@@ -544,7 +544,41 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                               if (I_X < 0) LOOP_BUDGET();
                               ip += I_X;
                           });
-                    CASE(PREPCALL) : CASE(PREPCALLK) : SAVEIP();
+                    CASE(PREPCALLK) : SAVEIP();
+                    if (sq_type(R[I_B]) == OT_INSTANCE) {
+                        // a member found through the member cache when the instance's class has
+                        // the layout remembered, else through the class's table (and
+                        // remembered); whatever else (no such member, a weak reference) takes
+                        // the general path below
+                        SQInstance* inst = _instance(R[I_B]);
+                        SQClass* cls = inst->_class;
+                        SQFunctionProto* fp = _closure(lci->_closure)->_function;
+                        SQInteger member;
+                        if (!fp->_membercache.empty() &&
+                            fp->_membercache[I_X].stamp == cls->_stamp) {
+                            member = fp->_membercache[I_X].member;
+                        } else if (SQTable::Node* n = cls->_members->FindNode(lits[I_X])) {
+                            member = _integer(n->val);
+                            if (fp->_membercache.empty())
+                                fp->_membercache.resize(fp->_literals.size());
+                            fp->_membercache[I_X] = {cls->_stamp, member};
+                        } else {
+                            goto prepcall;
+                        }
+                        // `this` first: it keeps the class (and so the member) alive when the
+                        // callee's register held the only reference
+                        R[I_A + 1] = R[I_B];
+                        const SQObjectPtr& val = (member & 3) == MEMBER_FIELD
+                                                     ? inst->_values[member >> 2]
+                                                     : cls->_methods[member >> 2].val;
+                        if (sq_type(val) != OT_WEAKREF) {
+                            R[I_A] = val;
+                            NEXT();
+                        }
+                    }
+                    [[fallthrough]];
+                prepcall:
+                    CASE(PREPCALL) : SAVEIP();
                     {
                         SQObjectPtr obj = R[I_B];
                         const SQObjectPtr& key = I_OP == OP_PREPCALLK ? lits[I_X] : R[I_C];

@@ -365,17 +365,15 @@ VM_ALWAYS_INLINE inline void vm_set_frame_closure(SQCallInfo* c, const SQObject&
 // Argument count and type masks of a native, checked inline on every native call.
 inline bool vm_checkparams(SQVM* v, SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase) {
     SQInteger np = nc->_nparamscheck;
-    if (np > 0 && nargs != np) {
+    if (np != 0 && (np > 0 ? nargs != np : nargs < -np)) {
         v->FailWith("wrong number of parameters");
         return false;
     }
-    if (np < 0 && nargs < -np) {
-        v->FailWith("wrong number of parameters");
-        return false;
-    }
+    const SQInteger* masks = nc->_typecheck.data();
     SQInteger n = (SQInteger)nc->_typecheck.size();
-    for (SQInteger i = 0; i < n && i < nargs; i++) {
-        SQInteger mask = nc->_typecheck[i];
+    if (n > nargs) n = nargs;
+    for (SQInteger i = 0; i < n; i++) {
+        SQInteger mask = masks[i];
         if (mask == -1) continue;
         SQObjectPtr& a = v->_stack[stackbase + i];
         if (!(mask & _RAW_TYPE(sq_type(a)))) {

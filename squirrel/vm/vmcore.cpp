@@ -335,7 +335,6 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
     c->_closure._type = OT_NATIVECLOSURE;
     c->_closure._unVal.pNativeClosure = nc; // the new frame's slot is null
     nc->_uiRef++;
-    c->_prevtop = oldtop;
     _top = ntop;
     for (auto& o : nc->_outers) Push(o);
     if (sq_type(nc->_env) == OT_WEAKREF) _stack[stackbase] = _weakref(nc->_env)->_obj;
