@@ -242,6 +242,7 @@ struct SQVM : SQRefCounted {
     }
     bool EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall);
     void LeaveFrame();
+    void LeaveNativeFrame(SQInteger base, SQInteger oldtop);
     void CloseOuters(SQObjectPtr* stackpos);
     SQOuter* FindOuter(SQObjectPtr* slot);
     void RelocateOuters(SQObjectPtr* from, SQObjectPtr* fromend, SQObjectPtr* to);

@@ -318,6 +318,28 @@ const char* vm_cstack_limit_below(const char* base) {
     return reinterpret_cast<uintptr_t>(base) > budget ? base - budget : nullptr;
 }
 
+// LeaveFrame for the frame CallNative pushed, without what only a script frame needs: it owns
+// every slot from the lower of its base and the caller's top up to the higher of its own top
+// and the caller's.
+VM_ALWAYS_INLINE inline void SQVM::LeaveNativeFrame(SQInteger base, SQInteger oldtop) {
+    if (_openouters) CloseOuters(&_stack[base]);
+    // no trap outlives the native: a script it runs drops its traps on the way out, also by error
+    SQObjectPtr* const lo = _stack + (base < oldtop ? base : oldtop);
+    SQObjectPtr* p = _stack + (_top > oldtop ? _top : oldtop);
+    while (p - lo >= 2) {
+        p -= 2;
+        if ((sq_type(p[0]) | sq_type(p[1])) & SQOBJECT_REF_COUNTED) {
+            if (ISREFCOUNTED(sq_type(p[1]))) p[1].Null();
+            if (ISREFCOUNTED(sq_type(p[0]))) p[0].Null();
+        }
+    }
+    if (p > lo && ISREFCOUNTED(sq_type(p[-1]))) p[-1].Null();
+    _top = oldtop;
+    _callstack.pop_back();
+    size_t n = _callstack._size;
+    ci = n ? _callstack._data + (n - 1) : nullptr;
+}
+
 bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
                       SQObjectPtr& retval, bool& suspend) {
     suspend = false;
@@ -325,7 +347,7 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
         FailWith("Native stack overflow");
         return false;
     }
-    SQCStackGuard cstack;
+    // the interpreter's own guard covers its native calls; Call sets one for the others
     if (!vm_checkparams(this, nc, nargs, stackbase)) return false;
     SQInteger oldtop = _top, oldbase = _stackbase;
     SQInteger ntop = stackbase + nargs;
@@ -361,9 +383,7 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
             retval.Null();
     } else if (ret < 0) {
         _stackbase = oldbase;
-        if (_top < oldtop) _top = oldtop;
-        LeaveFrame();
-        _top = oldtop;
+        LeaveNativeFrame(stackbase, oldtop);
         return false;
     } else if (ret > 0) {
         // the frame release clears the slot anyway; below the frame it belongs to the caller
@@ -374,9 +394,7 @@ bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
     } else
         retval.Null();
     _stackbase = oldbase;
-    if (_top < oldtop) _top = oldtop;
-    LeaveFrame();
-    _top = oldtop;
+    LeaveNativeFrame(stackbase, oldtop);
     return true;
 }
 
@@ -388,6 +406,7 @@ bool SQVM::Call(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, SQOb
         return Execute(closure, nargs, stackbase, outres, raiseerror);
     case OT_NATIVECLOSURE: {
         bool suspend;
+        SQCStackGuard cstack;
         bool ok = CallNative(_nativeclosure(closure), nargs, stackbase, outres, suspend);
         if (ok && suspend) {
             FailWith("cannot suspend through native calls/metamethods");
