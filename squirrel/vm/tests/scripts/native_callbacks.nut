@@ -239,6 +239,28 @@ print("-- the debug hook sees every call\n");
     print("hook set midway saw calls: " + seen + ", " + show(b) + "\n");
 }
 
+print("-- a try that a callback leaves by return or catch is gone after the native\n");
+{
+    local a = [5, 3, 8, 1];
+    local r = "";
+    try {
+        a.sort(function(x, y) { try { return x <=> y; } catch (e) { return 0; } });
+        r += [3, 1, 2].map(function(v) {
+            try { if (v == 1) throw "in"; return v; } catch (e) { return -v; }
+        }).reduce(@(p, q) p + " " + q);
+        throw "out";
+    } catch (e) {
+        r += ", caught " + e;
+    }
+    print(r + ", sorted " + show(a) + "\n");
+    try {
+        [1, 2].apply(function(v) { try { [v].apply(@(w) w); return v; } catch (e) {} });
+        throw "after nested";
+    } catch (e) {
+        print("caught " + e + "\n");
+    }
+}
+
 print("-- uncaught error in a comparator\n");
 function byValue(x, y) {
     if (x == 8) throw "comparator failed on " + x;
