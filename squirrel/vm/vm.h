@@ -243,6 +243,7 @@ struct SQVM : SQRefCounted {
     bool EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall);
     void LeaveFrame();
     void LeaveNativeFrame(SQInteger base, SQInteger oldtop);
+    void PopFrame(SQObjectPtr* lo, SQObjectPtr* p, SQInteger newtop);
     void CloseOuters(SQObjectPtr* stackpos);
     SQOuter* FindOuter(SQObjectPtr* slot);
     void RelocateOuters(SQObjectPtr* from, SQObjectPtr* fromend, SQObjectPtr* to);
@@ -328,18 +329,10 @@ VM_ALWAYS_INLINE inline bool SQVM::EnterFrame(SQInteger newbase, SQInteger newto
     return true;
 }
 
-// Releases the frame's registers, top down (slots never move, so a destructor run by a
-// release cannot invalidate the walk).
-VM_ALWAYS_INLINE inline void SQVM::LeaveFrame() {
-    SQCallInfo* const c = ci;
-    SQInteger base = c->_base;
-    SQInteger prevtop = c->_prevtop;
-    if (_openouters) CloseOuters(&_stack[base]);
-    if ((SQInteger)_etraps.size() > c->_etraps) _etraps.resize(c->_etraps);
-    SQInteger from = base < prevtop ? base : prevtop;
-    SQInteger end = c->_native || c->_frametop > _top ? _top : c->_frametop;
-    SQObjectPtr* const lo = _stack + from;
-    SQObjectPtr* p = _stack + end;
+// Releases the slots [lo, p) top down (slots never move, so a destructor run by a release cannot
+// invalidate the walk), then drops the top frame.
+VM_ALWAYS_INLINE inline void SQVM::PopFrame(SQObjectPtr* const lo, SQObjectPtr* p,
+                                            SQInteger newtop) {
     // two registers per test: most hold numbers or null
     while (p - lo >= 2) {
         p -= 2;
@@ -349,10 +342,22 @@ VM_ALWAYS_INLINE inline void SQVM::LeaveFrame() {
         }
     }
     if (p > lo && ISREFCOUNTED(sq_type(p[-1]))) p[-1].Null();
-    _top = prevtop;
+    _top = newtop;
     _callstack.pop_back();
     size_t n = _callstack._size;
     ci = n ? _callstack._data + (n - 1) : nullptr;
+}
+
+// Releases the frame's registers.
+VM_ALWAYS_INLINE inline void SQVM::LeaveFrame() {
+    SQCallInfo* const c = ci;
+    SQInteger base = c->_base;
+    SQInteger prevtop = c->_prevtop;
+    if (_openouters) CloseOuters(&_stack[base]);
+    if ((SQInteger)_etraps.size() > c->_etraps) _etraps.resize(c->_etraps);
+    SQInteger from = base < prevtop ? base : prevtop;
+    SQInteger end = c->_native || c->_frametop > _top ? _top : c->_frametop;
+    PopFrame(_stack + from, _stack + end, prevtop);
 }
 
 // Stores a frame's closure (always a counted object): the slot of a newly pushed frame is null

@@ -324,20 +324,8 @@ const char* vm_cstack_limit_below(const char* base) {
 VM_ALWAYS_INLINE inline void SQVM::LeaveNativeFrame(SQInteger base, SQInteger oldtop) {
     if (_openouters) CloseOuters(&_stack[base]);
     // no trap outlives the native: a script it runs drops its traps on the way out, also by error
-    SQObjectPtr* const lo = _stack + (base < oldtop ? base : oldtop);
-    SQObjectPtr* p = _stack + (_top > oldtop ? _top : oldtop);
-    while (p - lo >= 2) {
-        p -= 2;
-        if ((sq_type(p[0]) | sq_type(p[1])) & SQOBJECT_REF_COUNTED) {
-            if (ISREFCOUNTED(sq_type(p[1]))) p[1].Null();
-            if (ISREFCOUNTED(sq_type(p[0]))) p[0].Null();
-        }
-    }
-    if (p > lo && ISREFCOUNTED(sq_type(p[-1]))) p[-1].Null();
-    _top = oldtop;
-    _callstack.pop_back();
-    size_t n = _callstack._size;
-    ci = n ? _callstack._data + (n - 1) : nullptr;
+    PopFrame(_stack + (base < oldtop ? base : oldtop), _stack + (_top > oldtop ? _top : oldtop),
+             oldtop);
 }
 
 bool SQVM::CallNative(SQNativeClosure* nc, SQInteger nargs, SQInteger stackbase,
