@@ -103,6 +103,9 @@ struct State {
     uint32_t focus = 0;                  // SDL window id with the keyboard focus, 0 none
     uint32_t wheelUsers = 0;
     int32_t wheel = 0;
+    // Where the last warp put the cursor (screen coordinates), until SDL reports the pointer.
+    bool warped = false;
+    int32_t warpX = 0, warpY = 0;
 };
 
 State g_state;
@@ -124,6 +127,9 @@ int watch(void*, SDL_Event* e) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:
         setKey(e->key.keysym.scancode, e->type == SDL_KEYDOWN);
+        break;
+    case SDL_MOUSEMOTION:
+        g_state.warped = false;
         break;
     case SDL_MOUSEBUTTONDOWN:
         if (e->button.which != SDL_TOUCH_MOUSEID && e->button.button >= 1 && e->button.button <= 32)
@@ -214,6 +220,11 @@ uint32_t windowIdOf(WindowHandle window) {
 
 bool screenCursor(int32_t& x, int32_t& y) {
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
+    if (g_state.warped) {
+        x = g_state.warpX;
+        y = g_state.warpY;
+        return true;
+    }
     int gx = 0, gy = 0;
     // Over one of our windows, SDL's position follows every motion event, pointer warps by
     // other programs included; its global position is only refreshed by device motion.
@@ -266,8 +277,20 @@ bool isCursorShown() {
 }
 
 void warpCursor(uint32_t windowId, int32_t x, int32_t y) {
-    if (SDL_Window* window = windowId ? SDL_GetWindowFromID(windowId) : nullptr)
-        SDL_WarpMouseInWindow(window, x, y);
+    SDL_Window* window = windowId ? SDL_GetWindowFromID(windowId) : nullptr;
+    if (!window) return;
+    SDL_WarpMouseInWindow(window, x, y);
+    // SDL learns the new place only from the motion event the warp brings at the next pump;
+    // until then the cursor reads where it was put, as it does at once on the platform.
+    int wx = 0, wy = 0;
+    SDL_GetWindowPosition(window, &wx, &wy);
+    g_state.warped = true;
+    g_state.warpX = wx + x;
+    g_state.warpY = wy + y;
+}
+
+void settleCursor() {
+    g_state.warped = false;
 }
 
 bool clientSize(uint32_t windowId, int32_t& width, int32_t& height) {

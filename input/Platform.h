@@ -42,8 +42,12 @@ int32_t wheelCounter();
 // Mouse cursor display.
 void showCursor(bool show);
 bool isCursorShown();
-// Moves the cursor to client coordinates of the window; nothing when it is gone.
+// Moves the cursor to client coordinates of the window; nothing when it is gone. The cursor
+// reads at its new place at once, until SDL reports the pointer or settleCursor() is called.
 void warpCursor(uint32_t windowId, int32_t x, int32_t y);
+// Reads the cursor from SDL again (at the start of a frame, after the pump has brought the
+// warp's motion).
+void settleCursor();
 // The size of the window's client area; false when it is gone.
 bool clientSize(uint32_t windowId, int32_t& width, int32_t& height);
 

@@ -193,6 +193,10 @@ bool InputLibrary::load(HSQUIRRELVM v) {
     return runBuiltinScript(v, BuiltinScript::Input);
 }
 
+void InputLibrary::beginFrame(HSQUIRRELVM) {
+    KoInput::settleCursor();
+}
+
 void InputLibrary::endFrame(HSQUIRRELVM) {
     if (g_cursorVisible) return;
     int32_t x = 0, y = 0, w = 0, h = 0;

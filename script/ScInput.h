@@ -14,6 +14,7 @@ public:
     // functions work in its client coordinates.
     explicit InputLibrary(KoInput::WindowHandle window);
     bool load(HSQUIRRELVM v) override;
+    void beginFrame(HSQUIRRELVM v) override;
     void endFrame(HSQUIRRELVM v) override;
 
 private:

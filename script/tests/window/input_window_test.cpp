@@ -100,6 +100,27 @@ TEST_F(InputWindow, CursorHiddenOnlyOverTheClientAreaAtEndOfFrame) {
     EXPECT_TRUE(KoInput::isCursorShown());
 }
 
+TEST_F(InputWindow, AMovedCursorReadsAtItsNewPlaceInTheSameFrame) {
+    ASSERT_EQ(run("xdotool search --sync --name '^input-window$' windowfocus --sync"), 0);
+    moveTo(40, 30);
+    // No message pump between the move and the reads: the script sees the move at once.
+    ASSERT_TRUE(vm.run("Input.setCursorPosition(7, 9); p <- Input.getCursorPosition();"));
+    EXPECT_EQ(eval("p[0] + \",\" + p[1]"), "7,9");
+    ASSERT_TRUE(vm.run("m <- Input.Controller(); m.setAxis(0, [\"mouse.x\"]);"
+                       "m.setAxis(1, [\"mouse.y\"]); Input.setCursorPosition(70, 90); m.update();"));
+    EXPECT_EQ(eval("m.getInput(0) + \",\" + m.getInput(1)"), "70,90");
+    // Outside the client area too.
+    ASSERT_TRUE(vm.run("Input.setCursorPosition(-5, 20);"));
+    EXPECT_EQ(position(), "-5,20");
+
+    // Later frames read the pointer itself again, and follow the device.
+    ASSERT_TRUE(vm.run("Input.setCursorPosition(70, 90);"));
+    vm.beginFrame();
+    ASSERT_TRUE(pumpUntil([&] { return position() == "70,90"; })) << position();
+    ASSERT_EQ(run("xdotool mousemove_relative 1 0"), 0);
+    ASSERT_TRUE(pumpUntil([&] { return position() == "71,90"; })) << position();
+}
+
 TEST_F(InputWindow, ControllersReadOnlyWhileTheWindowHasTheFocus) {
     auto other = KoFrame::createWindow(u"input-other", 100, 100);
     ASSERT_TRUE(other);
