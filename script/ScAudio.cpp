@@ -64,8 +64,38 @@ uint32_t frameArg(HSQUIRRELVM v, SQInteger idx) {
     return n < 0 || n > int64_t(UINT32_MAX) ? UINT32_MAX : uint32_t(n);
 }
 
+// The result of play and loop: an instance made by calling the class bound as Audio.Channel
+// (a script may have put a subclass there), holding the channel; null for no channel. A class
+// that makes something else has it handed back as it is.
 SQInteger pushChannel(HSQUIRRELVM v, ChannelPtr channel) {
-    if (!channel || !pushInstance(v, channelTag, std::make_shared<ChannelBox>(ChannelBox{channel})))
+    if (!channel) {
+        sq_pushnull(v);
+        return 1;
+    }
+    const SQInteger top = sq_gettop(v);
+    sq_pushroottable(v);
+    push(v, u"Audio");
+    if (SQ_SUCCEEDED(sq_get(v, -2))) {
+        push(v, u"Channel");
+        if (SQ_SUCCEEDED(sq_get(v, -2))) {
+            sq_pushroottable(v);
+            if (SQ_FAILED(sq_call(v, 1, SQTrue, SQTrue))) {
+                sq_settop(v, top);
+                return SQ_ERROR;
+            }
+            SQUserPointer up = nullptr;
+            if (sq_gettype(v, -1) == OT_INSTANCE &&
+                SQ_SUCCEEDED(sq_getinstanceup(v, -1, &up, const_cast<ClassTag*>(&channelTag))))
+                setInstance(v, -1, std::make_shared<ChannelBox>(ChannelBox{channel}));
+            sq_remove(v, -2); // the class
+            sq_remove(v, -2); // Audio
+            sq_remove(v, -2); // the root table
+            return 1;
+        }
+    }
+    sq_settop(v, top);
+    // Audio.Channel is gone: the library's own class still makes the channel.
+    if (!pushInstance(v, channelTag, std::make_shared<ChannelBox>(ChannelBox{channel})))
         sq_pushnull(v);
     return 1;
 }

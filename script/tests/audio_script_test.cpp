@@ -118,6 +118,31 @@ TEST_F(AudioScript, EmptyChannelsAndChannelLimits) {
     EXPECT_EQ(eval("(clone c).isInvalid()"), "true");
 }
 
+TEST_F(AudioScript, ChannelsAreMadeByTheClassBoundAsAudioChannel) {
+    ASSERT_TRUE(vm.run("made <- 0;"
+                       "class Tracked extends Audio.Channel {"
+                       "    constructor() { base.constructor(); ::made++; }"
+                       "    function label() { return \"tracked \" + isInvalid(); } }"
+                       "Audio.Channel = Tracked;"
+                       "s <- Audio.Sound(\"tone.wav\"); g <- Audio.Group();"
+                       "m <- Audio.Sound(\"sub/short.wav\", g);"));
+    EXPECT_EQ(eval("s.play().label()"), "tracked false");
+    EXPECT_EQ(eval("s.loop(0, 1).label()"), "tracked false");
+    EXPECT_EQ(eval("g.play().label()"), "tracked false");
+    EXPECT_EQ(eval("s.play().stop()"), "true"); // the native channel is in the new instance
+    EXPECT_EQ(eval("made"), "4");
+    EXPECT_EQ(eval("s.play(s.getLength()) == null && made == 4"), "true"); // no channel: null
+    // A constructor that raises makes play raise the same error.
+    ASSERT_TRUE(vm.run("class Refusing extends Audio.Channel {"
+                       "    constructor() { throw \"no channels now\"; } }"
+                       "Audio.Channel = Refusing;"));
+    EXPECT_EQ(eval("err(@() s.play())"), "no channels now");
+    // One that skips the base constructor still gets the channel.
+    ASSERT_TRUE(vm.run("class Bare extends Audio.Channel { constructor() {} }"
+                       "Audio.Channel = Bare;"));
+    EXPECT_EQ(eval("s.play().isInvalid()"), "false");
+}
+
 TEST_F(AudioScript, GroupsMultiplyAndPlayTheirMembers) {
     EXPECT_EQ(eval("Audio.Group().play() == null"), "true");
     EXPECT_EQ(eval("Audio.Group().getLength()"), "0");
