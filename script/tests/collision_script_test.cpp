@@ -2,6 +2,7 @@
 // pair of shapes through Collision.intersects in both argument orders.
 #include "collision/IShape.h"
 #include "script/ScCollision.h"
+#include "script/ScInput.h"
 #include "script/tests/ScriptVm.h"
 
 #include <gtest/gtest.h>
@@ -99,6 +100,27 @@ TEST_F(CollisionScript, ConstructorErrors) {
     EXPECT_EQ(vm.eval("P.instance().x"), "0");
     EXPECT_EQ(vm.eval("err(@() Collision.intersects(P.instance(), P(0, 0)))"),
               "wrong number of parameters");
+}
+
+TEST_F(CollisionScript, ConstructorsCalledOnOtherInstancesRefuseThem) {
+    // An instance of another library's class keeps its own native object.
+    ASSERT_TRUE(vm.load(std::make_shared<KoScript::InputLibrary>(nullptr)));
+    ASSERT_TRUE(vm.run("k <- Input.Controller_(); k.setButton(4, [\"key.a\"]);"
+                       "class Plain { v = 5 } plain <- Plain(); c <- C(1, 2, 3);"));
+    const char* calls[] = {
+        "P.constructor.call(k, 1, 2)",     "L.constructor.call(k, 1, 2, 3, 4)",
+        "R.constructor.call(k, 1, 2, 3, 4)", "C.constructor.call(k, 1, 2, 3)",
+        "P.constructor.call(plain, 1, 2)", "P.constructor.call(c, 1, 2)",
+    };
+    for (const char* call : calls)
+        EXPECT_EQ(vm.eval(std::string("err(@() ") + call + ")"), "failed create instance") << call;
+    EXPECT_EQ(vm.eval("k.update() + \" \" + k.getKeys().len() + \" \" + k.getKeys()[0]"), "true 1 4");
+    EXPECT_EQ(vm.eval("plain.v"), "5");
+    EXPECT_EQ(vm.eval("c.x + \",\" + c.y + \",\" + c.radius"), "1,2,3");
+    // A subclass's constructor still makes its shape through the base one.
+    EXPECT_EQ(vm.eval("(function() { class Q extends P { constructor() { base.constructor(6, 7); } }"
+                      " return Collision.intersects(Q(), P(6, 7)); })()"),
+              "true");
 }
 
 TEST_F(CollisionScript, PropertiesStoreAsGiven) {

@@ -3,6 +3,7 @@
 // every error the natives raise.
 #include "input/KeyNames.h"
 #include "input/Platform.h"
+#include "script/ScCollision.h"
 #include "script/ScInput.h"
 #include "script/tests/ScriptVm.h"
 
@@ -217,6 +218,19 @@ TEST_F(InputScript, WrongArgumentsRaiseTheFixedText) {
     EXPECT_EQ(eval("err(function() { Input.setCursorPosition(1); })"), wrong);
     EXPECT_EQ(eval("err(function() { Input.getCursorPosition(0); })"), wrong);
     EXPECT_EQ(eval("err(function() { Input.Controller_.update.call({}); })"), wrong);
+}
+
+TEST_F(InputScript, ControllerConstructorCalledOnAnotherInstanceRefusesIt) {
+    ASSERT_TRUE(vm.load(std::make_shared<KoScript::CollisionLibrary>()));
+    run("p <- Collision.Point(1, 2);");
+    EXPECT_EQ(eval("err(@() Input.Controller_.constructor.call(p))"), "failed create instance");
+    EXPECT_EQ(eval("p.x + \",\" + p.y + \" \" + Collision.intersects(p, Collision.Point(1, 2))"),
+              "1,2 true");
+    // Its own instances and subclasses are made as before.
+    EXPECT_EQ(eval("Input.Controller().setButton(1, [\"key.a\"]) == null"), "true");
+    EXPECT_EQ(eval("(function() { local c = Input.Controller_(); c.constructor(); "
+                   "return c.getKeys().len(); })()"),
+              "0");
 }
 
 TEST_F(InputScript, CursorFlagWithoutWindow) {
