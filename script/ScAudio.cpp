@@ -46,12 +46,6 @@ struct ChannelBox {
     ChannelPtr channel;
 };
 
-bool ownsInstance(HSQUIRRELVM v, const ClassTag& tag) {
-    SQUserPointer p = nullptr;
-    return sq_gettype(v, 1) == OT_INSTANCE &&
-           SQ_SUCCEEDED(sq_getinstanceup(v, 1, &p, const_cast<ClassTag*>(&tag)));
-}
-
 // Frame counts below 0 mean no frames.
 uint32_t frames(HSQUIRRELVM v, SQInteger idx) {
     int64_t n = *getInt(v, idx);
@@ -231,7 +225,6 @@ ClassBuilder& soundMembers(ClassBuilder& b) {
 // --- Audio.Sound -----------------------------------------------------------------------------
 
 SQInteger soundCtor(HSQUIRRELVM v) {
-    if (!ownsInstance(v, soundTag)) return throwScriptError(v, kCreateFailed);
     SQInteger n = argCount(v);
     KoSound::GroupPtr group;
     if (n == 2 && checkParams(v, "sx")) {
@@ -257,7 +250,6 @@ SQInteger soundCtor(HSQUIRRELVM v) {
 // --- Audio.Group -----------------------------------------------------------------------------
 
 SQInteger groupCtor(HSQUIRRELVM v) {
-    if (!ownsInstance(v, groupTag)) return throwScriptError(v, kCreateFailed);
     SQInteger n = argCount(v);
     KoSound::GroupPtr parent;
     if (n == 1 && checkParams(v, "x")) {
@@ -281,7 +273,6 @@ ChannelPtr selfChannel(HSQUIRRELVM v) {
 }
 
 SQInteger channelCtor(HSQUIRRELVM v) {
-    if (!ownsInstance(v, channelTag)) return throwScriptError(v, kCreateFailed);
     if (argCount(v) != 0) return throwWrongParams(v);
     setInstance(v, 1, std::make_shared<ChannelBox>());
     return 0;

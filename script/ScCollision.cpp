@@ -62,16 +62,8 @@ bool readForms(HSQUIRRELVM v, std::initializer_list<const char*> forms,
     return false;
 }
 
-// Whether `this` is an instance of tag's class or of a subclass: a constructor called on
-// another object (Point.constructor.call(x, ...)) must not replace that object's native one.
-bool ownsInstance(HSQUIRRELVM v, const ClassTag& tag) {
-    SQUserPointer p = nullptr;
-    return sq_gettype(v, 1) == OT_INSTANCE &&
-           SQ_SUCCEEDED(sq_getinstanceup(v, 1, &p, const_cast<ClassTag*>(&tag)));
-}
-
-SQInteger attach(HSQUIRRELVM v, const ClassTag& tag, std::shared_ptr<IShape> shape) {
-    if (!shape || !ownsInstance(v, tag)) return throwScriptError(v, kCreateFailed);
+SQInteger attach(HSQUIRRELVM v, std::shared_ptr<IShape> shape) {
+    if (!shape) return throwScriptError(v, kCreateFailed);
     setInstance(v, 1, std::move(shape));
     return 0;
 }
@@ -85,25 +77,25 @@ SQInteger cloned(HSQUIRRELVM v) {
 SQInteger pointCtor(HSQUIRRELVM v) {
     std::array<SQInteger, 2> a;
     if (!readForms(v, {"ii", "2"}, a)) return throwWrongParams(v);
-    return attach(v, pointTag, KoCollision::createPoint(a[0], a[1]));
+    return attach(v, KoCollision::createPoint(a[0], a[1]));
 }
 
 SQInteger lineCtor(HSQUIRRELVM v) {
     std::array<SQInteger, 4> a;
     if (!readForms(v, {"iiii", "22", "4"}, a)) return throwWrongParams(v);
-    return attach(v, lineTag, KoCollision::createLine(a[0], a[1], a[2], a[3]));
+    return attach(v, KoCollision::createLine(a[0], a[1], a[2], a[3]));
 }
 
 SQInteger rectangleCtor(HSQUIRRELVM v) {
     std::array<SQInteger, 4> a;
     if (!readForms(v, {"iiii", "22", "4"}, a)) return throwWrongParams(v);
-    return attach(v, rectangleTag, KoCollision::createRectangle(a[0], a[1], a[2], a[3]));
+    return attach(v, KoCollision::createRectangle(a[0], a[1], a[2], a[3]));
 }
 
 SQInteger circleCtor(HSQUIRRELVM v) {
     std::array<SQInteger, 3> a;
     if (!readForms(v, {"iii", "2i", "3"}, a)) return throwWrongParams(v);
-    return attach(v, circleTag, KoCollision::createCircle(a[0], a[1], a[2]));
+    return attach(v, KoCollision::createCircle(a[0], a[1], a[2]));
 }
 
 // Property accessors over the shape kind S, reached with the cast As. An instance made

@@ -135,7 +135,6 @@ std::shared_ptr<BlobData> makeBlob(SQInteger size) {
 }
 
 SQInteger blobCtor(HSQUIRRELVM v) {
-    if (!constructsOwnInstance(v, blobTag)) return throwScriptError(v, kCreateFailed);
     if (!checkParams(v, "i")) return throwWrongParams(v);
     auto b = makeBlob(*getInt(v, 2));
     if (!b) return throwScriptError(v, kCreateFailed);
@@ -297,7 +296,6 @@ bool pathAndOptions(HSQUIRRELVM v, String& path, uint32_t& options) {
 }
 
 SQInteger readerCtor(HSQUIRRELVM v) {
-    if (!constructsOwnInstance(v, binaryReaderTag)) return throwScriptError(v, kCreateFailed);
     String path;
     uint32_t options;
     if (!pathAndOptions(v, path, options)) return throwWrongParams(v);
@@ -310,7 +308,6 @@ SQInteger readerCtor(HSQUIRRELVM v) {
 }
 
 SQInteger writerCtor(HSQUIRRELVM v) {
-    if (!constructsOwnInstance(v, binaryWriterTag)) return throwScriptError(v, kCreateFailed);
     String path;
     uint32_t options;
     if (!pathAndOptions(v, path, options)) return throwWrongParams(v);

@@ -44,14 +44,6 @@ template <class PushArgs>
 SQInteger constructIoObject(HSQUIRRELVM v, std::u16string_view name, PushArgs pushArgs);
 SQInteger pushIoMember(HSQUIRRELVM v, std::u16string_view name);
 
-// Whether `this` of a constructor is an instance of tag's class (or of a subclass). A
-// constructor called on another object must not attach a native object of another type.
-inline bool constructsOwnInstance(HSQUIRRELVM v, const ClassTag& tag) {
-    SQUserPointer p = nullptr;
-    return sq_gettype(v, 1) == OT_INSTANCE &&
-           SQ_SUCCEEDED(sq_getinstanceup(v, 1, &p, const_cast<ClassTag*>(&tag)));
-}
-
 // The _cloned hook of every IO class: a clone shares the original's native object, as
 // copies of a script object do.
 template <class T, const ClassTag& Tag>

@@ -20,7 +20,6 @@ std::shared_ptr<FileData> makeFileData(String path) {
 }
 
 SQInteger fileCtor(HSQUIRRELVM v) {
-    if (!constructsOwnInstance(v, fileTag)) return throwScriptError(v, kCreateFailed);
     if (!checkParams(v, "s")) return throwWrongParams(v);
     setInstance(v, 1, makeFileData(*getString(v, 2)));
     return 0;

@@ -35,7 +35,6 @@ bool pathOptionsEncoding(HSQUIRRELVM v, String& path, uint32_t& options, int& en
 }
 
 SQInteger textReaderCtor(HSQUIRRELVM v) {
-    if (!constructsOwnInstance(v, textReaderTag)) return throwScriptError(v, kCreateFailed);
     String path;
     uint32_t options;
     int encoding;
@@ -54,7 +53,6 @@ SQInteger textReaderCtor(HSQUIRRELVM v) {
 
 // The encoding is checked before the file is opened: opening for writing may already empty it.
 SQInteger textWriterCtor(HSQUIRRELVM v) {
-    if (!constructsOwnInstance(v, textWriterTag)) return throwScriptError(v, kCreateFailed);
     String path;
     uint32_t options;
     int encoding;
@@ -72,7 +70,6 @@ SQInteger textWriterCtor(HSQUIRRELVM v) {
 }
 
 SQInteger stringReaderCtor(HSQUIRRELVM v) {
-    if (!constructsOwnInstance(v, stringReaderTag)) return throwScriptError(v, kCreateFailed);
     if (!checkParams(v, "s")) return throwWrongParams(v);
     std::shared_ptr<KoIO::IReader> reader =
         std::make_shared<KoIO::Core::StringReader>(*getString(v, 2));
@@ -81,7 +78,6 @@ SQInteger stringReaderCtor(HSQUIRRELVM v) {
 }
 
 SQInteger stringWriterCtor(HSQUIRRELVM v) {
-    if (!constructsOwnInstance(v, stringWriterTag)) return throwScriptError(v, kCreateFailed);
     if (argCount(v) != 0) return throwWrongParams(v);
     std::shared_ptr<KoIO::IWriter> writer = std::make_shared<KoIO::Core::StringWriter>();
     setInstance(v, 1, writer);

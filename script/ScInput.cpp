@@ -64,11 +64,6 @@ SQInteger getCursorPosition(HSQUIRRELVM v) {
 
 SQInteger controllerCtor(HSQUIRRELVM v) {
     if (argCount(v) != 0) return throwWrongParams(v);
-    // Called on another object (Controller_.constructor.call(x)): x keeps its native object.
-    SQUserPointer up = nullptr;
-    if (sq_gettype(v, 1) != OT_INSTANCE ||
-        SQ_FAILED(sq_getinstanceup(v, 1, &up, const_cast<ClassTag*>(&controllerTag))))
-        return throwScriptError(v, kCreateFailed);
     auto controller = std::make_shared<Controller>(g_windowId);
     setInstance(v, 1, std::move(controller));
     return 0;

@@ -253,8 +253,37 @@ ClassBuilder::ClassBuilder(HSQUIRRELVM v, SQInteger tableIdx, std::u16string_vie
     addAccessor(v, classIdx_, settersIdx_, u"_set", propertySet);
 }
 
+namespace {
+
+struct GuardedCtor {
+    SQFUNCTION fn;
+    const ClassTag* tag;
+};
+
+// A constructor runs only on an instance of its class or of a subclass. Called on another
+// object (Point.constructor.call(blob, 1, 2)) it would put its native object into that one and
+// free the other's as if it were of its own type.
+SQInteger guardedCtor(HSQUIRRELVM v) {
+    SQUserPointer p = nullptr;
+    sq_getuserdata(v, -1, &p, nullptr);
+    GuardedCtor guard = *static_cast<const GuardedCtor*>(p);
+    sq_poptop(v); // the constructor sees only `this` and its arguments
+    SQUserPointer up = nullptr;
+    if (sq_gettype(v, 1) != OT_INSTANCE ||
+        SQ_FAILED(sq_getinstanceup(v, 1, &up, const_cast<ClassTag*>(guard.tag))))
+        return throwScriptError(v, kCreateFailed);
+    return guard.fn(v);
+}
+
+} // namespace
+
 ClassBuilder& ClassBuilder::ctor(SQFUNCTION fn) {
-    return method(u"constructor", fn);
+    push(v_, u"constructor");
+    *static_cast<GuardedCtor*>(sq_newuserdata(v_, sizeof(GuardedCtor))) = {fn, &tag_};
+    sq_newclosure(v_, guardedCtor, 1);
+    sq_setnativeclosurename(v_, -1, u"constructor");
+    sq_newslot(v_, classIdx_, SQFalse);
+    return *this;
 }
 
 ClassBuilder& ClassBuilder::method(std::u16string_view name, SQFUNCTION fn) {
