@@ -104,31 +104,32 @@ function print_r_indent__(level) {
     return s;
 }
 
-function print_r_value__(value, level) {
+// `open` holds the containers being printed now: one met again inside itself is a cycle,
+// printed as its text form and a mark instead of being followed for ever.
+function print_r_value__(value, level, open) {
     local type = typeof value;
     if (type == "null") {
         ::println("null");
     } else if (type == "string") {
         ::println("\"" + ::print_r_escape__(value) + "\"");
-    } else if (type == "array" || type == "table" || type == "class") {
+    } else if (type == "array" || type == "table" || type == "class" || type == "instance") {
+        foreach (o in open) {
+            if (o == value) {
+                ::println("" + value + " *RECURSION*");
+                return;
+            }
+        }
         ::println(value);
         local indent = ::print_r_indent__(level);
         ::println(indent + "{");
         local inner = ::print_r_indent__(level + 1);
-        foreach (k, v in value) {
+        open.append(value);
+        // An instance shows the members its class declares.
+        foreach (k, v in (type == "instance" ? value.getclass() : value)) {
             ::print(inner + "[" + k + "] => ");
-            ::print_r_value__(v, level + 1);
+            ::print_r_value__(type == "instance" ? value[k] : v, level + 1, open);
         }
-        ::println(indent + "}");
-    } else if (type == "instance") {
-        ::println(value);
-        local indent = ::print_r_indent__(level);
-        ::println(indent + "{");
-        local inner = ::print_r_indent__(level + 1);
-        foreach (k, v in value.getclass()) {
-            ::print(inner + "[" + k + "] => ");
-            ::print_r_value__(value[k], level + 1);
-        }
+        open.pop();
         ::println(indent + "}");
     } else {
         ::println(value);
@@ -136,7 +137,7 @@ function print_r_value__(value, level) {
 }
 
 function print_r(value) {
-    ::print_r_value__(value, 0);
+    ::print_r_value__(value, 0, []);
 }
 
 if (DEBUG) {

@@ -17,6 +17,24 @@ cat > want.txt <<'WANT'
     [x] => 1
     [y] => "two"
 }
+(table : 0xADDR)
+{
+    [child] => (table : 0xADDR)
+    {
+        [up] => (table : 0xADDR) *RECURSION*
+    }
+}
+(array : 0xADDR)
+{
+    [0] => (array : 0xADDR)
+    {
+        [0] => 1
+    }
+    [1] => (array : 0xADDR)
+    {
+        [0] => 1
+    }
+}
 7-seven-7.0
 printfのパラメータ引数が多すぎます。(最大10個まで)
 0 78

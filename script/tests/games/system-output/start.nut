@@ -18,6 +18,14 @@ print_r(["tab\there\nnext", { key = 1 }, null, 2.5]);
 class Point { x = 1; y = "two"; }
 print_r(Point());
 
+// A parent and child that point at each other print once each; a table met twice side by
+// side is no cycle and prints in full both times.
+local parent = { child = {} };
+parent.child.up <- parent;
+print_r(parent);
+local shared = [1];
+print_r([shared, shared]);
+
 printf("%d-%s-%.1f\n", 7, "seven", 7.0);
 try { printf("%d%d%d%d%d%d%d%d%d%d%d", 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11); } catch (e) println(e);
 
