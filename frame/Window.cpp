@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <csignal>
 #include <unordered_map>
 
 namespace KoFrame {
@@ -19,6 +20,44 @@ constexpr size_t kTitleLimit = 255;
 std::unordered_map<uint32_t, Core::Window*>& registry() {
     static std::unordered_map<uint32_t, Core::Window*> windows;
     return windows;
+}
+
+// SDL turns SIGINT and SIGTERM into a quit message for the next pump. A script stuck inside
+// one frame never pumps, so a second signal ends the program at once (Ctrl+C twice).
+struct sigaction g_sdlTerminate[2];
+volatile std::sig_atomic_t g_terminateRequests = 0;
+
+void onTerminateSignal(int sig) {
+    const bool first = g_terminateRequests == 0;
+    g_terminateRequests = 1;
+    if (first) {
+        const struct sigaction& sdl = g_sdlTerminate[sig == SIGINT ? 0 : 1];
+        if (sdl.sa_handler != SIG_DFL && sdl.sa_handler != SIG_IGN) sdl.sa_handler(sig);
+        // SDL's handler puts itself back in place; the next request must come here again.
+        struct sigaction self {};
+        self.sa_handler = onTerminateSignal;
+        sigaction(sig, &self, nullptr);
+        return;
+    }
+    std::signal(sig, SIG_DFL);
+    std::raise(sig);
+}
+
+// Once SDL has put its handlers in place (it leaves them out when told to).
+void chainTerminateSignals() {
+    static bool chained = false;
+    if (chained) return;
+    chained = true;
+    const int signals[2] = {SIGINT, SIGTERM};
+    for (int i = 0; i < 2; ++i) {
+        sigaction(signals[i], nullptr, &g_sdlTerminate[i]);
+        if (g_sdlTerminate[i].sa_handler == SIG_DFL || g_sdlTerminate[i].sa_handler == SIG_IGN ||
+            (g_sdlTerminate[i].sa_flags & SA_SIGINFO))
+            continue;
+        struct sigaction self {};
+        self.sa_handler = onTerminateSignal;
+        sigaction(signals[i], &self, nullptr);
+    }
 }
 
 template <typename List, typename Handler>
@@ -80,6 +119,7 @@ bool Window::create(const std::u16string& title, uint16_t width, uint16_t height
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
         videoHeld_ = true;
+        chainTerminateSignals();
     }
     const int w = std::max<int>(width, 1);
     const int h = std::max<int>(height, 1);

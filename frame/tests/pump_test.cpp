@@ -131,6 +131,24 @@ TEST_F(PumpTest, TerminateSignalEndsThePumpInsteadOfKillingTheProgram) {
     EXPECT_EQ(lastMessage().wParam, 0u);
 }
 
+TEST_F(PumpTest, ASecondTerminateSignalEndsAProgramThatNeverPumps) {
+    // A script stuck inside one frame never takes the first request: Ctrl+C twice ends it.
+    EXPECT_EXIT(
+        {
+            raise(SIGINT);
+            raise(SIGTERM);
+            std::_Exit(0);
+        },
+        ::testing::KilledBySignal(SIGTERM), "");
+    // One request alone waits for the pump.
+    EXPECT_EXIT(
+        {
+            raise(SIGTERM);
+            std::_Exit(7);
+        },
+        ::testing::ExitedWithCode(7), "");
+}
+
 TEST_F(PumpTest, DestroyedCurrentWindowEndsEveryPump) {
     window->destroy();
     EXPECT_FALSE(pumpMessages());
