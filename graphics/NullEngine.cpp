@@ -170,7 +170,7 @@ public:
         requested_ = mode;
         return true;
     }
-    uint32_t getScreenMode() override { return screenMode_; }
+    uint32_t getScreenMode() override { return requested_; }
     bool setBlendMode(uint32_t mode) override {
         if (mode > BlendAlphaCopy) return false;
         blend_ = mode;

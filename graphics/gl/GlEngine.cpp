@@ -536,7 +536,8 @@ public:
         requested_ = mode;
         return true;
     }
-    uint32_t getScreenMode() override { return screenMode_; }
+    // The requested mode, at once: a script toggling twice in one frame gets back where it was.
+    uint32_t getScreenMode() override { return requested_; }
 
     bool setBlendMode(uint32_t mode) override {
         auto& gl = d_->gl;
@@ -760,9 +761,15 @@ private:
         if (requested_ == ScreenFull) {
             SDL_GetWindowPosition(d_->window, &savedX_, &savedY_);
             SDL_GetWindowSize(d_->window, &savedW_, &savedH_);
-            if (SDL_SetWindowFullscreen(d_->window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) return;
+            if (SDL_SetWindowFullscreen(d_->window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
+                requested_ = screenMode_;
+                return;
+            }
         } else {
-            if (SDL_SetWindowFullscreen(d_->window, 0) != 0) return;
+            if (SDL_SetWindowFullscreen(d_->window, 0) != 0) {
+                requested_ = screenMode_;
+                return;
+            }
             SDL_SetWindowSize(d_->window, savedW_, savedH_);
             SDL_SetWindowPosition(d_->window, savedX_, savedY_);
         }

@@ -436,14 +436,17 @@ TEST_F(GlTest, EngineFactoriesRefuseBadArguments) {
     EXPECT_FALSE(engine->drawIndexedPrimitive(TriangleList, 1, 0)); // no index buffer
 }
 
-TEST_F(GlTest, ScreenModeRequestsWaitForTheNextScene) {
+TEST_F(GlTest, ScreenModeIsReportedAtOnceAndSwitchedAtTheNextScene) {
     EXPECT_FALSE(engine->setScreenMode(0));
     EXPECT_FALSE(engine->setScreenMode(3));
     EXPECT_TRUE(engine->setScreenMode(ScreenWindow));
     EXPECT_EQ(engine->getScreenMode(), uint32_t(ScreenWindow));
     EXPECT_TRUE(engine->setScreenMode(ScreenFull));
-    EXPECT_EQ(engine->getScreenMode(), uint32_t(ScreenWindow));
+    EXPECT_EQ(engine->getScreenMode(), uint32_t(ScreenFull));
+    EXPECT_FALSE(engine->setScreenMode(0));
+    EXPECT_EQ(engine->getScreenMode(), uint32_t(ScreenFull));
     EXPECT_TRUE(engine->setScreenMode(ScreenWindow)); // cancels the pending switch
+    EXPECT_EQ(engine->getScreenMode(), uint32_t(ScreenWindow));
     engine->beginScene();
     EXPECT_EQ(engine->getScreenMode(), uint32_t(ScreenWindow));
 }
