@@ -42,7 +42,7 @@ std::vector<std::shared_ptr<Library>> createLibraries(const HostObjects& host) {
         std::make_shared<MathLibrary>(),
         std::make_shared<IOLibrary>(),
         std::make_shared<GraphicsLibrary>(host.window, host.width, host.height),
-        std::make_shared<AudioLibrary>(),
+        std::make_shared<AudioLibrary>(host.soundClock),
         std::make_shared<InputLibrary>(host.window),
         std::make_shared<UtilLibrary>(host.clock),
         std::make_shared<CollisionLibrary>(),

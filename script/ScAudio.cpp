@@ -4,6 +4,7 @@
 #include "script/bind/Bind.h"
 #include "sound/Callback.h"
 #include "sound/Context.h"
+#include "sound/NullEngine.h"
 #include "sound/Sound.h"
 #include "sound/ogg/OggSoundLoader.h"
 
@@ -325,7 +326,20 @@ bool AudioLibrary::load(HSQUIRRELVM v) {
     auto sounds = std::make_shared<KoSound::MixedSoundLoader>();
     sounds->addLoader(std::make_shared<KoSound::WavSoundLoader>());
     sounds->addLoader(std::make_shared<KoSound::Ogg::SoundLoader>());
-    auto context = KoSound::Context::create(KoSound::createDefaultEngine(), files, sounds);
+    KoSound::EnginePtr engine;
+    if (clock_) {
+        // Seconds from the clock's wrapping millisecond ticks, never going back.
+        engine = std::make_shared<KoSound::NullEngine>(
+            [clock = clock_, last = clock_->now(), total = uint64_t(0)]() mutable {
+                uint32_t now = clock->now();
+                total += uint32_t(now - last);
+                last = now;
+                return double(total) / 1000.0;
+            });
+    } else {
+        engine = KoSound::createDefaultEngine();
+    }
+    auto context = KoSound::Context::create(std::move(engine), files, sounds);
     if (!context) return false;
     state = std::make_unique<AudioState>();
     state->context = std::move(context);
