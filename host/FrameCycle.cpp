@@ -81,7 +81,7 @@ void runVm(HSQUIRRELVM v, const Setup& setup, const std::vector<std::u16string>&
     host.width = setup.width;
     host.height = setup.height;
     host.clock = options.clock;
-    if (options.frames) host.soundClock = options.clock; // a counted run's sounds keep its time
+    if (options.frames) host.mediaClock = options.clock; // a counted run's media keep its time
     auto all = options.makeLibraries ? options.makeLibraries() : createLibraries(host);
     for (auto& library : all) libraries.add(library);
     sq_enabledebuginfo(v, setup.debug ? SQTrue : SQFalse);

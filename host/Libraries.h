@@ -16,8 +16,9 @@ struct HostObjects {
     uint16_t width = 640, height = 480; // the configured screen size
     // The clock of Util's timers and frame keepers.
     std::shared_ptr<KoTimer::IClock> clock = KoTimer::systemClock();
-    // When set, sounds play silently on this clock instead of the device (counted runs).
-    std::shared_ptr<KoTimer::IClock> soundClock;
+    // When set, sounds play silently on this clock instead of the device, and videos keep its
+    // time instead of real time (counted runs).
+    std::shared_ptr<KoTimer::IClock> mediaClock;
 };
 
 // Every native library, in registration order.

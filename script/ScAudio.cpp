@@ -328,14 +328,7 @@ bool AudioLibrary::load(HSQUIRRELVM v) {
     sounds->addLoader(std::make_shared<KoSound::Ogg::SoundLoader>());
     KoSound::EnginePtr engine;
     if (clock_) {
-        // Seconds from the clock's wrapping millisecond ticks, never going back.
-        engine = std::make_shared<KoSound::NullEngine>(
-            [clock = clock_, last = clock_->now(), total = uint64_t(0)]() mutable {
-                uint32_t now = clock->now();
-                total += uint32_t(now - last);
-                last = now;
-                return double(total) / 1000.0;
-            });
+        engine = std::make_shared<KoSound::NullEngine>(KoTimer::secondsOf(clock_));
     } else {
         engine = KoSound::createDefaultEngine();
     }

@@ -20,6 +20,7 @@ const ClassTag videoTag{"Graphics.Video"};
 constexpr std::u16string_view kVideoLoadFailed = u"動画ファイル '%s' の読み込みに失敗しました。";
 
 std::weak_ptr<Context> graphicsContext;
+std::shared_ptr<KoTimer::IClock> videoClock; // empty: real time
 
 // A video's sound track as one buffer of the sound engine, fed while it plays.
 class EngineSound final : public IVideoSound {
@@ -82,6 +83,7 @@ SQInteger videoCtor(HSQUIRRELVM v) {
     if (context) {
         VideoOptions options;
         options.sound = createEngineSoundOutput();
+        if (videoClock) options.clock = KoTimer::secondsOf(videoClock);
         video = openVideo(*context->getEngine(), path, std::move(options));
     }
     if (!video) return throwScriptError(v, format(kVideoLoadFailed, {path}));
@@ -121,6 +123,10 @@ SQInteger videoSize(HSQUIRRELVM v) {
 }
 
 } // namespace
+
+void setVideoClock(std::shared_ptr<KoTimer::IClock> clock) {
+    videoClock = std::move(clock);
+}
 
 void registerVideo(HSQUIRRELVM v, SQInteger tableIdx, const std::shared_ptr<Context>& context) {
     graphicsContext = context;

@@ -1,6 +1,8 @@
 #pragma once
 // Graphics.Video: videos that scripts play and draw like images, their sound sent to the
 // sound engine of the Audio library.
+#include "timer/Clock.h"
+
 #include <squirrel.h>
 
 #include <memory>
@@ -19,6 +21,9 @@ void registerVideo(HSQUIRRELVM v, SQInteger tableIdx,
                    const std::shared_ptr<KoGraphics::Context>& context);
 // The image of the Graphics.Video instance at idx; null when the value is not one.
 std::shared_ptr<KoGraphics::IImage> videoImageAt(HSQUIRRELVM v, SQInteger idx);
+// Videos opened from now on keep the time of `clock` (a counted run's) instead of real time;
+// an empty clock gives real time back.
+void setVideoClock(std::shared_ptr<KoTimer::IClock> clock);
 // Video sound through the engine of the sound context that exists when a video opens.
 std::shared_ptr<KoGraphics::IVideoSoundOutput> createEngineSoundOutput();
 
