@@ -1,6 +1,8 @@
 #include "graphics/Renderer2d.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 
 namespace KoGraphics {
 
@@ -43,12 +45,12 @@ void Renderer2d::start(uint32_t type, uint32_t blend, const std::shared_ptr<ITex
 // Other triangles join a batch of quads: its quads become triangle lists.
 void Renderer2d::expandQuads() {
     quads_ = false;
-    const auto* q = reinterpret_cast<const Vertex2d*>(buffer_->data());
-    const uint32_t quads = buffer_->getCount() / 4;
-    scratch_.resize(size_t(quads) * 6);
-    for (uint32_t i = 0; i < quads; ++i) {
-        const Vertex2d* c = q + size_t(i) * 4;
-        Vertex2d* t = scratch_.data() + size_t(i) * 6;
+    const uint32_t quads = used_ / 4;
+    scratch_.assign(vertices_.get(), vertices_.get() + used_);
+    used_ = 0;
+    Vertex2d* t = room(quads * 6);
+    for (uint32_t i = 0; i < quads; ++i, t += 6) {
+        const Vertex2d* c = scratch_.data() + size_t(i) * 4;
         t[0] = c[0];
         t[1] = c[1];
         t[2] = c[2];
@@ -56,23 +58,44 @@ void Renderer2d::expandQuads() {
         t[4] = c[2];
         t[5] = c[3];
     }
-    buffer_->clear();
-    buffer_->append(scratch_.data(), scratch_.size() * sizeof(Vertex2d));
+}
+
+void Renderer2d::grow(uint32_t n) {
+    if (n > (uint32_t(1) << 30) - used_) throw std::bad_alloc();
+    uint32_t capacity = std::max({capacity_ * 2, used_ + n, uint32_t(4096)});
+    std::unique_ptr<Vertex2d[]> more(new Vertex2d[capacity]);
+    if (used_) std::memcpy(more.get(), vertices_.get(), size_t(used_) * sizeof(Vertex2d));
+    vertices_ = std::move(more);
+    capacity_ = capacity;
+}
+
+void Renderer2d::append(const Vertex2d* v, uint32_t n) {
+    if (n) std::memcpy(room(n), v, size_t(n) * sizeof(Vertex2d));
 }
 
 bool Renderer2d::drawQuad(uint32_t blend, const std::shared_ptr<ITexture>& texture,
                           const std::shared_ptr<IEffect2d>& effect, const Vertex2d (&corners)[4]) {
+    // The common case first: one more quad for a pending batch of quads with the same state.
+    if (quads_ && texture == texture_ && effect == effect_ && blend == blend_) {
+        std::memcpy(room(4), corners, sizeof corners);
+        count_ += 2;
+        return true;
+    }
     if (!buffer_) return false;
     if (!joins(TriangleList, blend, texture, effect)) {
         start(TriangleList, blend, texture, effect);
         quads_ = true;
     }
     if (quads_) {
-        buffer_->append(corners, sizeof corners);
+        std::memcpy(room(4), corners, sizeof corners);
     } else {
-        const Vertex2d t[6] = {corners[0], corners[1], corners[2],
-                               corners[0], corners[2], corners[3]};
-        buffer_->append(t, sizeof t);
+        Vertex2d* t = room(6);
+        t[0] = corners[0];
+        t[1] = corners[1];
+        t[2] = corners[2];
+        t[3] = corners[0];
+        t[4] = corners[2];
+        t[5] = corners[3];
     }
     count_ += 2;
     return true;
@@ -87,15 +110,14 @@ bool Renderer2d::draw(uint32_t type, uint32_t blend, const std::shared_ptr<IText
         start(type, blend, texture, effect);
     else if (quads_)
         expandQuads();
-    const size_t stride = sizeof(Vertex2d);
     switch (type) {
     case PointList:
-        buffer_->append(v, n * stride);
+        append(v, n);
         count_ += n;
         break;
     case LineList:
         n -= n % 2;
-        buffer_->append(v, n * stride);
+        append(v, n);
         count_ += n / 2;
         break;
     case LineStrip:
@@ -104,13 +126,13 @@ bool Renderer2d::draw(uint32_t type, uint32_t blend, const std::shared_ptr<IText
             scratch_.push_back(v[i]);
             scratch_.push_back(v[i + 1]);
         }
-        buffer_->append(scratch_.data(), scratch_.size() * stride);
+        append(scratch_.data(), uint32_t(scratch_.size()));
         count_ += n - 1;
         type_ = LineList;
         break;
     case TriangleList:
         n -= n % 3;
-        buffer_->append(v, n * stride);
+        append(v, n);
         count_ += n / 3;
         break;
     case TriangleStrip:
@@ -121,7 +143,7 @@ bool Renderer2d::draw(uint32_t type, uint32_t blend, const std::shared_ptr<IText
             scratch_.push_back(v[i % 2 ? i + 2 : i + 1]);
             scratch_.push_back(v[i % 2 ? i + 1 : i + 2]);
         }
-        buffer_->append(scratch_.data(), scratch_.size() * stride);
+        append(scratch_.data(), uint32_t(scratch_.size()));
         count_ += n - 2;
         type_ = TriangleList;
         break;
@@ -132,7 +154,7 @@ bool Renderer2d::draw(uint32_t type, uint32_t blend, const std::shared_ptr<IText
             scratch_.push_back(v[i]);
             scratch_.push_back(v[i + 1]);
         }
-        buffer_->append(scratch_.data(), scratch_.size() * stride);
+        append(scratch_.data(), uint32_t(scratch_.size()));
         count_ += n - 2;
         type_ = TriangleList;
         break;
@@ -141,13 +163,18 @@ bool Renderer2d::draw(uint32_t type, uint32_t blend, const std::shared_ptr<IText
 }
 
 bool Renderer2d::flush() {
-    if (!count_) return true;
+    if (!count_) {
+        used_ = 0;
+        return true;
+    }
     IEffect2d& effect = effect_ ? *effect_ : *basicEffect();
     bool ok = false;
     if (auto shader = cache_->get(*engine_, effect, bool(texture_))) {
         engine_->setTarget(target_);
         engine_->setBlendMode(blend_); // an unknown mode keeps the previous one
         if (quads_ && !quadIndicesFor(count_ / 2)) expandQuads();
+        buffer_->clear();
+        buffer_->append(vertices_.get(), size_t(used_) * sizeof(Vertex2d));
         engine_->setVertexBuffer(buffer_);
         if (quads_) engine_->setIndexBuffer(quadIndices_);
         if (effect.apply(*engine_, *shader, texture_) && shader->begin()) {
@@ -156,7 +183,7 @@ bool Renderer2d::flush() {
             shader->end();
         }
     }
-    buffer_->clear();
+    used_ = 0;
     count_ = 0;
     quads_ = false;
     texture_.reset();

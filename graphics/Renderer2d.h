@@ -48,6 +48,15 @@ private:
                const std::shared_ptr<IEffect2d>& effect);
     void expandQuads();
     bool quadIndicesFor(uint32_t quads);
+    // Room for n more vertices of the pending batch, uninitialised.
+    Vertex2d* room(uint32_t n) {
+        if (n > capacity_ - used_) grow(n);
+        Vertex2d* p = vertices_.get() + used_;
+        used_ += n;
+        return p;
+    }
+    void grow(uint32_t n);
+    void append(const Vertex2d* v, uint32_t n);
 
     std::shared_ptr<IEngine> engine_;
     std::shared_ptr<ITarget> target_;
@@ -60,6 +69,10 @@ private:
     std::shared_ptr<ITexture> texture_;
     std::shared_ptr<IEffect2d> effect_;
     std::vector<Vertex2d> scratch_;
+    // The pending batch's vertices, written in place and handed to buffer_ once per flush
+    // (a trivial array: growing it does not zero what is about to be overwritten).
+    std::unique_ptr<Vertex2d[]> vertices_;
+    uint32_t used_ = 0, capacity_ = 0;
 };
 
 } // namespace KoGraphics
