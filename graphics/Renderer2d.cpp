@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 namespace KoGraphics {
 
@@ -20,6 +19,7 @@ Renderer2d::Renderer2d(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget>
     : engine_(std::move(engine)), target_(std::move(target)), cache_(std::move(cache)) {
     if (!cache_) cache_ = std::make_shared<ShaderCache>();
     buffer_ = engine_->createVertexBuffer(2, BufferSystem);
+    memory_ = dynamic_cast<MemoryVertexBuffer*>(buffer_.get());
 }
 
 namespace {
@@ -45,28 +45,20 @@ void Renderer2d::start(uint32_t type, uint32_t blend, const std::shared_ptr<ITex
 // Other triangles join a batch of quads: its quads become triangle lists.
 void Renderer2d::expandQuads() {
     quads_ = false;
-    const uint32_t quads = used_ / 4;
-    scratch_.assign(vertices_.get(), vertices_.get() + used_);
+    const size_t quads = used_ / (4 * sizeof(Vertex2d));
+    scratch_.resize(quads * 4);
+    std::memcpy(scratch_.data(), vertices_.data(), quads * 4 * sizeof(Vertex2d));
     used_ = 0;
-    Vertex2d* t = room(quads * 6);
-    for (uint32_t i = 0; i < quads; ++i, t += 6) {
-        const Vertex2d* c = scratch_.data() + size_t(i) * 4;
-        t[0] = c[0];
-        t[1] = c[1];
-        t[2] = c[2];
-        t[3] = c[0];
-        t[4] = c[2];
-        t[5] = c[3];
+    Vertex2d* t = room(uint32_t(quads * 6));
+    for (size_t i = 0; i < quads; ++i, t += 6) {
+        const Vertex2d* c = scratch_.data() + i * 4;
+        const Vertex2d six[6] = {c[0], c[1], c[2], c[0], c[2], c[3]};
+        std::memcpy(t, six, sizeof six);
     }
 }
 
-void Renderer2d::grow(uint32_t n) {
-    if (n > (uint32_t(1) << 30) - used_) throw std::bad_alloc();
-    uint32_t capacity = std::max({capacity_ * 2, used_ + n, uint32_t(4096)});
-    std::unique_ptr<Vertex2d[]> more(new Vertex2d[capacity]);
-    if (used_) std::memcpy(more.get(), vertices_.get(), size_t(used_) * sizeof(Vertex2d));
-    vertices_ = std::move(more);
-    capacity_ = capacity;
+void Renderer2d::grow(size_t bytes) {
+    vertices_.resize(std::max({vertices_.size() * 2, used_ + bytes, 4096 * sizeof(Vertex2d)}));
 }
 
 void Renderer2d::append(const Vertex2d* v, uint32_t n) {
@@ -89,13 +81,9 @@ bool Renderer2d::drawQuad(uint32_t blend, const std::shared_ptr<ITexture>& textu
     if (quads_) {
         std::memcpy(room(4), corners, sizeof corners);
     } else {
-        Vertex2d* t = room(6);
-        t[0] = corners[0];
-        t[1] = corners[1];
-        t[2] = corners[2];
-        t[3] = corners[0];
-        t[4] = corners[2];
-        t[5] = corners[3];
+        const Vertex2d six[6] = {corners[0], corners[1], corners[2],
+                                 corners[0], corners[2], corners[3]};
+        std::memcpy(room(6), six, sizeof six);
     }
     count_ += 2;
     return true;
@@ -173,8 +161,15 @@ bool Renderer2d::flush() {
         engine_->setTarget(target_);
         engine_->setBlendMode(blend_); // an unknown mode keeps the previous one
         if (quads_ && !quadIndicesFor(count_ / 2)) expandQuads();
-        buffer_->clear();
-        buffer_->append(vertices_.get(), size_t(used_) * sizeof(Vertex2d));
+        if (memory_) {
+            // The buffer's old bytes come back as the next batch's storage, at full size.
+            vertices_.resize(used_);
+            memory_->swapBytes(vertices_);
+            vertices_.resize(vertices_.capacity());
+        } else {
+            buffer_->clear();
+            buffer_->append(vertices_.data(), used_);
+        }
         engine_->setVertexBuffer(buffer_);
         if (quads_) engine_->setIndexBuffer(quadIndices_);
         if (effect.apply(*engine_, *shader, texture_) && shader->begin()) {
