@@ -1,7 +1,10 @@
 #include "graphics/Canvas.h"
 
+#include "graphics/Image.h"
+
 #include <cmath>
 #include <cstdlib>
+#include <typeinfo>
 
 namespace KoGraphics {
 
@@ -102,13 +105,28 @@ bool Canvas::drawImageEx(IImage& image, const Vertex2d* vertices, uint32_t count
 bool Canvas::drawImage(IImage& image, const Rect* source, const Destination& dest,
                        const Rotation& rotation, const std::shared_ptr<IEffect2d>& effect,
                        uint32_t blend, Color color) {
+    if (!drawing_) return false;
+    // A plain image (Image is final) lends its texture: no reference taken and dropped per draw.
+    if (typeid(image) == typeid(Image)) {
+        auto& plain = static_cast<Image&>(image);
+        return drawTexture(plain.texture(), Rect{0, 0, plain.getWidth(), plain.getHeight()},
+                           source, dest, rotation, effect, blend, color);
+    }
     ImageInfo info;
-    if (!drawing_ || !image.getImageInfo(info) || !info.texture) return false;
-    Rect src = source ? *source : Rect{0, 0, info.source.width(), info.source.height()};
-    src.left += info.source.left;
-    src.right += info.source.left;
-    src.top += info.source.top;
-    src.bottom += info.source.top;
+    if (!image.getImageInfo(info)) return false;
+    return drawTexture(info.texture, info.source, source, dest, rotation, effect, blend, color);
+}
+
+// `part` is the image's rectangle within the texture; `source` is relative to it.
+bool Canvas::drawTexture(const std::shared_ptr<ITexture>& texture, const Rect& part,
+                         const Rect* source, const Destination& dest, const Rotation& rotation,
+                         const std::shared_ptr<IEffect2d>& effect, uint32_t blend, Color color) {
+    if (!texture) return false;
+    Rect src = source ? *source : Rect{0, 0, part.width(), part.height()};
+    src.left += part.left;
+    src.right += part.left;
+    src.top += part.top;
+    src.bottom += part.top;
 
     // Corners lie on pixel edges: an image at (10, 20) covers the pixels from (10, 20).
     float left = float(dest.rect.left), top = float(dest.rect.top), right, bottom;
@@ -119,7 +137,7 @@ bool Canvas::drawImage(IImage& image, const Rect* source, const Destination& des
         right = left + float(std::abs(src.width()));
         bottom = top + float(std::abs(src.height()));
     }
-    ITexture& t = *info.texture;
+    ITexture& t = *texture;
     float u0 = t.getU(float(src.left)), u1 = t.getU(float(src.right));
     float v0 = t.getV(float(src.top)), v1 = t.getV(float(src.bottom));
     Vertex2d c[4] = {
@@ -137,7 +155,7 @@ bool Canvas::drawImage(IImage& image, const Rect* source, const Destination& des
             v.y = py + x * s + y * k;
         }
     }
-    return renderer_.drawQuad(blend, info.texture, effect, c);
+    return renderer_.drawQuad(blend, texture, effect, c);
 }
 
 bool Canvas::drawText(IFont& font, const std::u16string& text, const Destination& dest,

@@ -77,6 +77,10 @@ public:
 private:
     Canvas(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget> target,
            std::shared_ptr<ShaderCache> cache);
+    bool drawTexture(const std::shared_ptr<ITexture>& texture, const Rect& part,
+                     const Rect* source, const Destination& destination,
+                     const Rotation& rotation, const std::shared_ptr<IEffect2d>& effect,
+                     uint32_t blend, Color color);
     bool drawPoints(const Point2d* points, uint32_t count, uint32_t type, uint32_t blend,
                     Color color);
 

@@ -19,6 +19,8 @@ public:
     uint16_t getWidth() override { return w_; }
     uint16_t getHeight() override { return h_; }
     std::shared_ptr<ITexture> getTexture() override { return texture_; }
+    // Lent without a reference of its own, for the draw calls.
+    const std::shared_ptr<ITexture>& texture() const { return texture_; }
     bool getImageInfo(ImageInfo& out) override {
         out.texture = texture_;
         out.source = {0, 0, w_, h_};

@@ -3,9 +3,33 @@
 #include "graphics/IBuffer.h"
 
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace KoGraphics {
+
+// Growing it leaves the new bytes as they are: its writers fill whole vertices straight after.
+template <class T>
+struct UninitializedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UninitializedAllocator<U>;
+    };
+    UninitializedAllocator() = default;
+    template <class U>
+    UninitializedAllocator(const UninitializedAllocator<U>&) {}
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... A>
+    void construct(U* p, A&&... a) {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+};
+using ByteArray = std::vector<uint8_t, UninitializedAllocator<uint8_t>>;
 
 class MemoryVertexBuffer : public IVertexBuffer {
 public:
@@ -30,6 +54,12 @@ public:
     }
     void append(const void* bytes, size_t length) override;
     const uint8_t* data() override { return bytes_.data(); }
+    // Takes `bytes` as the whole content and hands back the old one (its storage reused by the
+    // next batch): a renderer passes a frame's vertices without copying them.
+    void swapBytes(ByteArray& bytes) {
+        bytes_.swap(bytes);
+        ++version_;
+    }
     // Changes with every modification, so a device copy knows when it is stale.
     uint64_t version() const { return version_; }
     const VertexLayout& layout() const { return layout_; }
@@ -43,7 +73,7 @@ protected:
     }
     uint32_t format_, kind_;
     VertexLayout layout_;
-    std::vector<uint8_t> bytes_;
+    ByteArray bytes_;
     uint64_t version_ = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "graphics/Renderer2d.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace KoGraphics {
 
@@ -18,6 +19,7 @@ Renderer2d::Renderer2d(std::shared_ptr<IEngine> engine, std::shared_ptr<ITarget>
     : engine_(std::move(engine)), target_(std::move(target)), cache_(std::move(cache)) {
     if (!cache_) cache_ = std::make_shared<ShaderCache>();
     buffer_ = engine_->createVertexBuffer(2, BufferSystem);
+    memory_ = dynamic_cast<MemoryVertexBuffer*>(buffer_.get());
 }
 
 namespace {
@@ -43,36 +45,45 @@ void Renderer2d::start(uint32_t type, uint32_t blend, const std::shared_ptr<ITex
 // Other triangles join a batch of quads: its quads become triangle lists.
 void Renderer2d::expandQuads() {
     quads_ = false;
-    const auto* q = reinterpret_cast<const Vertex2d*>(buffer_->data());
-    const uint32_t quads = buffer_->getCount() / 4;
-    scratch_.resize(size_t(quads) * 6);
-    for (uint32_t i = 0; i < quads; ++i) {
-        const Vertex2d* c = q + size_t(i) * 4;
-        Vertex2d* t = scratch_.data() + size_t(i) * 6;
-        t[0] = c[0];
-        t[1] = c[1];
-        t[2] = c[2];
-        t[3] = c[0];
-        t[4] = c[2];
-        t[5] = c[3];
+    const size_t quads = used_ / (4 * sizeof(Vertex2d));
+    scratch_.resize(quads * 4);
+    std::memcpy(scratch_.data(), vertices_.data(), quads * 4 * sizeof(Vertex2d));
+    used_ = 0;
+    Vertex2d* t = room(uint32_t(quads * 6));
+    for (size_t i = 0; i < quads; ++i, t += 6) {
+        const Vertex2d* c = scratch_.data() + i * 4;
+        const Vertex2d six[6] = {c[0], c[1], c[2], c[0], c[2], c[3]};
+        std::memcpy(t, six, sizeof six);
     }
-    buffer_->clear();
-    buffer_->append(scratch_.data(), scratch_.size() * sizeof(Vertex2d));
+}
+
+void Renderer2d::grow(size_t bytes) {
+    vertices_.resize(std::max({vertices_.size() * 2, used_ + bytes, 4096 * sizeof(Vertex2d)}));
+}
+
+void Renderer2d::append(const Vertex2d* v, uint32_t n) {
+    if (n) std::memcpy(room(n), v, size_t(n) * sizeof(Vertex2d));
 }
 
 bool Renderer2d::drawQuad(uint32_t blend, const std::shared_ptr<ITexture>& texture,
                           const std::shared_ptr<IEffect2d>& effect, const Vertex2d (&corners)[4]) {
+    // The common case first: one more quad for a pending batch of quads with the same state.
+    if (quads_ && texture == texture_ && effect == effect_ && blend == blend_) {
+        std::memcpy(room(4), corners, sizeof corners);
+        count_ += 2;
+        return true;
+    }
     if (!buffer_) return false;
     if (!joins(TriangleList, blend, texture, effect)) {
         start(TriangleList, blend, texture, effect);
         quads_ = true;
     }
     if (quads_) {
-        buffer_->append(corners, sizeof corners);
+        std::memcpy(room(4), corners, sizeof corners);
     } else {
-        const Vertex2d t[6] = {corners[0], corners[1], corners[2],
-                               corners[0], corners[2], corners[3]};
-        buffer_->append(t, sizeof t);
+        const Vertex2d six[6] = {corners[0], corners[1], corners[2],
+                                 corners[0], corners[2], corners[3]};
+        std::memcpy(room(6), six, sizeof six);
     }
     count_ += 2;
     return true;
@@ -87,15 +98,14 @@ bool Renderer2d::draw(uint32_t type, uint32_t blend, const std::shared_ptr<IText
         start(type, blend, texture, effect);
     else if (quads_)
         expandQuads();
-    const size_t stride = sizeof(Vertex2d);
     switch (type) {
     case PointList:
-        buffer_->append(v, n * stride);
+        append(v, n);
         count_ += n;
         break;
     case LineList:
         n -= n % 2;
-        buffer_->append(v, n * stride);
+        append(v, n);
         count_ += n / 2;
         break;
     case LineStrip:
@@ -104,13 +114,13 @@ bool Renderer2d::draw(uint32_t type, uint32_t blend, const std::shared_ptr<IText
             scratch_.push_back(v[i]);
             scratch_.push_back(v[i + 1]);
         }
-        buffer_->append(scratch_.data(), scratch_.size() * stride);
+        append(scratch_.data(), uint32_t(scratch_.size()));
         count_ += n - 1;
         type_ = LineList;
         break;
     case TriangleList:
         n -= n % 3;
-        buffer_->append(v, n * stride);
+        append(v, n);
         count_ += n / 3;
         break;
     case TriangleStrip:
@@ -121,7 +131,7 @@ bool Renderer2d::draw(uint32_t type, uint32_t blend, const std::shared_ptr<IText
             scratch_.push_back(v[i % 2 ? i + 2 : i + 1]);
             scratch_.push_back(v[i % 2 ? i + 1 : i + 2]);
         }
-        buffer_->append(scratch_.data(), scratch_.size() * stride);
+        append(scratch_.data(), uint32_t(scratch_.size()));
         count_ += n - 2;
         type_ = TriangleList;
         break;
@@ -132,7 +142,7 @@ bool Renderer2d::draw(uint32_t type, uint32_t blend, const std::shared_ptr<IText
             scratch_.push_back(v[i]);
             scratch_.push_back(v[i + 1]);
         }
-        buffer_->append(scratch_.data(), scratch_.size() * stride);
+        append(scratch_.data(), uint32_t(scratch_.size()));
         count_ += n - 2;
         type_ = TriangleList;
         break;
@@ -141,13 +151,25 @@ bool Renderer2d::draw(uint32_t type, uint32_t blend, const std::shared_ptr<IText
 }
 
 bool Renderer2d::flush() {
-    if (!count_) return true;
+    if (!count_) {
+        used_ = 0;
+        return true;
+    }
     IEffect2d& effect = effect_ ? *effect_ : *basicEffect();
     bool ok = false;
     if (auto shader = cache_->get(*engine_, effect, bool(texture_))) {
         engine_->setTarget(target_);
         engine_->setBlendMode(blend_); // an unknown mode keeps the previous one
         if (quads_ && !quadIndicesFor(count_ / 2)) expandQuads();
+        if (memory_) {
+            // The buffer's old bytes come back as the next batch's storage, at full size.
+            vertices_.resize(used_);
+            memory_->swapBytes(vertices_);
+            vertices_.resize(vertices_.capacity());
+        } else {
+            buffer_->clear();
+            buffer_->append(vertices_.data(), used_);
+        }
         engine_->setVertexBuffer(buffer_);
         if (quads_) engine_->setIndexBuffer(quadIndices_);
         if (effect.apply(*engine_, *shader, texture_) && shader->begin()) {
@@ -156,7 +178,7 @@ bool Renderer2d::flush() {
             shader->end();
         }
     }
-    buffer_->clear();
+    used_ = 0;
     count_ = 0;
     quads_ = false;
     texture_.reset();

@@ -4,6 +4,7 @@
 // draws through one index buffer that never changes.
 #include "graphics/IEffect2d.h"
 #include "graphics/IEngine.h"
+#include "graphics/MemoryBuffers.h"
 
 #include <cstdint>
 #include <map>
@@ -48,6 +49,16 @@ private:
                const std::shared_ptr<IEffect2d>& effect);
     void expandQuads();
     bool quadIndicesFor(uint32_t quads);
+    // Room for n more vertices of the pending batch, uninitialised.
+    Vertex2d* room(uint32_t n) {
+        const size_t bytes = size_t(n) * sizeof(Vertex2d);
+        if (bytes > vertices_.size() - used_) grow(bytes);
+        auto* p = reinterpret_cast<Vertex2d*>(vertices_.data() + used_);
+        used_ += bytes;
+        return p;
+    }
+    void grow(size_t bytes);
+    void append(const Vertex2d* v, uint32_t n);
 
     std::shared_ptr<IEngine> engine_;
     std::shared_ptr<ITarget> target_;
@@ -60,6 +71,12 @@ private:
     std::shared_ptr<ITexture> texture_;
     std::shared_ptr<IEffect2d> effect_;
     std::vector<Vertex2d> scratch_;
+    // The pending batch's vertices, written in place and handed to buffer_ once per flush:
+    // swapped in when it keeps its bytes in memory (both engines' buffers do), else copied.
+    // Its size is its capacity (growing it leaves the bytes uninitialised); used_ bytes count.
+    ByteArray vertices_;
+    size_t used_ = 0;
+    MemoryVertexBuffer* memory_ = nullptr;
 };
 
 } // namespace KoGraphics

@@ -45,6 +45,7 @@ const ClassTag alphamaskTag{"Graphics.Effect2D.Alphamask"};
 
 constexpr std::u16string_view kParamInvalid =
     u"parameter invalid. request [a, r, g, b] or [r, g, b]";
+const std::shared_ptr<IEffect2d> kNoEffect;
 constexpr std::u16string_view kImageLoadFailed = u"画像ファイル '%s' の読み込みに失敗しました。";
 
 // Row vectors: (x, y) -> (x m11 + y m21 + m41, x m12 + y m22 + m42).
@@ -133,13 +134,17 @@ bool optColor(HSQUIRRELVM v, SQInteger idx, Color& out) {
     return readColor(v, idx, out);
 }
 
-bool optBlend(HSQUIRRELVM v, SQInteger idx, uint32_t& out) {
-    if (idx > sq_gettop(v) || isNull(v, idx)) return true;
+bool readBlend(HSQUIRRELVM v, SQInteger idx, uint32_t& out) {
     if (sq_gettype(v, idx) != OT_INTEGER) return false;
     SQInteger n;
     sq_getinteger(v, idx, &n);
     out = uint32_t(n);
     return true;
+}
+
+bool optBlend(HSQUIRRELVM v, SQInteger idx, uint32_t& out) {
+    if (idx > sq_gettop(v) || isNull(v, idx)) return true;
+    return readBlend(v, idx, out);
 }
 
 bool readRect(HSQUIRRELVM v, SQInteger idx, Rect& out) {
@@ -163,13 +168,17 @@ bool readDestination(HSQUIRRELVM v, SQInteger idx, Destination& out) {
     return true;
 }
 
-bool optRotation(HSQUIRRELVM v, SQInteger idx, Rotation& out) {
-    if (idx > sq_gettop(v) || isNull(v, idx)) return true;
+bool readRotation(HSQUIRRELVM v, SQInteger idx, Rotation& out) {
     SQInteger n = arrayLength(v, idx);
     if (n != 1 && n != 3) return false;
     if (!numberAt(v, idx, 0, out.angle)) return false;
     if (n == 3 && (!intAt(v, idx, 1, out.cx) || !intAt(v, idx, 2, out.cy))) return false;
     return true;
+}
+
+bool optRotation(HSQUIRRELVM v, SQInteger idx, Rotation& out) {
+    if (idx > sq_gettop(v) || isNull(v, idx)) return true;
+    return readRotation(v, idx, out);
 }
 
 // 0xRRGGBBAA to ARGB.
@@ -474,21 +483,29 @@ SQInteger canvasClearBackup(HSQUIRRELVM v) {
 }
 
 // drawImage(image, destination [, source [, rotation [, colour [, blend [, effect]]]]])
+// Run a thousand times a frame: the top of the stack is read once, and the common form
+// (image, [x, y]) reads nothing more.
 SQInteger canvasDrawImage(HSQUIRRELVM v) {
-    auto c = selfCanvas(v);
-    SQInteger n = argCount(v);
+    const SQInteger n = argCount(v);
+    Canvas* c = selfCanvas(v);
     if (!c || n < 2 || n > 7) return pushBool(v, false);
-    auto image = imageAt(v, 2);
+    IImage* image = imageAt(v, 2);
     Destination dest;
+    if (!image || !readDestination(v, 3, dest)) return pushBool(v, false);
+    if (n == 2)
+        return pushBool(v, c->drawImage(*image, nullptr, dest, Rotation{}, kNoEffect, BlendNormal,
+                                        0xFFFFFFFF));
+    // Argument idx is there and not null.
+    auto given = [v, n](SQInteger idx) { return idx <= n + 1 && sq_gettype(v, idx) != OT_NULL; };
     Rect source;
-    bool hasSource = n >= 3 && !isNull(v, 4);
+    const bool hasSource = given(4);
     Rotation rotation;
     Color color = 0xFFFFFFFF;
     uint32_t blend = BlendNormal;
     std::shared_ptr<IEffect2d> effect;
-    if (!image || !readDestination(v, 3, dest) || (hasSource && !readRect(v, 4, source)) ||
-        !optRotation(v, 5, rotation) || !optColor(v, 6, color) || !optBlend(v, 7, blend) ||
-        !optEffect(v, 8, effect))
+    if ((hasSource && !readRect(v, 4, source)) || (given(5) && !readRotation(v, 5, rotation)) ||
+        (given(6) && !readColor(v, 6, color)) || (given(7) && !readBlend(v, 7, blend)) ||
+        (given(8) && !(effect = effectAt(v, 8))))
         return pushBool(v, false);
     return pushBool(v, c->drawImage(*image, hasSource ? &source : nullptr, dest, rotation, effect,
                                     blend, color));

@@ -301,6 +301,33 @@ TEST_F(GlTest, TrianglesJoinABatchOfQuads) {
     EXPECT_EQ(pixel(*cv, 6, 0), 0u);
 }
 
+// Past the batch's first storage (thousands of quads) a fan still joins: every quad pending so
+// far is turned into triangles in place and the whole run stays one draw call.
+TEST_F(GlTest, AFanJoinsThousandsOfPendingQuads) {
+    auto img = image(1, 1, {0xFFFFFFFF});
+    auto cv = canvas(64, 48);
+    cv->clear(0);
+    uint64_t before = engine->getDrawCount();
+    cv->begin();
+    const uint32_t quads = 64u * 40u; // rows 0 to 39, one quad per pixel
+    for (uint32_t i = 0; i < quads; ++i)
+        cv->drawImage(*img, nullptr, Destination::point(int32_t(i % 64), int32_t(i / 64)), {},
+                      nullptr, BlendNone, makeColor(255, uint8_t(i % 253), uint8_t(i / 64), 9));
+    Vertex2d fan[4] = {{0, 40, 0, 0xFF00FF00, 0, 0}, {64, 40, 0, 0xFF00FF00, 1, 0},
+                       {64, 48, 0, 0xFF00FF00, 1, 1}, {0, 48, 0, 0xFF00FF00, 0, 1}};
+    cv->drawImageEx(*img, fan, 4, nullptr, nullptr, BlendNone, 0xFFFFFFFF);
+    cv->drawImage(*img, nullptr, Destination::point(63, 47), {}, nullptr, BlendNone, 0xFF0000FF);
+    EXPECT_EQ(cv->renderer().pendingCount(), quads * 2 + 2 + 2);
+    cv->end();
+    EXPECT_EQ(engine->getDrawCount() - before, 1u);
+    auto all = pixels(*cv);
+    for (uint32_t i = 0; i < quads; ++i)
+        ASSERT_EQ(all[i], makeColor(255, uint8_t(i % 253), uint8_t(i / 64), 9)) << i;
+    EXPECT_EQ(pixel(*cv, 0, 40), 0xFF00FF00u);
+    EXPECT_EQ(pixel(*cv, 62, 47), 0xFF00FF00u);
+    EXPECT_EQ(pixel(*cv, 63, 47), 0xFF0000FFu);
+}
+
 TEST_F(GlTest, StripsAndFansExpandIntoLists) {
     auto cv = canvas(8, 8);
     cv->begin();
