@@ -380,16 +380,19 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     CASE(SET) : {
                         const SQObjectPtr& obj = R[I_B];
                         const SQObjectPtr& key = R[I_C];
-                        SQObjectPtr val = R[I_X];
                         if (sq_type(obj) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
                             SQArray* a = _array(obj);
                             SQInteger k = _integer(key);
                             if (k >= 0 && k < a->Size()) {
-                                a->_values[k] = val;
-                                if (I_A != NOREG) R[I_A] = std::move(val);
-                                NEXT_SCOPED();
+                                // the register keeps the value alive through the old one's
+                                // release, and the stack does not move
+                                const SQObjectPtr& v = R[I_X];
+                                vm_store(a->_values[k], v);
+                                if (I_A != NOREG) vm_store(R[I_A], v);
+                                NEXT();
                             }
                         }
+                        SQObjectPtr val = R[I_X];
                         SAVEIP();
                         if (sq_type(obj) == OT_TABLE) {
                             if (_table(obj)->Set(key, val)) {
@@ -448,6 +451,10 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             _integer(y) > 0) {
                             R[I_A] = I_OP == OP_DIV ? _integer(x) / _integer(y)
                                                     : _integer(x) % _integer(y);
+                            NEXT();
+                        }
+                        if (I_OP == OP_DIV && sq_type(x) == OT_FLOAT && sq_type(y) == OT_FLOAT) {
+                            R[I_A] = (SQFloat)(_float(x) / _float(y));
                             NEXT();
                         }
                         SAVEIP();

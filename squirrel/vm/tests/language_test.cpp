@@ -219,3 +219,48 @@ TEST(Language, TypeNamesSurviveAClosedVm) {
     TestVM second;
     EXPECT_EQ(eval(second, "type(1.5) + type(1) + (type(2) == \"integer\")"), "floatintegertrue");
 }
+
+// `a[i] = v` stores only into its target when its value is unused; where it is used (a chain,
+// a local's initial value, both arms of a ternary) it still yields the value. The element's old
+// value is released after the store, also when it held the last reference.
+TEST(Language, ElementStoresYieldTheirValueWhereItIsRead) {
+    TestVM t;
+    EXPECT_EQ(eval(t, R"((function() {
+        local a = [1, 2, 3], t = { x = 1 }, s = "";
+        local v = (a[0] = 5);
+        a[1] = a[2] = "q" + v;
+        s += v + a[0] + a[1] + a[2] + " ";
+        for (local i = 0; i < 4; i++) (i & 1) ? (a[0] = i) : (t.x = i * 10);
+        s += a[0] + "," + t.x + " ";
+        local f = @(i) i ? (a[2] = "y") : (t.x = "z");
+        local w = f(true) + f(false);
+        s += w + a[2] + t.x + " ";
+        class C { n = 0; constructor(n) { this.n = n; } }
+        a[0] = C(4);
+        local weak = a[0].weakref();
+        a[0] = a[0].n;
+        s += a[0] + ":" + (weak.ref() == null) + " ";
+        local nested = [[C(7)]];
+        nested[0][0] = nested[0];
+        nested[0] = null;
+        s += (nested[0] == null);
+        return s;
+    })())"),
+              "10q5q5 3,20 yzyz 4:true true");
+    EXPECT_EQ(eval(t, "(function() { local a = [1]; a[1] = 2; })()"),
+              "error: the index '1' does not exist");
+}
+
+// Float division has its own fast path; mixed and special operands keep their results.
+TEST(Language, FloatDivisionKeepsItsResults) {
+    TestVM t;
+    EXPECT_EQ(eval(t, R"((function() {
+        local one = 1.0, zero = 0.0, three = 3.0, seven = 7, two = 2.0;
+        local inf = one / zero, ninf = -one / zero, nan = zero / zero;
+        return (seven / two) + " " + (7.0 / two) + " " + (one / three) + " " + (inf > 1e30) +
+            " " + (ninf < -1e30) + " " + (1 / zero > 1e30) + " " +
+            typeof (two / two) + " " + (seven / 2) + " " + (-zero / 5.0) + " " + inf + " " + nan;
+    })())"),
+              "3.5 3.5 0.333333 true true true float 3 -0 1.#INF -1.#IND");
+    EXPECT_EQ(eval(t, "1.5 / {}"), "error: arith op / on between 'float' and 'table'");
+}
