@@ -580,6 +580,13 @@ SQRESULT sq_setnativeclosurename(HSQUIRRELVM v, SQInteger idx, const SQChar* nam
     return SQ_OK;
 }
 
+SQRESULT vm_set_native_float_fn(HSQUIRRELVM v, SQInteger idx, double (*fn)(double)) {
+    SQObjectPtr& o = API_STACK(v, idx);
+    if (sq_type(o) != OT_NATIVECLOSURE) return api_error(v, "the object is not a nativeclosure");
+    _nativeclosure(o)->_floatfn = fn;
+    return SQ_OK;
+}
+
 SQRESULT sq_setinstanceup(HSQUIRRELVM v, SQInteger idx, SQUserPointer p) {
     SQObjectPtr& o = API_STACK(v, idx);
     if (sq_type(o) != OT_INSTANCE) return api_error(v, "the object is not a class instance");

@@ -141,6 +141,9 @@ struct SQNativeClosure : SQRefCounted {
     SQObjectPtr _env;
     SQInteger _nparamscheck = 0;
     std::vector<SQInteger> _typecheck;
+    // A math function of one number (sqrt, sin ...): called straight from the interpreter
+    // when its argument is a number. Not copied by Clone (a bound copy takes the native path).
+    double (*_floatfn)(double) = nullptr;
     static SQNativeClosure* Create(SQSharedState* ss, SQFUNCTION f, SQInteger nouters);
     SQObjectType GetType() override { return OT_NATIVECLOSURE; }
     void Finalize() override {

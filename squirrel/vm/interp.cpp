@@ -714,6 +714,18 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             goto frame_changed;
                         }
                         case OT_NATIVECLOSURE: {
+                            // sqrt, sin ... of a number: no frame, nothing to check or guard
+                            SQNativeClosure* nc = _nativeclosure(fn);
+                            if (nc->_floatfn && nargs == 2) {
+                                SQObjectPtr* args = &_stack[sbase];
+                                if (vm_isnumber(args[1])) {
+                                    SQFloat r = (SQFloat)nc->_floatfn((double)tofloat(args[1]));
+                                    args[0].Null();
+                                    args[1].Null();
+                                    if (target >= 0) _stack[target] = r;
+                                    NEXT();
+                                }
+                            }
                             SQObjectPtr keep(fn), ret;
                             bool suspend;
                             if (!CallNative(_nativeclosure(keep), nargs, sbase, ret, suspend))
