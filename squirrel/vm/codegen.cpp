@@ -30,6 +30,7 @@ void VmCodeGen::CloseFunction(FuncState& fs) {
     for (auto& li : fs.f->_locals)
         if (li.end_op < 0) li.end_op = end;
     fs.f->_stacksize = fs.maxstack + 1;
+    fs.f->Seal();
     _fs = fs.parent;
 }
 

@@ -46,6 +46,10 @@ struct SQFunctionProto : SQRefCounted {
     SQInteger _stacksize = 2;
     bool _varparams = false;
     bool _generator = false;
+    // The argument count of a call that needs only a frame (no varargs, not a generator), -1
+    // for none; set by Seal once the rest is known.
+    SQInteger _plainnargs = -1;
+    void Seal() { _plainnargs = _varparams || _generator ? -1 : _nparams; }
     std::vector<SQMemberCache> _membercache; // sized on the first instance call (interp.cpp)
     static SQFunctionProto* Create(SQSharedState* ss);
     SQObjectType GetType() override { return OT_FUNCPROTO; }

@@ -814,9 +814,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             ret = R[0];
                         else if (I_B)
                             ret = R[I_A];
-                        if (sq_type(_sharedstate->_debughook) != OT_NULL ||
-                            _sharedstate->_nativehook)
-                            CallDebugHook('r');
+                        if (_sharedstate->_hooked) CallDebugHook('r');
                         bool root = ci->_root;
                         SQInteger target = ci->_target;
                         if (ci->_generator) ci->_generator->_state = SQGenerator::eDead;

@@ -51,6 +51,7 @@ struct SQSharedState {
     SQObjectPtr _registry, _consttable;
     SQObjectPtr _errorhandler, _debughook;
     SQDEBUGHOOK _nativehook = nullptr;
+    bool _hooked = false; // _debughook or _nativehook is set: one test on the call path
     SQCOMPILERERROR _compilererrorhandler = nullptr;
     SQPRINTFUNCTION _printfunc = nullptr, _errorfunc = nullptr;
     bool _debuginfo = false;
@@ -236,9 +237,8 @@ struct SQVM : SQRefCounted {
     // A call that needs nothing of StartCall but the frame: exact arguments, no varargs, no
     // generator, no weakly bound environment, no hooks.
     bool PlainCall(SQClosure* c, SQFunctionProto* fp, SQInteger nargs) const {
-        return nargs == fp->_nparams && !fp->_varparams && !fp->_generator &&
-               sq_type(c->_env) != OT_WEAKREF && sq_type(_sharedstate->_debughook) == OT_NULL &&
-               !_sharedstate->_nativehook;
+        return nargs == fp->_plainnargs && sq_type(c->_env) != OT_WEAKREF &&
+               !_sharedstate->_hooked;
     }
     bool EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall);
     void LeaveFrame();

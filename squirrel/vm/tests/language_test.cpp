@@ -2,6 +2,7 @@
 // UTF-16 strings, default text of objects, error texts.
 #include "vm_test_util.h"
 #include <gtest/gtest.h>
+#include <string>
 
 static std::string eval(TestVM& t, const std::string& expr) {
     TestVM::out.clear();
@@ -263,4 +264,49 @@ TEST(Language, FloatDivisionKeepsItsResults) {
     })())"),
               "3.5 3.5 0.333333 true true true float 3 -0 1.#INF -1.#IND");
     EXPECT_EQ(eval(t, "1.5 / {}"), "error: arith op / on between 'float' and 'table'");
+}
+
+// Calls take a short path while no debug hook is set; setting, replacing and clearing hooks of
+// either kind must switch every call between the paths, and functions the short path does not
+// fit (varargs, generators, default parameters) keep their own set-up.
+static int g_hookCalls = 0, g_hookReturns = 0;
+static void countHook(HSQUIRRELVM, SQInteger type, const SQChar*, SQInteger, const SQChar* fn) {
+    if (!fn || std::u16string(fn) != u"f") return;
+    if (type == 'c') g_hookCalls++;
+    if (type == 'r') g_hookReturns++;
+}
+
+TEST(Language, DebugHooksSwitchEveryCallOnAndOff) {
+    TestVM t;
+    ASSERT_TRUE(t.run("function f(x) { return x + 1; }\n"
+                      "function loop() { local s = 0; for (local i = 0; i < 3; i++) s += f(i);"
+                      " return s; }"));
+    g_hookCalls = g_hookReturns = 0;
+    sq_setnativedebughook(t.v, countHook);
+    EXPECT_EQ(eval(t, "loop()"), "6");
+    EXPECT_EQ(g_hookCalls, 3);
+    EXPECT_EQ(g_hookReturns, 3);
+    sq_setnativedebughook(t.v, nullptr);
+    EXPECT_EQ(eval(t, "loop()"), "6");
+    EXPECT_EQ(g_hookCalls, 3);
+
+    ASSERT_TRUE(t.run("::seen <- \"\";\n"
+                      "setdebughook(function(k, s, l, n) { if (n == \"f\") ::seen += k.tochar(); });"));
+    EXPECT_EQ(eval(t, "loop()"), "6");
+    ASSERT_TRUE(t.run("setdebughook(null);"));
+    EXPECT_EQ(eval(t, "loop() + \" \" + ::seen"), "6 crcrcr");
+    sq_setnativedebughook(t.v, countHook);
+    ASSERT_TRUE(t.run("setdebughook(null);")); // a script hook cleared replaces the native one
+    EXPECT_EQ(eval(t, "loop()"), "6");
+    EXPECT_EQ(g_hookCalls, 3);
+
+    EXPECT_EQ(eval(t, R"((function() {
+        local function v(a, ...) { return a + vargv.len(); }
+        local function d(a, b = 10) { return a + b; }
+        local function g(n) { yield n; yield n + 1; }
+        local gen = g(5);
+        return v(1) + " " + v(1, 2, 3) + " " + d(1) + " " + d(1, 2) + " " + (resume gen) + " " +
+            (resume gen);
+    })())"),
+              "1 3 11 3 5 6");
 }
