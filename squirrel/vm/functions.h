@@ -64,6 +64,8 @@ struct SQOuter : SQRefCounted {
     SQObjectPtr* _valptr; // points into a stack while open, at _value once closed
     SQObjectPtr _value;
     SQOuter* _nextopen = nullptr; // open list of the owning stack, by descending address
+    static void* operator new(size_t n);
+    static void operator delete(void* p, size_t n);
     SQObjectType GetType() override { return OT_OUTER; }
     void Finalize() override { _value.Null(); }
     void EnumRefs(void (*fn)(void*, SQObject&), void* ud) override {
@@ -131,6 +133,8 @@ struct SQClosure : SQRefCounted {
     SQObjectPtr _env;         // weak reference or null
     SQClass* _base = nullptr; // class the method was added to (not counted: the class holds us)
     static SQClosure* Create(SQSharedState* ss, SQFunctionProto* f);
+    static void* operator new(size_t n);
+    static void operator delete(void* p, size_t n);
     ~SQClosure() override;
     SQObjectType GetType() override { return OT_CLOSURE; }
     void Finalize() override;
