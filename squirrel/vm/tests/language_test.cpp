@@ -2,6 +2,7 @@
 // UTF-16 strings, default text of objects, error texts.
 #include "vm_test_util.h"
 #include <gtest/gtest.h>
+#include <cstring>
 #include <string>
 
 static std::string eval(TestVM& t, const std::string& expr) {
@@ -309,4 +310,64 @@ TEST(Language, DebugHooksSwitchEveryCallOnAndOff) {
             (resume gen);
     })())"),
               "1 3 11 3 5 6");
+}
+
+// Instance blocks are reused: a new instance starts with its class's defaults, no user pointer,
+// release hook or user data of the one before, whatever size its class has; user data larger
+// than the reused sizes still works.
+static int g_released = 0;
+static SQInteger countRelease(SQUserPointer, SQInteger) {
+    g_released++;
+    return 1;
+}
+
+TEST(Language, ReusedInstancesStartClean) {
+    TestVM t;
+    EXPECT_EQ(eval(t, R"((function() {
+        class A { x = 1; y = "a"; t = null; }
+        class B { n = 0; }
+        local s = "";
+        for (local round = 0; round < 3; round++) {
+            local keep = [];
+            for (local i = 0; i < 80; i++) {
+                local a = A();
+                s += (round == 0 && i == 0) ? a.x + a.y + (a.t == null) : "";
+                if (a.x != 1 || a.y != "a" || a.t != null) s += "dirty ";
+                a.x = i; a.y = "z" + i; a.t = {};
+                if (i % 3 == 0) keep.push(a);
+                local b = B();
+                if (b.n != 0) s += "dirtyB ";
+                b.n = i;
+            }
+            local w = A().weakref();
+            s += " " + keep.len() + (w.ref() == null);
+        }
+        local c = A();
+        c.x = 5;
+        local d = clone c;
+        return s + " " + d.x + d.y;
+    })())"),
+              "1atrue 27true 27true 27true 5a");
+
+    // user data and release hooks through the API, small and large
+    for (SQInteger udsize : {8, 4096}) {
+        g_released = 0;
+        for (int round = 0; round < 3; round++) {
+            sq_newclass(t.v, SQFalse);
+            sq_setclassudsize(t.v, -1, udsize);
+            for (int i = 0; i < 5; i++) {
+                ASSERT_TRUE(SQ_SUCCEEDED(sq_createinstance(t.v, -1)));
+                SQUserPointer up = nullptr;
+                ASSERT_TRUE(SQ_SUCCEEDED(sq_getinstanceup(t.v, -1, &up, nullptr)));
+                ASSERT_NE(up, nullptr);
+                const unsigned char* bytes = static_cast<const unsigned char*>(up);
+                for (SQInteger b = 0; b < udsize; b++) ASSERT_EQ(bytes[b], 0) << udsize;
+                memset(up, 0xAB, (size_t)udsize);
+                if (round == 1) sq_setreleasehook(t.v, -1, countRelease);
+                sq_pop(t.v, 1);
+            }
+            sq_pop(t.v, 1);
+        }
+        EXPECT_EQ(g_released, 5) << udsize;
+    }
 }
