@@ -152,6 +152,10 @@ struct SQNativeClosure : SQRefCounted {
     // A math function of one number (sqrt, sin ...): called straight from the interpreter
     // when its argument is a number. Not copied by Clone (a bound copy takes the native path).
     double (*_floatfn)(double) = nullptr;
+    // A built-in method (len, tointeger, push ...) called straight from the interpreter on its
+    // one or two arguments (`this` first), which it may move from; its result is never a
+    // counted value. False (before any change) sends the call down the native path.
+    bool (*_fastfn)(SQObjectPtr* args, SQInteger nargs, SQObject& res) = nullptr;
     static SQNativeClosure* Create(SQSharedState* ss, SQFUNCTION f, SQInteger nouters);
     SQObjectType GetType() override { return OT_NATIVECLOSURE; }
     void Finalize() override {

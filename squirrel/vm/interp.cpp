@@ -716,6 +716,17 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                         case OT_NATIVECLOSURE: {
                             // sqrt, sin ... of a number: no frame, nothing to check or guard
                             SQNativeClosure* nc = _nativeclosure(fn);
+                            if (nc->_fastfn) {
+                                // len, tointeger, push ...: no frame; the result is not counted
+                                SQObject r;
+                                SQObjectPtr* args = &_stack[sbase];
+                                if (nc->_fastfn(args, nargs, r)) {
+                                    args[0].Null(); // the fast methods take one or two
+                                    if (nargs > 1) args[1].Null();
+                                    if (target >= 0) vm_store(_stack[target], r);
+                                    NEXT();
+                                }
+                            }
                             if (nc->_floatfn && nargs == 2) {
                                 SQObjectPtr* args = &_stack[sbase];
                                 if (vm_isnumber(args[1])) {
