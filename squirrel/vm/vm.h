@@ -237,8 +237,7 @@ struct SQVM : SQRefCounted {
     // A call that needs nothing of StartCall but the frame: exact arguments, no varargs, no
     // generator, no weakly bound environment, no hooks.
     bool PlainCall(SQClosure* c, SQFunctionProto* fp, SQInteger nargs) const {
-        return nargs == fp->_plainnargs && sq_type(c->_env) != OT_WEAKREF &&
-               !_sharedstate->_hooked;
+        return nargs == fp->_plainnargs && sq_type(c->_env) != OT_WEAKREF && !_sharedstate->_hooked;
     }
     bool EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall);
     void LeaveFrame();
@@ -268,6 +267,10 @@ struct SQVM : SQRefCounted {
     bool Add3(const SQObjectPtr& a, const SQObjectPtr& b, const SQObjectPtr& c, SQObjectPtr& res);
     bool StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& res);
     bool JoinFits(SQInteger a, SQInteger b);
+    // The text of o for a join: a string as it is, an integer written into buf (12 units, no
+    // string made for it), anything else through ToString, kept alive by holder.
+    bool JoinText(const SQObjectPtr& o, SQObjectPtr& holder, SQChar* buf, const SQChar*& p,
+                  SQInteger& len);
     bool Compare3(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res);
     bool CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& res);
     bool IsEqual(const SQObjectPtr& a, const SQObjectPtr& b);

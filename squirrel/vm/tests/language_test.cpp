@@ -371,3 +371,23 @@ TEST(Language, ReusedInstancesStartClean) {
         EXPECT_EQ(g_released, 5) << udsize;
     }
 }
+
+// An integer joins a string as its text without a string of its own; the result is the same
+// interned string, also at the integer limits and inside chained additions.
+TEST(Language, IntegersJoinStringsAsTheirText) {
+    TestVM t;
+    EXPECT_EQ(eval(t, R"((function() {
+        local t = {};
+        t["k-2147483648"] <- 1;
+        local m = -2147483647 - 1;
+        local r = ["k" + m, 0 + "", "" + -7, "x" + 2147483647 + "y", 12 + "|" + -3, "a" + 1.5 + 2,
+            1 + 2 + "z" + 3, ("k" + m) in t, t["k" + m], "q" + true + 10, ("v" + 42) == "v42",
+            ("v" + 42).len()];
+        local s = "";
+        foreach (v in r) s += v + ",";
+        try { s += 1 + {} + "s"; } catch (e) { s += "[" + e + "]"; }
+        return s;
+    })())"),
+              "k-2147483648,0,-7,x2147483647y,12|-3,a1.52,3z3,true,1,qtrue10,true,3,"
+              "[arith op + on between 'integer' and 'table']");
+}
