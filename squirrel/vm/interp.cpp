@@ -370,6 +370,12 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                                 R[I_A] = a->_values[k];
                                 NEXT();
                             }
+                        } else if (sq_type(obj) == OT_TABLE) {
+                            SQTable::Node* n = _table(obj)->FindNode(key);
+                            if (n && sq_type(n->val) != OT_WEAKREF) {
+                                R[I_A] = n->val;
+                                NEXT();
+                            }
                         }
                         SAVEIP();
                         SQObjectPtr tmp;

@@ -391,3 +391,24 @@ TEST(Language, IntegersJoinStringsAsTheirText) {
               "k-2147483648,0,-7,x2147483647y,12|-3,a1.52,3z3,true,1,qtrue10,true,3,"
               "[arith op + on between 'integer' and 'table']");
 }
+
+// t[k] with a computed key reads the table's own slot inline; keys of every type, weak
+// references, delegates, _get and missing keys keep their results.
+TEST(Language, TableReadsByComputedKey) {
+    TestVM t;
+    EXPECT_EQ(eval(t, R"((function() {
+        local obj = {}, s = "";
+        local t = { a = 1, [2] = "two", [2.5] = "f", [true] = "b", w = obj.weakref() };
+        t.setdelegate({ x = 5 });
+        foreach (k in ["a", 2, 2.5, true, "x", "w"])
+            s += typeof t[k] + ":" + (t[k] == obj ? "obj" : t[k]) + " ";
+        local m = {}.setdelegate({ _get = function(k) { return "got " + k; } });
+        local key = "zz";
+        s += m[key] + " ";
+        try { s += t["nope"]; } catch (e) s += "[" + e + "]";
+        try { s += t[2.0]; } catch (e) s += "[" + e + "]";
+        return s;
+    })())"),
+              "integer:1 string:two string:f string:b integer:5 table:obj got zz [the index 'nope' "
+              "does not exist][the index '2' does not exist]");
+}
