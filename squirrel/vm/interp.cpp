@@ -589,8 +589,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             NEXT();
                         }
                     }
-                    [[fallthrough]];
                 prepcall:
+                    [[fallthrough]];
                     CASE(PREPCALL) : SAVEIP();
                     {
                         SQObjectPtr obj = R[I_B];
