@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "squirrel/internal/nativefloat.h"
 #include "squirrel/stdlib/corelib.h"
 #include "squirrel/stdlib/regutil.h"
 #include "squirrel/stdlib/scriptformat.h"
@@ -47,25 +48,75 @@ SQInteger math_rand(HSQUIRRELVM v) {
     return 1;
 }
 
+// The one-number functions, also called by the interpreter directly (vm_set_native_float_fn).
+double f_sqrt(double x) {
+    return std::sqrt(x);
+}
+double f_sin(double x) {
+    return std::sin(x);
+}
+double f_cos(double x) {
+    return std::cos(x);
+}
+double f_asin(double x) {
+    return std::asin(x);
+}
+double f_acos(double x) {
+    return std::acos(x);
+}
+double f_log(double x) {
+    return std::log(x);
+}
+double f_log10(double x) {
+    return std::log10(x);
+}
+double f_tan(double x) {
+    return std::tan(x);
+}
+double f_atan(double x) {
+    return std::atan(x);
+}
+double f_floor(double x) {
+    return std::floor(x);
+}
+double f_ceil(double x) {
+    return std::ceil(x);
+}
+double f_exp(double x) {
+    return std::exp(x);
+}
+double f_fabs(double x) {
+    return std::fabs(x);
+}
+
+const struct {
+    const SQChar* name;
+    double (*fn)(double);
+} kFloatFns[] = {{_SC("sqrt"), f_sqrt},   {_SC("sin"), f_sin},   {_SC("cos"), f_cos},
+                 {_SC("asin"), f_asin},   {_SC("acos"), f_acos}, {_SC("log"), f_log},
+                 {_SC("log10"), f_log10}, {_SC("tan"), f_tan},   {_SC("atan"), f_atan},
+                 {_SC("floor"), f_floor}, {_SC("ceil"), f_ceil}, {_SC("exp"), f_exp},
+                 {_SC("fabs"), f_fabs}};
+
 // Registered in this order: the order in which a script walking the root table meets them.
 const SQRegFunction kMathFuncs[] = {
-    {_SC("sqrt"), unary<+[](double x) { return std::sqrt(x); }>, 2, _SC(".n")},
-    {_SC("sin"), unary<+[](double x) { return std::sin(x); }>, 2, _SC(".n")},
-    {_SC("cos"), unary<+[](double x) { return std::cos(x); }>, 2, _SC(".n")},
-    {_SC("asin"), unary<+[](double x) { return std::asin(x); }>, 2, _SC(".n")},
-    {_SC("acos"), unary<+[](double x) { return std::acos(x); }>, 2, _SC(".n")},
-    {_SC("log"), unary<+[](double x) { return std::log(x); }>, 2, _SC(".n")},
-    {_SC("log10"), unary<+[](double x) { return std::log10(x); }>, 2, _SC(".n")},
-    {_SC("tan"), unary<+[](double x) { return std::tan(x); }>, 2, _SC(".n")},
-    {_SC("atan"), unary<+[](double x) { return std::atan(x); }>, 2, _SC(".n")},
+    {_SC("sqrt"), unary<f_sqrt>, 2, _SC(".n")},
+    {_SC("sin"), unary<f_sin>, 2, _SC(".n")},
+    {_SC("cos"), unary<f_cos>, 2, _SC(".n")},
+    {_SC("asin"), unary<f_asin>, 2, _SC(".n")},
+    {_SC("acos"), unary<f_acos>, 2, _SC(".n")},
+    {_SC("log"), unary<f_log>, 2, _SC(".n")},
+    {_SC("log10"), unary<f_log10>, 2, _SC(".n")},
+    {_SC("tan"), unary<f_tan>, 2, _SC(".n")},
+    {_SC("atan"), unary<f_atan>, 2, _SC(".n")},
     {_SC("atan2"), binary<+[](double y, double x) { return std::atan2(y, x); }>, 3, _SC(".nn")},
     {_SC("pow"), binary<+[](double b, double e) { return std::pow(b, e); }>, 3, _SC(".nn")},
-    {_SC("floor"), unary<+[](double x) { return std::floor(x); }>, 2, _SC(".n")},
-    {_SC("ceil"), unary<+[](double x) { return std::ceil(x); }>, 2, _SC(".n")},
-    {_SC("exp"), unary<+[](double x) { return std::exp(x); }>, 2, _SC(".n")},
+    {_SC("floor"), unary<f_floor>, 2, _SC(".n")},
+    {_SC("ceil"), unary<f_ceil>, 2, _SC(".n")},
+    {_SC("exp"), unary<f_exp>, 2, _SC(".n")},
     {_SC("srand"), math_srand, 2, _SC(".n")},
     {_SC("rand"), math_rand, 1, nullptr},
-    {_SC("fabs"), unary<+[](double x) { return std::fabs(x); }>, 2, _SC(".n")},
+    {_SC("fabs"), unary<f_fabs>, 2, _SC(".n")},
     {_SC("abs"), math_abs, 2, _SC(".n")},
     {nullptr, nullptr, 0, nullptr}};
 
@@ -73,6 +124,13 @@ const SQRegFunction kMathFuncs[] = {
 
 extern "C" SQRESULT sqstd_register_mathlib(HSQUIRRELVM v) {
     sqstd::register_functions(v, kMathFuncs);
+    for (const auto& f : kFloatFns) {
+        sq_pushstring(v, f.name, -1);
+        if (SQ_SUCCEEDED(sq_rawget(v, -2))) {
+            vm_set_native_float_fn(v, -1, f.fn);
+            sq_pop(v, 1);
+        }
+    }
     sq_pushstring(v, _SC("RAND_MAX"), -1);
     sq_pushinteger(v, sqstd::MsRand::kMax);
     sq_newslot(v, -3, SQFalse);

@@ -58,6 +58,7 @@ void sq_close(HSQUIRRELVM v) {
     ss->_consttable.Null();
     ss->_errorhandler.Null();
     ss->_debughook.Null();
+    ss->_hooked = ss->_nativehook != nullptr;
     ss->_table_dd.Null();
     ss->_array_dd.Null();
     ss->_string_dd.Null();
@@ -577,6 +578,13 @@ SQRESULT sq_setnativeclosurename(HSQUIRRELVM v, SQInteger idx, const SQChar* nam
     SQObjectPtr& o = API_STACK(v, idx);
     if (sq_type(o) != OT_NATIVECLOSURE) return api_error(v, "the object is not a nativeclosure");
     _nativeclosure(o)->_name = SQObjectPtr(SQString::Create(v->_sharedstate, name, -1));
+    return SQ_OK;
+}
+
+SQRESULT vm_set_native_float_fn(HSQUIRRELVM v, SQInteger idx, double (*fn)(double)) {
+    SQObjectPtr& o = API_STACK(v, idx);
+    if (sq_type(o) != OT_NATIVECLOSURE) return api_error(v, "the object is not a nativeclosure");
+    _nativeclosure(o)->_floatfn = fn;
     return SQ_OK;
 }
 
@@ -1351,6 +1359,7 @@ void sq_setdebughook(HSQUIRRELVM v) {
     if (sq_type(o) == OT_CLOSURE || sq_type(o) == OT_NATIVECLOSURE || sq_type(o) == OT_NULL) {
         v->_sharedstate->_debughook = o;
         v->_sharedstate->_nativehook = nullptr;
+        v->_sharedstate->_hooked = sq_type(o) != OT_NULL;
     }
     v->Pop();
 }
@@ -1358,4 +1367,5 @@ void sq_setdebughook(HSQUIRRELVM v) {
 void sq_setnativedebughook(HSQUIRRELVM v, SQDEBUGHOOK hook) {
     v->_sharedstate->_nativehook = hook;
     v->_sharedstate->_debughook.Null();
+    v->_sharedstate->_hooked = hook != nullptr;
 }

@@ -13,8 +13,8 @@ static SQString* S(HSQUIRRELVM v, const char* a) {
     return v->Str(a);
 }
 
-static void reg(HSQUIRRELVM v, SQTable* t, const char* name, SQFUNCTION f, SQInteger nparams,
-                const char* mask) {
+static SQNativeClosure* reg(HSQUIRRELVM v, SQTable* t, const char* name, SQFUNCTION f,
+                            SQInteger nparams, const char* mask) {
     SQNativeClosure* nc = SQNativeClosure::Create(v->_sharedstate, f, 0);
     SQObjectPtr nco(nc);
     nc->_name = S(v, name);
@@ -24,6 +24,7 @@ static void reg(HSQUIRRELVM v, SQTable* t, const char* name, SQFUNCTION f, SQInt
     sq_setparamscheck(v, nparams, mask ? m.c_str() : nullptr);
     v->Pop();
     t->NewSlot(SQObjectPtr(S(v, name)), nco);
+    return nc;
 }
 
 SQInteger vm_typemask_of(const SQObject& o) {
@@ -191,6 +192,68 @@ static SQInteger base_suspend(HSQUIRRELVM v) {
 }
 
 // ---------------------------------------------------------------- number delegate
+// The same results without a native frame, for the interpreter (SQNativeClosure::_fastfn).
+static void set_int(SQObject& res, SQInteger i) {
+    res._type = OT_INTEGER;
+    res._unVal.raw = (uint32_t)i;
+}
+static bool fast_number_tointeger(SQObjectPtr* args, SQInteger nargs, SQObject& res) {
+    const SQObject& o = args[0];
+    if (nargs != 1) return false;
+    switch (sq_type(o)) {
+    case OT_INTEGER:
+    case OT_BOOL:
+        set_int(res, sq_type(o) == OT_BOOL ? (_integer(o) ? 1 : 0) : _integer(o));
+        return true;
+    case OT_FLOAT:
+        set_int(res, vm_ftoi(_float(o)));
+        return true;
+    default:
+        return false;
+    }
+}
+static bool fast_number_tofloat(SQObjectPtr* args, SQInteger nargs, SQObject& res) {
+    const SQObject& o = args[0];
+    if (nargs != 1) return false;
+    SQFloat f;
+    switch (sq_type(o)) {
+    case OT_INTEGER:
+        f = (SQFloat)_integer(o);
+        break;
+    case OT_BOOL:
+        f = _integer(o) ? 1.0f : 0.0f;
+        break;
+    case OT_FLOAT:
+        f = _float(o);
+        break;
+    default:
+        return false;
+    }
+    res._type = OT_FLOAT;
+    res._unVal.raw = vm_float_bits(f);
+    return true;
+}
+static bool fast_string_len(SQObjectPtr* args, SQInteger nargs, SQObject& res) {
+    if (nargs != 1 || sq_type(args[0]) != OT_STRING) return false;
+    set_int(res, _string(args[0])->_len);
+    return true;
+}
+static bool fast_array_len(SQObjectPtr* args, SQInteger nargs, SQObject& res) {
+    if (nargs != 1 || sq_type(args[0]) != OT_ARRAY) return false;
+    set_int(res, (SQInteger)_array(args[0])->_values.size());
+    return true;
+}
+// Only into room the array already has: growth, and the element limit, take the native path.
+static bool fast_array_append(SQObjectPtr* args, SQInteger nargs, SQObject& res) {
+    if (nargs != 2 || sq_type(args[0]) != OT_ARRAY) return false;
+    SQArrayValues& a = _array(args[0])->_values;
+    if (a.size() >= a.capacity() || (SQInteger)a.size() >= SQLimits::maxelements) return false;
+    a.push_back(std::move(args[1]));
+    res._type = OT_NULL;
+    res._unVal.raw = 0;
+    return true;
+}
+
 static SQInteger number_tointeger(HSQUIRRELVM v) {
     SQObjectPtr& o = SO(1);
     if (sq_type(o) == OT_BOOL)
@@ -939,14 +1002,14 @@ void vm_init_default_delegates(SQVM* v) {
     SQSharedState* ss = v->_sharedstate;
     SQTable* t;
     t = newdd(v, ss->_number_dd);
-    reg(v, t, "tointeger", number_tointeger, 1, "n|b");
-    reg(v, t, "tofloat", number_tofloat, 1, "n|b");
+    reg(v, t, "tointeger", number_tointeger, 1, "n|b")->_fastfn = fast_number_tointeger;
+    reg(v, t, "tofloat", number_tofloat, 1, "n|b")->_fastfn = fast_number_tofloat;
     reg(v, t, "tostring", default_tostring, 1, ".");
     reg(v, t, "tochar", number_tochar, 1, "n|b");
     reg(v, t, "weakref", default_weakref, 1, nullptr);
 
     t = newdd(v, ss->_string_dd);
-    reg(v, t, "len", string_len, 1, "s");
+    reg(v, t, "len", string_len, 1, "s")->_fastfn = fast_string_len;
     reg(v, t, "tointeger", string_tointeger, 1, "s");
     reg(v, t, "tofloat", string_tofloat, 1, "s");
     reg(v, t, "tostring", default_tostring, 1, ".");
@@ -969,9 +1032,9 @@ void vm_init_default_delegates(SQVM* v) {
     reg(v, t, "weakref", default_weakref, 1, nullptr);
 
     t = newdd(v, ss->_array_dd);
-    reg(v, t, "len", array_len, 1, "a");
-    reg(v, t, "append", array_append, 2, "a");
-    reg(v, t, "push", array_append, 2, "a");
+    reg(v, t, "len", array_len, 1, "a")->_fastfn = fast_array_len;
+    reg(v, t, "append", array_append, 2, "a")->_fastfn = fast_array_append;
+    reg(v, t, "push", array_append, 2, "a")->_fastfn = fast_array_append;
     reg(v, t, "extend", array_extend, 2, "aa");
     reg(v, t, "pop", array_pop, 1, "a");
     reg(v, t, "top", array_top, 1, "a");

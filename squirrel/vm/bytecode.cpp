@@ -181,6 +181,7 @@ struct Reader {
         p->_stacksize = i32();
         p->_varparams = u8() != 0;
         p->_generator = u8() != 0;
+        p->Seal();
         SQInteger n = count();
         for (SQInteger i = 0; i < n && ok; i++) p->_literals.push_back(obj());
         n = count();

@@ -162,14 +162,75 @@ bool SQClass::GetAttributes(const SQObject& key, SQObjectPtr& out) {
     return true;
 }
 
+// An instance block starts with a word holding its size, ahead of the instance. Small blocks
+// (up to kInstanceSteps 16-byte steps) come from per-thread free lists of up to 64 blocks per
+// size: instances made and dropped in loops (vectors in arithmetic) otherwise pay calloc and
+// free each time.
+namespace {
+constexpr size_t kInstanceLead = 16; // the size word, keeping the instance 16-byte aligned
+constexpr size_t kInstanceSteps = 32;
+#if !defined(__SANITIZE_ADDRESS__)
+struct InstanceBlocks {
+    void* head[kInstanceSteps + 1] = {};
+    int count[kInstanceSteps + 1] = {};
+    static constexpr int kMax = 64;
+    // blocks freed after the thread's lists are gone (exit) go straight back to the heap
+    ~InstanceBlocks() {
+        for (size_t k = 0; k <= kInstanceSteps; k++) {
+            while (head[k]) {
+                void* next = *static_cast<void**>(head[k]);
+                free(head[k]);
+                head[k] = next;
+            }
+            count[k] = kMax;
+        }
+    }
+};
+thread_local InstanceBlocks t_instances;
+#endif
+
+// A zeroed block of n bytes (a multiple of 16).
+char* instance_block_alloc(size_t n) {
+#if !defined(__SANITIZE_ADDRESS__)
+    size_t k = n / 16;
+    if (k <= kInstanceSteps) {
+        if (void* p = t_instances.head[k]) {
+            t_instances.head[k] = *static_cast<void**>(p);
+            t_instances.count[k]--;
+            memset(p, 0, n);
+            return static_cast<char*>(p);
+        }
+    }
+#endif
+    return static_cast<char*>(calloc(1, n));
+}
+} // namespace
+
+void SQInstance::operator delete(void* p) {
+    char* mem = static_cast<char*>(p) - kInstanceLead;
+#if !defined(__SANITIZE_ADDRESS__)
+    size_t k = *reinterpret_cast<size_t*>(mem) / 16;
+    if (k <= kInstanceSteps && t_instances.count[k] < InstanceBlocks::kMax) {
+        *reinterpret_cast<void**>(mem) = t_instances.head[k];
+        t_instances.head[k] = mem;
+        t_instances.count[k]++;
+        return;
+    }
+#endif
+    free(mem);
+}
+
 SQInstance* SQClass::CreateInstance() {
     SQInteger nv = (SQInteger)_defaultvalues.size();
-    // one block: the instance, its member values, then the user data
+    // one block: the size word, the instance, its member values, then the user data
     size_t head = (sizeof(SQInstance) + 15) & ~(size_t)15;
     size_t sz = sizeof(SQObjectPtr) * nv;
     size_t usz = (size_t)_udsize;
-    char* mem = (char*)calloc(1, head + sz + usz + 16);
+    size_t total = (kInstanceLead + head + sz + usz + 16 + 15) & ~(size_t)15;
+    char* mem = instance_block_alloc(total);
     if (!mem) throw std::bad_alloc();
+    *reinterpret_cast<size_t*>(mem) = total;
+    mem += kInstanceLead;
     SQInstance* inst = ::new (mem) SQInstance();
     inst->GCLink(_ss);
     inst->_class = this;

@@ -76,7 +76,7 @@ struct SQInstance : SQDelegable {
     SQObjectPtr* _values; // in the instance's own block (SQClass::CreateInstance)
     ~SQInstance() override;
     static void* operator new(size_t) = delete; // made only by SQClass::CreateInstance
-    static void operator delete(void* p) { free(p); }
+    static void operator delete(void* p); // returns the block to its free list (classes.cpp)
     SQObjectType GetType() override { return OT_INSTANCE; }
     void Finalize() override;
     void EnumRefs(void (*fn)(void*, SQObject&), void* ud) override;

@@ -30,6 +30,7 @@ void VmCodeGen::CloseFunction(FuncState& fs) {
     for (auto& li : fs.f->_locals)
         if (li.end_op < 0) li.end_op = end;
     fs.f->_stacksize = fs.maxstack + 1;
+    fs.f->Seal();
     _fs = fs.parent;
 }
 
@@ -354,6 +355,10 @@ void VmCodeGen::Discard(Exp& e) {
         last->op = OP_INCL;
         last->a = NOREG;
     }
+    // an assignment whose value nobody reads stores only into its target
+    if (e.k == E_TEMP && last && last->op == OP_SET && last->a == e.r &&
+        _fs->lastjumptarget != Code())
+        last->a = NOREG;
 }
 
 // a = b op v, with v's integer constant carried by the instruction where it can be

@@ -46,6 +46,10 @@ struct SQFunctionProto : SQRefCounted {
     SQInteger _stacksize = 2;
     bool _varparams = false;
     bool _generator = false;
+    // The argument count of a call that needs only a frame (no varargs, not a generator), -1
+    // for none; set by Seal once the rest is known.
+    SQInteger _plainnargs = -1;
+    void Seal() { _plainnargs = _varparams || _generator ? -1 : _nparams; }
     std::vector<SQMemberCache> _membercache; // sized on the first instance call (interp.cpp)
     static SQFunctionProto* Create(SQSharedState* ss);
     SQObjectType GetType() override { return OT_FUNCPROTO; }
@@ -60,6 +64,8 @@ struct SQOuter : SQRefCounted {
     SQObjectPtr* _valptr; // points into a stack while open, at _value once closed
     SQObjectPtr _value;
     SQOuter* _nextopen = nullptr; // open list of the owning stack, by descending address
+    static void* operator new(size_t n);
+    static void operator delete(void* p, size_t n);
     SQObjectType GetType() override { return OT_OUTER; }
     void Finalize() override { _value.Null(); }
     void EnumRefs(void (*fn)(void*, SQObject&), void* ud) override {
@@ -127,6 +133,8 @@ struct SQClosure : SQRefCounted {
     SQObjectPtr _env;         // weak reference or null
     SQClass* _base = nullptr; // class the method was added to (not counted: the class holds us)
     static SQClosure* Create(SQSharedState* ss, SQFunctionProto* f);
+    static void* operator new(size_t n);
+    static void operator delete(void* p, size_t n);
     ~SQClosure() override;
     SQObjectType GetType() override { return OT_CLOSURE; }
     void Finalize() override;
@@ -141,6 +149,13 @@ struct SQNativeClosure : SQRefCounted {
     SQObjectPtr _env;
     SQInteger _nparamscheck = 0;
     std::vector<SQInteger> _typecheck;
+    // A math function of one number (sqrt, sin ...): called straight from the interpreter
+    // when its argument is a number. Not copied by Clone (a bound copy takes the native path).
+    double (*_floatfn)(double) = nullptr;
+    // A built-in method (len, tointeger, push ...) called straight from the interpreter on its
+    // one or two arguments (`this` first), which it may move from; its result is never a
+    // counted value. False (before any change) sends the call down the native path.
+    bool (*_fastfn)(SQObjectPtr* args, SQInteger nargs, SQObject& res) = nullptr;
     static SQNativeClosure* Create(SQSharedState* ss, SQFUNCTION f, SQInteger nouters);
     SQObjectType GetType() override { return OT_NATIVECLOSURE; }
     void Finalize() override {

@@ -370,6 +370,12 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                                 R[I_A] = a->_values[k];
                                 NEXT();
                             }
+                        } else if (sq_type(obj) == OT_TABLE) {
+                            SQTable::Node* n = _table(obj)->FindNode(key);
+                            if (n && sq_type(n->val) != OT_WEAKREF) {
+                                R[I_A] = n->val;
+                                NEXT();
+                            }
                         }
                         SAVEIP();
                         SQObjectPtr tmp;
@@ -380,16 +386,19 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     CASE(SET) : {
                         const SQObjectPtr& obj = R[I_B];
                         const SQObjectPtr& key = R[I_C];
-                        SQObjectPtr val = R[I_X];
                         if (sq_type(obj) == OT_ARRAY && sq_type(key) == OT_INTEGER) {
                             SQArray* a = _array(obj);
                             SQInteger k = _integer(key);
                             if (k >= 0 && k < a->Size()) {
-                                a->_values[k] = val;
-                                if (I_A != NOREG) R[I_A] = std::move(val);
-                                NEXT_SCOPED();
+                                // the register keeps the value alive through the old one's
+                                // release, and the stack does not move
+                                const SQObjectPtr& v = R[I_X];
+                                vm_store(a->_values[k], v);
+                                if (I_A != NOREG) vm_store(R[I_A], v);
+                                NEXT();
                             }
                         }
+                        SQObjectPtr val = R[I_X];
                         SAVEIP();
                         if (sq_type(obj) == OT_TABLE) {
                             if (_table(obj)->Set(key, val)) {
@@ -448,6 +457,10 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             _integer(y) > 0) {
                             R[I_A] = I_OP == OP_DIV ? _integer(x) / _integer(y)
                                                     : _integer(x) % _integer(y);
+                            NEXT();
+                        }
+                        if (I_OP == OP_DIV && sq_type(x) == OT_FLOAT && sq_type(y) == OT_FLOAT) {
+                            R[I_A] = (SQFloat)(_float(x) / _float(y));
                             NEXT();
                         }
                         SAVEIP();
@@ -576,8 +589,8 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             NEXT();
                         }
                     }
-                    [[fallthrough]];
                 prepcall:
+                    [[fallthrough]];
                     CASE(PREPCALL) : SAVEIP();
                     {
                         SQObjectPtr obj = R[I_B];
@@ -707,6 +720,29 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             goto frame_changed;
                         }
                         case OT_NATIVECLOSURE: {
+                            // sqrt, sin ... of a number: no frame, nothing to check or guard
+                            SQNativeClosure* nc = _nativeclosure(fn);
+                            if (nc->_fastfn) {
+                                // len, tointeger, push ...: no frame; the result is not counted
+                                SQObject r;
+                                SQObjectPtr* args = &_stack[sbase];
+                                if (nc->_fastfn(args, nargs, r)) {
+                                    args[0].Null(); // the fast methods take one or two
+                                    if (nargs > 1) args[1].Null();
+                                    if (target >= 0) vm_store(_stack[target], r);
+                                    NEXT();
+                                }
+                            }
+                            if (nc->_floatfn && nargs == 2) {
+                                SQObjectPtr* args = &_stack[sbase];
+                                if (vm_isnumber(args[1])) {
+                                    SQFloat r = (SQFloat)nc->_floatfn((double)tofloat(args[1]));
+                                    args[0].Null();
+                                    args[1].Null();
+                                    if (target >= 0) _stack[target] = r;
+                                    NEXT();
+                                }
+                            }
                             SQObjectPtr keep(fn), ret;
                             bool suspend;
                             if (!CallNative(_nativeclosure(keep), nargs, sbase, ret, suspend))
@@ -795,9 +831,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             ret = R[0];
                         else if (I_B)
                             ret = R[I_A];
-                        if (sq_type(_sharedstate->_debughook) != OT_NULL ||
-                            _sharedstate->_nativehook)
-                            CallDebugHook('r');
+                        if (_sharedstate->_hooked) CallDebugHook('r');
                         bool root = ci->_root;
                         SQInteger target = ci->_target;
                         if (ci->_generator) ci->_generator->_state = SQGenerator::eDead;

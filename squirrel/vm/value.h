@@ -194,6 +194,20 @@ struct SQObjectPtr : public SQObject {
     }
 };
 
+// dst = src, inline (the operator is left out of line in the interpreter's hot handlers): the
+// new value is stored and counted before the old one is released.
+#if defined(__GNUC__) || defined(__clang__)
+__attribute__((always_inline))
+#endif
+inline void
+vm_store(SQObjectPtr& dst, const SQObject& src) {
+    SQObject old = dst;
+    dst._type = src._type;
+    dst._unVal = src._unVal;
+    vm_addref_raw(src);
+    vm_release_raw(old);
+}
+
 #define _integer(o) ((o)._unVal.nInteger)
 #define _float(o) ((o)._unVal.fFloat)
 #define _string(o) ((o)._unVal.pString)

@@ -51,6 +51,7 @@ struct SQSharedState {
     SQObjectPtr _registry, _consttable;
     SQObjectPtr _errorhandler, _debughook;
     SQDEBUGHOOK _nativehook = nullptr;
+    bool _hooked = false; // _debughook or _nativehook is set: one test on the call path
     SQCOMPILERERROR _compilererrorhandler = nullptr;
     SQPRINTFUNCTION _printfunc = nullptr, _errorfunc = nullptr;
     bool _debuginfo = false;
@@ -236,9 +237,7 @@ struct SQVM : SQRefCounted {
     // A call that needs nothing of StartCall but the frame: exact arguments, no varargs, no
     // generator, no weakly bound environment, no hooks.
     bool PlainCall(SQClosure* c, SQFunctionProto* fp, SQInteger nargs) const {
-        return nargs == fp->_nparams && !fp->_varparams && !fp->_generator &&
-               sq_type(c->_env) != OT_WEAKREF && sq_type(_sharedstate->_debughook) == OT_NULL &&
-               !_sharedstate->_nativehook;
+        return nargs == fp->_plainnargs && sq_type(c->_env) != OT_WEAKREF && !_sharedstate->_hooked;
     }
     bool EnterFrame(SQInteger newbase, SQInteger newtop, bool tailcall);
     void LeaveFrame();
@@ -268,6 +267,10 @@ struct SQVM : SQRefCounted {
     bool Add3(const SQObjectPtr& a, const SQObjectPtr& b, const SQObjectPtr& c, SQObjectPtr& res);
     bool StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& res);
     bool JoinFits(SQInteger a, SQInteger b);
+    // The text of o for a join: a string as it is, an integer written into buf (12 units, no
+    // string made for it), anything else through ToString, kept alive by holder.
+    bool JoinText(const SQObjectPtr& o, SQObjectPtr& holder, SQChar* buf, const SQChar*& p,
+                  SQInteger& len);
     bool Compare3(const SQObjectPtr& a, const SQObjectPtr& b, SQInteger& res);
     bool CmpOp(SQOpcode op, const SQObjectPtr& a, const SQObjectPtr& b, bool& res);
     bool IsEqual(const SQObjectPtr& a, const SQObjectPtr& b);

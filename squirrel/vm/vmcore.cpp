@@ -1038,14 +1038,31 @@ bool SQVM::JoinFits(SQInteger a, SQInteger b) {
     return true;
 }
 
+bool SQVM::JoinText(const SQObjectPtr& o, SQObjectPtr& holder, SQChar* buf, const SQChar*& p,
+                    SQInteger& len) {
+    const SQObject* s = &o;
+    if (sq_type(o) == OT_INTEGER) {
+        len = vm_int_to_chars(_integer(o), buf);
+        p = buf;
+        return true;
+    }
+    if (sq_type(o) != OT_STRING) {
+        if (!ToString(o, holder)) return false;
+        s = &holder;
+    }
+    p = _string(*s)->_val;
+    len = _string(*s)->_len;
+    return true;
+}
+
 bool SQVM::StringCat(const SQObjectPtr& a, const SQObjectPtr& b, SQObjectPtr& res) {
     SQObjectPtr sa, sb;
-    if (!ToString(a, sa) || !ToString(b, sb)) return false;
-    SQString* x = _string(sa);
-    SQString* y = _string(sb);
-    if (!JoinFits(x->_len, y->_len)) return false;
-    res = SQObjectPtr(
-        _sharedstate->_strings.AddPair(_sharedstate, x->_val, x->_len, y->_val, y->_len));
+    SQChar ba[12], bb[12];
+    const SQChar *x, *y;
+    SQInteger xl, yl;
+    if (!JoinText(a, sa, ba, x, xl) || !JoinText(b, sb, bb, y, yl)) return false;
+    if (!JoinFits(xl, yl)) return false;
+    res = SQObjectPtr(_sharedstate->_strings.AddPair(_sharedstate, x, xl, y, yl));
     return true;
 }
 
@@ -1060,15 +1077,15 @@ bool SQVM::Add3(const SQObjectPtr& a, const SQObjectPtr& b, const SQObjectPtr& c
         return ArithOp(OP_ADD, res, first, c);
     }
     SQObjectPtr sa, sb, sc;
-    if (!ToString(a, sa) || !ToString(b, sb)) return false;
-    SQString* x = _string(sa);
-    SQString* y = _string(sb);
-    if (!JoinFits(x->_len, y->_len)) return false;
-    if (!ToString(c, sc)) return false;
-    SQString* z = _string(sc);
-    if (!JoinFits(x->_len + y->_len, z->_len)) return false;
-    const SQChar* parts[3] = {x->_val, y->_val, z->_val};
-    SQInteger lens[3] = {x->_len, y->_len, z->_len};
+    SQChar bufs[3][12];
+    const SQChar* parts[3];
+    SQInteger lens[3];
+    if (!JoinText(a, sa, bufs[0], parts[0], lens[0]) ||
+        !JoinText(b, sb, bufs[1], parts[1], lens[1]))
+        return false;
+    if (!JoinFits(lens[0], lens[1])) return false;
+    if (!JoinText(c, sc, bufs[2], parts[2], lens[2])) return false;
+    if (!JoinFits(lens[0] + lens[1], lens[2])) return false;
     res = SQObjectPtr(_sharedstate->_strings.AddParts(_sharedstate, parts, lens, 3));
     return true;
 }

@@ -2,6 +2,8 @@
 // UTF-16 strings, default text of objects, error texts.
 #include "vm_test_util.h"
 #include <gtest/gtest.h>
+#include <cstring>
+#include <string>
 
 static std::string eval(TestVM& t, const std::string& expr) {
     TestVM::out.clear();
@@ -218,4 +220,195 @@ TEST(Language, TypeNamesSurviveAClosedVm) {
     }
     TestVM second;
     EXPECT_EQ(eval(second, "type(1.5) + type(1) + (type(2) == \"integer\")"), "floatintegertrue");
+}
+
+// `a[i] = v` stores only into its target when its value is unused; where it is used (a chain,
+// a local's initial value, both arms of a ternary) it still yields the value. The element's old
+// value is released after the store, also when it held the last reference.
+TEST(Language, ElementStoresYieldTheirValueWhereItIsRead) {
+    TestVM t;
+    EXPECT_EQ(eval(t, R"((function() {
+        local a = [1, 2, 3], t = { x = 1 }, s = "";
+        local v = (a[0] = 5);
+        a[1] = a[2] = "q" + v;
+        s += v + a[0] + a[1] + a[2] + " ";
+        for (local i = 0; i < 4; i++) (i & 1) ? (a[0] = i) : (t.x = i * 10);
+        s += a[0] + "," + t.x + " ";
+        local f = @(i) i ? (a[2] = "y") : (t.x = "z");
+        local w = f(true) + f(false);
+        s += w + a[2] + t.x + " ";
+        class C { n = 0; constructor(n) { this.n = n; } }
+        a[0] = C(4);
+        local weak = a[0].weakref();
+        a[0] = a[0].n;
+        s += a[0] + ":" + (weak.ref() == null) + " ";
+        local nested = [[C(7)]];
+        nested[0][0] = nested[0];
+        nested[0] = null;
+        s += (nested[0] == null);
+        return s;
+    })())"),
+              "10q5q5 3,20 yzyz 4:true true");
+    EXPECT_EQ(eval(t, "(function() { local a = [1]; a[1] = 2; })()"),
+              "error: the index '1' does not exist");
+}
+
+// Float division has its own fast path; mixed and special operands keep their results.
+TEST(Language, FloatDivisionKeepsItsResults) {
+    TestVM t;
+    EXPECT_EQ(eval(t, R"((function() {
+        local one = 1.0, zero = 0.0, three = 3.0, seven = 7, two = 2.0;
+        local inf = one / zero, ninf = -one / zero, nan = zero / zero;
+        return (seven / two) + " " + (7.0 / two) + " " + (one / three) + " " + (inf > 1e30) +
+            " " + (ninf < -1e30) + " " + (1 / zero > 1e30) + " " +
+            typeof (two / two) + " " + (seven / 2) + " " + (-zero / 5.0) + " " + inf + " " + nan;
+    })())"),
+              "3.5 3.5 0.333333 true true true float 3 -0 1.#INF -1.#IND");
+    EXPECT_EQ(eval(t, "1.5 / {}"), "error: arith op / on between 'float' and 'table'");
+}
+
+// Calls take a short path while no debug hook is set; setting, replacing and clearing hooks of
+// either kind must switch every call between the paths, and functions the short path does not
+// fit (varargs, generators, default parameters) keep their own set-up.
+static int g_hookCalls = 0, g_hookReturns = 0;
+static void countHook(HSQUIRRELVM, SQInteger type, const SQChar*, SQInteger, const SQChar* fn) {
+    if (!fn || std::u16string(fn) != u"f") return;
+    if (type == 'c') g_hookCalls++;
+    if (type == 'r') g_hookReturns++;
+}
+
+TEST(Language, DebugHooksSwitchEveryCallOnAndOff) {
+    TestVM t;
+    ASSERT_TRUE(t.run("function f(x) { return x + 1; }\n"
+                      "function loop() { local s = 0; for (local i = 0; i < 3; i++) s += f(i);"
+                      " return s; }"));
+    g_hookCalls = g_hookReturns = 0;
+    sq_setnativedebughook(t.v, countHook);
+    EXPECT_EQ(eval(t, "loop()"), "6");
+    EXPECT_EQ(g_hookCalls, 3);
+    EXPECT_EQ(g_hookReturns, 3);
+    sq_setnativedebughook(t.v, nullptr);
+    EXPECT_EQ(eval(t, "loop()"), "6");
+    EXPECT_EQ(g_hookCalls, 3);
+
+    ASSERT_TRUE(t.run("::seen <- \"\";\n"
+                      "setdebughook(function(k, s, l, n) { if (n == \"f\") ::seen += k.tochar(); });"));
+    EXPECT_EQ(eval(t, "loop()"), "6");
+    ASSERT_TRUE(t.run("setdebughook(null);"));
+    EXPECT_EQ(eval(t, "loop() + \" \" + ::seen"), "6 crcrcr");
+    sq_setnativedebughook(t.v, countHook);
+    ASSERT_TRUE(t.run("setdebughook(null);")); // a script hook cleared replaces the native one
+    EXPECT_EQ(eval(t, "loop()"), "6");
+    EXPECT_EQ(g_hookCalls, 3);
+
+    EXPECT_EQ(eval(t, R"((function() {
+        local function v(a, ...) { return a + vargv.len(); }
+        local function d(a, b = 10) { return a + b; }
+        local function g(n) { yield n; yield n + 1; }
+        local gen = g(5);
+        return v(1) + " " + v(1, 2, 3) + " " + d(1) + " " + d(1, 2) + " " + (resume gen) + " " +
+            (resume gen);
+    })())"),
+              "1 3 11 3 5 6");
+}
+
+// Instance blocks are reused: a new instance starts with its class's defaults, no user pointer,
+// release hook or user data of the one before, whatever size its class has; user data larger
+// than the reused sizes still works.
+static int g_released = 0;
+static SQInteger countRelease(SQUserPointer, SQInteger) {
+    g_released++;
+    return 1;
+}
+
+TEST(Language, ReusedInstancesStartClean) {
+    TestVM t;
+    EXPECT_EQ(eval(t, R"((function() {
+        class A { x = 1; y = "a"; t = null; }
+        class B { n = 0; }
+        local s = "";
+        for (local round = 0; round < 3; round++) {
+            local keep = [];
+            for (local i = 0; i < 80; i++) {
+                local a = A();
+                s += (round == 0 && i == 0) ? a.x + a.y + (a.t == null) : "";
+                if (a.x != 1 || a.y != "a" || a.t != null) s += "dirty ";
+                a.x = i; a.y = "z" + i; a.t = {};
+                if (i % 3 == 0) keep.push(a);
+                local b = B();
+                if (b.n != 0) s += "dirtyB ";
+                b.n = i;
+            }
+            local w = A().weakref();
+            s += " " + keep.len() + (w.ref() == null);
+        }
+        local c = A();
+        c.x = 5;
+        local d = clone c;
+        return s + " " + d.x + d.y;
+    })())"),
+              "1atrue 27true 27true 27true 5a");
+
+    // user data and release hooks through the API, small and large
+    for (SQInteger udsize : {8, 4096}) {
+        g_released = 0;
+        for (int round = 0; round < 3; round++) {
+            sq_newclass(t.v, SQFalse);
+            sq_setclassudsize(t.v, -1, udsize);
+            for (int i = 0; i < 5; i++) {
+                ASSERT_TRUE(SQ_SUCCEEDED(sq_createinstance(t.v, -1)));
+                SQUserPointer up = nullptr;
+                ASSERT_TRUE(SQ_SUCCEEDED(sq_getinstanceup(t.v, -1, &up, nullptr)));
+                ASSERT_NE(up, nullptr);
+                const unsigned char* bytes = static_cast<const unsigned char*>(up);
+                for (SQInteger b = 0; b < udsize; b++) ASSERT_EQ(bytes[b], 0) << udsize;
+                memset(up, 0xAB, (size_t)udsize);
+                if (round == 1) sq_setreleasehook(t.v, -1, countRelease);
+                sq_pop(t.v, 1);
+            }
+            sq_pop(t.v, 1);
+        }
+        EXPECT_EQ(g_released, 5) << udsize;
+    }
+}
+
+// An integer joins a string as its text without a string of its own; the result is the same
+// interned string, also at the integer limits and inside chained additions.
+TEST(Language, IntegersJoinStringsAsTheirText) {
+    TestVM t;
+    EXPECT_EQ(eval(t, R"((function() {
+        local t = {};
+        t["k-2147483648"] <- 1;
+        local m = -2147483647 - 1;
+        local r = ["k" + m, 0 + "", "" + -7, "x" + 2147483647 + "y", 12 + "|" + -3, "a" + 1.5 + 2,
+            1 + 2 + "z" + 3, ("k" + m) in t, t["k" + m], "q" + true + 10, ("v" + 42) == "v42",
+            ("v" + 42).len()];
+        local s = "";
+        foreach (v in r) s += v + ",";
+        try { s += 1 + {} + "s"; } catch (e) { s += "[" + e + "]"; }
+        return s;
+    })())"),
+              "k-2147483648,0,-7,x2147483647y,12|-3,a1.52,3z3,true,1,qtrue10,true,3,"
+              "[arith op + on between 'integer' and 'table']");
+}
+
+// t[k] with a computed key reads the table's own slot inline; keys of every type, weak
+// references, delegates, _get and missing keys keep their results.
+TEST(Language, TableReadsByComputedKey) {
+    TestVM t;
+    EXPECT_EQ(eval(t, R"((function() {
+        local obj = {}, s = "";
+        local t = { a = 1, [2] = "two", [2.5] = "f", [true] = "b", w = obj.weakref() };
+        t.setdelegate({ x = 5 });
+        foreach (k in ["a", 2, 2.5, true, "x", "w"])
+            s += typeof t[k] + ":" + (t[k] == obj ? "obj" : t[k]) + " ";
+        local m = {}.setdelegate({ _get = function(k) { return "got " + k; } });
+        local key = "zz";
+        s += m[key] + " ";
+        try { s += t["nope"]; } catch (e) s += "[" + e + "]";
+        try { s += t[2.0]; } catch (e) s += "[" + e + "]";
+        return s;
+    })())"),
+              "integer:1 string:two string:f string:b integer:5 table:obj got zz [the index 'nope' "
+              "does not exist][the index '2' does not exist]");
 }

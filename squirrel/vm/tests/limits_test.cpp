@@ -66,6 +66,10 @@ TEST(Limits, ArraysAndTablesStopAtTheLimit) {
               "error: not enough memory");
     EXPECT_EQ(result(t, "(function() { local a = array(100); a.push(1); return a.len(); })()"),
               "error: not enough memory");
+    // grown by doubling, the array has room past the limit: the limit still holds
+    EXPECT_EQ(result(t, "(function() { local a = []; try { for (local i = 0; i < 200; i++) "
+                        "a.push(i); } catch (e) return e + \" \" + a.len() + \" \" + a.top(); })()"),
+              "not enough memory 100 99");
     EXPECT_EQ(result(t, "(function() { local a = array(100); a.insert(0, 1); return a.len(); })()"),
               "error: not enough memory");
     // an array literal grows element by element
