@@ -1,4 +1,5 @@
 // Arrays.
+#include "freeblocks.h"
 #include "vm.h"
 #include <algorithm>
 #include <cmath>
@@ -23,41 +24,9 @@ void vm_small_values_free(void* p, size_t) {
 }
 #else
 namespace {
-constexpr int kMaxFree = 64;      // blocks kept per list and thread
 constexpr size_t kSmallSizes = 4; // value storage of 1 to 4 values
-
-// Singly linked lists of free blocks, one for array objects and one per small storage size.
-// Blocks freed after the thread's lists are gone (exit) go straight back to the heap.
-struct FreeBlocks {
-    void* head[kSmallSizes + 1] = {};
-    int count[kSmallSizes + 1] = {};
-    ~FreeBlocks() {
-        for (size_t k = 0; k <= kSmallSizes; k++) {
-            while (head[k]) {
-                void* next = *static_cast<void**>(head[k]);
-                ::operator delete(head[k]);
-                head[k] = next;
-            }
-            count[k] = kMaxFree;
-        }
-    }
-    void* Take(size_t k) {
-        void* p = head[k];
-        if (p) {
-            head[k] = *static_cast<void**>(p);
-            count[k]--;
-        }
-        return p;
-    }
-    bool Give(size_t k, void* p) {
-        if (count[k] >= kMaxFree) return false;
-        *static_cast<void**>(p) = head[k];
-        head[k] = p;
-        count[k]++;
-        return true;
-    }
-};
-thread_local FreeBlocks t_free;
+// one list per small storage size, then one for array objects
+thread_local FreeBlocks<kSmallSizes + 1, vm_heap_delete> t_free;
 constexpr size_t kArrayList = kSmallSizes;
 } // namespace
 

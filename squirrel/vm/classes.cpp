@@ -1,4 +1,5 @@
 // Classes and instances.
+#include "freeblocks.h"
 #include "vm.h"
 #include <algorithm>
 #include <atomic>
@@ -170,23 +171,7 @@ namespace {
 constexpr size_t kInstanceLead = 16; // the size word, keeping the instance 16-byte aligned
 constexpr size_t kInstanceSteps = 32;
 #if !defined(__SANITIZE_ADDRESS__)
-struct InstanceBlocks {
-    void* head[kInstanceSteps + 1] = {};
-    int count[kInstanceSteps + 1] = {};
-    static constexpr int kMax = 64;
-    // blocks freed after the thread's lists are gone (exit) go straight back to the heap
-    ~InstanceBlocks() {
-        for (size_t k = 0; k <= kInstanceSteps; k++) {
-            while (head[k]) {
-                void* next = *static_cast<void**>(head[k]);
-                free(head[k]);
-                head[k] = next;
-            }
-            count[k] = kMax;
-        }
-    }
-};
-thread_local InstanceBlocks t_instances;
+thread_local FreeBlocks<kInstanceSteps + 1, vm_heap_free> t_instances;
 #endif
 
 // A zeroed block of n bytes (a multiple of 16).
@@ -194,9 +179,7 @@ char* instance_block_alloc(size_t n) {
 #if !defined(__SANITIZE_ADDRESS__)
     size_t k = n / 16;
     if (k <= kInstanceSteps) {
-        if (void* p = t_instances.head[k]) {
-            t_instances.head[k] = *static_cast<void**>(p);
-            t_instances.count[k]--;
+        if (void* p = t_instances.Take(k)) {
             memset(p, 0, n);
             return static_cast<char*>(p);
         }
@@ -210,12 +193,7 @@ void SQInstance::operator delete(void* p) {
     char* mem = static_cast<char*>(p) - kInstanceLead;
 #if !defined(__SANITIZE_ADDRESS__)
     size_t k = *reinterpret_cast<size_t*>(mem) / 16;
-    if (k <= kInstanceSteps && t_instances.count[k] < InstanceBlocks::kMax) {
-        *reinterpret_cast<void**>(mem) = t_instances.head[k];
-        t_instances.head[k] = mem;
-        t_instances.count[k]++;
-        return;
-    }
+    if (k <= kInstanceSteps && t_instances.Give(k, mem)) return;
 #endif
     free(mem);
 }

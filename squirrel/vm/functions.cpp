@@ -1,4 +1,5 @@
 // Function prototypes, script closures and native closures.
+#include "freeblocks.h"
 #include "vm.h"
 #include <algorithm>
 #include <cmath>
@@ -44,56 +45,27 @@ void SQOuter::operator delete(void* p, size_t) {
 }
 #else
 namespace {
-// Blocks freed after the thread's list is gone (exit) go straight back to the heap.
-struct FreeList {
-    void* head = nullptr;
-    int count = 0;
-    static constexpr int kMax = 64;
-    ~FreeList() {
-        while (head) {
-            void* next = *static_cast<void**>(head);
-            ::operator delete(head);
-            head = next;
-        }
-        count = kMax;
-    }
-    void* Take(size_t n) {
-        void* p = head;
-        if (!p) return ::operator new(n);
-        head = *static_cast<void**>(p);
-        count--;
-        return p;
-    }
-    void Give(void* p) {
-        if (count >= kMax) {
-            ::operator delete(p);
-            return;
-        }
-        *static_cast<void**>(p) = head;
-        head = p;
-        count++;
-    }
-};
-thread_local FreeList t_closures, t_outers;
+thread_local FreeBlocks<2, vm_heap_delete> t_blocks;
+constexpr size_t kClosureList = 0, kOuterList = 1;
 } // namespace
 
 void* SQClosure::operator new(size_t n) {
-    return n == sizeof(SQClosure) ? t_closures.Take(n) : ::operator new(n);
+    if (n == sizeof(SQClosure))
+        if (void* p = t_blocks.Take(kClosureList)) return p;
+    return ::operator new(n);
 }
 void SQClosure::operator delete(void* p, size_t n) {
-    if (n == sizeof(SQClosure))
-        t_closures.Give(p);
-    else
-        ::operator delete(p);
+    if (n == sizeof(SQClosure) && t_blocks.Give(kClosureList, p)) return;
+    ::operator delete(p);
 }
 void* SQOuter::operator new(size_t n) {
-    return n == sizeof(SQOuter) ? t_outers.Take(n) : ::operator new(n);
+    if (n == sizeof(SQOuter))
+        if (void* p = t_blocks.Take(kOuterList)) return p;
+    return ::operator new(n);
 }
 void SQOuter::operator delete(void* p, size_t n) {
-    if (n == sizeof(SQOuter))
-        t_outers.Give(p);
-    else
-        ::operator delete(p);
+    if (n == sizeof(SQOuter) && t_blocks.Give(kOuterList, p)) return;
+    ::operator delete(p);
 }
 #endif
 

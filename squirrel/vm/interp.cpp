@@ -720,7 +720,6 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                             goto frame_changed;
                         }
                         case OT_NATIVECLOSURE: {
-                            // sqrt, sin ... of a number: no frame, nothing to check or guard
                             SQNativeClosure* nc = _nativeclosure(fn);
                             if (nc->_fastfn) {
                                 // len, tointeger, push ...: no frame; the result is not counted
@@ -733,6 +732,7 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                                     NEXT();
                                 }
                             }
+                            // sqrt, sin ... of a number: no frame, nothing to check or guard
                             if (nc->_floatfn && nargs == 2) {
                                 SQObjectPtr* args = &_stack[sbase];
                                 if (vm_isnumber(args[1])) {

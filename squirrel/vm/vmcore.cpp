@@ -293,7 +293,7 @@ bool SQVM::StartCall(SQClosure* closure, SQInteger target, SQInteger nargs, SQIn
     ci->_ip = f->_code.data();
     ci->_literals = f->_literals.data();
     ci->_target = target;
-    if (_sharedstate->_debughook._type != OT_NULL || _sharedstate->_nativehook) CallDebugHook('c');
+    if (_sharedstate->_hooked) CallDebugHook('c');
     return true;
 }
 
