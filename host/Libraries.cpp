@@ -12,7 +12,6 @@
 #include "script/ScMath.h"
 #include "script/ScSystem.h"
 #include "script/ScUtil.h"
-#include "script/ScVideo.h"
 
 namespace KoPlayhost {
 
@@ -38,12 +37,11 @@ public:
 } // namespace
 
 std::vector<std::shared_ptr<Library>> createLibraries(const HostObjects& host) {
-    KoScript::setVideoClock(host.mediaClock);
     return {
         std::make_shared<SystemLibrary>(std::make_shared<RunnerSystemHost>()),
         std::make_shared<MathLibrary>(),
         std::make_shared<IOLibrary>(),
-        std::make_shared<GraphicsLibrary>(host.window, host.width, host.height),
+        std::make_shared<GraphicsLibrary>(host.window, host.width, host.height, host.mediaClock),
         std::make_shared<AudioLibrary>(host.mediaClock),
         std::make_shared<InputLibrary>(host.window),
         std::make_shared<UtilLibrary>(host.clock),

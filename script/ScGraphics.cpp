@@ -1172,7 +1172,7 @@ bool GraphicsLibrary::load(HSQUIRRELVM v) {
     setFunction(v, t, u"getDisplayHeight", getDisplayHeight);
     setFunction(v, t, u"saveImage", saveImage);
     setFunction(v, t, u"registerFont", registerFontNative);
-    registerVideo(v, t, g.context);
+    registerVideo(v, t, g.context, mediaClock_);
 
     pushNewTable(v, t, u"Effect2D");
     SQInteger fx = sq_gettop(v);

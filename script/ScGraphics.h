@@ -1,5 +1,6 @@
 #pragma once
 #include "script/Library.h"
+#include "timer/Clock.h"
 
 #include <cstdint>
 #include <memory>
@@ -19,9 +20,11 @@ namespace KoScript {
 // canvas at its end.
 class GraphicsLibrary final : public Library, public ScreenCapture {
 public:
-    // window may be null (no display): the in-memory engine is used then.
-    GraphicsLibrary(SDL_Window* window, uint16_t width, uint16_t height)
-        : window_(window), width_(width), height_(height) {}
+    // window may be null (no display): the in-memory engine is used then. With mediaClock,
+    // videos keep its time instead of real time (counted runs).
+    GraphicsLibrary(SDL_Window* window, uint16_t width, uint16_t height,
+                    std::shared_ptr<KoTimer::IClock> mediaClock = nullptr)
+        : window_(window), width_(width), height_(height), mediaClock_(std::move(mediaClock)) {}
     bool load(HSQUIRRELVM v) override;
     void unload(HSQUIRRELVM v) override;
     void beginFrame(HSQUIRRELVM v) override;
@@ -32,6 +35,7 @@ public:
 private:
     SDL_Window* window_;
     uint16_t width_, height_;
+    std::shared_ptr<KoTimer::IClock> mediaClock_;
 };
 
 } // namespace KoScript

@@ -124,12 +124,10 @@ SQInteger videoSize(HSQUIRRELVM v) {
 
 } // namespace
 
-void setVideoClock(std::shared_ptr<KoTimer::IClock> clock) {
-    videoClock = std::move(clock);
-}
-
-void registerVideo(HSQUIRRELVM v, SQInteger tableIdx, const std::shared_ptr<Context>& context) {
+void registerVideo(HSQUIRRELVM v, SQInteger tableIdx, const std::shared_ptr<Context>& context,
+                   std::shared_ptr<KoTimer::IClock> clock) {
     graphicsContext = context;
+    videoClock = std::move(clock);
     ClassBuilder(v, tableIdx, u"Video", videoTag)
         .ctor(videoCtor)
         .method(u"play", videoCall<&IVideo::play>)

@@ -16,14 +16,13 @@ class IVideoSoundOutput;
 namespace KoScript {
 
 // Adds the Video class to the table at tableIdx. Videos register their per-frame update with
-// the context (held weakly: the Graphics library owns it).
+// the context (held weakly: the Graphics library owns it). With a clock, videos keep its time
+// instead of real time (a counted run's).
 void registerVideo(HSQUIRRELVM v, SQInteger tableIdx,
-                   const std::shared_ptr<KoGraphics::Context>& context);
+                   const std::shared_ptr<KoGraphics::Context>& context,
+                   std::shared_ptr<KoTimer::IClock> clock = nullptr);
 // The image of the Graphics.Video instance at idx; null when the value is not one.
 std::shared_ptr<KoGraphics::IImage> videoImageAt(HSQUIRRELVM v, SQInteger idx);
-// Videos opened from now on keep the time of `clock` (a counted run's) instead of real time;
-// an empty clock gives real time back.
-void setVideoClock(std::shared_ptr<KoTimer::IClock> clock);
 // Video sound through the engine of the sound context that exists when a video opens.
 std::shared_ptr<KoGraphics::IVideoSoundOutput> createEngineSoundOutput();
 
