@@ -254,20 +254,17 @@ static bool fast_array_append(SQObjectPtr* args, SQInteger nargs, SQObject& res)
     return true;
 }
 
+// The natives give what their fast forms give (the type mask lets only numbers and booleans in).
 static SQInteger number_tointeger(HSQUIRRELVM v) {
-    SQObjectPtr& o = SO(1);
-    if (sq_type(o) == OT_BOOL)
-        sq_pushinteger(v, _integer(o) ? 1 : 0);
-    else
-        sq_pushinteger(v, tointeger(o));
+    SQObject r;
+    fast_number_tointeger(&SO(1), 1, r);
+    sq_pushinteger(v, _integer(r));
     return 1;
 }
 static SQInteger number_tofloat(HSQUIRRELVM v) {
-    SQObjectPtr& o = SO(1);
-    if (sq_type(o) == OT_BOOL)
-        sq_pushfloat(v, _integer(o) ? 1.0f : 0.0f);
-    else
-        sq_pushfloat(v, tofloat(o));
+    SQObject r;
+    fast_number_tofloat(&SO(1), 1, r);
+    sq_pushfloat(v, _float(r));
     return 1;
 }
 static SQInteger default_tostring(HSQUIRRELVM v) {
