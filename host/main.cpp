@@ -115,10 +115,13 @@ bool findGame(int argc, char** argv, Game& game) {
 
 int main(int argc, char** argv) {
 #ifdef __GLIBC__
-    // A fixed threshold keeps glibc from raising it (and the heap-trim threshold with it) after
-    // the first large buffer is freed; otherwise each later large temporary (a decoded image,
-    // a read-back) stays in the heap for good and resident memory climbs in 1 MiB steps.
-    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    // Fixed thresholds keep glibc from raising them after the first large buffer is freed;
+    // otherwise each later large temporary (a decoded image, a read-back) stays in the heap
+    // for good and resident memory climbs in 1 MiB steps. Both sit above what a frame
+    // allocates and frees (the driver's vertex storage, a batch), so a frame reuses heap
+    // pages instead of mapping, trimming and faulting them in again every time.
+    mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 4 * 1024 * 1024);
 #endif
     Game game;
     if (!findGame(argc, argv, game)) {
