@@ -25,6 +25,29 @@ using namespace KoPlayhost;
 
 namespace {
 
+#ifdef __GLIBC__
+// A fixed mmap threshold keeps glibc from raising it (and the heap-trim threshold with it)
+// after the first large buffer is freed; otherwise each later large temporary (a decoded
+// image, a read-back) stays in the heap for good and resident memory climbs in 1 MiB steps.
+// The OpenGL driver allocates and frees about 1 MiB of scene data and a streamed vertex store
+// every frame: with the default thresholds these were unmapped or trimmed and faulted in again
+// every frame (a sixth of the main thread's time at 2,000 sprites). So the top may keep 2 MiB
+// free, and 1.5 MiB of it is touched once here, so those pages count from the start
+// instead of showing up later as growth.
+void tuneHeap() {
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 2 * 1024 * 1024);
+    constexpr size_t kBlock = 64 * 1024, kBlocks = 24;  // below the mmap threshold: heap pages
+    static void* (*volatile allocate)(size_t) = std::malloc;
+    void* blocks[kBlocks];
+    for (auto& b : blocks) {
+        b = allocate(kBlock);
+        if (b) std::memset(b, 0, kBlock);
+    }
+    for (size_t i = kBlocks; i-- > 0;) std::free(blocks[i]);
+}
+#endif
+
 // The game is the executable's own folder when that looks like one: it holds start.nut or
 // setup.nut (also inside an archive beside it or appended to it), or a .koa archive; otherwise the
 // first argument names the game folder, so one installed runner can start any game. The folder
@@ -115,13 +138,7 @@ bool findGame(int argc, char** argv, Game& game) {
 
 int main(int argc, char** argv) {
 #ifdef __GLIBC__
-    // Fixed thresholds keep glibc from raising them after the first large buffer is freed;
-    // otherwise each later large temporary (a decoded image, a read-back) stays in the heap
-    // for good and resident memory climbs in 1 MiB steps. Both sit above what a frame
-    // allocates and frees (the driver's vertex storage, a batch), so a frame reuses heap
-    // pages instead of mapping, trimming and faulting them in again every time.
-    mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 4 * 1024 * 1024);
+    tuneHeap();
 #endif
     Game game;
     if (!findGame(argc, argv, game)) {
