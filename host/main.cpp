@@ -31,7 +31,7 @@ namespace {
 // image, a read-back) stays in the heap for good and resident memory climbs in 1 MiB steps.
 // The OpenGL driver allocates and frees about 1 MiB of scene data and a streamed vertex store
 // every frame: with the default thresholds these were unmapped or trimmed and faulted in again
-// every frame (a sixth of the main thread's time at 2,000 sprites). So the top may keep 2 MiB
+// every frame (about 40 % of the main thread's time at 2,000 sprites). So the top may keep 2 MiB
 // free, and 1.5 MiB of it is touched once here, so those pages count from the start
 // instead of showing up later as growth.
 void tuneHeap() {

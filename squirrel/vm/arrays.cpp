@@ -46,14 +46,11 @@ void vm_small_values_free(void* p, size_t n) {
 }
 
 void* SQArray::operator new(size_t n) {
-    if (n == sizeof(SQArray))
-        if (void* p = t_free.Take(kArrayList)) return p;
-    return ::operator new(n);
+    return t_free.TakeOrNew(kArrayList, n, sizeof(SQArray));
 }
 
 void SQArray::operator delete(void* p, size_t n) {
-    if (n == sizeof(SQArray) && t_free.Give(kArrayList, p)) return;
-    ::operator delete(p);
+    t_free.GiveOrDelete(kArrayList, p, n, sizeof(SQArray));
 }
 #endif
 

@@ -48,4 +48,15 @@ struct FreeBlocks {
         count[k]++;
         return true;
     }
+    // operator new and delete of a class whose blocks of `size` bytes live on list k; other
+    // sizes (a derived class) use the heap
+    void* TakeOrNew(size_t k, size_t n, size_t size) {
+        if (n == size)
+            if (void* p = Take(k)) return p;
+        return ::operator new(n);
+    }
+    void GiveOrDelete(size_t k, void* p, size_t n, size_t size) {
+        if (n == size && Give(k, p)) return;
+        ::operator delete(p);
+    }
 };

@@ -50,22 +50,16 @@ constexpr size_t kClosureList = 0, kOuterList = 1;
 } // namespace
 
 void* SQClosure::operator new(size_t n) {
-    if (n == sizeof(SQClosure))
-        if (void* p = t_blocks.Take(kClosureList)) return p;
-    return ::operator new(n);
+    return t_blocks.TakeOrNew(kClosureList, n, sizeof(SQClosure));
 }
 void SQClosure::operator delete(void* p, size_t n) {
-    if (n == sizeof(SQClosure) && t_blocks.Give(kClosureList, p)) return;
-    ::operator delete(p);
+    t_blocks.GiveOrDelete(kClosureList, p, n, sizeof(SQClosure));
 }
 void* SQOuter::operator new(size_t n) {
-    if (n == sizeof(SQOuter))
-        if (void* p = t_blocks.Take(kOuterList)) return p;
-    return ::operator new(n);
+    return t_blocks.TakeOrNew(kOuterList, n, sizeof(SQOuter));
 }
 void SQOuter::operator delete(void* p, size_t n) {
-    if (n == sizeof(SQOuter) && t_blocks.Give(kOuterList, p)) return;
-    ::operator delete(p);
+    t_blocks.GiveOrDelete(kOuterList, p, n, sizeof(SQOuter));
 }
 #endif
 
