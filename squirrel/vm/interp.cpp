@@ -231,6 +231,11 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             const SQInstruction* ip = lci->_ip;
             SQObjectPtr* R = _stack + lci->_base;
             SQObjectPtr* lits = lci->_literals;
+            // Outers are read in hot loops: keep the running closure's list at hand rather
+            // than chasing frame, closure and list per access (the list is fixed once made).
+            SQOuter* const* const outers =
+                sq_type(lci->_closure) == OT_CLOSURE ? _closure(lci->_closure)->_outers.begin()
+                                                     : nullptr;
             for (;;) {
                 uint64_t i = vm_fetch(ip++);
 #if SQ_THREADED_DISPATCH
@@ -261,12 +266,12 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
                     CASE(MOVE) : R[I_A] = R[I_B];
                     NEXT();
                     CASE(GETOUTER) : {
-                        SQOuter* o = _closure(ci->_closure)->_outers[I_X];
+                        SQOuter* o = outers[I_X];
                         R[I_A] = *o->_valptr;
                         NEXT();
                     }
                     CASE(SETOUTER) : {
-                        SQOuter* o = _closure(ci->_closure)->_outers[I_X];
+                        SQOuter* o = outers[I_X];
                         *o->_valptr = R[I_B];
                         if (I_A != NOREG) R[I_A] = R[I_B];
                         NEXT();
