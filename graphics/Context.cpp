@@ -56,7 +56,8 @@ void Context::beginFrame() {
 
 void Context::endFrame(const std::shared_ptr<ITexture>& screen) {
     notify([](ICallback& c) { c.onEndFrame(); });
-    if (screen) {
+    if (screen) engine_->setTarget(nullptr);
+    if (screen && !engine_->copyToScreen(screen)) {
         float w = engine_->getWidth(), h = engine_->getHeight();
         float u = screen->getU(screen->getWidth()), v = screen->getV(screen->getHeight());
         Vertex2d q[4] = {{0, 0, 0, 0xFFFFFFFF, 0, 0},
@@ -65,7 +66,6 @@ void Context::endFrame(const std::shared_ptr<ITexture>& screen) {
                          {0, h, 0, 0xFFFFFFFF, 0, v}};
         quad_->clear();
         quad_->append(q, sizeof q);
-        engine_->setTarget(nullptr);
         screenShader_->setTexture("texBase", screen);
         screenShader_->setInt("nTargetWidth", engine_->getWidth());
         screenShader_->setInt("nTargetHeight", engine_->getHeight());

@@ -69,6 +69,9 @@ public:
     virtual bool drawPrimitive(uint32_t type, uint32_t count, uint32_t start) = 0;
     virtual bool drawIndexedPrimitive(uint32_t type, uint32_t count, uint32_t start) = 0;
     virtual bool present() = 0;
+    // Shows a target's texture on the whole window exactly as it is, when the engine can do
+    // that without a draw (an opaque surface of the window's size); false: draw it instead.
+    virtual bool copyToScreen(const std::shared_ptr<ITexture>&) { return false; }
 
     // Draw calls issued since creation (for tests and the benchmark).
     virtual uint64_t getDrawCount() = 0;

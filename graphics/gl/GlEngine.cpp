@@ -132,6 +132,7 @@ public:
             uint32_t(y) + h > h_ || pitch < uint32_t(w) * 4)
             return false;
         if (!w || !h) return true;
+        knownOpaque = false;
         auto& gl = device_->gl;
         gl.BindTexture(GL_TEXTURE_2D, id_);
         gl.PixelStorei(GL_UNPACK_ROW_LENGTH, GLint(pitch / 4));
@@ -148,6 +149,10 @@ public:
         return true;
     }
     GLuint id() const { return id_; }
+    // Every texel holds alpha 1, so the window may show the colour channels as they are
+    // (kept by the engine for a target's surface).
+    bool knownOpaque = false;
+    GLuint framebuffer = 0;   // the target's, while this is a target's surface
 
 private:
     DevicePtr device_;
@@ -189,6 +194,7 @@ public:
     GlTarget(DevicePtr device, std::shared_ptr<GlTexture> texture, GLuint fbo)
         : device_(std::move(device)), texture_(std::move(texture)), fbo_(fbo) {}
     ~GlTarget() override {
+        texture_->framebuffer = 0;
         if (!device_->alive) return;
         device_->gl.DeleteFramebuffers(1, &fbo_);
         if (depth_) device_->gl.DeleteRenderbuffers(1, &depth_);
@@ -197,6 +203,7 @@ public:
     uint16_t getHeight() override { return texture_->getHeight(); }
     uint32_t getFormat() override { return texture_->getFormat(); }
     std::shared_ptr<ITexture> getTexture() override { return texture_; }
+    GlTexture& surface() { return *texture_; }
     std::shared_ptr<ITargetBuffer> getBuffer() override {
         return std::make_shared<GlTargetBuffer>(getWidth(), getHeight());
     }
@@ -477,6 +484,7 @@ public:
         auto texture = std::make_shared<GlTexture>(d_, id, w, h, format);
         GLuint fbo = 0;
         gl.GenFramebuffers(1, &fbo);
+        texture->framebuffer = fbo;
         gl.BindFramebuffer(GL_FRAMEBUFFER, fbo);
         gl.FramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, id, 0);
         bool complete = gl.CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
@@ -604,6 +612,7 @@ public:
         gl.ClearColor(float(redOf(c)) / 255.0f, float(greenOf(c)) / 255.0f,
                       float(blueOf(c)) / 255.0f, float(alphaOf(c)) / 255.0f);
         gl.Clear(GL_COLOR_BUFFER_BIT);
+        if (target_) target_->surface().knownOpaque = alphaOf(c) == 255;
         return true;
     }
     bool clearDepth(float z) override {
@@ -647,7 +656,7 @@ public:
             bindStream(*vb, vb->data() + size_t(start) * vb->getStride(), size_t(n) * vb->getStride());
             gl.DrawArrays(mode, 0, GLsizei(n));
         }
-        ++draws_;
+        drawn();
         return true;
     }
 
@@ -680,7 +689,23 @@ public:
         GLenum it = ib->getIndexSize() == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT;
         gl.DrawElements(mode, GLsizei(n), it,
                         reinterpret_cast<const void*>(uintptr_t(start) * ib->getIndexSize()));
-        ++draws_;
+        drawn();
+        return true;
+    }
+
+    bool copyToScreen(const std::shared_ptr<ITexture>& texture) override {
+        // An opaque target of the window's size needs no shader pass: the driver copies its
+        // rows, which costs llvmpipe a fraction of a full-window textured draw.
+        auto* t = dynamic_cast<GlTexture*>(texture.get());
+        if (!t || !t->framebuffer || !t->knownOpaque || !exactView_ || t->getWidth() != w_ ||
+            t->getHeight() != h_)
+            return false;
+        auto& gl = d_->gl;
+        gl.BindFramebuffer(GL_READ_FRAMEBUFFER, t->framebuffer);
+        gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        // A target keeps its top row at y = 0; the window's top row is its last.
+        gl.BlitFramebuffer(0, 0, w_, h_, 0, h_, w_, 0, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        bindCurrentTarget();
         return true;
     }
 
@@ -706,6 +731,15 @@ public:
     }
 
 private:
+    // A draw into a target keeps it opaque only under a blend whose alpha is
+    // a = sa + da (1 - sa) or da, which leaves da = 1 at 1.
+    void drawn() {
+        ++draws_;
+        if (target_ && blendMode_ != BlendNormal && blendMode_ != BlendAdd &&
+            blendMode_ != BlendSub && blendMode_ != BlendColorCopy)
+            target_->surface().knownOpaque = false;
+    }
+
     void blend(GLenum colorOp, GLenum src, GLenum dst, GLenum alphaSrc, GLenum alphaDst) {
         auto& gl = d_->gl;
         gl.Enable(GL_BLEND);
@@ -728,7 +762,8 @@ private:
         }
         int dw = w_, dh = h_;
         SDL_GL_GetDrawableSize(d_->window, &dw, &dh);
-        if (dw == w_ && dh == h_) {
+        exactView_ = dw == w_ && dh == h_;
+        if (exactView_) {
             gl.Viewport(0, 0, w_, h_);
             return;
         }
@@ -845,6 +880,7 @@ private:
     int savedX_ = 0, savedY_ = 0, savedW_ = 0, savedH_ = 0;
     uint32_t blendMode_ = BlendNone, cullMode_ = CullNone;
     bool depthTest_ = false;
+    bool exactView_ = false; // the window's drawable is the back buffer's size
     std::shared_ptr<GlTarget> target_;
     std::shared_ptr<IVertexBuffer> vertices_;
     std::shared_ptr<IIndexBuffer> indices_;

@@ -38,6 +38,7 @@ namespace KoGraphics::Gl {
     X(PFNGLFRAMEBUFFERTEXTURE2DPROC, FramebufferTexture2D)                                         \
     X(PFNGLFRAMEBUFFERRENDERBUFFERPROC, FramebufferRenderbuffer)                                   \
     X(PFNGLCHECKFRAMEBUFFERSTATUSPROC, CheckFramebufferStatus)                                     \
+    X(PFNGLBLITFRAMEBUFFERPROC, BlitFramebuffer)                                                   \
     X(PFNGLGENRENDERBUFFERSPROC, GenRenderbuffers)                                                 \
     X(PFNGLDELETERENDERBUFFERSPROC, DeleteRenderbuffers)                                           \
     X(PFNGLBINDRENDERBUFFERPROC, BindRenderbuffer)                                                 \

@@ -524,5 +524,58 @@ TEST_F(GlTest, TheWindowShowsTheCanvasOverBlack) {
     EXPECT_EQ(shown(0xFF20C0FF), 0xFF20C0FFu);
 }
 
+// An opaque canvas of the window's size reaches the window as a plain copy (no draw call), the
+// right way up; once a draw may have left translucent pixels, the copy is drawn again, over
+// black.
+TEST_F(GlTest, AnOpaqueScreenCanvasIsCopiedTheRightWayUp) {
+    using ReadPixels = void (*)(int, int, int, int, unsigned, unsigned, void*);
+    auto readPixels = reinterpret_cast<ReadPixels>(SDL_GL_GetProcAddress("glReadPixels"));
+    ASSERT_TRUE(readPixels);
+    auto context = Context::create(engine);
+    ASSERT_TRUE(context);
+    auto screen = canvas(64, 64);
+    auto shownAt = [&](int x, int yFromTop) {
+        uint8_t rgba[4] = {};
+        readPixels(x, 63 - yFromTop, 1, 1, 0x1908, 0x1401, rgba); // GL_RGBA, GL_UNSIGNED_BYTE
+        return makeColor(rgba[3], rgba[0], rgba[1], rgba[2]);
+    };
+    auto present = [&] {
+        uint64_t before = engine->getDrawCount();
+        context->beginFrame();
+        context->endFrame(screen->getTexture());
+        return engine->getDrawCount() - before;
+    };
+    Point2d top[4] = {pt(0, 0, 0xFFFF0000), pt(64, 0, 0xFFFF0000), pt(64, 8, 0xFFFF0000),
+                      pt(0, 8, 0xFFFF0000)};
+
+    screen->clear(0xFF0000FF);
+    ASSERT_TRUE(screen->begin());
+    ASSERT_TRUE(screen->drawShape(top, 4, BlendNormal, 0xFFFFFFFF));
+    ASSERT_TRUE(screen->end());
+    EXPECT_EQ(present(), 0u);
+    EXPECT_EQ(shownAt(3, 2), 0xFFFF0000u);
+    EXPECT_EQ(shownAt(60, 60), 0xFF0000FFu);
+
+    // Blending off writes the source's alpha: half a red over the top, drawn over black.
+    for (auto& p : top) p.color = 0x80FF0000;
+    ASSERT_TRUE(screen->begin());
+    ASSERT_TRUE(screen->drawShape(top, 4, BlendNone, 0xFFFFFFFF));
+    ASSERT_TRUE(screen->end());
+    EXPECT_EQ(present(), 1u);
+    EXPECT_EQ(shownAt(3, 2), 0xFF800000u);
+    EXPECT_EQ(shownAt(60, 60), 0xFF0000FFu);
+
+    // Only an opaque clear makes it opaque again; a canvas of another size is always drawn.
+    screen->clear(0xFF00FF00);
+    EXPECT_EQ(present(), 0u);
+    EXPECT_EQ(shownAt(30, 30), 0xFF00FF00u);
+    auto small = canvas(32, 32);
+    small->clear(0xFFFFFFFF);
+    uint64_t before = engine->getDrawCount();
+    context->beginFrame();
+    context->endFrame(small->getTexture());
+    EXPECT_EQ(engine->getDrawCount() - before, 1u);
+}
+
 } // namespace
 } // namespace KoGraphics::Test
