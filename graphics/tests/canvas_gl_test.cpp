@@ -500,13 +500,19 @@ TEST_F(GlTest, TexturesUpdateAndLockRectangles) {
     EXPECT_FLOAT_EQ(t->getU(2), 0.5f);
 }
 
+// The window's pixel (x, y from the top) of the 64-pixel-high test window.
+Color windowPixel(int x, int yFromTop) {
+    using ReadPixels = void (*)(int, int, int, int, unsigned, unsigned, void*);
+    auto readPixels = reinterpret_cast<ReadPixels>(SDL_GL_GetProcAddress("glReadPixels"));
+    uint8_t rgba[4] = {};
+    if (readPixels) readPixels(x, 63 - yFromTop, 1, 1, 0x1908, 0x1401, rgba); // RGBA bytes
+    return makeColor(rgba[3], rgba[0], rgba[1], rgba[2]);
+}
+
 // The window shows the screen canvas over black, whatever its alpha and whatever the window
 // held before: the copy neither blends nor leaves old pixels. Read from the back buffer after
 // the swap, which llvmpipe leaves holding the presented frame.
 TEST_F(GlTest, TheWindowShowsTheCanvasOverBlack) {
-    using ReadPixels = void (*)(int, int, int, int, unsigned, unsigned, void*);
-    auto readPixels = reinterpret_cast<ReadPixels>(SDL_GL_GetProcAddress("glReadPixels"));
-    ASSERT_TRUE(readPixels);
     auto context = Context::create(engine);
     ASSERT_TRUE(context);
     auto screen = canvas(64, 64);
@@ -514,9 +520,7 @@ TEST_F(GlTest, TheWindowShowsTheCanvasOverBlack) {
         screen->clear(fill);
         context->beginFrame();
         context->endFrame(screen->getTexture());
-        uint8_t rgba[4] = {};
-        readPixels(10, 10, 1, 1, 0x1908, 0x1401, rgba); // GL_RGBA, GL_UNSIGNED_BYTE
-        return makeColor(rgba[3], rgba[0], rgba[1], rgba[2]);
+        return windowPixel(10, 10);
     };
     EXPECT_EQ(shown(0xFF20C0FF), 0xFF20C0FFu);
     EXPECT_EQ(shown(0x80FF4000), 0xFF802000u); // half alpha: half of each channel over black
@@ -528,17 +532,9 @@ TEST_F(GlTest, TheWindowShowsTheCanvasOverBlack) {
 // right way up; once a draw may have left translucent pixels, the copy is drawn again, over
 // black.
 TEST_F(GlTest, AnOpaqueScreenCanvasIsCopiedTheRightWayUp) {
-    using ReadPixels = void (*)(int, int, int, int, unsigned, unsigned, void*);
-    auto readPixels = reinterpret_cast<ReadPixels>(SDL_GL_GetProcAddress("glReadPixels"));
-    ASSERT_TRUE(readPixels);
     auto context = Context::create(engine);
     ASSERT_TRUE(context);
     auto screen = canvas(64, 64);
-    auto shownAt = [&](int x, int yFromTop) {
-        uint8_t rgba[4] = {};
-        readPixels(x, 63 - yFromTop, 1, 1, 0x1908, 0x1401, rgba); // GL_RGBA, GL_UNSIGNED_BYTE
-        return makeColor(rgba[3], rgba[0], rgba[1], rgba[2]);
-    };
     auto present = [&] {
         uint64_t before = engine->getDrawCount();
         context->beginFrame();
@@ -553,8 +549,8 @@ TEST_F(GlTest, AnOpaqueScreenCanvasIsCopiedTheRightWayUp) {
     ASSERT_TRUE(screen->drawShape(top, 4, BlendNormal, 0xFFFFFFFF));
     ASSERT_TRUE(screen->end());
     EXPECT_EQ(present(), 0u);
-    EXPECT_EQ(shownAt(3, 2), 0xFFFF0000u);
-    EXPECT_EQ(shownAt(60, 60), 0xFF0000FFu);
+    EXPECT_EQ(windowPixel(3, 2), 0xFFFF0000u);
+    EXPECT_EQ(windowPixel(60, 60), 0xFF0000FFu);
 
     // Blending off writes the source's alpha: half a red over the top, drawn over black.
     for (auto& p : top) p.color = 0x80FF0000;
@@ -562,13 +558,13 @@ TEST_F(GlTest, AnOpaqueScreenCanvasIsCopiedTheRightWayUp) {
     ASSERT_TRUE(screen->drawShape(top, 4, BlendNone, 0xFFFFFFFF));
     ASSERT_TRUE(screen->end());
     EXPECT_EQ(present(), 1u);
-    EXPECT_EQ(shownAt(3, 2), 0xFF800000u);
-    EXPECT_EQ(shownAt(60, 60), 0xFF0000FFu);
+    EXPECT_EQ(windowPixel(3, 2), 0xFF800000u);
+    EXPECT_EQ(windowPixel(60, 60), 0xFF0000FFu);
 
     // Only an opaque clear makes it opaque again; a canvas of another size is always drawn.
     screen->clear(0xFF00FF00);
     EXPECT_EQ(present(), 0u);
-    EXPECT_EQ(shownAt(30, 30), 0xFF00FF00u);
+    EXPECT_EQ(windowPixel(30, 30), 0xFF00FF00u);
     auto small = canvas(32, 32);
     small->clear(0xFFFFFFFF);
     uint64_t before = engine->getDrawCount();
