@@ -694,11 +694,13 @@ public:
     }
 
     bool copyToScreen(const std::shared_ptr<ITexture>& texture) override {
-        // An opaque target of the window's size needs no shader pass: the driver copies its
-        // rows, which costs llvmpipe a fraction of a full-window textured draw.
+        // An opaque target of the window's size needs no shader pass: the driver's copy costs
+        // llvmpipe a fraction of a full-window textured draw. The first frame is drawn all the
+        // same, as the driver compiles its copy shaders at their first use (some 50 ms) and
+        // the first picture should not wait for them.
         auto* t = dynamic_cast<GlTexture*>(texture.get());
-        if (!t || !t->framebuffer || !t->knownOpaque || !exactView_ || t->getWidth() != w_ ||
-            t->getHeight() != h_)
+        if (!presents_ || !t || !t->framebuffer || !t->knownOpaque || !exactView_ ||
+            t->getWidth() != w_ || t->getHeight() != h_)
             return false;
         auto& gl = d_->gl;
         gl.BindFramebuffer(GL_READ_FRAMEBUFFER, t->framebuffer);
@@ -711,6 +713,7 @@ public:
 
     bool present() override {
         SDL_GL_SwapWindow(d_->window);
+        ++presents_;
         return true;
     }
 
@@ -888,7 +891,7 @@ private:
     GLuint streamVbo_ = 0, streamIbo_ = 0;
     GLuint streamVaos_[11] = {};
     size_t streamSize_ = 0;
-    uint64_t draws_ = 0;
+    uint64_t draws_ = 0, presents_ = 0;
 };
 
 } // namespace

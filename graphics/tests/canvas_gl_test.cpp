@@ -528,8 +528,8 @@ TEST_F(GlTest, TheWindowShowsTheCanvasOverBlack) {
     EXPECT_EQ(shown(0xFF20C0FF), 0xFF20C0FFu);
 }
 
-// An opaque canvas of the window's size reaches the window as a plain copy (no draw call), the
-// right way up; once a draw may have left translucent pixels, the copy is drawn again, over
+// After the first frame, an opaque canvas of the window's size reaches the window as a plain
+// copy (no draw call), the right way up; once a draw may have left translucent pixels, the copy is drawn again, over
 // black.
 TEST_F(GlTest, AnOpaqueScreenCanvasIsCopiedTheRightWayUp) {
     auto context = Context::create(engine);
@@ -545,6 +545,8 @@ TEST_F(GlTest, AnOpaqueScreenCanvasIsCopiedTheRightWayUp) {
                       pt(0, 8, 0xFFFF0000)};
 
     screen->clear(0xFF0000FF);
+    EXPECT_EQ(present(), 1u); // the first frame is drawn
+    EXPECT_EQ(windowPixel(60, 60), 0xFF0000FFu);
     ASSERT_TRUE(screen->begin());
     ASSERT_TRUE(screen->drawShape(top, 4, BlendNormal, 0xFFFFFFFF));
     ASSERT_TRUE(screen->end());
