@@ -152,7 +152,7 @@ public:
     // Every texel holds alpha 1, so the window may show the colour channels as they are
     // (kept by the engine for a target's surface).
     bool knownOpaque = false;
-    GLuint framebuffer = 0;   // the target's, while this is a target's surface
+    GLuint framebuffer = 0; // the target's, while this is a target's surface
 
 private:
     DevicePtr device_;

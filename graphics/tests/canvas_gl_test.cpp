@@ -529,8 +529,8 @@ TEST_F(GlTest, TheWindowShowsTheCanvasOverBlack) {
 }
 
 // After the first frame, an opaque canvas of the window's size reaches the window as a plain
-// copy (no draw call), the right way up; once a draw may have left translucent pixels, the copy is drawn again, over
-// black.
+// copy (no draw call), the right way up; once a draw may have left translucent pixels, it is
+// drawn again, over black.
 TEST_F(GlTest, AnOpaqueScreenCanvasIsCopiedTheRightWayUp) {
     auto context = Context::create(engine);
     ASSERT_TRUE(context);

@@ -233,9 +233,9 @@ bool SQVM::Execute(SQObjectPtr& closure, SQInteger nargs, SQInteger stackbase, S
             SQObjectPtr* lits = lci->_literals;
             // Outers are read in hot loops: keep the running closure's list at hand rather
             // than chasing frame, closure and list per access (the list is fixed once made).
-            SQOuter* const* const outers =
-                sq_type(lci->_closure) == OT_CLOSURE ? _closure(lci->_closure)->_outers.begin()
-                                                     : nullptr;
+            SQOuter* const* const outers = sq_type(lci->_closure) == OT_CLOSURE
+                                               ? _closure(lci->_closure)->_outers.begin()
+                                               : nullptr;
             for (;;) {
                 uint64_t i = vm_fetch(ip++);
 #if SQ_THREADED_DISPATCH
